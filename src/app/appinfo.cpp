@@ -1,0 +1,7 @@
+#include "app/appinfo.h"
+
+namespace shelvix::app {
+
+QString versionString() { return QStringLiteral(SHELVIX_VERSION); }
+
+} // namespace shelvix::app
