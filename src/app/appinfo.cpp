@@ -2,6 +2,8 @@
 
 namespace shelvix::app {
 
-QString versionString() { return QStringLiteral(SHELVIX_VERSION); }
+QString versionString() {
+    return QStringLiteral(SHELVIX_VERSION);
+}
 
 } // namespace shelvix::app

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "db/engine/keys.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shelvix::db {
+
+// Where a field lives in a record buffer. A record buffer starts with the
+// deletion flag byte, so the first field has offset 1.
+struct FieldLayout {
+    std::string name; // as stored in the header (upper case, at most 10 chars)
+    char type = 'C';  // C N F D L M
+    int offset = 0;
+    int length = 0;
+    int decimals = 0;
+};
+
+class RecordLayout {
+public:
+    RecordLayout() = default;
+    explicit RecordLayout(std::vector<FieldLayout> fields);
+
+    const std::vector<FieldLayout>& fields() const { return fields_; }
+    int recordLength() const { return recordLength_; }
+    // Index of the field named `name` without regard to case, or -1.
+    int indexOf(std::string_view name) const;
+
+private:
+    std::vector<FieldLayout> fields_;
+    int recordLength_ = 1;
+};
+
+// A compiled dBASE key expression: field names, string/number/date literals,
+// '+', and UPPER LOWER LEFT RIGHT SUBSTR TRIM LTRIM RTRIM STR DTOS VAL
+// (names without regard to case). Evaluating it on a record buffer yields the
+// encoded index key.
+class KeyExpression {
+public:
+    // Throws DatabaseError (Kind::InvalidExpression) with a readable message
+    // when the text does not parse, names an unknown field or function, or
+    // mixes types (e.g. a date + a text).
+    static KeyExpression compile(std::string_view text, const RecordLayout& layout);
+
+    KeyExpression(KeyExpression&&) noexcept;
+    KeyExpression& operator=(KeyExpression&&) noexcept;
+    ~KeyExpression();
+
+    const std::string& text() const;
+    KeyType type() const;
+    // C: the expression's maximum text length (at most 100); N: 12; D: 8.
+    int keyLength() const;
+    // The field index when the expression is one bare field name, else -1.
+    int bareField() const;
+
+    // Writes exactly keyLength() bytes: C blank-padded, N BCD, D Julian double.
+    void evaluate(const std::uint8_t* record, std::uint8_t* key) const;
+
+private:
+    struct Impl;
+    explicit KeyExpression(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace shelvix::db

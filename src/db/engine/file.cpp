@@ -1,0 +1,199 @@
+#include "db/engine/file.h"
+
+#include "db/engine/error.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace shelvix::db {
+
+void File::readExact(std::uint64_t offset, void* buffer, std::size_t n, const char* what) {
+    if (readAt(offset, buffer, n) != n)
+        throw DatabaseError(std::string("The file is truncated: cannot read ") + what,
+                            DatabaseError::Kind::Corrupt);
+}
+
+namespace {
+
+[[noreturn]] void throwErrno(const std::string& what) {
+    throw DatabaseError(what + ": " + std::strerror(errno), DatabaseError::Kind::Io);
+}
+
+class PosixFile final : public File {
+public:
+    PosixFile(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixFile() override { ::close(fd_); }
+
+    std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+        auto* out = static_cast<char*>(buffer);
+        std::size_t done = 0;
+        while (done < n) {
+            ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                throwErrno("Cannot read " + path_.string());
+            }
+            if (r == 0)
+                break;
+            done += static_cast<std::size_t>(r);
+        }
+        return done;
+    }
+
+    void writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
+        const auto* in = static_cast<const char*>(data);
+        std::size_t done = 0;
+        while (done < n) {
+            ssize_t r = ::pwrite(fd_, in + done, n - done, static_cast<off_t>(offset + done));
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                throwErrno("Cannot write " + path_.string());
+            }
+            done += static_cast<std::size_t>(r);
+        }
+    }
+
+    std::uint64_t size() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0)
+            throwErrno("Cannot read the size of " + path_.string());
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void truncate(std::uint64_t size) override {
+        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+            throwErrno("Cannot resize " + path_.string());
+    }
+
+    void sync() override {
+        if (::fdatasync(fd_) != 0)
+            throwErrno("Cannot flush " + path_.string());
+    }
+
+    bool tryLockFile(OpenLock kind) override {
+        int op = (kind == OpenLock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+        while (::flock(fd_, op) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EWOULDBLOCK)
+                return false;
+            throwErrno("Cannot lock " + path_.string());
+        }
+        return true;
+    }
+
+    // Open-file-description locks: per File object, like flock, so two table
+    // objects in one process exclude each other too.
+    void lockRange(std::uint64_t offset, std::uint64_t length) override {
+        setRange(F_WRLCK, offset, length);
+    }
+    void unlockRange(std::uint64_t offset, std::uint64_t length) override {
+        setRange(F_UNLCK, offset, length);
+    }
+
+private:
+    void setRange(short type, std::uint64_t offset, std::uint64_t length) {
+        struct flock fl {};
+        fl.l_type = type;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = static_cast<off_t>(offset);
+        fl.l_len = static_cast<off_t>(length);
+        while (::fcntl(fd_, F_OFD_SETLKW, &fl) != 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno("Cannot lock a range of " + path_.string());
+        }
+    }
+
+    int fd_;
+    fs::path path_;
+};
+
+class NativeFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const fs::path& path, FileMode mode) override {
+        int flags = O_CLOEXEC;
+        switch (mode) {
+        case FileMode::ReadOnly:
+            flags |= O_RDONLY;
+            break;
+        case FileMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case FileMode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        }
+        int fd = ::open(path.c_str(), flags, 0644);
+        if (fd < 0) {
+            auto kind = errno == ENOENT ? DatabaseError::Kind::NotFound : DatabaseError::Kind::Io;
+            throw DatabaseError("Cannot open " + path.string() + ": " + std::strerror(errno), kind);
+        }
+        return std::make_unique<PosixFile>(fd, path);
+    }
+
+    bool exists(const fs::path& path) override {
+        std::error_code ec;
+        return fs::is_regular_file(path, ec);
+    }
+
+    void remove(const fs::path& path) override {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            throwErrno("Cannot delete " + path.string());
+    }
+
+    void rename(const fs::path& from, const fs::path& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            throwErrno("Cannot rename " + from.string() + " to " + to.string());
+    }
+};
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+} // namespace
+
+FileSystem& FileSystem::native() {
+    static NativeFileSystem fs;
+    return fs;
+}
+
+fs::path findCompanion(const fs::path& tablePath, const std::string& ext, bool* found) {
+    fs::path dir = tablePath.parent_path();
+    std::string stem = tablePath.stem().string();
+    fs::path preferred = (dir.empty() ? fs::path(".") : dir) / (stem + ext);
+    std::error_code ec;
+    if (fs::is_regular_file(preferred, ec)) {
+        if (found)
+            *found = true;
+        return preferred;
+    }
+    const std::string wanted = upper(stem + ext);
+    for (const auto& entry : fs::directory_iterator(dir.empty() ? fs::path(".") : dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == wanted.size() && name.compare(0, stem.size(), stem) == 0 &&
+            upper(name) == wanted && entry.is_regular_file(ec)) {
+            if (found)
+                *found = true;
+            return entry.path();
+        }
+    }
+    if (found)
+        *found = false;
+    return preferred;
+}
+
+} // namespace shelvix::db

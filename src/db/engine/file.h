@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace shelvix::db {
+
+// Every byte the engine reads or writes goes through File, so that tests can
+// inject short reads, failed writes and crashes. Offsets are absolute.
+// All failures throw DatabaseError (Kind::Io).
+class File {
+public:
+    virtual ~File() = default;
+
+    // Reads up to n bytes; returns the count read (less only at end of file).
+    virtual std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) = 0;
+    virtual void writeAt(std::uint64_t offset, const void* data, std::size_t n) = 0;
+    virtual std::uint64_t size() = 0;
+    virtual void truncate(std::uint64_t size) = 0;
+    virtual void sync() = 0;
+
+    // Whole-file lock held for as long as the table is open: shared for a
+    // shared open, exclusive for an exclusive one. Never waits; false when
+    // another holder prevents it. Another File object on the same path counts
+    // as another holder, even in the same process.
+    enum class OpenLock { Shared, Exclusive };
+    virtual bool tryLockFile(OpenLock kind) = 0;
+
+    // Byte-range write lock used to serialise writers (the header lock while
+    // appending or updating an index). Waits until granted.
+    virtual void lockRange(std::uint64_t offset, std::uint64_t length) = 0;
+    virtual void unlockRange(std::uint64_t offset, std::uint64_t length) = 0;
+
+    // Reads exactly n bytes or throws a Corrupt error naming `what`.
+    void readExact(std::uint64_t offset, void* buffer, std::size_t n, const char* what);
+};
+
+enum class FileMode { ReadOnly, ReadWrite, Create /* read-write, truncated or created */ };
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual std::unique_ptr<File> open(const std::filesystem::path& path, FileMode mode) = 0;
+    virtual bool exists(const std::filesystem::path& path) = 0;
+    virtual void remove(const std::filesystem::path& path) = 0;
+    // Atomic replacement of `to` by `from` (rename(2)).
+    virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+
+    // The process-wide POSIX file system.
+    static FileSystem& native();
+};
+
+// Finds a companion file (the .MDX of a table, say) without regard to the case
+// of its extension: BOOKS.MDX, BOOKS.mdx, BOOKS.Mdx. Returns the preferred
+// spelling `dir/stem + ext` when none exists.
+std::filesystem::path findCompanion(const std::filesystem::path& tablePath, const std::string& ext,
+                                    bool* found = nullptr);
+
+} // namespace shelvix::db

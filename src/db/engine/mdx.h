@@ -1,0 +1,99 @@
+#pragma once
+
+#include "db/engine/file.h"
+#include "db/engine/keys.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shelvix::db {
+
+struct TagInfo {
+    std::string name;       // at most 10 characters
+    std::string expression; // key expression text as stored
+    KeyType type = KeyType::Character;
+    int keyLength = 0;
+    bool bareField = false; // key is one bare field (tag header byte 480)
+    bool descending = false;
+    bool unique = false;
+};
+
+// One entry of a tag: the encoded key and the record number (1-based).
+struct KeyEntry {
+    const std::uint8_t* key = nullptr;
+    std::uint32_t recno = 0;
+};
+
+// A dBASE IV production index. Writes 1024-byte blocks, reads any multiple of
+// 512. Pointers are 512-byte page numbers. Knows nothing of the table: keys
+// arrive already encoded.
+class MdxFile {
+public:
+    virtual ~MdxFile() = default;
+
+    // A new index with no tags. `tableName` without extension (header 4-19).
+    static std::unique_ptr<MdxFile> create(FileSystem& fs, const std::filesystem::path& path,
+                                           std::string_view tableName);
+    // Validates the header and tag table; throws DatabaseError Corrupt or
+    // Unsupported with a clear message.
+    static std::unique_ptr<MdxFile> open(FileSystem& fs, const std::filesystem::path& path,
+                                         bool writable);
+
+    virtual const std::vector<TagInfo>& tags() const = 0;
+    // Tag index without regard to case, or -1.
+    virtual int findTag(std::string_view name) const = 0;
+
+    // Creates the tag (replacing one of the same name) holding every entry the
+    // source yields, in any order. `next` fills key (info.keyLength bytes)
+    // and recno, and returns false at the end. Returns the tag's index.
+    using KeySource = std::function<bool(std::uint8_t* key, std::uint32_t& recno)>;
+    virtual int buildTag(const TagInfo& info, const KeySource& next) = 0;
+    virtual void dropTag(std::string_view name) = 0;
+
+    // Keeps a tag up to date. Equal keys are ordered by record number.
+    virtual void insertKey(int tag, const std::uint8_t* key, std::uint32_t recno) = 0;
+    // Removes the entry of `recno`. When the key given is not found with that
+    // record number (another tool wrote it under other rules) the whole tag
+    // is searched for the record number. Returns false when it is not there.
+    virtual bool removeKey(int tag, const std::uint8_t* key, std::uint32_t recno) = 0;
+
+    // Walks a tag in key order. A cursor is invalidated by any change.
+    class Cursor {
+    public:
+        virtual ~Cursor() = default;
+        virtual bool first() = 0;
+        virtual bool last() = 0;
+        virtual bool next() = 0;
+        virtual bool prior() = 0;
+        // Positions on the first entry whose key is >= key (the first
+        // `length` bytes compared for a C key prefix); false past the end.
+        virtual bool seek(const std::uint8_t* key, std::size_t length) = 0;
+        // Positions on the entry (key, recno) itself; false if absent.
+        virtual bool seekExact(const std::uint8_t* key, std::uint32_t recno) = 0;
+        virtual KeyEntry current() const = 0;
+    };
+    virtual std::unique_ptr<Cursor> cursor(int tag) = 0;
+
+    // Update bracket: beginUpdate marks the file as being changed on disk
+    // before the first page is written; endUpdate clears the mark once every
+    // page of the change is written. A mark found at open means a writer died
+    // half-way: interrupted() then answers true and the tags must be rebuilt.
+    virtual void beginUpdate() = 0;
+    virtual void endUpdate() = 0;
+    virtual bool interrupted() const = 0;
+
+    // Drops cached pages when another process changed the file since they
+    // were read. Called after taking the table's write lock and before reads.
+    virtual void refresh() = 0;
+
+    // Structural check of one tag: order, counts, pointers inside the file,
+    // no loops. Returns problems found, empty when sound.
+    virtual std::vector<std::string> check(int tag) = 0;
+};
+
+} // namespace shelvix::db
