@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Small text helpers shared by every layer. They work on bytes (Windows-1252
+// text as the files hold it); a character is one byte.
+namespace shelvix::core {
+
+// Blanks are the space and the control characters (bytes 0x00-0x20), as the
+// old tools treated them: a field padded with blanks or a line with a stray
+// tab trims the same way.
+bool isBlank(char c);
+
+std::string trim(std::string_view s);
+std::string trimLeft(std::string_view s);
+std::string trimRight(std::string_view s);
+// Trims, then keeps at most n characters.
+std::string trimCut(std::string_view s, std::size_t n);
+std::string removeChar(std::string_view s, char c);
+// Pad with blanks to `width`; a longer text is returned whole, never cut.
+std::string padRight(std::string_view s, std::size_t width);
+std::string padLeft(std::string_view s, std::size_t width);
+std::string repeatChar(char c, std::size_t n);
+std::string intToText(std::int64_t n);
+std::string yesNo(bool flag);
+
+// ASCII-only case helpers for names (fields, sections, keys, commands).
+std::string toUpperAscii(std::string_view s);
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+} // namespace shelvix::core
