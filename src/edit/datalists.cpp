@@ -1,0 +1,154 @@
+#include "edit/datalists.h"
+
+#include "app/textcodec.h"
+#include "core/text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace shelvix::edit {
+
+namespace {
+
+constexpr std::array<DataListInfo, kDataListCount> kLists = {{
+    {"AUTHOR.LST", "&Author", "Author", 90, "Author", "MyComboAuthor"},
+    {"LOCATION.LST", "&Location", "Location", 30, "Location", "MyComboLocation"},
+    {"BOUGHT.LST", "&Where Purchased", "Purchased From", 30, "WherePurch", "MyComboBought"},
+    {"CATEGORY.LST", "&Category", "Category", 20, "Category", "MyComboCategory"},
+    {"PUBLISH.LST", "&Publisher", "Publisher", 90, "Publisher", "MyComboPublisher"},
+    {"RATING.LST", "&Rating", "Rating", 15, "PersRating", "MyComboRating"},
+    {"BOOKTYPE.LST", "&Book Type", "Book Type", 30, "BookType", "MyComboBookType"},
+    {"CHECKOUT.LST", "Chec&k Out Person", "Check Out Person", 30, "CheckName", "MyComboCheckOut"},
+    {"CONDITION.LST", "C&ondition", "Condition", 20, "Condition", "MyComboCondition"},
+}};
+
+constexpr std::size_t kMaxLine = 255;
+
+QString listExtension(int number) {
+    return QStringLiteral(".%1").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+const std::array<DataListInfo, kDataListCount>& dataListTable() {
+    return kLists;
+}
+
+QString findCompanionFile(const QString& dir, const QString& name) {
+    const QString exact = QDir(dir).filePath(name);
+    if (QFileInfo::exists(exact))
+        return exact;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return exact;
+    const QString stem = name.left(dot + 1);
+    const QString extension = name.mid(dot + 1);
+    const QStringList candidates = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& candidate : candidates) {
+        if (candidate.size() == name.size() && candidate.startsWith(stem, Qt::CaseSensitive) &&
+            candidate.mid(dot + 1).compare(extension, Qt::CaseInsensitive) == 0)
+            return QDir(dir).filePath(candidate);
+    }
+    return exact;
+}
+
+QString databaseListFile(const QString& basePath, int number) {
+    const QFileInfo base(basePath);
+    return findCompanionFile(base.path(), base.fileName() + listExtension(number));
+}
+
+QString defaultListFile(const QString& dataDir, int number) {
+    return findCompanionFile(dataDir, QString::fromLatin1(kLists.at(number - 1).defaultFile));
+}
+
+QStringList LoadList(const QString& file) {
+    QStringList list;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return list;
+    const QByteArray bytes = in.readAll();
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+
+    // Lines may end in CR LF, LF or CR alone.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string entry = core::trim(text.substr(start, std::min(end - start, kMaxLine)));
+        if (!entry.empty())
+            list.append(app::fromWindows1252(entry));
+        start = end;
+        if (start < text.size() && text[start] == '\r')
+            ++start;
+        if (start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    return list;
+}
+
+bool SaveList(const QString& file, const QStringList& entries) {
+    std::string bytes;
+    for (const QString& entry : entries) {
+        // A line break inside an entry would split it into two on reading.
+        QString line = entry;
+        line.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        bytes += app::toWindows1252(line);
+        bytes += "\r\n";
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+bool AddToList(QStringList& list, const QString& text) {
+    const QString entry = text.trimmed();
+    if (entry.isEmpty() || list.contains(entry, Qt::CaseSensitive))
+        return false;
+    list.append(entry);
+    return true;
+}
+
+DataLists LoadAllList(const QString& basePath, const QString& dataDir) {
+    const bool hasOwnLists = QFileInfo::exists(databaseListFile(basePath, 7)) ||
+                             QFileInfo::exists(databaseListFile(basePath, 4)) ||
+                             QFileInfo::exists(databaseListFile(basePath, 6));
+    if (!hasOwnLists)
+        return LoadDefaultList(dataDir);
+    DataLists lists;
+    for (int i = 0; i < kDataListCount; ++i)
+        lists[i] = LoadList(databaseListFile(basePath, i + 1));
+    return lists;
+}
+
+bool SaveAllLists(const QString& basePath, const DataLists& lists) {
+    bool all = true;
+    for (int i = 0; i < kDataListCount; ++i)
+        all = SaveList(databaseListFile(basePath, i + 1), lists[i]) && all;
+    return all;
+}
+
+DataLists LoadDefaultList(const QString& dataDir) {
+    DataLists lists;
+    for (int i = 0; i < kDataListCount; ++i)
+        lists[i] = LoadList(defaultListFile(dataDir, i + 1));
+    return lists;
+}
+
+bool SaveDefaultLists(const QString& dataDir, const DataLists& lists) {
+    bool all = true;
+    for (int i = 0; i < kDataListCount; ++i)
+        all = SaveList(defaultListFile(dataDir, i + 1), lists[i]) && all;
+    return all;
+}
+
+} // namespace shelvix::edit
