@@ -1,0 +1,193 @@
+#include "app/forms/qtprompter.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <array>
+#include <utility>
+
+namespace shelvix::app {
+
+namespace {
+
+constexpr std::array<std::pair<Button, QMessageBox::StandardButton>, 7> kButtons = {{
+    {Button::Ok, QMessageBox::Ok},
+    {Button::Yes, QMessageBox::Yes},
+    {Button::No, QMessageBox::No},
+    {Button::Abort, QMessageBox::Abort},
+    {Button::Retry, QMessageBox::Retry},
+    {Button::Ignore, QMessageBox::Ignore},
+    {Button::Cancel, QMessageBox::Cancel},
+}};
+
+QMessageBox::StandardButton toQt(Button b) {
+    for (auto [ours, qt] : kButtons) {
+        if (ours == b)
+            return qt;
+    }
+    return QMessageBox::NoButton;
+}
+
+Button fromQt(QMessageBox::StandardButton b) {
+    for (auto [ours, qt] : kButtons) {
+        if (qt == b)
+            return ours;
+    }
+    return Button::NoButton;
+}
+
+QMessageBox::Icon icon(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Error:
+        return QMessageBox::Critical;
+    case MessageKind::Warning:
+        return QMessageBox::Warning;
+    case MessageKind::Question:
+        return QMessageBox::Question;
+    case MessageKind::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+QColor fromWindowsColor(int c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+int toWindowsColor(const QColor& c) {
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
+
+} // namespace
+
+QStringList qtNameFilters(const QString& filter) {
+    static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        description.remove(trailingPatterns);
+        QStringList patterns;
+        for (QString pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            pattern = pattern.trimmed();
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*");
+            for (const QString& p : {pattern, pattern.toUpper(), pattern.toLower()}) {
+                if (!patterns.contains(p))
+                    patterns.append(p);
+            }
+        }
+        result.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                      QLatin1Char(')'));
+    }
+    return result;
+}
+
+QWidget* QtPrompter::owner() const {
+    if (parent_)
+        return parent_;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+Button QtPrompter::message(const Message& m) {
+    QMessageBox box(icon(m.kind), m.caption, m.text, QMessageBox::NoButton, owner());
+    // Texts are ours or hold file names: never rich text.
+    box.setTextFormat(Qt::PlainText);
+    for (auto [ours, qt] : kButtons) {
+        if (m.buttons.testFlag(ours))
+            box.addButton(qt);
+    }
+    box.setDefaultButton(toQt(m.effectiveDefault()));
+    const Button escape = escapeButton(m.buttons);
+    if (escape != Button::NoButton)
+        box.setEscapeButton(toQt(escape));
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    if (!clicked)
+        return escape;
+    return fromQt(box.standardButton(clicked));
+}
+
+void QtPrompter::beep(Beep) {
+    // The desktop offers one bell for every kind.
+    QApplication::beep();
+}
+
+std::optional<QString> QtPrompter::chooseFile(const FileRequest& r) {
+    QFileDialog dialog(owner(), r.title);
+    const QFileInfo initial(r.initialPath);
+    if (!r.initialPath.isEmpty() && initial.isDir()) {
+        dialog.setDirectory(r.initialPath);
+    } else if (!r.initialPath.isEmpty()) {
+        dialog.setDirectory(initial.absolutePath());
+        dialog.selectFile(initial.fileName());
+    }
+    if (!r.filter.isEmpty())
+        dialog.setNameFilters(qtNameFilters(r.filter));
+    dialog.setDefaultSuffix(r.defaultExtension);
+    switch (r.mode) {
+    case FileMode::Open:
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(r.flags.testFlag(FileFlag::FileMustExist) ? QFileDialog::ExistingFile
+                                                                     : QFileDialog::AnyFile);
+        break;
+    case FileMode::Save:
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                         !r.flags.testFlag(FileFlag::OverwritePrompt));
+        break;
+    case FileMode::Directory:
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        break;
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    QString path = dialog.selectedFiles().constFirst();
+    if (r.flags.testFlag(FileFlag::PathMustExist) && !QFileInfo(path).absoluteDir().exists())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<FontSpec> QtPrompter::chooseFont(const FontRequest& r) {
+    QFont font(r.initial.name, r.initial.size);
+    font.setBold(r.initial.bold);
+    font.setItalic(r.initial.italic);
+    font.setUnderline(r.initial.underline);
+    font.setStrikeOut(r.initial.strikeout);
+
+    QFontDialog dialog(font, owner());
+    dialog.setWindowTitle(r.title.isEmpty() ? QStringLiteral("Font") : r.title);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+
+    const QFont chosen = dialog.selectedFont();
+    FontSpec spec = r.initial; // the colour is not offered here
+    spec.name = chosen.family();
+    spec.size = chosen.pointSize() > 0 ? chosen.pointSize() : r.initial.size;
+    spec.bold = chosen.bold();
+    spec.italic = chosen.italic();
+    if (r.effects) {
+        spec.underline = chosen.underline();
+        spec.strikeout = chosen.strikeOut();
+    }
+    return spec;
+}
+
+std::optional<int> QtPrompter::chooseColor(int initial) {
+    QColorDialog dialog(fromWindowsColor(initial), owner());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return toWindowsColor(dialog.selectedColor());
+}
+
+} // namespace shelvix::app

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/settings.h"
+
+#include <QFlags>
+#include <QString>
+#include <optional>
+
+// Every modal question, message, beep and common dialog goes through a
+// Prompter, so forms stay testable: production shows Qt dialogs, tests script
+// the answers and check what they were shown.
+namespace shelvix::app {
+
+enum class MessageKind { Error, Warning, Information, Question };
+
+enum class Button {
+    NoButton = 0,
+    Ok = 0x01,
+    Cancel = 0x02,
+    Yes = 0x04,
+    No = 0x08,
+    Abort = 0x10,
+    Retry = 0x20,
+    Ignore = 0x40,
+};
+Q_DECLARE_FLAGS(Buttons, Button)
+Q_DECLARE_OPERATORS_FOR_FLAGS(Buttons)
+
+struct Message {
+    MessageKind kind = MessageKind::Information; // the icon
+    QString caption{};                           // "Error", "Warning", "Confirm" ...
+    QString text{};
+    Buttons buttons = Button::Ok;
+    Button defaultButton = Button::NoButton; // NoButton: the first button shown
+
+    // The button Enter presses: the given one, or the first in the usual
+    // order (OK, Yes, Abort, Retry ...).
+    Button effectiveDefault() const;
+
+    bool operator==(const Message&) const = default;
+};
+
+// The system sounds that announce a message.
+enum class Beep { Default, Error, Warning, Information, Question };
+
+enum class FileMode { Open, Save, Directory };
+
+enum class FileFlag {
+    NoFlag = 0,
+    FileMustExist = 0x1,
+    PathMustExist = 0x2,
+    OverwritePrompt = 0x4,
+    HideReadOnly = 0x8,
+};
+Q_DECLARE_FLAGS(FileFlags, FileFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(FileFlags)
+
+struct FileRequest {
+    FileMode mode = FileMode::Open;
+    QString title{};
+    // Pairs of description and patterns, each part ended by "|":
+    // "Database Files (*.DBF)|*.DBF". Patterns match in any case.
+    QString filter{};
+    QString defaultExtension{}; // without the dot; added to a name without one
+    QString initialPath{};      // a directory, or a file to preselect
+    FileFlags flags{};
+
+    bool operator==(const FileRequest&) const = default;
+};
+
+struct FontRequest {
+    QString title{};
+    FontSpec initial{};
+    bool effects = true; // colour, underline and strikeout offered
+
+    bool operator==(const FontRequest&) const = default;
+};
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    // Shows the message modally and returns the button pressed; closing the
+    // box without one gives its escape answer (Cancel, No, or OK alone).
+    virtual Button message(const Message& message) = 0;
+    virtual void beep(Beep kind) = 0;
+    // The chosen path, or nothing when cancelled.
+    virtual std::optional<QString> chooseFile(const FileRequest& request) = 0;
+    virtual std::optional<FontSpec> chooseFont(const FontRequest& request) = 0;
+    // Windows colours (0x00BBGGRR) in and out.
+    virtual std::optional<int> chooseColor(int initial) = 0;
+
+    // Shorthands for the usual boxes.
+    void error(const QString& text); // "Error", OK
+    Button confirm(const QString& caption, const QString& text,
+                   Button defaultButton = Button::Yes); // Yes/No question
+};
+
+// The escape answer of a box with these buttons.
+Button escapeButton(Buttons buttons);
+
+} // namespace shelvix::app
