@@ -255,12 +255,14 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
     t.depth = static_cast<int>(levelNodes.size());
     t.sizePages = static_cast<std::uint32_t>(total) * ppb_;
     writeTagHeader(t, count > 0);
-    tags_.push_back(t);
+    // A replaced tag keeps its place, so the other tags keep their numbers.
+    const std::size_t position = existing >= 0 ? static_cast<std::size_t>(existing) : tags_.size();
+    tags_.insert(tags_.begin() + static_cast<std::ptrdiff_t>(position), t);
     writeTagTable();
     rebuildInfos();
     ++generation_;
     scope.commit();
-    return static_cast<int>(tags_.size()) - 1;
+    return static_cast<int>(position);
 }
 
 } // namespace shelvix::db::mdx
