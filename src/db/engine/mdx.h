@@ -99,6 +99,10 @@ public:
     // one is bracketed on its own. A change that fails half-way also leaves
     // the index interrupted.
     virtual void beginUpdate() = 0;
+    // Inside an update, puts the mark on disk now rather than before the
+    // first page: for a caller that writes another file (the table's record)
+    // before the keys, so that a crash in between is caught too.
+    virtual void markNow() = 0;
     virtual void endUpdate() = 0;
     virtual bool interrupted() const = 0;
 
