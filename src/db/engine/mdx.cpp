@@ -403,6 +403,11 @@ std::vector<std::uint32_t> MdxImpl::allocBlocks(std::size_t count) {
         cache_.erase(page);
         pages.push_back(page);
     }
+    // A chain that runs in a circle would hand out a block twice.
+    std::vector<std::uint32_t> popped(pages);
+    std::sort(popped.begin(), popped.end());
+    if (std::adjacent_find(popped.begin(), popped.end()) != popped.end())
+        corrupt("the chain of free blocks runs in a circle");
     while (pages.size() < count) {
         pages.push_back(endPage_);
         endPage_ += ppb_;

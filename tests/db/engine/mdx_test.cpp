@@ -719,6 +719,23 @@ TEST(Mdx, DamagedFilesGiveErrorsNotCrashes) {
     mdx->buildTag(charTag("C", 16), sourceOf(entries));
     EXPECT_TRUE(mdx->check(0).empty());
     EXPECT_EQ(walk(*mdx, 0).size(), entries.size());
+
+    // A chain of free blocks that runs in a circle is refused rather than
+    // handing a block out twice.
+    mdx->buildTag(charTag("D", 16), sourceOf(entries));
+    mdx->dropTag("C");
+    mdx.reset();
+    f = readFile(path);
+    const std::uint32_t firstFree = u32(f, 36);
+    ASSERT_NE(firstFree, 0u);
+    setU32(f, 512 * std::size_t{u32(f, 512 * std::size_t{firstFree} + 4)} + 4, firstFree);
+    setU32(f, 40, 1000000);
+    writeFile(path, f);
+    mdx = MdxFile::open(FileSystem::native(), path, true);
+    EXPECT_FALSE(mdx->check(0).empty());
+    EXPECT_EQ(errorKind([&] { mdx->buildTag(charTag("E", 16), sourceOf(entries)); }),
+              DatabaseError::Kind::Corrupt);
+    EXPECT_TRUE(mdx->interrupted());
 }
 
 // Random damage anywhere in a small index: every operation either works or
