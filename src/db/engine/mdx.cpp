@@ -151,10 +151,9 @@ void MdxImpl::loadFromDisk() {
     headerChanged_ = false;
 }
 
-void MdxImpl::checkPage(std::uint32_t page, const char* what) const {
-    if (page < kFirstDataPage || page >= endPage_ || endPage_ - page < ppb_)
-        corrupt(std::string(what) + " points to page " + std::to_string(page) +
-                ", outside the file");
+void MdxImpl::checkPage(std::uint32_t page, const std::string& what) const {
+    if (!pageInFile(page))
+        corrupt(what + " points to page " + std::to_string(page) + ", outside the file");
 }
 
 Tag MdxImpl::loadTag(int index) {
@@ -167,7 +166,7 @@ Tag MdxImpl::loadTag(int index) {
     const std::string label = "tag " + std::to_string(index + 1);
     if (t.info.name.empty())
         corrupt(label + " has no name");
-    checkPage(t.headerPage, (label + " (" + t.info.name + ")").c_str());
+    checkPage(t.headerPage, label + " (" + t.info.name + ")");
     BlockPtr hb = loadBlock(t.headerPage);
     const std::uint8_t* h = hb->data.data();
     const std::string what = "tag " + t.info.name;
@@ -201,7 +200,7 @@ Tag MdxImpl::loadTag(int index) {
         t.info.forExpression = cString(h + 762, blockSize() - 762);
     t.counter = h[20];
     std::copy_n(h, t.seenHeader.size(), t.seenHeader.begin());
-    checkPage(t.root, (what + "'s root").c_str());
+    checkPage(t.root, what + "'s root");
     if (t.root == t.headerPage)
         corrupt(what + "'s root is its own header");
     return t;
@@ -326,7 +325,8 @@ Tag& MdxImpl::checkedTag(int tag) {
 BlockPtr MdxImpl::loadBlock(std::uint32_t page) {
     if (BlockPtr b = cache_.find(page))
         return b;
-    checkPage(page, "a pointer");
+    if (!pageInFile(page))
+        checkPage(page, "a pointer");
     auto b = std::make_shared<Block>();
     b->page = page;
     b->data.resize(blockSize());
