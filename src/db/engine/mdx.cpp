@@ -132,6 +132,11 @@ void MdxImpl::parseHeader(const std::array<std::uint8_t, kHeaderBytes>& head,
 }
 
 void MdxImpl::loadFromDisk() {
+    cache_.clear();
+    tags_.clear();
+    infos_.clear();
+    // On failure the index is left without tags, so nothing works on a
+    // half-read state.
     std::uint64_t size = file_->size();
     if (size < kHeaderBytes)
         corrupt("the file is shorter than its header");
@@ -139,11 +144,11 @@ void MdxImpl::loadFromDisk() {
     file_->readExact(0, head.data(), head.size(), "the index header");
     parseHeader(head, size);
     head_ = head;
-    cache_.clear();
-    tags_.clear();
+    std::vector<Tag> tags;
     int count = get16(&head_[28]);
     for (int i = 0; i < count; ++i)
-        tags_.push_back(loadTag(i));
+        tags.push_back(loadTag(i));
+    tags_ = std::move(tags);
     rebuildInfos();
     if (ours() && head_[kStateOffset] != 0)
         interrupted_ = true;
@@ -555,14 +560,9 @@ void MdxImpl::abandonUpdate(bool changed) noexcept {
         ensureMarked();
     } catch (...) {
     }
-    cache_.clear();
     try {
-        bool wasMarked = marked_;
         loadFromDisk();
-        marked_ = wasMarked;
     } catch (...) {
-        tags_.clear();
-        infos_.clear();
     }
 }
 
