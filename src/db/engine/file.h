@@ -33,6 +33,11 @@ public:
     // appending or updating an index). Waits until granted.
     virtual void lockRange(std::uint64_t offset, std::uint64_t length) = 0;
     virtual void unlockRange(std::uint64_t offset, std::uint64_t length) = 0;
+    // Like lockRange but never waits: false when another holder has it.
+    virtual bool tryLockRange(std::uint64_t offset, std::uint64_t length) {
+        lockRange(offset, length);
+        return true;
+    }
 
     // Reads exactly n bytes or throws a Corrupt error naming `what`.
     void readExact(std::uint64_t offset, void* buffer, std::size_t n, const char* what);
