@@ -1,6 +1,7 @@
 #include "db/engine/dbf.h"
 
 #include "db/engine/error.h"
+#include "db/engine/value.h"
 
 #include <algorithm>
 #include <charconv>
@@ -30,19 +31,6 @@ void put32(std::uint8_t* p, std::uint32_t v) {
         p[i] = std::uint8_t(v >> (8 * i));
 }
 
-bool validDay(int y, int m, int d) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1)
-        return false;
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d <= days[m - 1] + (m == 2 && leap ? 1 : 0);
-}
-
-bool isDigits(std::string_view s) {
-    return !s.empty() &&
-           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::string upperAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out)
@@ -53,39 +41,6 @@ std::string upperAscii(std::string_view s) {
 
 [[noreturn]] void corrupt(const std::string& name, const std::string& what) {
     throw DatabaseError("The table " + name + " is damaged: " + what, Kind::Corrupt);
-}
-
-// Decimal text of `value` rounded half away from zero to `decimals` digits,
-// working on the shortest text that reads back as `value` (so 2.675 -> 2.68).
-std::string roundedText(double value, int decimals) {
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
-    std::string digits(buf, res.ptr);
-    std::string intPart = digits, frac;
-    if (auto dot = digits.find('.'); dot != std::string::npos) {
-        intPart = digits.substr(0, dot);
-        frac = digits.substr(dot + 1);
-    }
-    bool roundUp = frac.size() > std::size_t(decimals) && frac[std::size_t(decimals)] >= '5';
-    frac.resize(std::size_t(decimals), '0');
-    std::string all = intPart + frac;
-    if (roundUp) {
-        int i = int(all.size()) - 1;
-        while (i >= 0 && all[std::size_t(i)] == '9')
-            all[std::size_t(i--)] = '0';
-        if (i < 0)
-            all.insert(all.begin(), '1');
-        else
-            ++all[std::size_t(i)];
-    }
-    std::string ip = all.substr(0, all.size() - std::size_t(decimals));
-    std::string out = ip.empty() ? "0" : ip;
-    if (decimals > 0)
-        out += "." + all.substr(all.size() - std::size_t(decimals));
-    bool zero = std::all_of(all.begin(), all.end(), [](char c) { return c == '0'; });
-    if (value < 0 && !zero)
-        out.insert(out.begin(), '-');
-    return out;
 }
 
 } // namespace
@@ -285,60 +240,16 @@ bool isBlank(std::string_view raw) {
 }
 
 std::optional<double> parseNumber(std::string_view raw) {
-    std::string_view t = trimmed(raw, 'N');
-    if (t.empty())
-        return std::nullopt;
-    std::string_view body = t;
-    if (body.front() == '+' || body.front() == '-')
-        body.remove_prefix(1);
-    // Only plain decimal text counts: "1e5", "0x10", "12abc" are not numbers.
-    std::size_t dot = body.find('.');
-    std::string_view ip = body.substr(0, dot);
-    std::string_view fp = dot == std::string_view::npos ? std::string_view() : body.substr(dot + 1);
-    if ((ip.empty() && fp.empty()) || (!ip.empty() && !isDigits(ip)) ||
-        (!fp.empty() && !isDigits(fp)))
-        return std::nullopt;
-    std::string s(t.front() == '+' ? t.substr(1) : t);
-    double v = 0;
-    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (res.ec != std::errc() || res.ptr != s.data() + s.size())
-        return std::nullopt;
-    return v;
+    StoredNumber n = parseNumberField(raw);
+    return n.isNumber() ? std::optional<double>(n.value) : std::nullopt;
 }
 
 std::optional<Date> parseDate(std::string_view raw) {
-    std::string_view t = trimmed(raw, 'D');
-    if (t.size() != 8 || !isDigits(t))
-        return std::nullopt;
-    auto num = [&](std::size_t at, std::size_t n) {
-        int v = 0;
-        for (std::size_t i = at; i < at + n; ++i)
-            v = v * 10 + (t[i] - '0');
-        return v;
-    };
-    Date d{num(0, 4), num(4, 2), num(6, 2)};
-    if (!validDay(d.year, d.month, d.day))
-        return std::nullopt;
-    return d;
+    return parseDateField(raw);
 }
 
 std::optional<bool> parseLogical(std::string_view raw) {
-    if (raw.empty())
-        return std::nullopt;
-    switch (raw[0]) {
-    case 'T':
-    case 't':
-    case 'Y':
-    case 'y':
-        return true;
-    case 'F':
-    case 'f':
-    case 'N':
-    case 'n':
-        return false;
-    default:
-        return std::nullopt;
-    }
+    return parseLogicalField(raw);
 }
 
 bool isWellFormed(std::string_view raw, char type) {
@@ -347,9 +258,9 @@ bool isWellFormed(std::string_view raw, char type) {
     switch (type) {
     case 'N':
     case 'F':
-        return parseNumber(raw).has_value();
+        return parseNumberField(raw).state != StoredNumber::State::Invalid;
     case 'D':
-        return parseDate(raw).has_value();
+        return parseDateField(raw).has_value();
     case 'L':
         return raw.size() == 1 &&
                std::string_view("TtFfYyNn?").find(raw[0]) != std::string_view::npos;
@@ -359,61 +270,30 @@ bool isWellFormed(std::string_view raw, char type) {
 }
 
 void formatNumber(double value, const FieldLayout& f, std::uint8_t* out) {
-    if (!std::isfinite(value))
-        throw DatabaseError("The value is not a finite number for field '" + f.name + "'",
-                            Kind::InvalidValue);
-    std::string text = roundedText(value, f.decimals);
-    if (text.size() > std::size_t(f.length))
-        throw DatabaseError("The value " + text + " does not fit in field '" + f.name + "'",
-                            Kind::InvalidValue);
-    std::memset(out, ' ', std::size_t(f.length));
-    std::memcpy(out + (f.length - int(text.size())), text.data(), text.size());
+    formatNumberField(value, f.length, f.decimals, f.name, reinterpret_cast<char*>(out));
 }
 
 void formatDate(const std::optional<Date>& date, const FieldLayout& f, std::uint8_t* out) {
     std::memset(out, ' ', std::size_t(f.length));
-    if (!date)
-        return;
-    if (!validDay(date->year, date->month, date->day))
-        throw DatabaseError("The date is not valid for field '" + f.name + "'", Kind::InvalidValue);
-    int v[3] = {date->year, date->month, date->day};
-    std::uint8_t buf[8];
-    for (int i = 3; i >= 0; --i, v[0] /= 10)
-        buf[i] = std::uint8_t('0' + v[0] % 10);
-    buf[4] = std::uint8_t('0' + v[1] / 10);
-    buf[5] = std::uint8_t('0' + v[1] % 10);
-    buf[6] = std::uint8_t('0' + v[2] / 10);
-    buf[7] = std::uint8_t('0' + v[2] % 10);
+    char buf[8];
+    formatDateField(date, buf);
     std::memcpy(out, buf, std::min<std::size_t>(8, std::size_t(f.length)));
 }
 
 void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out) {
-    const std::size_t width = std::size_t(f.length);
+    char* o = reinterpret_cast<char*>(out);
     switch (f.type) {
     case 'N':
-    case 'F': {
-        std::string_view t = trimmed(text, 'N');
-        if (t.empty()) {
-            std::memset(out, ' ', width);
-            return;
-        }
-        auto v = parseNumber(t);
-        if (!v)
-            throw DatabaseError("'" + std::string(text) +
-                                    "' is not a valid floating point value for field '" + f.name +
-                                    "'",
-                                Kind::InvalidValue);
-        formatNumber(*v, f, out);
+    case 'F':
+        if (auto v = parseNumberText(text, f.name))
+            formatNumber(*v, f, out);
+        else
+            std::memset(out, ' ', std::size_t(f.length));
         return;
-    }
     case 'D': {
-        std::string_view t = trimmed(text, 'D');
-        if (t.empty()) {
-            formatDate(std::nullopt, f, out);
-            return;
-        }
-        auto d = parseDate(t);
-        if (!d)
+        std::string_view t = trimBoth(text);
+        auto d = parseDateField(t);
+        if (!t.empty() && !d)
             throw DatabaseError("'" + std::string(text) + "' is not a valid date for field '" +
                                     f.name + "'",
                                 Kind::InvalidValue);
@@ -421,24 +301,20 @@ void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out) 
         return;
     }
     case 'L': {
-        std::string_view t = trimmed(text, 'L');
-        std::memset(out, ' ', width);
-        if (t.empty())
-            return;
-        if (t.size() != 1 || std::string_view("TtFfYyNn?").find(t[0]) == std::string_view::npos)
+        std::string_view t = trimBoth(text);
+        if (!t.empty() &&
+            (t.size() != 1 || std::string_view("TtFfYyNn?").find(t[0]) == std::string_view::npos))
             throw DatabaseError("'" + std::string(text) +
                                     "' is not a valid logical value for field '" + f.name + "'",
                                 Kind::InvalidValue);
-        auto b = parseLogical(t);
-        out[0] = b ? (*b ? 'T' : 'F') : '?';
+        std::memset(out, ' ', std::size_t(f.length));
+        if (!t.empty())
+            o[0] = t[0] == '?' ? '?' : formatLogicalField(parseLogicalField(t));
         return;
     }
-    default: {
-        std::size_t n = std::min(width, text.size());
-        std::memcpy(out, text.data(), n);
-        std::memset(out + n, ' ', width - n);
+    default:
+        formatCharacterField(text, f.length, o);
         return;
-    }
     }
 }
 

@@ -59,16 +59,6 @@ void KeyExpression::evaluate(const std::uint8_t*, std::uint8_t*) const {
     unavailable();
 }
 
-void encodeNumericKey(double, std::uint8_t*) {
-    unavailable();
-}
-void encodeDateKey(const std::optional<Date>&, std::uint8_t*) {
-    unavailable();
-}
-int compareKeys(KeyType, const std::uint8_t*, const std::uint8_t*, std::size_t) {
-    unavailable();
-}
-
 std::unique_ptr<MdxFile> MdxFile::create(FileSystem&, const std::filesystem::path&,
                                          std::string_view) {
     unavailable();
