@@ -120,37 +120,101 @@ std::optional<double> parseNumberText(std::string_view text, std::string_view fi
                         DatabaseError::Kind::InvalidValue);
 }
 
-std::size_t formatFixed(double value, int decimals, char* out) {
+bool decimalFromDouble(double value, DecimalNumber& out) {
+    out = DecimalNumber{};
     if (!std::isfinite(value)) {
-        return 0;
+        return false;
     }
-    decimals = std::clamp(decimals, 0, 100);
-
-    // value = 0.d0 d1 d2 ... x 10^exponent, with the shortest digits that
-    // read back as the same double.
-    int digits[24] = {};
-    int count = 0;
-    int exponent = 1;
-    if (value != 0.0) {
-        char sci[48];
-        const auto r =
-            std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific);
-        const char* p = sci;
-        for (; p != r.ptr && *p != 'e'; ++p) {
-            if (isDigit(*p) && count < 24) {
-                digits[count++] = *p - '0';
-            }
+    if (value == 0.0) {
+        return true;
+    }
+    out.negative = value < 0;
+    char sci[48];
+    const auto r =
+        std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific);
+    const char* p = sci;
+    for (; p != r.ptr && *p != 'e'; ++p) {
+        if (isDigit(*p) && out.count < DecimalNumber::kMaxDigits) {
+            out.digits[out.count++] = static_cast<std::uint8_t>(*p - '0');
         }
-        int e = 0;
-        if (p != r.ptr) {
+    }
+    int e = 0;
+    if (p != r.ptr) {
+        ++p;
+        if (*p == '+') {
             ++p;
-            if (*p == '+') {
-                ++p;
-            }
-            std::from_chars(p, r.ptr, e);
         }
-        exponent = e + 1;
+        std::from_chars(p, r.ptr, e);
     }
+    out.exponent = e + 1;
+    while (out.count > 0 && out.digits[out.count - 1] == 0) {
+        --out.count;
+    }
+    return true;
+}
+
+bool decimalFromText(std::string_view text, DecimalNumber& out) {
+    out = DecimalNumber{};
+    const std::string_view s = trimBoth(text);
+    if (!isPlainNumber(s)) {
+        return false;
+    }
+    std::size_t i = 0;
+    if (s[i] == '+' || s[i] == '-') {
+        out.negative = s[i] == '-';
+        ++i;
+    }
+    int point = 0; // digits seen before the decimal point, counting from the first non-zero
+    bool afterPoint = false;
+    bool started = false;
+    for (; i < s.size() && s[i] != 'e' && s[i] != 'E'; ++i) {
+        if (s[i] == '.') {
+            afterPoint = true;
+            continue;
+        }
+        const int d = s[i] - '0';
+        if (!started && d == 0) {
+            if (afterPoint) {
+                --point;
+            }
+            continue;
+        }
+        started = true;
+        if (!afterPoint) {
+            ++point;
+        }
+        if (out.count < DecimalNumber::kMaxDigits) {
+            out.digits[out.count++] = static_cast<std::uint8_t>(d);
+        }
+    }
+    int exponent = 0;
+    if (i < s.size()) {
+        std::string_view e = s.substr(i + 1);
+        if (e.front() == '+') {
+            e.remove_prefix(1);
+        }
+        if (std::from_chars(e.data(), e.data() + e.size(), exponent).ec != std::errc() ||
+            exponent > 400 || exponent < -400) {
+            return false;
+        }
+    }
+    while (out.count > 0 && out.digits[out.count - 1] == 0) {
+        --out.count;
+    }
+    if (out.count == 0) {
+        out = DecimalNumber{};
+        return true;
+    }
+    out.exponent = point + exponent;
+    if (out.exponent > 309) {
+        return false;
+    }
+    return true;
+}
+
+std::size_t formatFixed(const DecimalNumber& number, int decimals, char* out) {
+    decimals = std::clamp(decimals, 0, 100);
+    const int exponent = number.count == 0 ? 1 : number.exponent;
 
     // One output digit per place from the highest integer place down to the
     // last decimal; slot 0 is kept free for a carry.
@@ -160,10 +224,10 @@ std::size_t formatFixed(double value, int decimals, char* out) {
     place[0] = 0;
     for (int j = 0; j < total; ++j) {
         const int i = exponent - intDigits + j;
-        place[j + 1] = static_cast<char>((i >= 0 && i < count) ? digits[i] : 0);
+        place[j + 1] = static_cast<char>((i >= 0 && i < number.count) ? number.digits[i] : 0);
     }
     const int next = exponent + decimals; // first digit dropped
-    if (next >= 0 && next < count && digits[next] >= 5) {
+    if (next >= 0 && next < number.count && number.digits[next] >= 5) {
         int j = total;
         while (place[j] == 9) {
             place[j--] = 0;
@@ -174,7 +238,7 @@ std::size_t formatFixed(double value, int decimals, char* out) {
     const int first = place[0] != 0 ? 0 : 1;
     const bool nonZero = std::any_of(place, place + total + 1, [](char d) { return d != 0; });
     std::size_t n = 0;
-    if (value < 0 && nonZero) {
+    if (number.negative && nonZero) {
         out[n++] = '-';
     }
     for (int j = first; j <= total; ++j) {
@@ -184,6 +248,14 @@ std::size_t formatFixed(double value, int decimals, char* out) {
         out[n++] = static_cast<char>('0' + place[j]);
     }
     return n;
+}
+
+std::size_t formatFixed(double value, int decimals, char* out) {
+    DecimalNumber number;
+    if (!decimalFromDouble(value, number)) {
+        return 0;
+    }
+    return formatFixed(number, decimals, out);
 }
 
 void formatNumberField(double value, int length, int decimals, std::string_view fieldName,

@@ -3,6 +3,7 @@
 #include "db/engine/keys.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,15 +42,32 @@ StoredNumber parseNumberField(std::string_view raw);
 // "'<text>' is not a valid floating point value for field '<fieldName>'".
 std::optional<double> parseNumberText(std::string_view text, std::string_view fieldName);
 
+// A number as decimal digits: 0.d0 d1 ... d(count-1) x 10^exponent, without
+// leading or trailing zeros (zero has no digits).
+struct DecimalNumber {
+    static constexpr int kMaxDigits = 40;
+    bool negative = false;
+    int count = 0;
+    int exponent = 0;
+    std::uint8_t digits[kMaxDigits] = {};
+};
+
+// The shortest decimal text that reads back as the same double, so 2.675 is
+// 2.675 although the double lies just below. False for NaN and infinities.
+bool decimalFromDouble(double value, DecimalNumber& out);
+// A plain decimal number as stored in an N field (blanks around allowed);
+// exact, with no trip through a double. False when it is blank or junk.
+// Digits beyond kMaxDigits are dropped.
+bool decimalFromText(std::string_view text, DecimalNumber& out);
+
 // Longest text formatFixed() writes.
 inline constexpr std::size_t kMaxFixedText = 420;
 
-// `value` with exactly `decimals` decimals (0..100), rounded half away from
-// zero on its decimal value: the shortest decimal text that reads back as the
-// same double, so 2.675 gives "2.68" although the double lies just below.
-// No padding; "-" only when a non-zero digit remains. Returns the length
-// written to `out` (room for kMaxFixedText). Not-a-number and infinities
-// write nothing and return 0.
+// The number with exactly `decimals` decimals (0..100), rounded half away
+// from zero on its decimal value. No padding; "-" only when a non-zero digit
+// remains. Returns the length written to `out` (room for kMaxFixedText).
+std::size_t formatFixed(const DecimalNumber& number, int decimals, char* out);
+// Same for a double (2.675 gives "2.68"); NaN and infinities write nothing.
 std::size_t formatFixed(double value, int decimals, char* out);
 
 // The `length` bytes of `value` in an N(length, decimals) field:

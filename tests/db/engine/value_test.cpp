@@ -71,6 +71,30 @@ TEST(NumberField, RoundsHalfAwayFromZeroOnTheDecimalValue) {
     EXPECT_EQ(fixed(std::nan(""), 2), "");
 }
 
+TEST(NumberField, StoredDigitsRoundExactly) {
+    auto fromText = [](std::string_view text, int decimals) {
+        DecimalNumber number;
+        if (!decimalFromText(text, number)) {
+            return std::string("invalid");
+        }
+        char out[kMaxFixedText];
+        return std::string(out, formatFixed(number, decimals, out));
+    };
+    EXPECT_EQ(fromText("             2.6750", 2), "2.68");
+    EXPECT_EQ(fromText("  00012.50 ", 1), "12.5");
+    EXPECT_EQ(fromText("0.0050", 2), "0.01");
+    EXPECT_EQ(fromText("-0.0049", 2), "0.00");
+    EXPECT_EQ(fromText("-.5", 0), "-1");
+    EXPECT_EQ(fromText("1.5E+03", 2), "1500.00");
+    EXPECT_EQ(fromText("25e-1", 0), "3");
+    EXPECT_EQ(fromText("0000", 2), "0.00");
+    // More digits than a double holds: the stored text decides.
+    EXPECT_EQ(fromText("1234567890123456.785", 2), "1234567890123456.79");
+    EXPECT_EQ(fromText("", 2), "invalid");
+    EXPECT_EQ(fromText("12,5", 2), "invalid");
+    EXPECT_EQ(fromText("1e999", 2), "invalid");
+}
+
 TEST(NumberField, FormatsIntoTheFieldOrRefuses) {
     EXPECT_EQ(formatNumberField(12.5, 20, 4, "COST"), "             12.5000");
     EXPECT_EQ(formatNumberField(-3.25, 20, 4, "COST"), "             -3.2500");
