@@ -235,6 +235,51 @@ struct Table::Impl {
         ++indexGen;
     }
 
+    // Keeps the count and the rows right after one record changed here, so a
+    // post on a large table costs a few reads rather than a rescan.
+    void recordChanged(std::uint32_t recno, const std::uint8_t* before, const std::uint8_t* after) {
+        dropCaches();
+        ++indexGen;
+        bool was = before && passesBuf(recno, before);
+        bool now = passesBuf(recno, after);
+        if (countCache)
+            *countCache = *countCache + (now ? 1 : 0) - (was ? 1 : 0);
+        if (!rowsValid)
+            return;
+        if (selected >= 0 &&
+            (!exprs[std::size_t(selected)] || mdx->tags()[std::size_t(selected)].descending)) {
+            rowsValid = false;
+            rows.clear();
+            return;
+        }
+        if (was) {
+            auto it = selected < 0 ? std::lower_bound(rows.begin(), rows.end(), recno)
+                                   : std::find(rows.begin(), rows.end(), recno);
+            if (it != rows.end() && *it == recno)
+                rows.erase(it);
+        }
+        if (!now)
+            return;
+        if (selected < 0) {
+            rows.insert(std::lower_bound(rows.begin(), rows.end(), recno), recno);
+            return;
+        }
+        // Binary search in key order, reading the records it probes.
+        const KeyType type = exprs[std::size_t(selected)]->type();
+        const auto key = keyOf(selected, after);
+        std::size_t lo = 0, hi = rows.size();
+        while (lo < hi) {
+            std::size_t mid = (lo + hi) / 2;
+            auto k = keyOf(selected, readRecord(rows[mid], 0));
+            int c = compareKeys(type, k.data(), key.data(), key.size());
+            if (c < 0 || (c == 0 && rows[mid] < recno))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        rows.insert(rows.begin() + std::ptrdiff_t(lo), recno);
+    }
+
     bool passesBuf(std::uint32_t recno, const std::uint8_t* buf) const {
         if (!showDeleted && buf[0] == '*')
             return false;
@@ -655,6 +700,7 @@ void Table::Impl::setDeletedFlag(char flag) {
     if (t.cur == 0)
         throw DatabaseError("The table " + t.name + " has no current record");
     bool locked = false;
+    const std::vector<std::uint8_t> before = t.curBuf;
     if (t.shared()) {
         if (!t.file->tryLockRange(dbf::recordLockOffset(t.cur), 1))
             throw DatabaseError("Record " + std::to_string(t.cur) + " is locked by another user",
@@ -678,7 +724,9 @@ void Table::Impl::setDeletedFlag(char flag) {
     }
     if (locked)
         t.file->unlockRange(dbf::recordLockOffset(t.cur), 1);
-    t.dataChangedLocally();
+    std::vector<std::uint8_t> after = before;
+    after[0] = std::uint8_t(flag);
+    t.recordChanged(t.cur, before.data(), after.data());
     t.setCurrent(t.cur);
 }
 
@@ -1401,13 +1449,20 @@ void Table::post() {
 
     std::uint32_t recno = t.cur;
     Date today = dbf::today();
+    std::vector<std::uint8_t> old;
     {
         Impl::RangeLock lock(t.lockTarget(), dbf::kHeaderLock);
         if (t.shared()) {
             std::uint8_t b[8];
             t.file->readExact(0, b, sizeof b, "the header");
-            t.hdr.recordCount = std::uint32_t(b[4]) | (std::uint32_t(b[5]) << 8) |
-                                (std::uint32_t(b[6]) << 16) | (std::uint32_t(b[7]) << 24);
+            std::uint32_t n = std::uint32_t(b[4]) | (std::uint32_t(b[5]) << 8) |
+                              (std::uint32_t(b[6]) << 16) | (std::uint32_t(b[7]) << 24);
+            if (n != t.hdr.recordCount) {
+                t.hdr.recordCount = n; // others appended: what we counted is stale
+                t.countCache.reset();
+                t.rowsValid = false;
+                t.rows.clear();
+            }
         }
         if (tagCount > 0) {
             t.mdx->refresh();
@@ -1417,8 +1472,8 @@ void Table::post() {
             }
         }
         std::vector<std::vector<std::uint8_t>> oldKeys(tagCount);
-        if (!inserting && tagCount > 0) {
-            std::vector<std::uint8_t> old(t.recLen());
+        if (!inserting) {
+            old.resize(t.recLen());
             t.file->readExact(t.hdr.recordOffset(recno), old.data(), old.size(), "a record");
             for (std::size_t i = 0; i < tagCount; ++i)
                 oldKeys[i] = t.keyOf(int(i), old.data());
@@ -1476,8 +1531,8 @@ void Table::post() {
         t.lockedRecord = 0;
     }
     t.state = State::Browse;
+    t.recordChanged(recno, inserting ? nullptr : old.data(), t.editBuf.data());
     t.editBuf.clear();
-    t.dataChangedLocally();
     t.main.positionAt(recno);
     t.setCurrent(recno);
     t.bof = t.eof = false;
