@@ -23,6 +23,8 @@ struct FieldLayout {
 class RecordLayout {
 public:
     RecordLayout() = default;
+    // Fields lie one after the other from offset 1 in the order given; the
+    // offsets are computed here, whatever the entries held.
     explicit RecordLayout(std::vector<FieldLayout> fields);
 
     const std::vector<FieldLayout>& fields() const { return fields_; }
@@ -35,10 +37,13 @@ private:
     int recordLength_ = 1;
 };
 
-// A compiled dBASE key expression: field names, string/number/date literals,
-// '+', and UPPER LOWER LEFT RIGHT SUBSTR TRIM LTRIM RTRIM STR DTOS VAL
-// (names without regard to case). Evaluating it on a record buffer yields the
-// encoded index key.
+// A compiled dBASE key expression: field names, string ("..", '..', [..]),
+// number and date ({MM/DD/YY}, {MM/DD/YYYY}, {}) literals, '+' and '-', and
+// UPPER LOWER LEFT RIGHT SUBSTR TRIM LTRIM RTRIM STR DTOS VAL (names without
+// regard to case). Evaluating it on a record buffer yields the encoded index
+// key. A blank or unreadable number counts as 0, a blank or impossible date as
+// no date. UPPER and LOWER map the Windows-1252 letter pairs (also Š Œ Ž Ÿ;
+// ß stays).
 class KeyExpression {
 public:
     // Throws DatabaseError (Kind::InvalidExpression) with a readable message
@@ -58,6 +63,9 @@ public:
     int bareField() const;
 
     // Writes exactly keyLength() bytes: C blank-padded, N BCD, D Julian double.
+    // `record` holds layout.recordLength() bytes. Reuses buffers of its own
+    // rather than allocating, so one expression must not be evaluated on two
+    // threads at once.
     void evaluate(const std::uint8_t* record, std::uint8_t* key) const;
 
 private:
