@@ -326,6 +326,14 @@ struct Table::Impl {
         for (auto* o : std::vector<TableObserver*>(observers))
             o->tableDataChanged();
     }
+    void notifyStructure() {
+        if (disabled > 0) {
+            pendingData = true;
+            return;
+        }
+        for (auto* o : std::vector<TableObserver*>(observers))
+            o->tableStructureChanged();
+    }
     void notifyCurrent() {
         if (disabled > 0)
             return;
@@ -875,6 +883,7 @@ void Table::addTag(std::string_view name, std::string_view expression) {
     });
     if (d->main.tag >= 0 || d->cur == 0)
         first();
+    d->notifyStructure();
 }
 
 void Table::deleteTag(std::string_view name) {
@@ -902,7 +911,7 @@ void Table::deleteTag(std::string_view name) {
     std::uint32_t at = d->cur;
     if (!(at && d->main.positionAt(at)))
         first();
-    d->notifyData();
+    d->notifyStructure();
 }
 
 void Table::selectTag(std::string_view name) {
@@ -1027,7 +1036,7 @@ void Table::pack(const Progress& progress) {
             progress(total, total);
     });
     first();
-    d->notifyData();
+    d->notifyStructure();
 }
 
 std::string Table::writeBlockedReason() const {

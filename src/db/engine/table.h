@@ -86,7 +86,8 @@ public:
     virtual void tableDataChanged() {}
     // The current record moved.
     virtual void tableCurrentChanged() {}
-    // Fields or the whole table went away (closed) or came back.
+    // Tags came or went, or pack renumbered the records: bookmarks, rows and
+    // the sort order kept by the listener are void.
     virtual void tableStructureChanged() {}
 };
 
