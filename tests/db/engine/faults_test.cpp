@@ -227,60 +227,112 @@ TEST(TableLocks, ConcurrentAppendersLoseNothing) {
 }
 
 TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
-    TempDir dir;
-    auto original = dir / "ORIG.DBF";
-    Table::create(original, fields());
-    {
-        auto t = Table::open(original, OpenMode::Exclusive);
-        for (int i = 1; i <= 5; ++i)
-            append(*t, "base", i);
-    }
-    const std::string base = readFile(original);
-    auto path = dir / "T.DBF";
-    for (bool torn : {false, true}) {
-        for (int n = 1; n <= 12; ++n) {
-            SCOPED_TRACE(::testing::Message() << "write " << n << (torn ? " torn" : ""));
-            shelvix::test::writeFile(path, base);
-            FaultyFileSystem fs;
-            int posted = 0;
-            bool failed = false;
-            try {
-                auto t = Table::open(path, OpenMode::Exclusive, fs);
-                fs.faults.failWriteAt = n;
-                fs.faults.tornWrite = torn;
-                for (int i = 0; i < 3; ++i) {
-                    append(*t, "new", 100 + i);
-                    ++posted;
-                }
-                t->goToRecord(2);
-                t->edit();
-                t->setText("Author", "edited");
-                t->post();
-                t->goToRecord(3);
-                t->deleteRecord();
-                t->pack();
-            } catch (const DatabaseError& e) {
-                failed = true;
-                EXPECT_EQ(e.kind(), Kind::Io) << e.what();
+    for (bool withIndex : {false, true}) {
+        TempDir dir;
+        auto original = dir / "ORIG.DBF";
+        Table::create(original, fields());
+        {
+            auto t = Table::open(original, OpenMode::Exclusive);
+            for (int i = 1; i <= 5; ++i)
+                append(*t, "base", i);
+            if (withIndex) {
+                t->addTag("ByAuthor", "UPPER(Author)");
+                t->addTag("Seq", "Seq");
             }
-            EXPECT_TRUE(failed || n > 7);
-            auto t = Table::open(path, OpenMode::Exclusive);
-            EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
-            t->setShowDeleted(true);
-            EXPECT_GE(t->recordCount(), 5u + posted - (failed ? 0 : 1));
+        }
+        const std::string base = readFile(original);
+        const std::string baseMdx = withIndex ? readFile(dir / "ORIG.MDX") : "";
+        auto path = dir / "T.DBF";
+        for (bool torn : {false, true}) {
+            for (int n = 1; n <= (withIndex ? 40 : 14); ++n) {
+                SCOPED_TRACE(::testing::Message() << "write " << n << (torn ? " torn" : "")
+                                                  << (withIndex ? " index" : ""));
+                shelvix::test::writeFile(path, base);
+                if (withIndex)
+                    shelvix::test::writeFile(dir / "T.MDX", baseMdx);
+                FaultyFileSystem fs;
+                int posted = 0;
+                bool failed = false;
+                try {
+                    auto t = Table::open(path, OpenMode::Exclusive, fs);
+                    fs.faults.failWriteAt = n;
+                    fs.faults.tornWrite = torn;
+                    for (int i = 0; i < 3; ++i) {
+                        append(*t, "new", 100 + i);
+                        ++posted;
+                    }
+                    t->goToRecord(2);
+                    t->edit();
+                    t->setText("Author", "edited");
+                    t->post();
+                    t->goToRecord(3);
+                    t->deleteRecord();
+                    t->pack();
+                } catch (const DatabaseError& e) {
+                    failed = true;
+                    EXPECT_EQ(e.kind(), Kind::Io) << e.what();
+                }
+                auto t = Table::open(path, OpenMode::Exclusive);
+                EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
+                t->setShowDeleted(true);
+                EXPECT_GE(t->recordCount(), 5u + posted - (failed ? 0 : 1));
+                EXPECT_EQ(t->tags().size(), withIndex ? 2u : 0u);
+            }
         }
     }
 
-    shelvix::test::writeFile(path, base);
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
     FaultyFileSystem fs;
     fs.faults.shortReads = true;
     EXPECT_THROW(Table::open(path, OpenMode::ReadOnly, fs), DatabaseError);
+}
+
+TEST(TableFaults, AHalfWrittenIndexWaitsForItsSoleUserToRebuildIt) {
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        for (int i = 1; i <= 5; ++i)
+            append(*t, "base", i);
+        t->addTag("ByAuthor", "UPPER(Author)");
+    }
+    // Fail writes during one append until one fails inside the index update.
+    bool halfWritten = false;
+    for (int n = 1; n <= 30 && !halfWritten; ++n) {
+        FaultyFileSystem fs;
+        auto t = Table::open(path, OpenMode::Shared, fs);
+        fs.faults.failWriteAt = n;
+        try {
+            append(*t, "half", 100 + n);
+        } catch (const DatabaseError&) {
+            halfWritten = t->needsRebuild();
+            t->cancel();
+        }
+        if (halfWritten) {
+            // The writer is still alive and holding the table: another user
+            // opens it but must not write.
+            auto other = Table::open(path, OpenMode::Shared);
+            EXPECT_TRUE(other->needsRebuild());
+            EXPECT_THAT(other->writeBlockedReason(), ::testing::HasSubstr("rebuilt"));
+            EXPECT_THROW(other->insert(), DatabaseError);
+            EXPECT_GT(other->recordCount(), 0u);
+        }
+    }
+    ASSERT_TRUE(halfWritten);
+    auto t = Table::open(path, OpenMode::Shared); // alone: rebuilds
+    EXPECT_FALSE(t->needsRebuild());
+    EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
+    append(*t, "after", 7);
 }
 
 TEST(TableFaults, PostedRecordsSurviveAKilledWriter) {
     TempDir dir;
     auto path = dir / "T.DBF";
     Table::create(path, fields());
+    Table::open(path, OpenMode::Exclusive)->addTag("Seq", "Seq");
     std::mt19937 rng(12345);
     int lastSeen = 0;
     for (int round = 0; round < 25; ++round) {
