@@ -4,6 +4,7 @@
 #include "support/tempdir.h"
 
 #include <csignal>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
