@@ -52,10 +52,17 @@ void putDate(std::uint8_t* out, const Date& d) {
 }
 
 Date today() {
+    // localtime_r is slow enough to matter once per posted record.
+    thread_local std::time_t cachedAt = 0;
+    thread_local Date cached;
     std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    return Date{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+    if (now != cachedAt) {
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        cached = Date{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+        cachedAt = now;
+    }
+    return cached;
 }
 
 Header readHeader(File& file, const std::string& name) {

@@ -1541,9 +1541,10 @@ void Table::post() {
     }
     t.state = State::Browse;
     t.recordChanged(recno, inserting ? nullptr : old.data(), t.editBuf.data());
+    t.curBuf.swap(t.editBuf);
     t.editBuf.clear();
+    t.cur = recno;
     t.main.positionAt(recno);
-    t.setCurrent(recno);
     t.bof = t.eof = false;
     t.notifyData();
     t.notifyCurrent();
