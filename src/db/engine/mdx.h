@@ -20,7 +20,10 @@ struct TagInfo {
     int keyLength = 0;
     bool bareField = false; // key is one bare field (tag header byte 480)
     bool descending = false;
-    bool unique = false;
+    bool unique = false; // only the first record of each key is kept
+    // Filter ("FOR") expression of a tag another tool made; keys are kept
+    // for every record regardless. Empty for ours.
+    std::string forExpression;
 };
 
 // One entry of a tag: the encoded key and the record number (1-based).
@@ -50,10 +53,15 @@ public:
 
     // Creates the tag (replacing one of the same name) holding every entry the
     // source yields, in any order. `next` fills key (info.keyLength bytes)
-    // and recno, and returns false at the end. Returns the tag's index.
+    // and recno, and returns false at the end. Returns the tag's index; the
+    // indexes of other tags may shift (so may they after dropTag).
     using KeySource = std::function<bool(std::uint8_t* key, std::uint32_t& recno)>;
     virtual int buildTag(const TagInfo& info, const KeySource& next) = 0;
     virtual void dropTag(std::string_view name) = 0;
+    // Drops every tag and cuts the file back to its header: the way back from
+    // interrupted() is clear() and buildTag for each of the tags() saved
+    // before.
+    virtual void clear() = 0;
 
     // Keeps a tag up to date. Equal keys are ordered by record number.
     virtual void insertKey(int tag, const std::uint8_t* key, std::uint32_t recno) = 0;
@@ -62,7 +70,10 @@ public:
     // is searched for the record number. Returns false when it is not there.
     virtual bool removeKey(int tag, const std::uint8_t* key, std::uint32_t recno) = 0;
 
-    // Walks a tag in key order. A cursor is invalidated by any change.
+    // Walks a tag in key order. After a change to the index (or a refresh that
+    // found one) the cursor finds its place again by its current (key,
+    // recno): next() goes to the first entry after it, prior() to the last
+    // one before it, even when that entry itself was removed.
     class Cursor {
     public:
         virtual ~Cursor() = default;
@@ -73,7 +84,8 @@ public:
         // Positions on the first entry whose key is >= key (the first
         // `length` bytes compared for a C key prefix); false past the end.
         virtual bool seek(const std::uint8_t* key, std::size_t length) = 0;
-        // Positions on the entry (key, recno) itself; false if absent.
+        // Positions on the entry (key, recno) itself; false if absent (the
+        // cursor then stands on the first entry after it, or past the end).
         virtual bool seekExact(const std::uint8_t* key, std::uint32_t recno) = 0;
         virtual KeyEntry current() const = 0;
     };
