@@ -96,6 +96,10 @@ public:
     // page of the change is written. A mark found at open means a writer died
     // half-way: interrupted() then answers true and the tags must be rebuilt.
     virtual void beginUpdate() = 0;
+    // Inside an update, puts the mark on disk now rather than before the
+    // first page: for a caller that writes another file (the table's record)
+    // before the keys, so that a crash in between is caught too.
+    virtual void markNow() = 0;
     virtual void endUpdate() = 0;
     virtual bool interrupted() const = 0;
 

@@ -74,6 +74,7 @@ public:
     bool removeKey(int tag, const std::uint8_t* key, std::uint32_t recno) override;
     std::unique_ptr<Cursor> cursor(int tag) override;
     void beginUpdate() override;
+    void markNow() override { ensureMarked(); }
     void endUpdate() override;
     bool interrupted() const override { return interrupted_; }
     void refresh() override;

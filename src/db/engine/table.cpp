@@ -1013,20 +1013,49 @@ void Table::pack(const Progress& progress) {
         // 3. Swap. The old index is marked as mid-change first, so a crash
         // between the two renames leaves the new table with an index that is
         // rebuilt at the next open.
-        if (tagCount > 0) {
-            t.mdx->beginUpdate();
-            t.syncPath(t.mdxPath);
+        try {
+            if (tagCount > 0) {
+                t.mdx->beginUpdate();
+                t.mdx->markNow();
+                t.syncPath(t.mdxPath);
+            }
+            t.fs.rename(tmp, t.path);
+        } catch (...) {
+            // Still the old pair: unmark the index, drop the new files.
+            try {
+                if (tagCount > 0)
+                    t.mdx->endUpdate();
+                t.fs.remove(tmp);
+                t.fs.remove(tmpMdx);
+            } catch (...) {
+            }
+            throw;
         }
-        t.fs.rename(tmp, t.path);
         syncDirectory(t.path.parent_path());
         t.file = std::move(out);
         t.hdr = nh;
+        t.dataChangedLocally();
         if (tagCount > 0) {
-            t.mdx.reset();
-            t.fs.rename(tmpMdx, t.mdxPath);
-            syncDirectory(t.path.parent_path());
-            t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
-            t.compileTags();
+            try {
+                t.mdx.reset();
+                t.fs.rename(tmpMdx, t.mdxPath);
+                syncDirectory(t.path.parent_path());
+                t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
+                t.compileTags();
+            } catch (...) {
+                // The new table stands beside the old, marked index: refuse
+                // writes until it is rebuilt (the next open does it).
+                t.needsRebuild = true;
+                try {
+                    if (!t.mdx)
+                        t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
+                    t.compileTags();
+                } catch (...) {
+                }
+                t.selected = -1;
+                t.main.reset(-1);
+                throw;
+            }
         }
         t.needsRebuild = false;
         t.selected = selectedName.empty() ? -1 : t.tagIndex(selectedName);
@@ -1489,11 +1518,13 @@ void Table::post() {
         }
         // The index is marked as mid-change before the table, so a crash
         // anywhere below is caught at the next open.
-        if (tagCount > 0)
+        if (tagCount > 0) {
             t.mdx->beginUpdate();
+            t.mdx->markNow();
+        }
+        std::uint8_t hb[7];
+        dbf::putDate(hb, today);
         try {
-            std::uint8_t hb[7];
-            dbf::putDate(hb, today);
             if (inserting) {
                 recno = t.hdr.recordCount + 1;
                 std::vector<std::uint8_t> rec(t.editBuf);
@@ -1506,15 +1537,34 @@ void Table::post() {
                     hb[3 + i] = std::uint8_t(recno >> (8 * i));
                 t.file->writeAt(dbf::kDateOffset, hb, 7);
                 t.hdr.recordCount = recno;
+                t.hdr.lastUpdate = today;
             } else {
                 t.file->writeAt(t.hdr.recordOffset(recno), t.editBuf.data(), t.recLen());
-                if (!(t.hdr.lastUpdate == today))
-                    t.file->writeAt(dbf::kDateOffset, hb, 3);
             }
-            t.hdr.lastUpdate = today;
         } catch (...) {
-            if (tagCount > 0)
-                t.mdx->endUpdate();
+            // Whatever reached the disk must not disagree with the index.
+            // An append is harmless until the count names it; a half-written
+            // edit gets its old bytes back.
+            bool consistent = false;
+            try {
+                if (inserting) {
+                    std::uint8_t b[4];
+                    t.file->readExact(4, b, 4, "the header");
+                    std::uint32_t n = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) |
+                                      (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
+                    consistent = n < recno;
+                } else {
+                    t.file->writeAt(t.hdr.recordOffset(recno), old.data(), old.size());
+                    consistent = true;
+                }
+            } catch (...) {
+            }
+            if (tagCount > 0) {
+                if (consistent)
+                    t.mdx->endUpdate();
+                else
+                    t.needsRebuild = true; // the mark stays for the next open
+            }
             t.dataChangedLocally();
             throw;
         }
@@ -1533,6 +1583,10 @@ void Table::post() {
             t.needsRebuild = true;
             t.dataChangedLocally();
             throw;
+        }
+        if (!inserting && !(t.hdr.lastUpdate == today)) {
+            t.file->writeAt(dbf::kDateOffset, hb, 3);
+            t.hdr.lastUpdate = today;
         }
     }
     if (t.lockedRecord) {

@@ -245,7 +245,7 @@ TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
         const std::string baseMdx = withIndex ? readFile(dir / "ORIG.MDX") : "";
         auto path = dir / "T.DBF";
         for (bool torn : {false, true}) {
-            for (int n = 1; n <= (withIndex ? 40 : 14); ++n) {
+            for (int n = 1; n <= (withIndex ? 48 : 16); ++n) {
                 SCOPED_TRACE(::testing::Message() << "write " << n << (torn ? " torn" : "")
                                                   << (withIndex ? " index" : ""));
                 shelvix::test::writeFile(path, base);
@@ -276,7 +276,11 @@ TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
                 auto t = Table::open(path, OpenMode::Exclusive);
                 EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
                 t->setShowDeleted(true);
-                EXPECT_GE(t->recordCount(), 5u + posted - (failed ? 0 : 1));
+                // A failed pack leaves the old table or the packed one.
+                EXPECT_GE(t->recordCount(), 5u + posted - (posted == 3 ? 1 : 0));
+                if (!failed) {
+                    EXPECT_EQ(t->recordCount(), 7u);
+                }
                 EXPECT_EQ(t->tags().size(), withIndex ? 2u : 0u);
             }
         }

@@ -254,7 +254,6 @@ TEST(Table, ReadsTablesWrittenByOtherTools) {
             EXPECT_EQ(t->isDeleted(), expected[i].deleted);
         }
         EXPECT_EQ(i, expected.size());
-        EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
     }
 
     TempDir dir;
