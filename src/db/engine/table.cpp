@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <numeric>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -50,7 +49,7 @@ namespace {
 
 constexpr std::size_t kStreamChunk = 1 << 20;   // bytes per sequential read
 constexpr std::size_t kWindowBytes = 64 * 1024; // read-ahead while walking record order
-constexpr std::size_t kRandomCacheRecords = 512;
+constexpr std::size_t kRandomCacheSlots = 1024; // direct-mapped by record number
 
 std::string displayName(const fs::path& p) {
     return p.filename().string();
@@ -146,7 +145,8 @@ struct Table::Impl {
     // Record caches: a read-ahead window for record order, a small map else.
     std::vector<std::uint8_t> window;
     std::uint32_t winFirst = 0, winCount = 0;
-    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> randomCache;
+    std::vector<std::uint8_t> slab;    // kRandomCacheSlots records
+    std::vector<std::uint32_t> slotOf; // record number held by each slot, 0 = none
 
     RecordFilter filter;
     bool showDeleted = false;
@@ -201,14 +201,18 @@ struct Table::Impl {
         if (recno >= winFirst && recno < winFirst + winCount)
             return window.data() + std::size_t(recno - winFirst) * recLen();
         if (dir == 0) {
-            auto it = randomCache.find(recno);
-            if (it != randomCache.end())
-                return it->second.data();
-            if (randomCache.size() >= kRandomCacheRecords)
-                randomCache.clear();
-            std::vector<std::uint8_t> buf(recLen());
-            file->readExact(hdr.recordOffset(recno), buf.data(), buf.size(), "a record");
-            return randomCache.emplace(recno, std::move(buf)).first->second.data();
+            if (slab.empty()) {
+                slab.resize(kRandomCacheSlots * recLen());
+                slotOf.assign(kRandomCacheSlots, 0);
+            }
+            std::size_t slot = recno % kRandomCacheSlots;
+            std::uint8_t* buf = slab.data() + slot * recLen();
+            if (slotOf[slot] != recno) {
+                slotOf[slot] = 0;
+                file->readExact(hdr.recordOffset(recno), buf, recLen(), "a record");
+                slotOf[slot] = recno;
+            }
+            return buf;
         }
         std::uint32_t per = std::uint32_t(std::max<std::size_t>(1, kWindowBytes / recLen()));
         std::uint32_t firstRec = recno, n = std::min(per, count() - recno + 1);
@@ -225,7 +229,7 @@ struct Table::Impl {
     }
     void dropCaches() {
         winCount = 0;
-        randomCache.clear();
+        std::fill(slotOf.begin(), slotOf.end(), 0u);
     }
     void dataChangedLocally() {
         dropCaches();
