@@ -1744,7 +1744,7 @@ std::vector<std::string> Table::check() {
                        " does not match the record");
         }
         for (std::uint32_t r = 1; r <= t.count(); ++r)
-            if (seen[r] != 1)
+            if (seen[r] > 1 || (seen[r] == 0 && !info.unique)) // unique tags skip repeats
                 report(tagName + "record " + std::to_string(r) +
                        (seen[r] == 0 ? " has no entry" : " has more than one entry"));
     }
