@@ -66,6 +66,7 @@ constexpr auto kLower = makeLowerTable();
 constexpr std::int32_t kFirstJulianDay = 1721426; // 0001-01-01
 constexpr std::int32_t kLastJulianDay = 5373484;  // 9999-12-31
 constexpr int kMaxStrLength = 255;
+constexpr std::size_t kMaxExpressionLength = 255;
 
 enum class Type : std::uint8_t { Text, Number, Date };
 
@@ -441,6 +442,11 @@ public:
     }
 
     int parseAll() {
+        // dBASE keeps at most 220 characters of a key expression; the bound
+        // also limits how deeply the parser recurses.
+        if (text_.size() > kMaxExpressionLength) {
+            fail("longer than " + std::to_string(kMaxExpressionLength) + " characters");
+        }
         if (tok_.kind == Tok::End) {
             fail("the expression is empty");
         }

@@ -127,6 +127,7 @@ TEST(KeyExpression, RefusesWhatItCannotIndex) {
         {"STR(Cost,12,2,1)", "1 to 3 arguments"},
         {"Upper()", "1 argument"},
         {"PurchDate + {02/30/2001}", "invalid date"},
+        {std::string(300, '(') + "Author" + std::string(300, ')'), "longer than 255"},
     };
     for (const auto& [text, mention] : mentions) {
         try {
