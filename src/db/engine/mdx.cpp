@@ -403,6 +403,11 @@ std::vector<std::uint32_t> MdxImpl::allocBlocks(std::size_t count) {
         cache_.erase(page);
         pages.push_back(page);
     }
+    // A chain that runs in a circle would hand out a block twice.
+    std::vector<std::uint32_t> popped(pages);
+    std::sort(popped.begin(), popped.end());
+    if (std::adjacent_find(popped.begin(), popped.end()) != popped.end())
+        corrupt("the chain of free blocks runs in a circle");
     while (pages.size() < count) {
         pages.push_back(endPage_);
         endPage_ += ppb_;
@@ -484,8 +489,15 @@ void MdxImpl::ensureMarked() {
     marked_ = true;
 }
 
+// The mark goes on disk when the outermost bracket opens, before the caller
+// writes its table: a writer killed before endUpdate, whatever it had
+// written by then, leaves the mark behind.
 void MdxImpl::beginUpdate() {
     requireWritable();
+    if (updateDepth_ == 0) {
+        mutationsAtBegin_ = mutations_;
+        ensureMarked();
+    }
     ++updateDepth_;
 }
 
@@ -503,8 +515,14 @@ void MdxImpl::endUpdate() {
 }
 
 void MdxImpl::finishUpdate() {
-    if (!marked_ && !headerChanged_ && !cache_.hasDirty())
+    if (mutations_ == mutationsAtBegin_ && !headerChanged_ && !cache_.hasDirty()) {
+        if (marked_ && !interrupted_) {
+            head_[kStateOffset] = 0;
+            file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
+            marked_ = false;
+        }
         return;
+    }
     ensureMarked();
     cache_.flush();
     setHeaderU32(32, endPage_);
@@ -519,8 +537,16 @@ void MdxImpl::finishUpdate() {
 void MdxImpl::abandonUpdate(bool changed) noexcept {
     if (updateDepth_ > 0)
         --updateDepth_;
-    if (!changed)
+    if (!changed) {
+        if (updateDepth_ == 0) {
+            try {
+                finishUpdate();
+            } catch (...) {
+                interrupted_ = true;
+            }
+        }
         return;
+    }
     // What is in memory may be half done and what is on disk may be half
     // written: keep the mark so that the next open knows too.
     interrupted_ = true;

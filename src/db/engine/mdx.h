@@ -53,8 +53,8 @@ public:
 
     // Creates the tag (replacing one of the same name) holding every entry the
     // source yields, in any order. `next` fills key (info.keyLength bytes)
-    // and recno, and returns false at the end. Returns the tag's index; the
-    // indexes of other tags may shift (so may they after dropTag).
+    // and recno, and returns false at the end. Returns the tag's index (a
+    // replaced tag keeps its index; dropTag moves the tags after it down).
     using KeySource = std::function<bool(std::uint8_t* key, std::uint32_t& recno)>;
     virtual int buildTag(const TagInfo& info, const KeySource& next) = 0;
     virtual void dropTag(std::string_view name) = 0;
@@ -92,9 +92,12 @@ public:
     virtual std::unique_ptr<Cursor> cursor(int tag) = 0;
 
     // Update bracket: beginUpdate marks the file as being changed on disk
-    // before the first page is written; endUpdate clears the mark once every
-    // page of the change is written. A mark found at open means a writer died
-    // half-way: interrupted() then answers true and the tags must be rebuilt.
+    // (open it before writing the table); endUpdate writes every page of the
+    // change and then clears the mark. A mark found at open or refresh means
+    // a writer died half-way: interrupted() then answers true and the tags
+    // must be rebuilt (see clear()). Brackets nest; a change made outside
+    // one is bracketed on its own. A change that fails half-way also leaves
+    // the index interrupted.
     virtual void beginUpdate() = 0;
     // Inside an update, puts the mark on disk now rather than before the
     // first page: for a caller that writes another file (the table's record)

@@ -21,13 +21,53 @@ bool validTagName(const std::string& name) {
     });
 }
 
-// The first eight bytes as a big-endian number: ordering these numbers
-// orders the keys by their first eight bytes.
-std::uint64_t prefixOf(const std::uint8_t* key, std::size_t length) {
+// Eight key bytes from `offset` as a big-endian number (zeros past the
+// end): ordering these numbers orders the keys by those bytes.
+std::uint64_t wordOf(const std::uint8_t* key, std::size_t length, std::size_t offset) {
     std::uint64_t v = 0;
-    for (std::size_t i = 0; i < 8; ++i)
+    for (std::size_t i = offset; i < offset + 8; ++i)
         v = (v << 8) | (i < length ? key[i] : 0);
     return v;
+}
+
+// C keys are sorted on copies of sixteen of their bytes at a time, so that
+// comparing never has to reach into the key buffer; runs that agree on all
+// sixteen are sorted again on the next sixteen.
+struct SortItem {
+    std::uint64_t hi;
+    std::uint64_t lo;
+    std::uint32_t index;
+    std::uint32_t recno;
+};
+
+void sortCharacterKeys(SortItem* begin, SortItem* end, const std::uint8_t* keys,
+                       std::size_t keyLength, std::size_t offset, bool descending) {
+    std::sort(begin, end, [](const SortItem& a, const SortItem& b) {
+        if (a.hi != b.hi)
+            return a.hi < b.hi;
+        if (a.lo != b.lo)
+            return a.lo < b.lo;
+        return a.recno < b.recno;
+    });
+    const std::size_t next = offset + 16;
+    if (next >= keyLength)
+        return;
+    for (SortItem* run = begin; run != end;) {
+        SortItem* stop = run + 1;
+        while (stop != end && stop->hi == run->hi && stop->lo == run->lo)
+            ++stop;
+        if (stop - run > 1) {
+            for (SortItem* it = run; it != stop; ++it) {
+                const std::uint8_t* key = keys + std::size_t{it->index} * keyLength;
+                std::uint64_t hi = wordOf(key, keyLength, next);
+                std::uint64_t lo = wordOf(key, keyLength, next + 8);
+                it->hi = descending ? ~hi : hi;
+                it->lo = descending ? ~lo : lo;
+            }
+            sortCharacterKeys(run, stop, keys, keyLength, next, descending);
+        }
+        run = stop;
+    }
 }
 
 // Nodes are written nine tenths full so that the first inserts after a
@@ -99,27 +139,14 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
 
     std::vector<std::uint32_t> order(n);
     if (info.type == KeyType::Character) {
-        struct Item {
-            std::uint64_t prefix;
-            std::uint32_t index;
-            std::uint32_t recno;
-        };
         const bool desc = info.descending;
-        std::vector<Item> items(n);
+        std::vector<SortItem> items(n);
         for (std::size_t i = 0; i < n; ++i) {
-            std::uint64_t p = prefixOf(keyAt(static_cast<std::uint32_t>(i)), kl);
-            items[i] = {desc ? ~p : p, static_cast<std::uint32_t>(i), recnos[i]};
+            const std::uint8_t* key = keyAt(static_cast<std::uint32_t>(i));
+            std::uint64_t hi = wordOf(key, kl, 0), lo = wordOf(key, kl, 8);
+            items[i] = {desc ? ~hi : hi, desc ? ~lo : lo, static_cast<std::uint32_t>(i), recnos[i]};
         }
-        std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-            if (a.prefix != b.prefix)
-                return a.prefix < b.prefix;
-            if (kl > 8) {
-                int c = std::memcmp(keyAt(a.index) + 8, keyAt(b.index) + 8, kl - 8);
-                if (c != 0)
-                    return desc ? c > 0 : c < 0;
-            }
-            return a.recno < b.recno;
-        });
+        sortCharacterKeys(items.data(), items.data() + n, base, kl, 0, desc);
         for (std::size_t i = 0; i < n; ++i)
             order[i] = items[i].index;
     } else {
@@ -228,12 +255,14 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
     t.depth = static_cast<int>(levelNodes.size());
     t.sizePages = static_cast<std::uint32_t>(total) * ppb_;
     writeTagHeader(t, count > 0);
-    tags_.push_back(t);
+    // A replaced tag keeps its place, so the other tags keep their numbers.
+    const std::size_t position = existing >= 0 ? static_cast<std::size_t>(existing) : tags_.size();
+    tags_.insert(tags_.begin() + static_cast<std::ptrdiff_t>(position), t);
     writeTagTable();
     rebuildInfos();
     ++generation_;
     scope.commit();
-    return static_cast<int>(tags_.size()) - 1;
+    return static_cast<int>(position);
 }
 
 } // namespace shelvix::db::mdx

@@ -17,10 +17,11 @@ namespace shelvix::db::mdx {
 //   48-51  "SHVX" (marks the rest as ours; a file without it is foreign)
 //   52     1 while an update is under way, 0 when the file is consistent
 //   56-59  change counter, bumped by every update that wrote something
-// The state byte is set before the first page of an update is written and
-// cleared after the last one, so a writer killed half-way leaves it set and
-// the next open reports interrupted(). Another process notices our changes
-// through the counter (refresh()).
+// The state byte is written as 1 when the outermost update bracket opens
+// (before the table or any page is written) and back to 0 after the last
+// page and the header of the update are written, so a writer killed
+// half-way leaves it set and the next open reports interrupted(). Another
+// process notices our changes through the counter (refresh()).
 inline constexpr std::size_t kMarkOffset = 48;
 inline constexpr std::size_t kStateOffset = 52;
 inline constexpr std::size_t kCounterOffset = 56;
@@ -169,6 +170,7 @@ private:
     bool interrupted_ = false;
     bool freeListUsable_ = true;
     std::uint64_t mutations_ = 0;
+    std::uint64_t mutationsAtBegin_ = 0;
     std::uint64_t generation_ = 0;
 };
 
