@@ -766,7 +766,17 @@ void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, Fi
     h.lastUpdate = dbf::today();
     auto bytes = dbf::buildHeader(h);
     bytes.push_back(dbf::kEndMark);
-    auto file = fs.open(path, FileMode::Create);
+    // Replacing a table someone has open would pull it from under them.
+    std::unique_ptr<File> file;
+    if (fs.exists(path)) {
+        file = fs.open(path, FileMode::ReadWrite);
+        if (!file->tryLockFile(File::OpenLock::Exclusive))
+            throw DatabaseError("The table " + displayName(path) + " is in use by another user",
+                                Kind::InUse);
+        file->truncate(0);
+    } else {
+        file = fs.open(path, FileMode::Create);
+    }
     file->writeAt(0, bytes.data(), bytes.size());
     file->sync();
 }

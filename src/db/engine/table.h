@@ -101,7 +101,8 @@ public:
     enum class State { Browse, Edit, Insert };
 
     // Creates (or replaces) an empty table: version 3, language driver 0x57,
-    // no index. Throws InvalidValue for bad field definitions.
+    // no index. Throws InvalidValue for bad field definitions, InUse when the
+    // table to replace is open somewhere.
     static void create(const std::filesystem::path& path, const std::vector<FieldDef>& fields,
                        FileSystem& fs = FileSystem::native());
     // Opens the table and its production index. An index left half-written by

@@ -144,6 +144,10 @@ TEST(TableLocks, ExclusiveOpenFailsWhileAnyoneElseHasTheTable) {
             EXPECT_EQ(e.kind(), Kind::InUse);
         }
         auto second = Table::open(path, OpenMode::ReadOnly);
+        // Nor can the table be created anew under its users.
+        const std::string before = readFile(path);
+        EXPECT_THROW(Table::create(path, {FieldDef::text("Other", 5)}), DatabaseError);
+        EXPECT_EQ(readFile(path), before);
     }
     {
         auto exclusive = Table::open(path, OpenMode::Exclusive);
