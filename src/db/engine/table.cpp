@@ -250,8 +250,8 @@ struct Table::Impl {
             *countCache = *countCache + (now ? 1 : 0) - (was ? 1 : 0);
         if (!rowsValid)
             return;
-        if (selected >= 0 &&
-            (!exprs[std::size_t(selected)] || mdx->tags()[std::size_t(selected)].descending)) {
+        if (selected >= 0 && (!exprErrors[std::size_t(selected)].empty() ||
+                              mdx->tags()[std::size_t(selected)].descending)) {
             rowsValid = false;
             rows.clear();
             return;
@@ -307,17 +307,15 @@ struct Table::Impl {
         }
         std::uint32_t n = std::uint32_t(b[4]) | (std::uint32_t(b[5]) << 8) |
                           (std::uint32_t(b[6]) << 16) | (std::uint32_t(b[7]) << 24);
-        if (shared() || n != hdr.recordCount) {
-            // Records of other users may have changed too: read them afresh.
-            if (n != hdr.recordCount &&
-                hdr.headerLength + std::uint64_t(n) * hdr.recordLength <= file->size()) {
-                hdr.recordCount = n;
-                countCache.reset();
-                rowsValid = false;
-            }
-            dropCaches();
-            ++indexGen;
+        if (n != hdr.recordCount &&
+            hdr.headerLength + std::uint64_t(n) * hdr.recordLength <= file->size()) {
+            hdr.recordCount = n;
+            countCache.reset();
+            rowsValid = false;
         }
+        // Records of other users may have changed too: read them afresh.
+        dropCaches();
+        ++indexGen;
     }
 
     // ---- notifications
@@ -395,7 +393,13 @@ struct Table::Impl {
         for (const TagInfo& tag : mdx->tags()) {
             try {
                 exprs.emplace_back(KeyExpression::compile(tag.expression, layout));
-                exprErrors.emplace_back();
+                const KeyExpression& e = *exprs.back();
+                // Kept for a rebuild, which writes keys our way; until then
+                // keys of another size must not reach the tag.
+                if (e.keyLength() != tag.keyLength || e.type() != tag.type)
+                    exprErrors.emplace_back("its keys are stored in another size or type");
+                else
+                    exprErrors.emplace_back();
             } catch (const DatabaseError& e) {
                 exprs.emplace_back(std::nullopt);
                 exprErrors.emplace_back(e.what());
@@ -679,7 +683,7 @@ bool Table::Impl::Walker::positionAt(std::uint32_t r) {
     }
     cur = t->mdx->cursor(tag);
     gen = t->indexGen;
-    if (t->exprs[std::size_t(tag)]) {
+    if (t->exprs[std::size_t(tag)] && t->exprErrors[std::size_t(tag)].empty()) {
         auto k = t->keyOf(tag, t->readRecord(r, 0));
         if (cur->seekExact(k.data(), r))
             return take();
@@ -1256,13 +1260,24 @@ bool Table::findNearest(std::string_view text) {
     return findNearestKey(std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+namespace {
+void requireKeyType(const Table& t, KeyType type) {
+    for (const TagInfo& tag : t.tags())
+        if (tag.name == t.selectedTag() && tag.type != type)
+            throw DatabaseError("The index tag " + tag.name + " does not hold keys of that type",
+                                Kind::InvalidValue);
+}
+} // namespace
+
 bool Table::findNearest(double number) {
+    requireKeyType(*this, KeyType::Numeric);
     std::vector<std::uint8_t> key(kNumericKeyLength);
     encodeNumericKey(number, key.data());
     return findNearestKey(key);
 }
 
 bool Table::findNearest(const Date& date) {
+    requireKeyType(*this, KeyType::Date);
     std::vector<std::uint8_t> key(kDateKeyLength);
     encodeDateKey(date, key.data());
     return findNearestKey(key);
@@ -1732,10 +1747,10 @@ std::vector<std::string> Table::check() {
         std::string tagName = "Tag " + info.name + ": ";
         for (auto& p : t.mdx->check(int(i)))
             report(tagName + p);
-        if (!t.exprs[i]) {
+        if (!t.exprErrors[i].empty())
             report(tagName + t.exprErrors[i]);
+        if (!t.exprs[i])
             continue;
-        }
         std::size_t kl = std::size_t(t.exprs[i]->keyLength());
         std::vector<std::uint8_t> seen(std::size_t(t.count()) + 1, 0);
         auto c = t.mdx->cursor(int(i));
