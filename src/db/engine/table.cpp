@@ -525,7 +525,19 @@ struct Table::Impl {
         { auto fresh = buildIndexFile(*file, hdr, tmp, progress, 0, total); }
         syncPath(tmp);
         mdx.reset();
-        fs.rename(tmp, mdxPath);
+        try {
+            fs.rename(tmp, mdxPath);
+        } catch (...) {
+            // The old index is still in place: keep using it.
+            try {
+                fs.remove(tmp);
+                mdx = MdxFile::open(fs, mdxPath, true);
+                compileTags();
+            } catch (...) {
+                needsRebuild = true;
+            }
+            throw;
+        }
         syncDirectory(path.parent_path());
         mdx = MdxFile::open(fs, mdxPath, true);
         compileTags();
@@ -607,9 +619,16 @@ Table::Impl::Walker::Where Table::Impl::Walker::ensure() {
     gen = t->indexGen;
     if (cur->seekExact(key.data(), recno))
         return Where::Exact;
-    if (cur->seek(key.data(), key.size()))
-        return Where::After;
-    return Where::End;
+    // Our entry is gone: stand on the first one after (key, recno).
+    if (!cur->seek(key.data(), key.size()))
+        return Where::End;
+    for (;;) {
+        KeyEntry e = cur->current();
+        if (std::memcmp(e.key, key.data(), key.size()) != 0 || e.recno > recno)
+            return Where::After;
+        if (!cur->next())
+            return Where::End;
+    }
 }
 
 bool Table::Impl::Walker::first() {
