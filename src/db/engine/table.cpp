@@ -25,7 +25,10 @@ int RecordView::fieldIndex(std::string_view name) const {
 }
 
 std::string_view RecordView::raw(int field) const {
-    const FieldLayout& f = layout_->fields().at(std::size_t(field));
+    if (field < 0 || std::size_t(field) >= layout_->fields().size())
+        throw DatabaseError("Field number " + std::to_string(field) + " does not exist",
+                            Kind::NotFound);
+    const FieldLayout& f = layout_->fields()[std::size_t(field)];
     return {reinterpret_cast<const char*>(record_) + f.offset, std::size_t(f.length)};
 }
 
@@ -860,7 +863,11 @@ int Table::fieldCount() const {
     return int(d->hdr.fields.size());
 }
 const FieldLayout& Table::field(int index) const {
-    return d->layout.fields().at(std::size_t(index));
+    if (index < 0 || std::size_t(index) >= d->layout.fields().size())
+        throw DatabaseError("Field number " + std::to_string(index) + " does not exist in " +
+                                d->name,
+                            Kind::NotFound);
+    return d->layout.fields()[std::size_t(index)];
 }
 const RecordLayout& Table::layout() const {
     return d->layout;
