@@ -35,6 +35,9 @@ inline constexpr std::uint64_t kAppendLock = 0xEFFFFFFFull;
 inline std::uint64_t recordLockOffset(std::uint32_t recno) {
     return kHeaderLock - recno;
 }
+// Ours alone: every open table holds a read lock here; sole use is its atomic
+// upgrade to a write lock (a refused flock conversion would drop the lock).
+inline constexpr std::uint64_t kUsersLock = 0xF0000000ull;
 
 struct Header {
     std::uint8_t version = kVersion;

@@ -100,9 +100,9 @@ public:
     void unlockRange(std::uint64_t offset, std::uint64_t length) override {
         setRange(F_UNLCK, offset, length);
     }
-    bool tryLockRange(std::uint64_t offset, std::uint64_t length) override {
+    bool tryLockRange(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
         struct flock fl {};
-        fl.l_type = F_WRLCK;
+        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
         fl.l_whence = SEEK_SET;
         fl.l_start = static_cast<off_t>(offset);
         fl.l_len = static_cast<off_t>(length);

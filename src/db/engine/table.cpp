@@ -442,24 +442,18 @@ struct Table::Impl {
     template <class F> void withSoleUse(const std::string& what, F&& work) {
         if (mode == OpenMode::ReadOnly)
             throw DatabaseError("The table " + name + " is open read-only");
-        bool upgraded = false;
-        if (mode == OpenMode::Shared) {
-            if (!file->tryLockFile(File::OpenLock::Exclusive)) {
-                file->tryLockFile(File::OpenLock::Shared);
-                throw DatabaseError(what + " requires exclusive use of the table " + name,
-                                    Kind::InUse);
-            }
-            upgraded = true;
-        }
+        const bool upgrade = mode == OpenMode::Shared;
+        if (upgrade && !file->tryLockRange(dbf::kUsersLock, 1, true))
+            throw DatabaseError(what + " requires exclusive use of the table " + name, Kind::InUse);
         try {
             work();
         } catch (...) {
-            if (upgraded)
-                file->tryLockFile(File::OpenLock::Shared);
+            if (upgrade)
+                file->tryLockRange(dbf::kUsersLock, 1, false);
             throw;
         }
-        if (upgraded)
-            file->tryLockFile(File::OpenLock::Shared);
+        if (upgrade)
+            file->tryLockRange(dbf::kUsersLock, 1, false);
     }
 
     void writeHeaderBytes(std::uint64_t offset, const std::uint8_t* b, std::size_t n) {
@@ -571,8 +565,24 @@ struct Table::Impl {
         }
         try {
             withSoleUse("Repairing", [&] {
+                // What was seen at open may be stale: another user may have
+                // appended (or finished an index update) since.
+                std::uint8_t b[8];
+                file->readExact(0, b, sizeof b, "the header");
+                std::uint32_t n = std::uint32_t(b[4]) | (std::uint32_t(b[5]) << 8) |
+                                  (std::uint32_t(b[6]) << 16) | (std::uint32_t(b[7]) << 24);
+                if (hdr.headerLength + std::uint64_t(n) * hdr.recordLength > file->size())
+                    return; // checked again at the next open
+                hdr.recordCount = n;
+                std::uint8_t mark = 0;
+                dbfTail = file->size() != hdr.dataEnd() + 1 ||
+                          file->readAt(hdr.dataEnd(), &mark, 1) != 1 || mark != dbf::kEndMark;
+                if (mdx) {
+                    mdx->refresh();
+                    index = mdx->interrupted();
+                }
                 if (dbfTail) {
-                    std::uint8_t mark = dbf::kEndMark;
+                    mark = dbf::kEndMark;
                     file->writeAt(hdr.dataEnd(), &mark, 1);
                     file->truncate(hdr.dataEnd() + 1);
                 }
@@ -817,6 +827,9 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
                                       " cannot be opened exclusively: it is in use by another user"
                                 : "The table " + d->name + " is in use by another user",
                             Kind::InUse);
+    if (!d->file->tryLockRange(dbf::kUsersLock, 1, mode == OpenMode::Exclusive))
+        throw DatabaseError("The table " + d->name + " is being reorganised by another user",
+                            Kind::InUse);
     {
         // A writer in another process holds this while the index is mid-change.
         Impl::RangeLock hl(d->lockTarget(), dbf::kHeaderLock);
@@ -1050,7 +1063,10 @@ void Table::pack(const Progress& progress) {
             { auto fresh = t.buildIndexFile(*out, nh, tmpMdx, progress, done, total); }
             t.syncPath(tmpMdx);
         }
-        if (!out->tryLockFile(File::OpenLock::Exclusive))
+        // The new file carries our locks across the rename.
+        if (!out->tryLockFile(t.mode == OpenMode::Exclusive ? File::OpenLock::Exclusive
+                                                            : File::OpenLock::Shared) ||
+            !out->tryLockRange(dbf::kUsersLock, 1, true))
             throw DatabaseError("Packing requires exclusive use of the table " + t.name,
                                 Kind::InUse);
 
