@@ -912,6 +912,7 @@ void Table::addTag(std::string_view name, std::string_view expression) {
         throw DatabaseError("An index tag name has 1 to 10 characters", Kind::InvalidValue);
     KeyExpression expr = KeyExpression::compile(expression, d->layout);
     d->withSoleUse("Adding an index tag", [&] {
+        d->refreshHeader(); // others may have appended since we last looked
         if (!d->mdx) {
             // A stray index without the header flag is not ours: replace it.
             d->mdx = MdxFile::create(d->fs, d->mdxPath, d->path.stem().string());
