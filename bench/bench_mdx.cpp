@@ -155,6 +155,19 @@ void BM_OpenAndWalk40(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndWalk40);
 
+// Reading the whole tag in order, as a report over every book does.
+void BM_WalkAll(benchmark::State& state) {
+    auto mdx = MdxFile::open(FileSystem::native(), millionIndex(), false);
+    std::int64_t entries = 0;
+    for (auto _ : state) {
+        auto c = mdx->cursor(0);
+        for (bool ok = c->first(); ok; ok = c->next())
+            ++entries;
+    }
+    state.SetItemsProcessed(entries);
+}
+BENCHMARK(BM_WalkAll)->Unit(benchmark::kMillisecond);
+
 void BM_Seek(benchmark::State& state) {
     const auto& path = millionIndex();
     CountingFileSystem fs;

@@ -132,6 +132,11 @@ void MdxImpl::parseHeader(const std::array<std::uint8_t, kHeaderBytes>& head,
 }
 
 void MdxImpl::loadFromDisk() {
+    cache_.clear();
+    tags_.clear();
+    infos_.clear();
+    // On failure the index is left without tags, so nothing works on a
+    // half-read state.
     std::uint64_t size = file_->size();
     if (size < kHeaderBytes)
         corrupt("the file is shorter than its header");
@@ -139,11 +144,11 @@ void MdxImpl::loadFromDisk() {
     file_->readExact(0, head.data(), head.size(), "the index header");
     parseHeader(head, size);
     head_ = head;
-    cache_.clear();
-    tags_.clear();
+    std::vector<Tag> tags;
     int count = get16(&head_[28]);
     for (int i = 0; i < count; ++i)
-        tags_.push_back(loadTag(i));
+        tags.push_back(loadTag(i));
+    tags_ = std::move(tags);
     rebuildInfos();
     if (ours() && head_[kStateOffset] != 0)
         interrupted_ = true;
@@ -151,10 +156,9 @@ void MdxImpl::loadFromDisk() {
     headerChanged_ = false;
 }
 
-void MdxImpl::checkPage(std::uint32_t page, const char* what) const {
-    if (page < kFirstDataPage || page >= endPage_ || endPage_ - page < ppb_)
-        corrupt(std::string(what) + " points to page " + std::to_string(page) +
-                ", outside the file");
+void MdxImpl::checkPage(std::uint32_t page, const std::string& what) const {
+    if (!pageInFile(page))
+        corrupt(what + " points to page " + std::to_string(page) + ", outside the file");
 }
 
 Tag MdxImpl::loadTag(int index) {
@@ -167,7 +171,7 @@ Tag MdxImpl::loadTag(int index) {
     const std::string label = "tag " + std::to_string(index + 1);
     if (t.info.name.empty())
         corrupt(label + " has no name");
-    checkPage(t.headerPage, (label + " (" + t.info.name + ")").c_str());
+    checkPage(t.headerPage, label + " (" + t.info.name + ")");
     BlockPtr hb = loadBlock(t.headerPage);
     const std::uint8_t* h = hb->data.data();
     const std::string what = "tag " + t.info.name;
@@ -201,7 +205,7 @@ Tag MdxImpl::loadTag(int index) {
         t.info.forExpression = cString(h + 762, blockSize() - 762);
     t.counter = h[20];
     std::copy_n(h, t.seenHeader.size(), t.seenHeader.begin());
-    checkPage(t.root, (what + "'s root").c_str());
+    checkPage(t.root, what + "'s root");
     if (t.root == t.headerPage)
         corrupt(what + "'s root is its own header");
     return t;
@@ -326,7 +330,8 @@ Tag& MdxImpl::checkedTag(int tag) {
 BlockPtr MdxImpl::loadBlock(std::uint32_t page) {
     if (BlockPtr b = cache_.find(page))
         return b;
-    checkPage(page, "a pointer");
+    if (!pageInFile(page))
+        checkPage(page, "a pointer");
     auto b = std::make_shared<Block>();
     b->page = page;
     b->data.resize(blockSize());
@@ -555,14 +560,9 @@ void MdxImpl::abandonUpdate(bool changed) noexcept {
         ensureMarked();
     } catch (...) {
     }
-    cache_.clear();
     try {
-        bool wasMarked = marked_;
         loadFromDisk();
-        marked_ = wasMarked;
     } catch (...) {
-        tags_.clear();
-        infos_.clear();
     }
 }
 

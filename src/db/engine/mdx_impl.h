@@ -114,7 +114,10 @@ private:
     void rebuildInfos();
 
     // Blocks.
-    void checkPage(std::uint32_t page, const char* what) const;
+    bool pageInFile(std::uint32_t page) const {
+        return page >= kFirstDataPage && page < endPage_ && endPage_ - page >= ppb_;
+    }
+    void checkPage(std::uint32_t page, const std::string& what) const;
     BlockPtr loadBlock(std::uint32_t page);
     BlockPtr freshBlock(std::uint32_t page);
     void writeBlock(Block& b);

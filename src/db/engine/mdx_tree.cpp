@@ -57,7 +57,8 @@ void MdxImpl::ensureDepth(Tag& t) {
         return;
     std::uint32_t page = t.root;
     for (int d = 1; d <= kMaxDepth; ++d) {
-        checkPage(page, ("tag " + t.info.name).c_str());
+        if (!pageInFile(page))
+            checkPage(page, "tag " + t.info.name);
         BlockPtr b = loadBlock(page);
         Node n = view(b, t);
         std::uint32_t count = get32(b->data.data());
@@ -75,7 +76,8 @@ void MdxImpl::ensureDepth(Tag& t) {
 
 BlockPtr MdxImpl::node(Tag& t, std::uint32_t page, int level) {
     ensureDepth(t);
-    checkPage(page, ("tag " + t.info.name).c_str());
+    if (!pageInFile(page))
+        checkPage(page, "tag " + t.info.name);
     BlockPtr b = loadBlock(page);
     std::uint32_t count = get32(b->data.data());
     if (count > static_cast<std::uint32_t>(t.maxKeys))
@@ -608,6 +610,16 @@ public:
             return first();
         if (state_ == State::After)
             return false;
+        if (generation_ == mdx_.generation() && leaf_) {
+            // Within the leaf at hand nothing needs looking up.
+            Node n = leafNode();
+            int& i = path_.back().index;
+            if (i + 1 < n.count()) {
+                ++i;
+                take(n, i);
+                return true;
+            }
+        }
         Tag& t = tag();
         if (generation_ != mdx_.generation()) {
             refind(t);
@@ -624,6 +636,15 @@ public:
             return last();
         if (state_ == State::Before)
             return false;
+        if (generation_ == mdx_.generation() && leaf_) {
+            Node n = leafNode();
+            int& i = path_.back().index;
+            if (i > 0 && i <= n.count()) {
+                --i;
+                take(n, i);
+                return true;
+            }
+        }
         Tag& t = tag();
         if (generation_ != mdx_.generation()) {
             refind(t);
@@ -698,16 +719,26 @@ private:
 
     bool settle(Tag& t, bool ok) {
         generation_ = mdx_.generation();
+        leaf_.reset();
         if (!ok) {
             state_ = State::After;
             return false;
         }
         const PathStep& leaf = path_.back();
-        Node n = view(mdx_.node(t, leaf.page, t.depth - 1), t);
-        std::memcpy(key_.data(), n.key(leaf.index), key_.size());
-        recno_ = n.ptr(leaf.index);
+        leaf_ = mdx_.node(t, leaf.page, t.depth - 1);
+        itemLen_ = t.itemLen;
+        take(leafNode(), leaf.index);
         state_ = State::On;
         return true;
+    }
+
+    Node leafNode() const {
+        return Node{leaf_->data.data(), itemLen_, static_cast<int>(key_.size())};
+    }
+
+    void take(const Node& n, int i) {
+        std::memcpy(key_.data(), n.key(i), key_.size());
+        recno_ = n.ptr(i);
     }
 
     MdxImpl& mdx_;
@@ -716,6 +747,9 @@ private:
     State state_ = State::Before;
     std::vector<std::uint8_t> key_;
     std::uint32_t recno_ = 0;
+    // The leaf the cursor stands on, valid while the generation holds.
+    BlockPtr leaf_;
+    int itemLen_ = 0;
     std::uint64_t generation_ = 0;
     std::uint64_t budget_ = 0;
     int direction_ = 0;
@@ -735,7 +769,8 @@ void MdxImpl::checkSubtree(Tag& t, std::uint32_t page, int level, CheckState& se
                            std::uint32_t& prevRecno, bool& havePrev, std::uint64_t& entries,
                            std::vector<std::uint8_t>& maxOut) {
     const std::string where = "page " + std::to_string(page);
-    checkPage(page, ("tag " + t.info.name).c_str());
+    if (!pageInFile(page))
+        checkPage(page, "tag " + t.info.name);
     if (seen.visited[page]) {
         problems.push_back(where + " is reached twice");
         return;
