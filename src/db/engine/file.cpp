@@ -100,6 +100,21 @@ public:
     void unlockRange(std::uint64_t offset, std::uint64_t length) override {
         setRange(F_UNLCK, offset, length);
     }
+    bool tryLockRange(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
+        struct flock fl {};
+        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = static_cast<off_t>(offset);
+        fl.l_len = static_cast<off_t>(length);
+        while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EACCES)
+                return false;
+            throwErrno("Cannot lock a range of " + path_.string());
+        }
+        return true;
+    }
 
 private:
     void setRange(short type, std::uint64_t offset, std::uint64_t length) {

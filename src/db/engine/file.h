@@ -33,6 +33,15 @@ public:
     // appending or updating an index). Waits until granted.
     virtual void lockRange(std::uint64_t offset, std::uint64_t length) = 0;
     virtual void unlockRange(std::uint64_t offset, std::uint64_t length) = 0;
+    // Like lockRange but never waits: false when another holder has it. A
+    // shared (read) lock lets others share it; asking for the other kind on a
+    // range this File already holds converts it atomically, and a refused
+    // conversion keeps the lock held before.
+    virtual bool tryLockRange(std::uint64_t offset, std::uint64_t length, bool exclusive = true) {
+        if (exclusive)
+            lockRange(offset, length);
+        return true;
+    }
 
     // Reads exactly n bytes or throws a Corrupt error naming `what`.
     void readExact(std::uint64_t offset, void* buffer, std::size_t n, const char* what);

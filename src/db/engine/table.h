@@ -1,0 +1,228 @@
+#pragma once
+
+// A dBASE III/IV table (.DBF) with its production index (.MDX): records,
+// fields, tags, a filtered cursor in record or tag order, and row access for
+// a grid. All failures throw DatabaseError. Not thread-safe: one thread uses
+// a Table; other processes and other Table objects may use the same file.
+
+#include "db/engine/error.h"
+#include "db/engine/expr.h"
+#include "db/engine/file.h"
+#include "db/engine/keys.h"
+#include "db/engine/mdx.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shelvix::db {
+
+// A column for Table::create. The factories give the types the program uses.
+struct FieldDef {
+    std::string name; // 1-10 letters, digits, _; stored in capitals
+    char type = 'C';  // C N F D L
+    int length = 0;
+    int decimals = 0;
+
+    static FieldDef text(std::string name, int width) { return {std::move(name), 'C', width, 0}; }
+    static FieldDef integer(std::string name) { return {std::move(name), 'N', 11, 0}; }
+    static FieldDef floating(std::string name) { return {std::move(name), 'N', 20, 4}; }
+    static FieldDef date(std::string name) { return {std::move(name), 'D', 8, 0}; }
+    static FieldDef logical(std::string name) { return {std::move(name), 'L', 1, 0}; }
+};
+
+enum class OpenMode {
+    Shared,    // others may read and write at the same time
+    Exclusive, // fails with Kind::InUse unless no one else has the file open
+    ReadOnly,  // shared, never writes
+};
+
+// The 8-bit code page the language driver byte names. The layer above decodes.
+enum class CodePage { Windows1252, Dos437 };
+
+// One record as the filter and scans see it. Valid only during the callback.
+class RecordView {
+public:
+    RecordView(const std::uint8_t* record, const RecordLayout* layout, std::uint32_t recno)
+        : record_(record), layout_(layout), recno_(recno) {}
+
+    std::uint32_t recno() const { return recno_; }
+    bool deleted() const { return record_[0] == '*'; }
+    // Field index without regard to case; throws DatabaseError for an unknown name.
+    int fieldIndex(std::string_view name) const;
+    // The field's bytes as stored (fast: no copy).
+    std::string_view raw(int field) const;
+    // Trailing blanks removed (leading ones too for non-text fields).
+    std::string_view text(int field) const;
+    std::optional<double> number(int field) const; // empty when blank or not a number
+    std::optional<Date> date(int field) const;     // empty when blank or not a valid date
+    bool isEmpty(int field) const;
+    std::string_view raw(std::string_view name) const { return raw(fieldIndex(name)); }
+    std::string_view text(std::string_view name) const { return text(fieldIndex(name)); }
+    std::optional<double> number(std::string_view name) const { return number(fieldIndex(name)); }
+    std::optional<Date> date(std::string_view name) const { return date(fieldIndex(name)); }
+
+private:
+    const std::uint8_t* record_;
+    const RecordLayout* layout_;
+    std::uint32_t recno_;
+};
+
+// Passes (true) or hides (false) a record from moves, counts and rows.
+using RecordFilter = std::function<bool(const RecordView&)>;
+// Progress of pack and regenerate: work done so far out of total.
+using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// What a grid model listens to. Nothing is reported while controls are disabled.
+class TableObserver {
+public:
+    virtual ~TableObserver() = default;
+    // Rows changed: contents, count, order or the filter. Re-read everything.
+    virtual void tableDataChanged() {}
+    // The current record moved.
+    virtual void tableCurrentChanged() {}
+    // Tags came or went, or pack renumbered the records: bookmarks, rows and
+    // the sort order kept by the listener are void.
+    virtual void tableStructureChanged() {}
+};
+
+class Table {
+public:
+    // A record position that survives moves. Record number based; 0 = none.
+    struct Bookmark {
+        std::uint32_t recno = 0;
+        friend bool operator==(const Bookmark&, const Bookmark&) = default;
+    };
+    enum class State { Browse, Edit, Insert };
+
+    // Creates (or replaces) an empty table: version 3, language driver 0x57,
+    // no index. Throws InvalidValue for bad field definitions, InUse when the
+    // table to replace is open somewhere.
+    static void create(const std::filesystem::path& path, const std::vector<FieldDef>& fields,
+                       FileSystem& fs = FileSystem::native());
+    // Opens the table and its production index. An index left half-written by
+    // a killed writer is rebuilt when no one else has the table open, else
+    // the table refuses writes until it is rebuilt (needsRebuild()).
+    static std::unique_ptr<Table> open(const std::filesystem::path& path, OpenMode mode,
+                                       FileSystem& fs = FileSystem::native());
+    // Clears the "production index exists" header byte of a table whose .MDX
+    // is missing; silently does nothing when the file cannot be opened.
+    static void removeMdxByte(const std::filesystem::path& path);
+
+    ~Table(); // cancels a pending edit or insert
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    // Structure.
+    const std::filesystem::path& path() const;
+    OpenMode mode() const;
+    int fieldCount() const;
+    const FieldLayout& field(int index) const; // name, type, length, decimals
+    const RecordLayout& layout() const;
+    int fieldIndex(std::string_view name) const; // throws NotFound naming it
+    std::uint8_t languageDriver() const;
+    CodePage codePage() const;
+
+    // Tags of the production index. Adding, deleting and regenerating need
+    // sole use (exclusive mode, or shared with no other user).
+    std::vector<TagInfo> tags() const;
+    void addTag(std::string_view name, std::string_view expression);
+    void deleteTag(std::string_view name);
+    void selectTag(std::string_view name); // "" = record order; goes to the first record
+    std::string selectedTag() const;
+    void regenerateIndexes(const Progress& progress = {});
+    // Removes deleted records and rebuilds the tags; crash-safe (the old or
+    // the new table, never a mix).
+    void pack(const Progress& progress = {});
+    // Why writes are refused (an index that needs rebuilding, a tag this
+    // engine cannot evaluate), or empty.
+    std::string writeBlockedReason() const;
+    bool needsRebuild() const;
+
+    // Cursor. Moves skip records the filter rejects and, unless showDeleted,
+    // deleted records. Delphi-style ends: first() sets bof, next() past the
+    // last sets eof and stays; with nothing to show both are set.
+    void setFilter(RecordFilter filter); // takes effect at the next move
+    void setShowDeleted(bool show);
+    bool showDeleted() const;
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool bof() const;
+    bool eof() const;
+    std::uint32_t recno() const; // current record number, 0 when none
+    bool goToRecord(std::uint32_t recno);
+    // Re-reads what other users changed; reports dataChanged when needed.
+    void refresh();
+
+    Bookmark bookmark() const;
+    bool gotoBookmark(const Bookmark& mark); // false when it no longer passes
+
+    // Nearest key in the selected tag (first key >= the value, a text is a
+    // prefix); goes to it, or to the last record when every key is less.
+    // Returns true when positioned on a record at or after the value.
+    bool findNearest(std::string_view text);
+    bool findNearest(double number);
+    bool findNearest(const Date& date);
+    bool findNearestKey(const std::vector<std::uint8_t>& encodedKey);
+
+    // Reads the records that follow the current one in the current order
+    // (filter applied) without moving; stops when `visit` returns true and
+    // answers that record number, else 0.
+    std::uint32_t scanAfterCurrent(const std::function<bool(const RecordView&)>& visit);
+    // Every visible record in the current order.
+    void scan(const std::function<bool(const RecordView&)>& visit);
+
+    // Records the filter passes (deleted ones left out unless shown).
+    std::uint32_t recordCount();
+    // Grid access in the current order with the filter applied.
+    std::uint32_t rowCount();
+    std::uint32_t recordAtRow(std::uint32_t row);
+    std::optional<std::uint32_t> currentRow();
+    bool moveToRow(std::uint32_t row);
+    // A record by number without moving (cached).
+    RecordView record(std::uint32_t recno);
+
+    // The current record's fields (the edit buffer while editing).
+    std::string raw(std::string_view name) const;
+    std::string text(std::string_view name) const;
+    std::optional<double> number(std::string_view name) const;
+    std::optional<Date> date(std::string_view name) const;
+    bool isEmpty(std::string_view name) const;
+    bool isDeleted() const;
+    void setText(std::string_view name, std::string_view value);
+    void setNumber(std::string_view name, std::optional<double> value);
+    void setDate(std::string_view name, std::optional<Date> value);
+    void clear(std::string_view name);
+
+    // Editing. edit() locks the record for other users until post or cancel.
+    State state() const;
+    void edit();
+    void insert(); // a blank record, appended at post
+    void post();
+    void cancel();
+    void deleteRecord(); // marks it deleted; it stays until pack
+    void recall();
+
+    void addObserver(TableObserver* observer);
+    void removeObserver(TableObserver* observer);
+    void disableControls();
+    void enableControls(); // one dataChanged when the last disable ends
+    bool controlsDisabled() const;
+
+    // Verifies the table and every tag; an empty list when sound.
+    std::vector<std::string> check();
+
+private:
+    struct Impl;
+    explicit Table(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace shelvix::db

@@ -1,0 +1,401 @@
+// Locks, concurrent writers, failing disks and killed processes.
+
+#include "db/engine/table.h"
+#include "support/tempdir.h"
+
+#include <csignal>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace shelvix::db;
+using shelvix::test::readFile;
+using shelvix::test::TempDir;
+using Kind = DatabaseError::Kind;
+
+namespace {
+
+std::vector<FieldDef> fields() {
+    return {FieldDef::text("Author", 40), FieldDef::integer("Seq"), FieldDef::floating("Cost"),
+            FieldDef::date("Bought")};
+}
+
+void append(Table& t, const std::string& author, int seq) {
+    t.insert();
+    t.setText("Author", author);
+    t.setNumber("Seq", seq);
+    t.setNumber("Cost", seq / 4.0);
+    t.setDate("Bought", Date{2000 + seq % 20, 1 + seq % 12, 1 + seq % 28});
+    t.post();
+}
+
+// Fails the Nth write from now (optionally writing part of it first), or
+// shortens reads, to see what a failing disk leaves behind.
+struct Faults {
+    int failWriteAt = -1; // 1-based count of writes; -1 never
+    bool tornWrite = false;
+    bool shortReads = false;
+    int writes = 0;
+};
+
+class FaultyFile final : public File {
+public:
+    FaultyFile(std::unique_ptr<File> inner, Faults& faults) : in_(std::move(inner)), f_(faults) {}
+    std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+        if (f_.shortReads && n > 1)
+            n /= 2;
+        return in_->readAt(offset, buffer, n);
+    }
+    void writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
+        if (++f_.writes == f_.failWriteAt) {
+            if (f_.tornWrite && n > 1)
+                in_->writeAt(offset, data, n / 2);
+            throw DatabaseError("Injected write failure", Kind::Io);
+        }
+        in_->writeAt(offset, data, n);
+    }
+    std::uint64_t size() override { return in_->size(); }
+    void truncate(std::uint64_t size) override {
+        if (++f_.writes == f_.failWriteAt)
+            throw DatabaseError("Injected truncate failure", Kind::Io);
+        in_->truncate(size);
+    }
+    void sync() override { in_->sync(); }
+    bool tryLockFile(OpenLock kind) override { return in_->tryLockFile(kind); }
+    void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
+    void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
+    bool tryLockRange(std::uint64_t o, std::uint64_t l, bool exclusive) override {
+        return in_->tryLockRange(o, l, exclusive);
+    }
+
+private:
+    std::unique_ptr<File> in_;
+    Faults& f_;
+};
+
+class FaultyFileSystem final : public FileSystem {
+public:
+    Faults faults;
+    std::unique_ptr<File> open(const std::filesystem::path& p, FileMode mode) override {
+        return std::make_unique<FaultyFile>(native().open(p, mode), faults);
+    }
+    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
+    void remove(const std::filesystem::path& p) override { native().remove(p); }
+    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
+        if (++faults.writes == faults.failWriteAt)
+            throw DatabaseError("Injected rename failure", Kind::Io);
+        native().rename(a, b);
+    }
+
+private:
+    static FileSystem& native() { return FileSystem::native(); }
+};
+
+// A child process: runs `body` and exits with 0, or 1 on an exception.
+pid_t spawn(const std::function<void()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int rc = 0;
+        try {
+            body();
+        } catch (...) {
+            rc = 1;
+        }
+        ::_exit(rc);
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Pipe {
+    int fd[2];
+    Pipe() { EXPECT_EQ(::pipe(fd), 0); }
+    ~Pipe() {
+        ::close(fd[0]);
+        ::close(fd[1]);
+    }
+    void send(char c) { EXPECT_EQ(::write(fd[1], &c, 1), 1); }
+    char receive() {
+        char c = 0;
+        return ::read(fd[0], &c, 1) == 1 ? c : 0;
+    }
+};
+
+} // namespace
+
+TEST(TableLocks, ExclusiveOpenFailsWhileAnyoneElseHasTheTable) {
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    {
+        auto shared = Table::open(path, OpenMode::Shared);
+        try {
+            Table::open(path, OpenMode::Exclusive);
+            FAIL();
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.kind(), Kind::InUse);
+        }
+        auto second = Table::open(path, OpenMode::ReadOnly);
+        // Nor can the table be created anew under its users.
+        const std::string before = readFile(path);
+        EXPECT_THROW(Table::create(path, {FieldDef::text("Other", 5)}), DatabaseError);
+        EXPECT_EQ(readFile(path), before);
+    }
+    {
+        auto exclusive = Table::open(path, OpenMode::Exclusive);
+        EXPECT_THROW(Table::open(path, OpenMode::Shared), DatabaseError);
+        EXPECT_THROW(Table::open(path, OpenMode::ReadOnly), DatabaseError);
+    }
+    for (OpenMode childMode : {OpenMode::Exclusive, OpenMode::Shared}) {
+        Pipe ready, done;
+        pid_t child = spawn([&] {
+            auto t = Table::open(path, childMode);
+            ready.send('r');
+            done.receive();
+        });
+        ASSERT_EQ(ready.receive(), 'r');
+        EXPECT_THROW(Table::open(path, OpenMode::Exclusive), DatabaseError);
+        if (childMode == OpenMode::Exclusive)
+            EXPECT_THROW(Table::open(path, OpenMode::Shared), DatabaseError);
+        else
+            EXPECT_NO_THROW(Table::open(path, OpenMode::Shared));
+        done.send('d');
+        EXPECT_EQ(waitFor(child), 0);
+    }
+    EXPECT_NO_THROW(Table::open(path, OpenMode::Exclusive));
+}
+
+TEST(TableLocks, AnEditedRecordIsLockedForOtherUsers) {
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    auto a = Table::open(path, OpenMode::Shared);
+    append(*a, "first", 1);
+    append(*a, "second", 2);
+    auto b = Table::open(path, OpenMode::Shared);
+    ASSERT_EQ(b->recordCount(), 2u);
+    a->goToRecord(1);
+    a->edit();
+    b->first();
+    try {
+        b->edit();
+        FAIL();
+    } catch (const DatabaseError& e) {
+        EXPECT_EQ(e.kind(), Kind::InUse);
+    }
+    b->next();
+    b->edit(); // another record is free
+    b->setText("Author", "changed by b");
+    b->post();
+    a->setText("Author", "changed by a");
+    a->post();
+    b->first();
+    EXPECT_EQ(b->text("Author"), "changed by a");
+    EXPECT_THROW(b->pack(), DatabaseError); // a still has the table
+}
+
+TEST(TableLocks, ConcurrentAppendersLoseNothing) {
+    // Several rounds: one process opening while the other appends, or just
+    // after it finished, is where a stale view would destroy records.
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    const int perChild = 300;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        Table::create(path, fields());
+        std::vector<pid_t> children;
+        for (int c = 0; c < 2; ++c)
+            children.push_back(spawn([&, c] {
+                if (c == 1)
+                    ::usleep(useconds_t(round * 1500));
+                auto t = Table::open(path, OpenMode::Shared);
+                for (int i = 0; i < perChild; ++i)
+                    append(*t, "child" + std::to_string(c), i);
+            }));
+        for (pid_t p : children)
+            EXPECT_EQ(waitFor(p), 0);
+
+        auto t = Table::open(path, OpenMode::Exclusive);
+        EXPECT_EQ(t->recordCount(), 2u * perChild);
+        std::map<std::string, std::set<int>> seen;
+        t->scan([&](const RecordView& r) {
+            seen[std::string(r.text(0))].insert(int(r.number(1).value_or(-1)));
+            return false;
+        });
+        EXPECT_EQ(seen["child0"].size(), std::size_t(perChild));
+        EXPECT_EQ(seen["child1"].size(), std::size_t(perChild));
+        EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
+        EXPECT_EQ(readFile(path).size(),
+                  std::size_t(t->layout().recordLength()) * 2 * perChild + 32 + 4 * 32 + 2);
+    }
+}
+
+TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
+    for (bool withIndex : {false, true}) {
+        TempDir dir;
+        auto original = dir / "ORIG.DBF";
+        Table::create(original, fields());
+        {
+            auto t = Table::open(original, OpenMode::Exclusive);
+            for (int i = 1; i <= 5; ++i)
+                append(*t, "base", i);
+            if (withIndex) {
+                t->addTag("ByAuthor", "UPPER(Author)");
+                t->addTag("Seq", "Seq");
+            }
+        }
+        const std::string base = readFile(original);
+        const std::string baseMdx = withIndex ? readFile(dir / "ORIG.MDX") : "";
+        auto path = dir / "T.DBF";
+        for (bool torn : {false, true}) {
+            for (int n = 1; n <= (withIndex ? 48 : 16); ++n) {
+                SCOPED_TRACE(::testing::Message() << "write " << n << (torn ? " torn" : "")
+                                                  << (withIndex ? " index" : ""));
+                shelvix::test::writeFile(path, base);
+                if (withIndex)
+                    shelvix::test::writeFile(dir / "T.MDX", baseMdx);
+                FaultyFileSystem fs;
+                int posted = 0;
+                bool failed = false;
+                try {
+                    auto t = Table::open(path, OpenMode::Exclusive, fs);
+                    fs.faults.failWriteAt = n;
+                    fs.faults.tornWrite = torn;
+                    for (int i = 0; i < 3; ++i) {
+                        append(*t, "new", 100 + i);
+                        ++posted;
+                    }
+                    t->goToRecord(2);
+                    t->edit();
+                    t->setText("Author", "edited");
+                    t->post();
+                    t->goToRecord(3);
+                    t->deleteRecord();
+                    t->pack();
+                } catch (const DatabaseError& e) {
+                    failed = true;
+                    EXPECT_EQ(e.kind(), Kind::Io) << e.what();
+                }
+                auto t = Table::open(path, OpenMode::Exclusive);
+                EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
+                t->setShowDeleted(true);
+                // A failed pack leaves the old table or the packed one.
+                EXPECT_GE(t->recordCount(), 5u + posted - (posted == 3 ? 1 : 0));
+                if (!failed) {
+                    EXPECT_EQ(t->recordCount(), 7u);
+                }
+                EXPECT_EQ(t->tags().size(), withIndex ? 2u : 0u);
+            }
+        }
+    }
+
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    FaultyFileSystem fs;
+    fs.faults.shortReads = true;
+    EXPECT_THROW(Table::open(path, OpenMode::ReadOnly, fs), DatabaseError);
+}
+
+TEST(TableFaults, AHalfWrittenIndexWaitsForItsSoleUserToRebuildIt) {
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        for (int i = 1; i <= 5; ++i)
+            append(*t, "base", i);
+        t->addTag("ByAuthor", "UPPER(Author)");
+    }
+    // Fail writes during one append until one fails inside the index update.
+    bool halfWritten = false;
+    for (int n = 1; n <= 30 && !halfWritten; ++n) {
+        FaultyFileSystem fs;
+        auto t = Table::open(path, OpenMode::Shared, fs);
+        fs.faults.failWriteAt = n;
+        try {
+            append(*t, "half", 100 + n);
+        } catch (const DatabaseError&) {
+            halfWritten = t->needsRebuild();
+            t->cancel();
+        }
+        if (halfWritten) {
+            // The writer is still alive and holding the table: another user
+            // opens it but must not write.
+            auto other = Table::open(path, OpenMode::Shared);
+            EXPECT_TRUE(other->needsRebuild());
+            EXPECT_THAT(other->writeBlockedReason(), ::testing::HasSubstr("rebuilt"));
+            EXPECT_THROW(other->insert(), DatabaseError);
+            EXPECT_GT(other->recordCount(), 0u);
+        }
+    }
+    ASSERT_TRUE(halfWritten);
+    auto t = Table::open(path, OpenMode::Shared); // alone: rebuilds
+    EXPECT_FALSE(t->needsRebuild());
+    EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
+    append(*t, "after", 7);
+}
+
+TEST(TableFaults, PostedRecordsSurviveAKilledWriter) {
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    Table::open(path, OpenMode::Exclusive)->addTag("Seq", "Seq");
+    std::mt19937 rng(12345);
+    int lastSeen = 0;
+    for (int round = 0; round < 25; ++round) {
+        SCOPED_TRACE(round);
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            try {
+                auto t = Table::open(path, OpenMode::Shared);
+                for (;;) {
+                    t->insert();
+                    t->setText("Author", "killed writer");
+                    t->setNumber("Seq", 0);
+                    t->post();
+                    std::uint32_t r = t->recno();
+                    t->edit();
+                    t->setNumber("Seq", r);
+                    t->post();
+                    if (::write(fds[1], &r, sizeof r) != sizeof r)
+                        break;
+                }
+            } catch (...) {
+            }
+            ::_exit(1);
+        }
+        ::close(fds[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 30000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        std::uint32_t r = 0, posted = 0;
+        std::vector<std::uint32_t> reported;
+        while (::read(fds[0], &r, sizeof r) == sizeof r)
+            reported.push_back(posted = r);
+        ::close(fds[0]);
+
+        auto t = Table::open(path, OpenMode::Exclusive); // repairs what the kill left
+        EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
+        EXPECT_GE(t->recordCount(), posted);
+        for (std::uint32_t i : reported) {
+            ASSERT_TRUE(t->goToRecord(i));
+            EXPECT_EQ(t->number("Seq"), double(i));
+        }
+        lastSeen = int(std::max(posted, std::uint32_t(lastSeen)));
+    }
+    EXPECT_GT(lastSeen, 0);
+}
