@@ -1,10 +1,21 @@
-#include <cstdio>
+#include "cli/commands.h"
+#include "db/engine/error.h"
+
+#include <exception>
+#include <iostream>
 
 int main(int argc, char* argv[]) {
-    (void)argv;
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: shelvix-tool COMMAND ...\n");
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        return shelvix::cli::runCommand(args, std::cout, std::cerr);
+    } catch (const shelvix::cli::UsageError& e) {
+        if (!e.message.empty())
+            std::cerr << "shelvix-tool: " << e.message << "\n";
+        std::cerr << shelvix::cli::kUsage;
         return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "shelvix-tool: " << e.what() << "\n";
+        return 1;
     }
-    return 2;
 }

@@ -1,0 +1,226 @@
+// Our engine and SQLite on the same generated catalogue, side by side.
+// Needs SHELVIX_BENCH_DIR with BOOKS.DBF (made by `shelvix-tool generate`) and
+// BOOKS.sqlite; bench/compare-sqlite.sh prepares both and prints the ratios.
+
+#include "db/engine/table.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <malloc.h>
+#include <sqlite3.h>
+#include <stdexcept>
+#include <string>
+
+namespace fs = std::filesystem;
+using namespace shelvix::db;
+
+namespace {
+
+fs::path benchDir() {
+    const char* dir = std::getenv("SHELVIX_BENCH_DIR");
+    if (!dir)
+        throw std::runtime_error("set SHELVIX_BENCH_DIR (see bench/compare-sqlite.sh)");
+    return dir;
+}
+
+fs::path dbfPath() {
+    return benchDir() / "BOOKS.DBF";
+}
+
+sqlite3* openSqlite() {
+    sqlite3* db = nullptr;
+    if (sqlite3_open((benchDir() / "BOOKS.sqlite").c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot open BOOKS.sqlite");
+    return db;
+}
+
+void exec(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : "sqlite error";
+        sqlite3_free(error);
+        throw std::runtime_error(message);
+    }
+}
+
+// Makes sure the tag the other benchmarks walk exists.
+std::size_t heapInUse() {
+    struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+void ensureAuthorTag() {
+    auto table = Table::open(dbfPath(), OpenMode::Exclusive);
+    for (const auto& t : table->tags())
+        if (t.name == "NEWINDEX" || t.name == "NewIndex")
+            return;
+    table->addTag("NewIndex", "Upper(Left(Author,80))");
+}
+
+void BM_Ours_OpenTableAndIndex(benchmark::State& state) {
+    ensureAuthorTag();
+    for (auto _ : state) {
+        auto table = Table::open(dbfPath(), OpenMode::Shared);
+        table->selectTag("NewIndex");
+        benchmark::DoNotOptimize(table.get());
+    }
+}
+BENCHMARK(BM_Ours_OpenTableAndIndex)->Unit(benchmark::kMillisecond);
+
+void BM_Ours_First40RowsInTagOrder(benchmark::State& state) {
+    ensureAuthorTag();
+    auto table = Table::open(dbfPath(), OpenMode::Shared);
+    for (auto _ : state) {
+        table->selectTag("NewIndex");
+        int rows = 0;
+        for (table->first(); !table->eof() && rows < 40; table->next(), ++rows)
+            benchmark::DoNotOptimize(table->text("Title"));
+    }
+}
+BENCHMARK(BM_Ours_First40RowsInTagOrder)->Unit(benchmark::kMillisecond);
+
+void BM_Sqlite_First40RowsInIndexOrder(benchmark::State& state) {
+    sqlite3* db = openSqlite();
+    exec(db, "CREATE INDEX IF NOT EXISTS by_author ON books(upper(substr(author,1,80)))");
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT title FROM books ORDER BY upper(substr(author,1,80)) LIMIT 40",
+                       -1, &stmt, nullptr);
+    for (auto _ : state) {
+        sqlite3_reset(stmt);
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            benchmark::DoNotOptimize(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+BENCHMARK(BM_Sqlite_First40RowsInIndexOrder)->Unit(benchmark::kMillisecond);
+
+void BM_Ours_BuildAuthorTag(benchmark::State& state) {
+    auto table = Table::open(dbfPath(), OpenMode::Exclusive);
+    for (auto _ : state)
+        table->addTag("BenchTag", "Upper(Left(Author,80))");
+    table->deleteTag("BenchTag");
+}
+BENCHMARK(BM_Ours_BuildAuthorTag)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_Sqlite_CreateIndex(benchmark::State& state) {
+    sqlite3* db = openSqlite();
+    for (auto _ : state) {
+        exec(db, "CREATE INDEX bench_idx ON books(upper(substr(author,1,80)))");
+        state.PauseTiming();
+        exec(db, "DROP INDEX bench_idx");
+        state.ResumeTiming();
+    }
+    sqlite3_close(db);
+}
+BENCHMARK(BM_Sqlite_CreateIndex)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Upper-cases Windows-1252 text the way the key expressions do, inline, and
+// looks for "WAR".
+bool titleHasWar(std::string_view title) {
+    for (std::size_t i = 0; i + 3 <= title.size(); ++i) {
+        if ((title[i] | 0x20) == 'w' && (title[i + 1] | 0x20) == 'a' &&
+            (title[i + 2] | 0x20) == 'r')
+            return true;
+    }
+    return false;
+}
+
+void BM_Ours_CountTitlesWithWar(benchmark::State& state) {
+    auto table = Table::open(dbfPath(), OpenMode::Shared);
+    const int title = table->fieldIndex("Title");
+    table->setFilter([title](const RecordView& r) { return titleHasWar(r.raw(title)); });
+    std::uint32_t count = 0;
+    for (auto _ : state) {
+        table->setFilter([title](const RecordView& r) { return titleHasWar(r.raw(title)); });
+        count = table->recordCount();
+    }
+    state.counters["count"] = count;
+}
+BENCHMARK(BM_Ours_CountTitlesWithWar)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Sqlite_CountTitlesWithWar(benchmark::State& state) {
+    sqlite3* db = openSqlite();
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT count(*) FROM books WHERE instr(upper(title),'WAR') > 0", -1,
+                       &stmt, nullptr);
+    std::int64_t count = 0;
+    for (auto _ : state) {
+        sqlite3_reset(stmt);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            count = sqlite3_column_int64(stmt, 0);
+    }
+    state.counters["count"] = static_cast<double>(count);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+BENCHMARK(BM_Sqlite_CountTitlesWithWar)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Ours_InsertOneWithTag(benchmark::State& state) {
+    ensureAuthorTag();
+    auto table = Table::open(dbfPath(), OpenMode::Shared);
+    table->selectTag("NewIndex");
+    int n = 0;
+    for (auto _ : state) {
+        table->insert();
+        table->setText("Title", "Benchmark Insert");
+        table->setText("Author", "Bench, Mark " + std::to_string(n++));
+        table->setText("YearPub", "1999");
+        table->post();
+    }
+    state.PauseTiming();
+    // Leave the catalogue as generated: the inserted books go at the next pack.
+    table->setFilter([](const RecordView& r) { return r.text(0) == "Benchmark Insert"; });
+    for (table->first(); !table->eof(); table->first())
+        table->deleteRecord();
+    state.ResumeTiming();
+}
+BENCHMARK(BM_Ours_InsertOneWithTag)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+void BM_Sqlite_InsertOneWithIndex(benchmark::State& state) {
+    sqlite3* db = openSqlite();
+    exec(db, "CREATE INDEX IF NOT EXISTS by_author ON books(upper(substr(author,1,80)))");
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO books(title, author, yearpub) VALUES(?, ?, 1999)", -1,
+                       &stmt, nullptr);
+    int n = 0;
+    for (auto _ : state) {
+        std::string author = "Bench, Mark " + std::to_string(n++);
+        sqlite3_reset(stmt);
+        sqlite3_bind_text(stmt, 1, "Benchmark Insert", -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, author.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    exec(db, "DELETE FROM books WHERE title = 'Benchmark Insert'");
+    sqlite3_close(db);
+}
+BENCHMARK(BM_Sqlite_InsertOneWithIndex)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// Heap in use at its highest while every record is read in tag order.
+void BM_Ours_FullScanHeap(benchmark::State& state) {
+    ensureAuthorTag();
+    std::size_t peak = 0;
+    for (auto _ : state) {
+        const std::size_t before = heapInUse();
+        auto table = Table::open(dbfPath(), OpenMode::Shared);
+        table->selectTag("NewIndex");
+        std::uint32_t n = 0;
+        table->scan([&](const RecordView& r) {
+            benchmark::DoNotOptimize(r.raw(0));
+            if ((++n & 0xFFF) == 0)
+                peak = std::max(peak, heapInUse() - before);
+            return false;
+        });
+        peak = std::max(peak, heapInUse() - before);
+        state.counters["records"] = n;
+    }
+    state.counters["peak_heap_MB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_Ours_FullScanHeap)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Generates a catalogue once, loads the same books into SQLite, and prints each
+# figure of ours beside SQLite's with their ratio.
+#   bench/compare-sqlite.sh [N] [DIR]     (default 1000000 books in build/bench-data)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+n=${1:-1000000}
+dir=${2:-build/bench-data}
+build=${SHELVIX_BUILD_DIR:-build}
+
+scripts/install-deps
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target shelvix-tool bench_catalogue >/dev/null
+
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+if [ ! -f "$dir/BOOKS.DBF" ] || [ "$(cat "$dir/N" 2>/dev/null)" != "$n" ]; then
+    rm -f "$dir"/BOOKS.*
+    echo "generating $n books ..." >&2
+    "$build/shelvix-tool" generate "$n" "$dir/BOOKS.DBF" --seed 7 >/dev/null
+    echo "loading them into SQLite ..." >&2
+    "$build/shelvix-tool" dump "$dir/BOOKS.DBF" >"$dir/books.csv"
+    cols=$(head -1 "$dir/books.csv" | tr 'A-Z' 'a-z')
+    sqlite3 "$dir/BOOKS.sqlite" <<SQL
+PRAGMA journal_mode=WAL;
+CREATE TABLE books($cols);
+.mode csv
+.import --skip 1 $dir/books.csv books
+SQL
+    rm -f "$dir/books.csv"
+    echo "$n" >"$dir/N"
+fi
+
+SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_catalogue" --benchmark_format=json \
+    --benchmark_out="$dir/results.json" --benchmark_out_format=json >/dev/null
+
+/usr/bin/python3 - "$dir/results.json" "$n" <<'PY'
+import json, sys
+runs = {b["name"].split("/")[0]: b for b in json.load(open(sys.argv[1]))["benchmarks"]}
+def t(name):
+    b = runs[name]
+    scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}[b["time_unit"]]
+    return b["real_time"] * scale
+print(f"{int(sys.argv[2]):,} books")
+print(f"{'measure':<44}{'ours':>12}{'SQLite':>12}{'ratio':>8}{'target':>16}")
+rows = [
+    ("open table and index (ms)", "BM_Ours_OpenTableAndIndex", None, "<= 50 ms"),
+    ("first 40 rows in tag order (ms)", "BM_Ours_First40RowsInTagOrder",
+     "BM_Sqlite_First40RowsInIndexOrder", "<= 10 ms"),
+    ("build Upper(Left(Author,80)) (ms)", "BM_Ours_BuildAuthorTag", "BM_Sqlite_CreateIndex",
+     "ratio <= 1"),
+    ("count titles containing WAR (ms)", "BM_Ours_CountTitlesWithWar",
+     "BM_Sqlite_CountTitlesWithWar", "ratio <= 1"),
+    ("insert one record, tag kept (ms)", "BM_Ours_InsertOneWithTag",
+     "BM_Sqlite_InsertOneWithIndex", "<= 1 ms"),
+]
+for label, ours, theirs, target in rows:
+    o = t(ours)
+    if theirs:
+        s = t(theirs)
+        print(f"{label:<44}{o:>12.3f}{s:>12.3f}{o / s:>8.2f}{target:>16}")
+    else:
+        print(f"{label:<44}{o:>12.3f}{'':>12}{'':>8}{target:>16}")
+scan = runs["BM_Ours_FullScanHeap"]
+print(f"{'heap during a full scan in tag order (MB)':<44}{scan['peak_heap_MB']:>12.2f}"
+      f"{'':>12}{'':>8}{'<= 64 MB':>16}")
+print(f"{'records counted with WAR':<44}{runs['BM_Ours_CountTitlesWithWar']['count']:>12.0f}"
+      f"{runs['BM_Sqlite_CountTitlesWithWar']['count']:>12.0f}")
+PY

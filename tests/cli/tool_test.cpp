@@ -1,0 +1,179 @@
+#include "support/tempdir.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using shelvix::test::TempDir;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs shelvix-tool with the given arguments (a shell-quoted string).
+Result tool(const TempDir& dir, const std::string& args) {
+    const std::string errPath = (dir / "stderr.txt").string();
+    const std::string cmd =
+        std::string("'") + SHELVIX_TOOL_PATH + "' " + args + " 2>'" + errPath + "'";
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = shelvix::test::readFile(errPath);
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+std::string infoValue(const std::string& info, const std::string& key) {
+    for (const auto& line : lines(info))
+        if (line.rfind(key + ": ", 0) == 0)
+            return line.substr(key.size() + 2);
+    return {};
+}
+
+} // namespace
+
+TEST(ShelvixTool, CreateGenerateIndexDumpPackAndCheck) {
+    TempDir dir;
+    const std::string file = "'" + (dir / "BOOKS.DBF").string() + "'";
+
+    ASSERT_EQ(tool(dir, "create " + file).status, 0);
+    Result info = tool(dir, "info " + file);
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(infoValue(info.out, "records"), "0");
+    EXPECT_EQ(infoValue(info.out, "fields"), "36");
+    EXPECT_THAT(infoValue(info.out, "language driver"), StartsWith("0x57"));
+
+    ASSERT_EQ(tool(dir, "generate 3000 " + file + " --seed 5").status, 0);
+    info = tool(dir, "info " + file);
+    const int total = std::stoi(infoValue(info.out, "records"));
+    const int deleted = std::stoi(infoValue(info.out, "deleted"));
+    EXPECT_EQ(total, 3000);
+    EXPECT_GT(deleted, 0);
+
+    // The same seed gives the same books.
+    TempDir other;
+    const std::string otherFile = "'" + (other / "BOOKS.DBF").string() + "'";
+    ASSERT_EQ(tool(other, "generate 3000 " + otherFile + " --seed 5").status, 0);
+    EXPECT_EQ(tool(dir, "dump " + file + " --deleted").out,
+              tool(other, "dump " + otherFile + " --deleted").out);
+
+    Result idx = tool(dir, "index " + file + " --tag NewIndex --expr 'Upper(Left(Author,80))'");
+    ASSERT_EQ(idx.status, 0) << idx.err;
+    EXPECT_THAT(tool(dir, "info " + file).out, HasSubstr("Upper(Left(Author,80))"));
+
+    // In tag order the authors come sorted without regard to case; deleted
+    // records are left out unless asked for.
+    Result dump = tool(dir, "dump " + file + " --tag NewIndex --fields Author,Title");
+    ASSERT_EQ(dump.status, 0) << dump.err;
+    auto rows = lines(dump.out);
+    ASSERT_EQ(rows.front(), "Recno,Deleted,AUTHOR,TITLE");
+    EXPECT_EQ(static_cast<int>(rows.size()) - 1, total - deleted);
+    std::string previous;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        std::string author = rows[i].substr(rows[i].find(',', rows[i].find(',') + 1) + 1);
+        author = author.substr(0, author.rfind(','));
+        std::string key = author;
+        for (auto& c : key)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_LE(previous, key) << "row " << i;
+        previous = key;
+        EXPECT_THAT(rows[i], ::testing::Not(HasSubstr(",*,")));
+    }
+    EXPECT_EQ(static_cast<int>(lines(tool(dir, "dump " + file + " --deleted").out).size()) - 1,
+              total);
+
+    EXPECT_EQ(tool(dir, "check " + file).status, 0);
+    ASSERT_EQ(tool(dir, "pack " + file).status, 0);
+    info = tool(dir, "info " + file);
+    EXPECT_EQ(infoValue(info.out, "deleted"), "0");
+    EXPECT_EQ(std::stoi(infoValue(info.out, "records")), total - deleted);
+    // Packing keeps the order of the remaining records.
+    EXPECT_EQ(lines(tool(dir, "dump " + file + " --tag NewIndex --fields Author,Title").out).size(),
+              rows.size());
+    ASSERT_EQ(tool(dir, "reindex " + file).status, 0);
+    EXPECT_EQ(tool(dir, "check " + file).status, 0);
+}
+
+TEST(ShelvixTool, BadCommandLinesAndFilesGiveTheirExitStatus) {
+    TempDir dir;
+    EXPECT_EQ(tool(dir, "").status, 2);
+    EXPECT_EQ(tool(dir, "frobnicate x").status, 2);
+    EXPECT_EQ(tool(dir, "generate many x.dbf").status, 2);
+    EXPECT_EQ(tool(dir, "dump").status, 2);
+    EXPECT_EQ(tool(dir, "info x.dbf --bogus").status, 2);
+
+    Result missing = tool(dir, "info '" + (dir / "NONE.DBF").string() + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(lines(missing.err).size(), 1u) << missing.err;
+
+    shelvix::test::writeFile(dir / "JUNK.DBF", std::string(100, 'x'));
+    Result junk = tool(dir, "check '" + (dir / "JUNK.DBF").string() + "'");
+    EXPECT_EQ(junk.status, 1);
+    EXPECT_FALSE(junk.err.empty());
+
+    const std::string file = "'" + (dir / "B.DBF").string() + "'";
+    ASSERT_EQ(tool(dir, "create " + file).status, 0);
+    EXPECT_EQ(tool(dir, "index " + file + " --tag T --expr 'Upper(Left(Nope,5))'").status, 1);
+    EXPECT_EQ(tool(dir, "index " + file + " --tag T").status, 2);
+}
+
+// A writer killed at random moments never leaves a table that check cannot
+// repair, and never loses what it had appended before.
+TEST(ShelvixTool, KilledWriterLeavesARepairableTable) {
+    TempDir dir;
+    const std::string path = (dir / "KILL.DBF").string();
+    const std::string file = "'" + path + "'";
+    ASSERT_EQ(tool(dir, "create " + file).status, 0);
+    ASSERT_EQ(tool(dir, "index " + file + " --tag NewIndex --expr 'Upper(Left(Author,80))'").status,
+              0);
+    std::mt19937 rng(42);
+    int previous = 0;
+    for (int round = 0; round < 12; ++round) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            execl(SHELVIX_TOOL_PATH, SHELVIX_TOOL_PATH, "generate", "100000", path.c_str(),
+                  "--seed", std::to_string(round).c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + rng() % 150));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+
+        Result check = tool(dir, "check " + file);
+        ASSERT_EQ(check.status, 0) << "round " << round << ": " << check.err;
+        Result info = tool(dir, "info " + file);
+        const int now = std::stoi(infoValue(info.out, "records"));
+        EXPECT_GE(now, previous) << "round " << round;
+        previous = now;
+    }
+    EXPECT_GT(previous, 0);
+}
