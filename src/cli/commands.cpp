@@ -220,7 +220,7 @@ int cmdIndex(const Args& a, std::ostream& out) {
 
 int cmdCheck(const Args& a, std::ostream& out, std::ostream& err) {
     auto table = Table::open(a.positional[0], OpenMode::Exclusive);
-    for (const auto& note : table->openNotes())
+    for (const auto& note : table->repairsAtOpen())
         err << "repaired: " << note << "\n";
     auto problems = table->check();
     for (const auto& p : problems)

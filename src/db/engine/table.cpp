@@ -143,6 +143,7 @@ struct Table::Impl {
     std::vector<std::string> exprErrors;
     int selected = -1;
     bool needsRebuild = false;
+    std::vector<std::string> repairs; // made by the open
     std::uint64_t indexGen = 1;
 
     // Record caches: a read-ahead window for record order, a small map else.
@@ -585,9 +586,14 @@ struct Table::Impl {
                     mark = dbf::kEndMark;
                     file->writeAt(hdr.dataEnd(), &mark, 1);
                     file->truncate(hdr.dataEnd() + 1);
+                    repairs.push_back("the end of the table after record " +
+                                      std::to_string(hdr.recordCount) + " was put right");
                 }
-                if (index)
+                if (index) {
                     regenerate({});
+                    repairs.push_back("the index had been left half-updated; every tag was "
+                                      "rebuilt");
+                }
             });
         } catch (const DatabaseError& e) {
             if (e.kind() != Kind::InUse)
@@ -1133,6 +1139,10 @@ std::string Table::writeBlockedReason() const {
     return d->mode == OpenMode::ReadOnly ? "The table " + d->name + " is open read-only"
                                          : d->blockReason();
 }
+const std::vector<std::string>& Table::repairsAtOpen() const {
+    return d->repairs;
+}
+
 bool Table::needsRebuild() const {
     return d->needsRebuild;
 }

@@ -143,6 +143,8 @@ public:
     // engine cannot evaluate), or empty.
     std::string writeBlockedReason() const;
     bool needsRebuild() const;
+    // What the open put right after a writer that died (for `check`).
+    const std::vector<std::string>& repairsAtOpen() const;
 
     // Cursor. Moves skip records the filter rejects and, unless showDeleted,
     // deleted records. Delphi-style ends: first() sets bof, next() past the
