@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Generates a catalogue once, loads the same books into SQLite, and prints each
 # figure of ours beside SQLite's with their ratio.
-#   bench/compare-sqlite.sh [N] [DIR]     (default 1000000 books in build/bench-data)
+#   bench/compare-sqlite.sh [N] [DIR]     (default 1000000 books in build-bench/data)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 n=${1:-1000000}
-dir=${2:-build/bench-data}
-build=${SHELVIX_BUILD_DIR:-build}
+dir=${2:-build-bench/data}
+build=${SHELVIX_BENCH_BUILD_DIR:-build-bench}
 
 scripts/install-deps
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHELVIX_WERROR=OFF -DSHELVIX_TESTS=OFF >/dev/null
 cmake --build "$build" --target shelvix-tool bench_catalogue >/dev/null
 
 mkdir -p "$dir"
