@@ -21,7 +21,7 @@ if [ ! -f "$dir/BOOKS.DBF" ] || [ "$(cat "$dir/N" 2>/dev/null)" != "$n" ]; then
     echo "loading them into SQLite ..." >&2
     "$build/shelvix-tool" dump "$dir/BOOKS.DBF" >"$dir/books.csv"
     cols=$(head -1 "$dir/books.csv" | tr 'A-Z' 'a-z')
-    sqlite3 "$dir/BOOKS.sqlite" <<SQL
+    sqlite3 "$dir/BOOKS.sqlite" >/dev/null <<SQL
 PRAGMA journal_mode=WAL;
 CREATE TABLE books($cols);
 .mode csv

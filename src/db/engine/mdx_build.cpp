@@ -40,6 +40,19 @@ struct SortItem {
     std::uint32_t recno;
 };
 
+// True when every key of the run has the same bytes from `offset` on: the run
+// is then already in its final order (by record number). Repeated authors make
+// such runs common, and re-sorting them pass after pass would dominate.
+bool restEqual(const SortItem* begin, const SortItem* end, const std::uint8_t* keys,
+               std::size_t keyLength, std::size_t offset) {
+    const std::uint8_t* first = keys + std::size_t{begin->index} * keyLength + offset;
+    const std::size_t rest = keyLength - offset;
+    for (const SortItem* it = begin + 1; it != end; ++it)
+        if (std::memcmp(keys + std::size_t{it->index} * keyLength + offset, first, rest) != 0)
+            return false;
+    return true;
+}
+
 void sortCharacterKeys(SortItem* begin, SortItem* end, const std::uint8_t* keys,
                        std::size_t keyLength, std::size_t offset, bool descending) {
     std::sort(begin, end, [](const SortItem& a, const SortItem& b) {
@@ -56,7 +69,7 @@ void sortCharacterKeys(SortItem* begin, SortItem* end, const std::uint8_t* keys,
         SortItem* stop = run + 1;
         while (stop != end && stop->hi == run->hi && stop->lo == run->lo)
             ++stop;
-        if (stop - run > 1) {
+        if (stop - run > 1 && !restEqual(run, stop, keys, keyLength, next)) {
             for (SortItem* it = run; it != stop; ++it) {
                 const std::uint8_t* key = keys + std::size_t{it->index} * keyLength;
                 std::uint64_t hi = wordOf(key, keyLength, next);

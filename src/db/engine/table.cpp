@@ -50,7 +50,7 @@ bool RecordView::isEmpty(int field) const {
 
 namespace {
 
-constexpr std::size_t kStreamChunk = 1 << 20;   // bytes per sequential read
+constexpr std::size_t kStreamChunk = 1 << 17;   // bytes per sequential read
 constexpr std::size_t kWindowBytes = 64 * 1024; // read-ahead while walking record order
 constexpr std::size_t kRandomCacheSlots = 1024; // direct-mapped by record number
 
