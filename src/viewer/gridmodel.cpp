@@ -43,7 +43,7 @@ void GridModel::setTable(db::Table* table) {
     mapColumns();
     for (auto& c : cache_)
         c = CachedRow{};
-    rowCount_ = table_ ? int(std::min<std::uint32_t>(table_->rowCount(), INT_MAX)) : 0;
+    rowCount_ = tableRows();
     lastCurrent_ = -1;
     endResetModel();
 }
@@ -95,10 +95,24 @@ void GridModel::mapColumns() {
     }
 }
 
+int GridModel::tableRows() const {
+    if (!table_)
+        return 0;
+    try {
+        return int(std::min<std::uint32_t>(table_->rowCount(), INT_MAX));
+    } catch (const db::DatabaseError&) {
+        return 0; // unreadable: nothing to show rather than a throw out of a repaint
+    }
+}
+
 std::uint32_t GridModel::recnoAt(int row) const {
     if (!table_ || row < 0 || row >= rowCount_)
         return 0;
-    return table_->recordAtRow(std::uint32_t(row));
+    try {
+        return table_->recordAtRow(std::uint32_t(row));
+    } catch (const db::DatabaseError&) {
+        return 0;
+    }
 }
 
 int GridModel::currentRow() {
@@ -109,11 +123,15 @@ int GridModel::currentRow() {
     if (lastCurrent_ >= 0) {
         for (int delta : {0, 1, -1}) {
             int r = lastCurrent_ + delta;
-            if (r >= 0 && r < rowCount_ && table_->recordAtRow(std::uint32_t(r)) == cur)
+            if (r >= 0 && r < rowCount_ && recnoAt(r) == cur)
                 return lastCurrent_ = r;
         }
     }
-    auto row = table_->currentRow();
+    std::optional<std::uint32_t> row;
+    try {
+        row = table_->currentRow();
+    } catch (const db::DatabaseError&) {
+    }
     lastCurrent_ = row && *row < std::uint32_t(rowCount_) ? int(*row) : -1;
     return lastCurrent_;
 }
@@ -121,11 +139,17 @@ int GridModel::currentRow() {
 bool GridModel::moveToRow(int row) {
     if (!table_ || row < 0 || row >= rowCount_)
         return false;
-    if (table_->recordAtRow(std::uint32_t(row)) == table_->recno()) {
+    if (recnoAt(row) == table_->recno()) {
         lastCurrent_ = row;
         return true;
     }
-    return table_->moveToRow(std::uint32_t(row));
+    try {
+        return table_->moveToRow(std::uint32_t(row));
+    } catch (const db::DatabaseError&) {
+        // A click must not throw out of the event loop; the table stays put
+        // (mid-edit elsewhere, or unreadable) and the view follows it back.
+        return false;
+    }
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {
@@ -278,8 +302,7 @@ bool GridModel::writeCell(int row, int column, const QString& text) {
     posting_ = false;
 
     if (dataPending_) {
-        if (ok && int(table_->rowCount()) == rowCount_ &&
-            table_->recordAtRow(std::uint32_t(row)) == recno) {
+        if (ok && tableRows() == rowCount_ && recnoAt(row) == recno) {
             forget(row);
             Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
         } else {
@@ -295,7 +318,7 @@ void GridModel::reset() {
     beginResetModel();
     for (auto& c : cache_)
         c = CachedRow{};
-    rowCount_ = table_ ? int(std::min<std::uint32_t>(table_->rowCount(), INT_MAX)) : 0;
+    rowCount_ = tableRows();
     endResetModel();
 }
 

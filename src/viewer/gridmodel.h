@@ -81,6 +81,7 @@ private:
     void tableCurrentChanged() override;
     void tableStructureChanged() override;
 
+    int tableRows() const;
     void reset();
     void mapColumns();
     const CachedRow* cachedRow(int row) const;

@@ -230,8 +230,11 @@ void ViewerGrid::followTable(int row) {
 void ViewerGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     verticalHeader()->viewport()->update();
-    if (!following_ && current.isValid() && current.row() != previous.row())
-        model_->moveToRow(current.row());
+    if (!following_ && current.isValid() && current.row() != previous.row() &&
+        !model_->moveToRow(current.row())) {
+        // The table could not move (busy elsewhere): show where it is.
+        QTimer::singleShot(0, this, [this] { followTable(model_->currentRow()); });
+    }
 }
 
 std::optional<QString> ViewerGrid::pendingText(const QModelIndex& index) const {

@@ -102,6 +102,15 @@ TEST(ViewerGrid, ShowsTheTableAndFollowsItsCurrentRecord) {
     EXPECT_EQ(f.grid.currentIndex().column(), 3);
     EXPECT_TRUE(f.grid.selectionModel()->isRowSelected(1, {}));
 
+    // While the record is being edited elsewhere the table cannot move, and
+    // the view goes back to where it is.
+    f.books.table->edit();
+    f.grid.setCurrentIndex(f.grid.gridModel()->index(2, 3));
+    QApplication::processEvents();
+    EXPECT_EQ(f.books.table->recno(), 2u);
+    EXPECT_EQ(f.grid.currentIndex().row(), 1);
+    f.books.table->cancel();
+
     // A new book appears and becomes current.
     f.books.add({{"Title", "Dune"}});
     EXPECT_EQ(f.grid.gridModel()->rowCount(), 4);
