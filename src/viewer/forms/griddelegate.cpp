@@ -56,6 +56,13 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 
 QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                     const QModelIndex& index) const {
+    QWidget* editor = makeEditor(parent, index);
+    if (editor)
+        grid_->editorOpened(editor);
+    return editor;
+}
+
+QWidget* GridDelegate::makeEditor(QWidget* parent, const QModelIndex& index) const {
     const int field = grid_->gridModel()->fieldAt(index.column());
     if (field < 1 || field > db::kFieldCount)
         return nullptr;

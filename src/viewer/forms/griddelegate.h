@@ -29,6 +29,8 @@ public:
                       const QModelIndex& index) const override;
 
 private:
+    QWidget* makeEditor(QWidget* parent, const QModelIndex& index) const;
+
     ViewerGrid* grid_;
 };
 

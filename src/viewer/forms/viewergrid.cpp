@@ -83,10 +83,18 @@ ViewerGrid::ViewerGrid(QWidget* parent)
     horizontalHeader()->setStretchLastSection(false);
 
     connect(model_, &GridModel::currentRowChanged, this, &ViewerGrid::followTable);
-    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this] { columnBeforeReset_ = std::max(0, currentIndex().column()); });
-    connect(model_, &QAbstractItemModel::modelReset, this,
-            [this] { followTable(model_->currentRow()); });
+    // While the view resets it may pick a current index of its own (the
+    // first row, when a closing editor hands it the focus): that must not
+    // move the table.
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        columnBeforeReset_ = std::max(0, currentIndex().column());
+        resetting_ = true;
+        editors_.clear(); // the view lets go of them
+    });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        resetting_ = false;
+        followTable(model_->currentRow());
+    });
 }
 
 ViewerGrid::~ViewerGrid() {
@@ -230,7 +238,7 @@ void ViewerGrid::followTable(int row) {
 void ViewerGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     verticalHeader()->viewport()->update();
-    if (!following_ && current.isValid() && current.row() != previous.row() &&
+    if (!following_ && !resetting_ && current.isValid() && current.row() != previous.row() &&
         !model_->moveToRow(current.row())) {
         // The table could not move (busy elsewhere): show where it is.
         QTimer::singleShot(0, this, [this] { followTable(model_->currentRow()); });
@@ -247,7 +255,21 @@ void ViewerGrid::refuse(const QModelIndex& index, const QString& text) {
     refusal_ = Refusal{index, text, model_->lastError()};
 }
 
+void ViewerGrid::editorOpened(QWidget* editor) {
+    editors_.removeAll(nullptr);
+    editors_.append(editor);
+}
+
+void ViewerGrid::commitData(QWidget* editor) {
+    // An editor the view let go of when an edit moved its row has nothing
+    // left to write.
+    if (editors_.contains(editor))
+        QTableView::commitData(editor);
+}
+
 void ViewerGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (!editors_.removeAll(editor))
+        return;
     if (!refusal_) {
         QTableView::closeEditor(editor, hint);
         return;

@@ -3,7 +3,9 @@
 #include "edit/datalists.h"
 
 #include <QFont>
+#include <QList>
 #include <QPersistentModelIndex>
+#include <QPointer>
 #include <QStringList>
 #include <QTableView>
 #include <array>
@@ -60,6 +62,8 @@ public:
 
     // The text a refused cell is reopened with (for the delegate).
     std::optional<QString> pendingText(const QModelIndex& index) const;
+    // The delegate reports each editor it makes.
+    void editorOpened(QWidget* editor);
     // The delegate reports a value the model refused.
     void refuse(const QModelIndex& index, const QString& text);
 
@@ -69,6 +73,7 @@ Q_SIGNALS:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void commitData(QWidget* editor) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
@@ -92,7 +97,9 @@ private:
     bool rowLines_ = true;
     bool fieldEditing_ = false;
     bool following_ = false; // moving the view to the table's row
+    bool resetting_ = false;
     int columnBeforeReset_ = 0;
+    QList<QPointer<QWidget>> editors_; // open editors the view still owns
     std::optional<Refusal> refusal_;
     std::optional<Refusal> reopening_;
 };

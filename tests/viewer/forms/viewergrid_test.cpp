@@ -294,3 +294,23 @@ TEST(ViewerGrid, Screenshots) {
     save(grid, "viewergrid-options");
     grid.setTable(nullptr);
 }
+
+TEST(ViewerGrid, AnEditThatMovesItsRowTakesTheCurrentRowAlong) {
+    GridFixture f;
+    f.grid.setTable(nullptr);
+    f.books.table->addTag("NewIndex", "UPPER(AUTHOR)");
+    f.books.table->selectTag("NewIndex"); // Austen, Tolkien, Zola
+    f.grid.setTable(f.books.table.get());
+    f.settings.fieldEditing = true;
+    f.grid.SetViewerOptions(f.settings);
+
+    auto* author = qobject_cast<QComboBox*>(f.openEditor(0, 2));
+    ASSERT_NE(author, nullptr);
+    author->setEditText("Woolf, Virginia");
+    f.press(author, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(f.stored(2, "Author"), "Woolf, Virginia");
+    EXPECT_EQ(f.grid.currentIndex().row(), 1);
+    EXPECT_EQ(f.grid.gridModel()->data(f.grid.currentIndex()).toString(), "Woolf, Virginia");
+    EXPECT_EQ(f.books.table->recno(), 2u);
+}
