@@ -1,0 +1,100 @@
+#pragma once
+
+#include "edit/datalists.h"
+
+#include <QFont>
+#include <QPersistentModelIndex>
+#include <QStringList>
+#include <QTableView>
+#include <array>
+#include <optional>
+
+namespace shelvix::app {
+class DisplayFormats;
+class Prompter;
+struct DatabaseSettings;
+} // namespace shelvix::app
+
+namespace shelvix::db {
+class Table;
+}
+
+namespace shelvix::viewer {
+
+class GridModel;
+class GridDelegate;
+
+// The main window's viewer: the open table's rows under the columns the
+// viewer settings choose, with in-cell editors when field editing is on.
+// The view's current row and the table's current record follow each other.
+class ViewerGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit ViewerGrid(QWidget* parent = nullptr);
+    ~ViewerGrid() override;
+
+    // Null shows nothing. Set null before the table is closed.
+    void setTable(db::Table* table);
+    db::Table* table() const;
+    void setDisplayFormats(const app::DisplayFormats* formats);
+    // Shows refused cell values; without one they are refused silently.
+    void setPrompter(app::Prompter* prompter);
+    // The entries of the drop-down of a data-list field (field number 1 to 36).
+    void setDropDownList(int field, const QStringList& entries);
+    // All nine drop-downs from the database's data lists.
+    void setDataLists(const edit::DataLists& lists);
+    QStringList dropDownList(int field) const;
+
+    // Applies the viewer settings: titles, colours, fonts, lines, the row
+    // indicator, editing, and the columns with their titles and widths.
+    void SetViewerOptions(const app::DatabaseSettings& settings);
+
+    GridModel* gridModel() const { return model_; }
+    const QFont& cellFont() const { return cellFont_; }
+    bool columnLines() const { return columnLines_; }
+    bool rowLines() const { return rowLines_; }
+    bool fieldEditing() const { return fieldEditing_; }
+    // Pixel width of a column `chars` characters wide in the cell font.
+    int columnPixels(int chars) const;
+
+    // The text a refused cell is reopened with (for the delegate).
+    std::optional<QString> pendingText(const QModelIndex& index) const;
+    // The delegate reports a value the model refused.
+    void refuse(const QModelIndex& index, const QString& text);
+
+Q_SIGNALS:
+    // A row was double-clicked: the main window opens the record form.
+    void rowDoubleClicked(int row);
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    struct Refusal {
+        QPersistentModelIndex index;
+        QString text;
+        QString message;
+    };
+
+    void followTable(int row);
+    void reopenRefused();
+
+    GridModel* model_;
+    GridDelegate* delegate_;
+    const app::DisplayFormats* formats_ = nullptr;
+    app::Prompter* prompter_ = nullptr;
+    std::array<QStringList, 37> lists_; // by field number
+    QFont cellFont_;
+    bool columnLines_ = true;
+    bool rowLines_ = true;
+    bool fieldEditing_ = false;
+    bool following_ = false; // moving the view to the table's row
+    int columnBeforeReset_ = 0;
+    std::optional<Refusal> refusal_;
+    std::optional<Refusal> reopening_;
+};
+
+} // namespace shelvix::viewer
