@@ -4,19 +4,15 @@
 #include "app/datadir.h"
 #include "app/forms/dbnavigator.h"
 #include "app/prompter.h"
-#include "app/textcodec.h"
 #include "db/fieldtable.h"
+#include "viewer/forms/viewergrid.h"
 
-#include <QAbstractTableModel>
 #include <QActionGroup>
 #include <QCloseEvent>
-#include <QFontMetrics>
-#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTableView>
 #include <QToolButton>
 #include <algorithm>
 
@@ -39,73 +35,6 @@ QFont arial(int pixelHeight, bool bold = false) {
     f.setBold(bold);
     return f;
 }
-
-// Stands in for the viewer grid's model: the shown fields in their order,
-// one row per record of the table's current order and filter.
-class PlainGridModel : public QAbstractTableModel, private db::TableObserver {
-public:
-    PlainGridModel(db::Table* table, const DatabaseSettings& settings, QObject* parent)
-        : QAbstractTableModel(parent), table_(table) {
-        std::vector<int> fields;
-        for (int n = 1; n <= db::kFieldCount; ++n)
-            if (settings.displayFields[std::size_t(n - 1)])
-                fields.push_back(n);
-        std::stable_sort(fields.begin(), fields.end(), [&](int a, int b) {
-            return settings.fieldOrder[std::size_t(a - 1)] <
-                   settings.fieldOrder[std::size_t(b - 1)];
-        });
-        for (int n : fields) {
-            columns_.push_back(table->fieldIndex(db::fieldInfo(n).name));
-            titles_.push_back(settings.fieldNames[std::size_t(n - 1)]);
-            widths_.push_back(settings.fieldWidth[std::size_t(n - 1)]);
-        }
-        table_->addObserver(this);
-    }
-    ~PlainGridModel() override { detach(); }
-
-    void detach() {
-        if (table_) {
-            beginResetModel();
-            table_->removeObserver(this);
-            table_ = nullptr;
-            columns_.clear();
-            endResetModel();
-        }
-    }
-    int widthInCharacters(int column) const { return widths_[std::size_t(column)]; }
-
-    int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() || !table_ ? 0 : int(table_->rowCount());
-    }
-    int columnCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : int(columns_.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !table_)
-            return {};
-        const db::RecordView r = table_->record(table_->recordAtRow(std::uint32_t(index.row())));
-        return fromWindows1252(r.text(columns_[std::size_t(index.column())]));
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (role != Qt::DisplayRole)
-            return {};
-        if (orientation == Qt::Vertical)
-            return QString();
-        return titles_.value(section);
-    }
-
-private:
-    void tableDataChanged() override {
-        beginResetModel();
-        endResetModel();
-    }
-    void tableStructureChanged() override { tableDataChanged(); }
-
-    db::Table* table_;
-    std::vector<int> columns_;
-    QStringList titles_;
-    std::vector<int> widths_;
-};
 
 } // namespace
 
@@ -207,12 +136,7 @@ void TMain::buildControls() {
     navigator_ = new DBNavigator(*ctx_.prompter, client_);
     navigator_->setObjectName(QStringLiteral("MyNavigator"));
     navigator_->setGeometry(424, 92, 200, kNavigatorHeight);
-    connect(navigator_, &DBNavigator::clicked, this, [this] {
-        if (ctx_.MyTable && viewerGrid_->model())
-            if (const auto row = ctx_.MyTable->currentRow())
-                viewerGrid_->selectRow(int(*row));
-        DisplayCount();
-    });
+    connect(navigator_, &DBNavigator::clicked, this, [this] { DisplayCount(); });
 
     BuildViewerGrid();
     viewerGrid_->setGeometry(4, 120, 617, 293);
@@ -635,44 +559,24 @@ void TMain::DisplayCount() {
 // ------------------------------------------------------------ the viewer
 
 void TMain::BuildViewerGrid() {
-    viewerGrid_ = new QTableView(client_);
-    viewerGrid_->setObjectName(QStringLiteral("ViewerGrid"));
-    viewerGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    viewerGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    viewerGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    viewerGrid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    viewerGrid_->verticalHeader()->setDefaultSectionSize(20);
-    connect(viewerGrid_, &QTableView::doubleClicked, this, [this] { DoEdit(); });
+    viewerGrid_ = new viewer::ViewerGrid(client_);
+    viewerGrid_->setDisplayFormats(&ctx_.formats);
+    viewerGrid_->setPrompter(ctx_.prompter);
+    connect(viewerGrid_, &viewer::ViewerGrid::rowDoubleClicked, this, [this] { DoEdit(); });
 }
 
 void TMain::detachGrid() {
-    if (auto* model = dynamic_cast<PlainGridModel*>(viewerGrid_->model())) {
-        model->detach();
-        viewerGrid_->setModel(nullptr);
-        delete model;
-    }
+    viewerGrid_->setTable(nullptr);
 }
 
 void TMain::attachGrid() {
-    detachGrid();
-    if (!ctx_.MyTable)
-        return;
-    auto* model = new PlainGridModel(ctx_.MyTable.get(), ctx_.database, viewerGrid_);
-    viewerGrid_->setModel(model);
-    const QFontMetrics fm(viewerGrid_->font());
-    for (int c = 0; c < model->columnCount({}); ++c)
-        viewerGrid_->setColumnWidth(c, model->widthInCharacters(c) * fm.averageCharWidth() + 8);
-    connect(viewerGrid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (ctx_.MyTable && current.isValid())
-                    ctx_.MyTable->moveToRow(std::uint32_t(current.row()));
-            });
-    if (const auto row = ctx_.MyTable->currentRow())
-        viewerGrid_->selectRow(int(*row));
+    viewerGrid_->setDataLists(ctx_.lists);
+    viewerGrid_->setTable(ctx_.MyTable.get());
 }
 
 void TMain::SetViewerOptions() {
     attachGrid();
+    viewerGrid_->SetViewerOptions(ctx_.database);
     navigator_->setTable(ctx_.MyTable.get());
 }
 
@@ -741,8 +645,9 @@ bool TMain::FormCreate() {
 
     ctx_.global = GlobalSettings::load(ctx_.paths.globalSettingsFile(), ctx_.paths.startDir);
     ctx_.recent = db::RecentList(ctx_.global.lastFiles);
-    setGeometry(ctx_.global.mainWindowLeft, ctx_.global.mainWindowTop, ctx_.global.mainWindowWidth,
-                ctx_.global.mainWindowHeight);
+    // The position is the frame's, the size the window's own, both ways.
+    move(ctx_.global.mainWindowLeft, ctx_.global.mainWindowTop);
+    resize(ctx_.global.mainWindowWidth, ctx_.global.mainWindowHeight);
 
     ctx_.formats.setDateFormat(ctx_.global.dateFormat);
     ctx_.formats.setLeadingZeros(ctx_.global.dateLeadingZeros);
@@ -790,11 +695,10 @@ bool TMain::event(QEvent* event) {
 
 void TMain::FormClose() {
     ctx_.SearchOn = false;
-    const QRect bounds = geometry();
-    ctx_.global.mainWindowLeft = bounds.x();
-    ctx_.global.mainWindowTop = bounds.y();
-    ctx_.global.mainWindowWidth = bounds.width();
-    ctx_.global.mainWindowHeight = bounds.height();
+    ctx_.global.mainWindowLeft = x();
+    ctx_.global.mainWindowTop = y();
+    ctx_.global.mainWindowWidth = width();
+    ctx_.global.mainWindowHeight = height();
     ctx_.global.lastDatabase = ctx_.current.current;
     ctx_.global.lastFiles = ctx_.recent.entries();
     // Browse mode writes the database's own "Field Editing" (settingsToWrite).

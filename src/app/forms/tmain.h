@@ -16,8 +16,11 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTableView;
 class QToolButton;
+
+namespace shelvix::viewer {
+class ViewerGrid;
+}
 
 namespace shelvix::app {
 
@@ -37,7 +40,7 @@ public:
 
     Databases& databases() { return databases_; }
     QWidget* clientArea() const { return client_; }
-    QTableView* viewerGrid() const { return viewerGrid_; }
+    viewer::ViewerGrid* viewerGrid() const { return viewerGrid_; }
     DBNavigator* navigator() const { return navigator_; }
 
     // Record commands.
@@ -91,7 +94,7 @@ private:
     void FormShow();
     void FormClose();
 
-    // The viewer grid; the grid model and SetViewerOptions replace these.
+    // The viewer grid on MyTable.
     void BuildViewerGrid();
     void attachGrid();
     void detachGrid();
@@ -125,7 +128,7 @@ private:
     QLabel* count2Label_ = nullptr;
     QLabel* navigatorLabel_ = nullptr;
     DBNavigator* navigator_ = nullptr;
-    QTableView* viewerGrid_ = nullptr;
+    viewer::ViewerGrid* viewerGrid_ = nullptr;
 
     QAction* menuEndSearch_ = nullptr;
     QAction* lastFileSeparator_ = nullptr;
