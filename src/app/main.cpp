@@ -1,8 +1,30 @@
+#include "app/appcontext.h"
+#include "app/appinfo.h"
+#include "app/forms/qtprompter.h"
+#include "app/forms/resources.h"
+#include "app/forms/tmain.h"
+
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char* argv[]) {
+    using namespace shelvix::app;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Shelvix Books 95"));
+    QApplication::setApplicationName(QLatin1String(kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(SHELVIX_VERSION));
-    return 0;
+    initResources();
+
+    QtPrompter prompter;
+    AppContext context;
+    context.paths = AppPaths::resolve(
+        QApplication::arguments(), QProcessEnvironment::systemEnvironment(), QDir::currentPath());
+    context.browseMode = context.paths.browseMode;
+    context.prompter = &prompter;
+
+    TMain window(context);
+    prompter.setParent(&window);
+    if (!window.FormCreate())
+        return 0;
+    window.show();
+    return app.exec();
 }

@@ -1,12 +1,27 @@
 #include "db/recentlist.h"
 
+#include <QFile>
 #include <algorithm>
+#include <filesystem>
 
 namespace shelvix::db {
 
+bool sameFile(const QString& a, const QString& b) {
+    if (a == b)
+        return true;
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    std::error_code ec;
+    const bool same =
+        std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
+                                    std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
+    return same && !ec;
+}
+
 void RecentList::DoLastFiles(const QString& oldPath, const QString& newPath) {
     if (!newPath.isEmpty()) {
-        auto found = std::find(entries_.begin(), entries_.end(), newPath);
+        auto found = std::find_if(entries_.begin(), entries_.end(),
+                                  [&](const QString& e) { return sameFile(e, newPath); });
         if (found != entries_.end()) {
             std::move(found + 1, entries_.end(), found);
             entries_.back().clear();

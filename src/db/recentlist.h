@@ -7,6 +7,10 @@ namespace shelvix::db {
 
 // The five recently opened databases of the File menu, most recent first.
 // An empty entry is an unused slot.
+// Two paths name the same file when their texts are equal or the file
+// system says they are one file (links, "..", another spelling).
+bool sameFile(const QString& a, const QString& b);
+
 class RecentList {
 public:
     static constexpr int kSize = 5;
@@ -19,7 +23,7 @@ public:
     const QString& entry(int number) const { return entries_.at(number - 1); } // 1 to 5
 
     // After switching from `oldPath` to `newPath`: the new database leaves
-    // the list (exact text comparison) and the old one goes on top.
+    // the list (see sameFile) and the old one goes on top.
     void DoLastFiles(const QString& oldPath, const QString& newPath);
 
     struct MenuItem {

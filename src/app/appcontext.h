@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/displayformats.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "db/engine/table.h"
+#include "db/recentlist.h"
+#include "edit/datalists.h"
+
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace shelvix::app {
+
+class Prompter;
+
+// The files of one database. A table named MY.BOOKS.DBF is the table "MY"
+// (its caption), but its companions follow the file's own stem, as the
+// engine's .MDX does, so that it never shares them with MY.DBF.
+struct DatabasePaths {
+    QString current;   // full path of the .DBF
+    QString index;     // its production index
+    QString settings;  // its settings file
+    QString base;      // directory + stem: where the data lists live
+    QString tableName; // file name up to its first "."
+
+    bool operator==(const DatabasePaths&) const = default;
+};
+
+// The file name up to, not including, its first ".".
+QString tableNameOf(const QString& path);
+// Every path of the database at `path` (made absolute). The .MDX and .INI are
+// the existing files when their extension differs only in case.
+DatabasePaths databasePathsFor(const QString& path);
+std::filesystem::path toPath(const QString& path);
+QString fromPath(const std::filesystem::path& path);
+
+// What the program shares for its whole run. main() owns it and hands it to
+// the windows; the names follow the catalogue's own (SearchOn, EditMode,
+// MyTable ...).
+struct AppContext {
+    AppPaths paths;
+    GlobalSettings global;
+    DatabaseSettings database;
+    DisplayFormats formats;
+    Prompter* prompter = nullptr;
+
+    bool browseMode = false;
+    // Browse mode switches grid editing off; this is the database's own
+    // value, written back whenever its settings are.
+    bool rememberedFieldEditing = false;
+
+    bool SearchOn = false;
+    // The search criteria, consulted while SearchOn (installed by the search
+    // form); without it a search passes every record.
+    std::function<bool(const db::RecordView&)> BuildFilter;
+    int EditMode = 0; // 1 add, 2 edit, 3 copy
+
+    // The open book table; null while none is open.
+    std::unique_ptr<db::Table> MyTable;
+    DatabasePaths current;
+    std::string sortExpression;
+    std::string sortTag; // the tag MyTable is shown in: "" or "NewIndex"
+
+    db::RecentList recent;
+    edit::DataLists lists; // the nine data lists of the open database
+
+    // The table's record filter: every record while no search is on.
+    bool MyTableFilter(const db::RecordView& record) const;
+
+    // Per-database settings as the file should hold them: in browse mode the
+    // database's own "Field Editing", not the switched-off one.
+    DatabaseSettings settingsToWrite() const;
+    // Takes freshly read settings; browse mode remembers their "Field
+    // Editing" and switches it off.
+    void takeDatabaseSettings(const DatabaseSettings& settings);
+};
+
+} // namespace shelvix::app

@@ -1,0 +1,296 @@
+#include "app/databases.h"
+
+#include "app/appinfo.h"
+#include "app/prompter.h"
+#include "core/text.h"
+#include "db/booktable.h"
+#include "db/sortorder.h"
+
+#include <QFileInfo>
+
+namespace shelvix::app {
+
+namespace {
+
+const char* const kStructureMessage =
+    "This DBase file was not created with Shelvix Books 97.  It cannot be opened.  You may, "
+    "however, import data from this file using the import function.";
+const char* const kNotValidMessage =
+    "The last database used as recorded in the INI file is not a valid Shelvix Books 97 file.  "
+    "You will need to choose a new file.";
+const char* const kInvalidFileType = "Invalid file type selected.";
+
+bool hasTag(const db::Table& table, const std::string& name) {
+    for (const db::TagInfo& tag : table.tags())
+        if (core::equalsNoCase(tag.name, name))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString mainCaption(const QString& tableName) {
+    return QStringLiteral("%1 (%2)").arg(QLatin1String(kProductName), tableName);
+}
+
+bool hasDatabaseExtension(const QString& path) {
+    return path.right(4).toUpper() == QLatin1String(".DBF");
+}
+
+std::string applySortTag(db::Table& table, const std::string& expression) {
+    if (expression.empty())
+        return {};
+    table.selectTag("");
+    for (const db::TagInfo& tag : table.tags())
+        if (core::equalsNoCase(tag.name, kSortTagName))
+            table.deleteTag(tag.name);
+    table.addTag(kSortTagName, expression);
+    return kSortTagName;
+}
+
+void Databases::showEngineError(const std::exception& e) {
+    ctx_.prompter->error(QString::fromUtf8(e.what()));
+}
+
+bool Databases::CheckDBaseFormat(const QString& path) {
+    const DatabasePaths p = databasePathsFor(path);
+    if (!QFileInfo::exists(p.index))
+        db::Table::removeMdxByte(toPath(p.current));
+    bool book = false;
+    try {
+        auto table = db::Table::open(toPath(p.current), db::OpenMode::ReadOnly);
+        book = db::isBookTable(*table);
+    } catch (const db::DatabaseError& e) {
+        showEngineError(e);
+        return false;
+    }
+    if (!book)
+        ctx_.prompter->error(QString::fromLatin1(kStructureMessage));
+    return book;
+}
+
+bool Databases::DBaseInUse(const QString& path) {
+    try {
+        db::Table::open(toPath(databasePathsFor(path).current), db::OpenMode::Exclusive);
+        return false;
+    } catch (const db::DatabaseError&) {
+        return true;
+    }
+}
+
+bool Databases::MakeNewDB(const QString& path) {
+    if (QFileInfo::exists(path) && DBaseInUse(path)) {
+        ctx_.prompter->error(QStringLiteral("The table \"%1\" is currently in use by another "
+                                            "program.  New table creation will be aborted.")
+                                 .arg(path));
+        return false;
+    }
+    try {
+        db::createBookTable(toPath(path));
+    } catch (const db::DatabaseError& e) {
+        showEngineError(e);
+        return false;
+    }
+    return true;
+}
+
+bool Databases::openMyTable(db::OpenMode mode) {
+    closeMyTable();
+    try {
+        auto table = db::Table::open(toPath(ctx_.current.current), mode);
+        AppContext* ctx = &ctx_;
+        table->setFilter([ctx](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+        table->selectTag(hasTag(*table, ctx_.sortTag) ? ctx_.sortTag : std::string());
+        ctx_.MyTable = std::move(table);
+        return true;
+    } catch (const db::DatabaseError& e) {
+        showEngineError(e);
+        return false;
+    }
+}
+
+void Databases::closeMyTable() {
+    if (!ctx_.MyTable)
+        return;
+    view_.tableClosing();
+    ctx_.MyTable.reset();
+}
+
+bool Databases::writeDatabaseSettings() {
+    if (ctx_.current.settings.isEmpty())
+        return false;
+    return ctx_.settingsToWrite().save(ctx_.current.settings);
+}
+
+void Databases::setCurrentPaths(const QString& path) {
+    ctx_.current = databasePathsFor(path);
+    view_.setCaption(mainCaption(ctx_.current.tableName));
+}
+
+// The tag a database is shown in, built when it can have the table to
+// itself; another user's table keeps the tag it has.
+void Databases::openWithSortTag() {
+    closeMyTable();
+    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
+    if (!ctx_.sortExpression.empty()) {
+        std::unique_ptr<db::Table> sole;
+        try {
+            sole = db::Table::open(toPath(ctx_.current.current), db::OpenMode::Exclusive);
+        } catch (const db::DatabaseError&) {
+            // In use elsewhere: the tag stays as it is. Any other failure
+            // the shared open below reports.
+        }
+        if (sole) {
+            try {
+                ctx_.sortTag = applySortTag(*sole, ctx_.sortExpression);
+            } catch (const db::DatabaseError& e) {
+                showEngineError(e);
+            }
+        }
+    }
+    openMyTable(db::OpenMode::Shared);
+}
+
+void Databases::switchTo(const QString& path, SwitchKind kind) {
+    const DatabasePaths old = ctx_.current;
+    closeMyTable();
+    setCurrentPaths(path);
+
+    if (kind != SwitchKind::FirstChoice && !old.current.isEmpty()) {
+        if (!old.settings.isEmpty())
+            ctx_.settingsToWrite().save(old.settings);
+        edit::SaveAllLists(old.base, ctx_.lists);
+    }
+
+    const QString globalIni = ctx_.paths.globalSettingsFile();
+    if (kind == SwitchKind::New) {
+        ctx_.lists = edit::LoadDefaultList(ctx_.paths.dataDir);
+        ctx_.takeDatabaseSettings(
+            DatabaseSettings::loadForNewDatabase(ctx_.paths.newDatabaseSettingsFile(), globalIni));
+    } else {
+        if (kind == SwitchKind::Existing)
+            ctx_.lists = edit::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
+        ctx_.takeDatabaseSettings(DatabaseSettings::load(ctx_.current.settings, globalIni));
+    }
+    ctx_.sortExpression = db::buildSortString(ctx_.database.sortOrder);
+    openWithSortTag();
+
+    view_.DoFileSpecific();
+    ctx_.recent.DoLastFiles(old.current, ctx_.current.current);
+    view_.SetMenuLastFiles();
+    view_.DisplayCount();
+}
+
+std::optional<QString> Databases::chooseDatabase(bool forNew) {
+    FileRequest request;
+    request.mode = forNew ? FileMode::Save : FileMode::Open;
+    request.title =
+        forNew ? QStringLiteral("New Database File") : QStringLiteral("Open Database File");
+    request.filter = QStringLiteral("Database Files (*.DBF)|*.DBF");
+    request.defaultExtension = QStringLiteral("DBF");
+    request.flags =
+        forNew ? (FileFlag::OverwritePrompt | FileFlag::PathMustExist | FileFlag::HideReadOnly)
+               : (FileFlag::FileMustExist | FileFlag::HideReadOnly);
+    request.initialPath = ctx_.current.current.isEmpty()
+                              ? ctx_.paths.dataDir
+                              : QFileInfo(ctx_.current.current).absolutePath();
+    return ctx_.prompter->chooseFile(request);
+}
+
+void Databases::openChosen(SwitchKind kind) {
+    if (const std::optional<QString> chosen = chooseDatabase(false)) {
+        if (!hasDatabaseExtension(*chosen)) {
+            ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
+        } else if (CheckDBaseFormat(*chosen)) {
+            if (ctx_.SearchOn)
+                view_.DoEndSearch();
+            switchTo(*chosen, kind);
+        }
+    }
+    view_.DisplayCount();
+}
+
+void Databases::DoOpen() {
+    openChosen(SwitchKind::Existing);
+}
+
+void Databases::DoNew() {
+    const std::optional<QString> chosen = chooseDatabase(true);
+    if (!chosen)
+        return;
+    if (ctx_.SearchOn)
+        view_.DoEndSearch();
+    if (!hasDatabaseExtension(*chosen))
+        ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
+    else if (MakeNewDB(*chosen))
+        switchTo(*chosen, SwitchKind::New);
+    view_.DisplayCount();
+}
+
+void Databases::OpenSaveFile(int entry) {
+    const QString path = ctx_.recent.entry(entry);
+    if (!path.isEmpty() && CheckDBaseFormat(path)) {
+        if (ctx_.SearchOn)
+            view_.DoEndSearch();
+        switchTo(path, SwitchKind::Existing);
+    }
+    view_.DisplayCount();
+}
+
+void Databases::MenuUpdateDatabaseClick() {
+    const bool searching = ctx_.SearchOn;
+    if (searching)
+        view_.DoEndSearch();
+    writeDatabaseSettings();
+    closeMyTable();
+    if (searching)
+        view_.EnableEndSearch();
+    openMyTable(db::OpenMode::Shared);
+    view_.SetViewerOptions();
+    view_.DisplayCount();
+}
+
+// The first database of the run: nothing was open before it, and the lists
+// are loaded by whoever shows them.
+void Databases::openFirstChoice(const QString& path) {
+    closeMyTable();
+    setCurrentPaths(path);
+    ctx_.takeDatabaseSettings(
+        DatabaseSettings::load(ctx_.current.settings, ctx_.paths.globalSettingsFile()));
+    ctx_.sortExpression = db::buildSortString(ctx_.database.sortOrder);
+    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
+    if (!openMyTable(db::OpenMode::Shared))
+        return;
+    // The tag is rebuilt here only when the index has none (deleted, or
+    // made by another tool); a present one is taken as it is.
+    if (!ctx_.sortTag.empty() && ctx_.MyTable->selectedTag().empty())
+        openWithSortTag();
+}
+
+bool Databases::openAtStartup() {
+    QString chosen = ctx_.global.lastDatabase;
+    if (chosen.isEmpty() || !QFileInfo(chosen).isFile()) {
+        chosen = ctx_.paths.masterDatabase();
+        if (!QFileInfo::exists(chosen)) {
+            try {
+                db::createBookTable(toPath(chosen));
+            } catch (const db::DatabaseError&) {
+                return false;
+            }
+        }
+    }
+    // Chosen even when it fails the check, so the check below keeps failing
+    // until the user picks a book database.
+    ctx_.current = databasePathsFor(chosen);
+    if (CheckDBaseFormat(chosen)) {
+        openFirstChoice(chosen);
+        return true;
+    }
+    ctx_.prompter->error(QString::fromLatin1(kNotValidMessage));
+    do {
+        openChosen(SwitchKind::FirstChoice);
+    } while (!CheckDBaseFormat(ctx_.current.current));
+    return true;
+}
+
+} // namespace shelvix::app

@@ -1,0 +1,317 @@
+#include "app/forms/dbnavigator.h"
+#include "app/forms/tmain.h"
+#include "core/profile.h"
+#include "db/booktable.h"
+#include "support/gui_scriptedprompter.h"
+#include "support/tempdir.h"
+#include "viewer/forms/viewergrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace shelvix;
+using app::TMain;
+
+namespace {
+
+QString q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+// The program as main() starts it, on a home directory of its own.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void start(QStringList args = {}) {
+        args.prepend(QStringLiteral("shelvix"));
+        args << QStringLiteral("--home") << q(home.path());
+        ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
+        ctx.browseMode = ctx.paths.browseMode;
+        ctx.prompter = &prompter;
+        window = std::make_unique<TMain>(ctx);
+        ASSERT_TRUE(window->FormCreate());
+        window->show();
+    }
+    void closeWindow() {
+        window->close();
+        window.reset();
+    }
+    template <class T> T* find(const char* name) {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QAction* action(const char* name) { return find<QAction>(name); }
+    QString count() { return find<QLabel>("CountLabel")->text(); }
+    std::string ini(const char* file, const char* section, const char* key) {
+        return core::Profile::load(home / file).readString(section, key, "<missing>", 1000);
+    }
+    void addBooks(int n) {
+        auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);
+        for (int i = 0; i < n; ++i) {
+            t->insert();
+            t->setText("AUTHOR", "Author " + std::to_string(i));
+            t->post();
+        }
+    }
+
+    test::TempDir home;
+    test::ScriptedPrompter prompter;
+    app::AppContext ctx;
+    std::unique_ptr<TMain> window;
+};
+
+TEST_F(MainWindowTest, FirstRunMakesMasterAndWritesEverySettingAtClose) {
+    start();
+    EXPECT_TRUE(QFileInfo::exists(q(home / "MASTER.DBF")));
+    EXPECT_TRUE(QFileInfo::exists(q(home / "CONDITION.LST")));
+    EXPECT_EQ(window->pos(), QPoint(0, 0));
+    EXPECT_EQ(window->size(), QSize(640, 480));
+    EXPECT_EQ(window->windowTitle(), "Shelvix Books 97 (MASTER)");
+    EXPECT_TRUE(find<QWidget>("SpeedPanel")->isVisible());
+    EXPECT_FALSE(find<QWidget>("AddButton")->isVisible());
+    EXPECT_FALSE(find<QWidget>("SearchOnLabel")->isVisible());
+    EXPECT_EQ(find<QLabel>("ViewerLabel")->text(), "Book Viewer");
+    EXPECT_EQ(ctx.MyTable->selectedTag(), "NewIndex"); // sorted by author
+    EXPECT_EQ(count(), "0");
+    EXPECT_FALSE(action("MenuLastFileSeparator")->isVisible());
+    EXPECT_FALSE(action("MenuEndSearch")->isEnabled());
+    EXPECT_FALSE(find<QToolButton>("EndSearchSpeed")->isEnabled());
+    EXPECT_TRUE(action("MenuSpeedButtons")->isChecked());
+    EXPECT_TRUE(action("MenuDateMDYSlash")->isChecked());
+    EXPECT_EQ(find<QToolButton>("SpeedSetOrder")->toolTip(), "Set Sorting Order");
+    closeWindow();
+
+    for (const char* key :
+         {"Button Bar", "Main Window Left", "Main Window Top", "Main Window Width",
+          "Main Window Height", "Last Import File", "Last Export File", "Last Database",
+          "Last File 1", "Last File 5", "Show Tips", "Window Size", "Date Format",
+          "Date Leading Zeros", "Currency Format", "Numeric Format"})
+        EXPECT_NE(ini("SHVBOOK.INI", "Misc", key), "<missing>") << key;
+    EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Last Database"), (home / "MASTER.DBF").string());
+    EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Main Window Width"), "640");
+    EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Main Window Left"), "0");
+    EXPECT_EQ(ini("MASTER.INI", "Sort Order", "Primary Sort"), "2");
+    for (const char* section :
+         {"Field Names", "Display Fields", "Field Width", "Field Order", "Export Fields",
+          "Export Order", "Export", "Import", "Main Window Color", "Configure Window Color",
+          "Grid Title", "Grid Title Font", "Grid Font", "Grid Options", "Edit Font", "Label Font",
+          "Button Font", "Reports"}) {
+        EXPECT_TRUE(core::Profile::load(home / "MASTER.INI").hasSection(section)) << section;
+    }
+}
+
+TEST_F(MainWindowTest, MenusInTheirOrder) {
+    start();
+    QStringList titles;
+    for (QAction* a : window->menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles,
+              (QStringList{"&File", "&Records", "&Navigate", "&Options", "&Tools", "&Help"}));
+    const auto items = [&](const char* menu) {
+        QStringList out;
+        for (QAction* a : find<QMenu>(menu)->actions())
+            out << (a->isSeparator()
+                        ? QStringLiteral("-")
+                        : a->text() + (a->shortcut().isEmpty() ? QString()
+                                                               : " " + a->shortcut().toString()));
+        return out;
+    };
+    EXPECT_EQ(
+        items("MenuFile"),
+        (QStringList{"&New Database Ctrl+W", "&Open Database Ctrl+O", "&Update Database Ctrl+Z",
+                     "-", "&Back Up Data Ctrl+B", "&Restore Data Ctrl+Y", "-", "&Print Ctrl+P", "-",
+                     "E&xit Ctrl+X", "-", "&1", "&2", "&3", "&4", "&5"}));
+    EXPECT_EQ(items("MenuRecords"),
+              (QStringList{"&Add Ctrl+A", "&Edit Ctrl+E", "&Copy Ctrl+C", "&Delete Ctrl+D", "-",
+                           "&Import Ctrl+M", "E&xport Ctrl+T"}));
+    EXPECT_EQ(items("MenuNavigate"),
+              (QStringList{"&Search (Query) Ctrl+S", "&End Search Ctrl+I", "&Locate Ctrl+L",
+                           "Locate &Next Ctrl+N", "&Reports Ctrl+R", "&Viewer Ctrl+V"}));
+    EXPECT_EQ(items("MenuOptions"),
+              (QStringList{"Sort &Order Ctrl+Q", "Screen Si&ze", "&Screen Access", "&Color",
+                           "List &Maintenance", "C&urrency Format", "&Numeric Format",
+                           "&Date Format", "-", "&Label Font Shift+F8", "&Edit Font Shift+F9",
+                           "&Button Font Shift+F10"}));
+    EXPECT_EQ(
+        items("MenuScreenAccess"),
+        (QStringList{"&Speed Buttons Ctrl+F1", "&Lettered Buttons Ctrl+F2", "&None Ctrl+F3"}));
+    EXPECT_EQ(items("MenuColor").at(5), "-");
+    EXPECT_EQ(items("MenuListMaintenance").at(2), "-");
+    EXPECT_EQ(items("MenuTools"),
+              (QStringList{"&Search and Replace Ctrl+F", "&Rebuild Indexes", "&Pack Database"}));
+    EXPECT_EQ(items("MenuHelp"),
+              (QStringList{"&Contents Ctrl+H", "&Review \"Tips of the Day\"", "&About"}));
+    // Features still to come are there but disabled.
+    EXPECT_FALSE(action("MenuBackUp")->isEnabled());
+    EXPECT_TRUE(action("MenuAdd")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ButtonBarsMoveTheViewer) {
+    start();
+    QWidget* grid = window->viewerGrid();
+    auto* nav = window->navigator();
+    const QRect speed = grid->geometry();
+    EXPECT_EQ(speed.top(), 70);
+    EXPECT_EQ(nav->geometry(), QRect(424, 3, 241, 25));
+
+    action("MenuLetteredButtons")->trigger();
+    EXPECT_EQ(grid->y(), speed.y() + 52);
+    EXPECT_EQ(grid->height(), speed.height() - 52);
+    EXPECT_TRUE(find<QWidget>("NavigatorLabel")->isVisible());
+    EXPECT_FALSE(find<QWidget>("SpeedPanel")->isVisible());
+    for (const char* b :
+         {"AddButton", "EditButton", "CopyButton", "DeleteButton", "EndSearchButton", "ButtonExit"})
+        EXPECT_TRUE(find<QPushButton>(b)->isEnabled()) << b;
+    EXPECT_TRUE(action("MenuLetteredButtons")->isChecked());
+    EXPECT_FALSE(action("MenuSpeedButtons")->isChecked());
+
+    action("MenuNoButtons")->trigger();
+    EXPECT_EQ(grid->y(), 40);
+    const int cw = window->clientArea()->width();
+    EXPECT_EQ(nav->geometry(), QRect(cw - 207, 8, 201, 25));
+    window->resize(900, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(window->clientArea()->width(), 900);
+    EXPECT_EQ(nav->x(), 900 - 207);
+    EXPECT_EQ(grid->width(), 900 - 14);
+    EXPECT_EQ(grid->height(), window->clientArea()->height() - 47);
+    EXPECT_FALSE(find<QPushButton>("AddButton")->isEnabled());
+    closeWindow();
+    EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Button Bar"), "3");
+}
+
+TEST_F(MainWindowTest, DeleteAsksAndTheCountFollows) {
+    start();
+    window->close();
+    window.reset();
+    addBooks(2);
+    start();
+    EXPECT_EQ(count(), "2");
+    prompter.expectConfirm("Confirm", "Delete this record?", app::Button::No);
+    action("MenuDelete")->trigger();
+    EXPECT_EQ(count(), "2");
+    prompter.expectConfirm("Confirm", "Delete this record?", app::Button::Yes);
+    find<QToolButton>("DeleteSpeed")->click();
+    EXPECT_EQ(count(), "1");
+    prompter.expectConfirm("Confirm", "Delete this record?", app::Button::Yes);
+    action("MenuDelete")->trigger();
+    EXPECT_EQ(count(), "0");
+    // The navigator refreshes the count after each click.
+    addBooks(1);
+    window->navigator()->click(app::DBNavigator::Refresh);
+    EXPECT_EQ(count(), "1");
+}
+
+TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
+    start();
+    addBooks(1);
+    int shown = 0;
+    window->showEditForm = [&] { ++shown; };
+    action("MenuAdd")->trigger();
+    EXPECT_EQ(ctx.EditMode, 1);
+    find<QToolButton>("CopySpeed")->click();
+    EXPECT_EQ(ctx.EditMode, 3);
+    window->navigator()->click(app::DBNavigator::Refresh);
+    Q_EMIT window->viewerGrid()->rowDoubleClicked(0);
+    EXPECT_EQ(ctx.EditMode, 2);
+    EXPECT_EQ(shown, 3);
+}
+
+TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
+    test::writeFile(home / "SHVBOOK.INI", "[Misc]\nButton Bar=2\n");
+    start({QStringLiteral("/bRoWsE")});
+    closeWindow();
+    test::writeFile(home / "MASTER.INI", "[Grid Options]\nField Editing=Yes\n");
+    start({QStringLiteral("/bRoWsE")});
+    EXPECT_TRUE(ctx.browseMode);
+    EXPECT_FALSE(ctx.database.fieldEditing);
+    for (const char* a : {"MenuAdd", "MenuCopy", "MenuDelete", "MenuBackUp", "MenuRestore",
+                          "MenuViewer", "MenuImport", "MenuSearchReplace"})
+        EXPECT_FALSE(action(a)->isEnabled()) << a;
+    EXPECT_FALSE(find<QMenu>("MenuListMaintenance")->menuAction()->isEnabled());
+    for (const char* b : {"AddSpeed", "CopySpeed", "ImportSpeed", "DeleteSpeed", "ViewerSpeed",
+                          "AddButton", "CopyButton", "DeleteButton"})
+        EXPECT_FALSE(find<QAbstractButton>(b)->isEnabled()) << b;
+    EXPECT_TRUE(action("MenuEdit")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("EditButton")->isEnabled());
+    auto* nav = window->navigator();
+    EXPECT_FALSE(nav->button(app::DBNavigator::Next)->isHidden());
+    EXPECT_TRUE(nav->button(app::DBNavigator::Insert)->isHidden());
+    EXPECT_TRUE(nav->button(app::DBNavigator::Refresh)->isHidden());
+    closeWindow();
+    EXPECT_EQ(ini("MASTER.INI", "Grid Options", "Field Editing"), "Yes");
+}
+
+TEST_F(MainWindowTest, RecentItemsFollowTheList) {
+    db::createBookTable(home / "SECOND.DBF");
+    start();
+    app::FileRequest open;
+    open.mode = app::FileMode::Open;
+    open.title = QStringLiteral("Open Database File");
+    open.filter = QStringLiteral("Database Files (*.DBF)|*.DBF");
+    open.defaultExtension = QStringLiteral("DBF");
+    open.flags = app::FileFlag::FileMustExist | app::FileFlag::HideReadOnly;
+    open.initialPath = q(home.path());
+    prompter.expectFile(open, q(home / "SECOND.DBF"));
+    find<QToolButton>("OpenSpeed")->click();
+    EXPECT_EQ(window->windowTitle(), "Shelvix Books 97 (SECOND)");
+    EXPECT_TRUE(action("MenuLastFileSeparator")->isVisible());
+    EXPECT_EQ(action("MenuLastFile1")->text(), "&1   " + q(home / "MASTER.DBF"));
+    EXPECT_TRUE(action("MenuLastFile1")->isVisible());
+    EXPECT_FALSE(action("MenuLastFile2")->isVisible());
+
+    action("MenuLastFile1")->trigger();
+    EXPECT_EQ(window->windowTitle(), "Shelvix Books 97 (MASTER)");
+    EXPECT_EQ(action("MenuLastFile1")->text(), "&1   " + q(home / "SECOND.DBF"));
+    closeWindow();
+    EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Last File 1"), (home / "SECOND.DBF").string());
+    EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Last Database"), (home / "MASTER.DBF").string());
+}
+
+TEST_F(MainWindowTest, ALastDatabaseThatWasDeletedOpensMaster) {
+    test::writeFile(home / "SHVBOOK.INI",
+                    "[Misc]\nLast Database=" + (home / "GONE.DBF").string() + "\n");
+    start();
+    EXPECT_EQ(window->windowTitle(), "Shelvix Books 97 (MASTER)");
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+// Pictures of the three button bars for a look at the window: set
+// SHELVIX_SCREENSHOTS to a directory to get them.
+TEST_F(MainWindowTest, Screenshots) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    start();
+    closeWindow();
+    {
+        auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);
+        const char* authors[] = {"Austen, Jane", "Tolstoy, Leo",    "Eliot, George",
+                                 "Mann, Thomas", "Woolf, Virginia", "Dickens, Charles"};
+        const char* titles[] = {"Emma",         "War and Peace", "Middlemarch",
+                                "Buddenbrooks", "Orlando",       "Bleak House"};
+        for (int i = 0; i < 6; ++i) {
+            t->insert();
+            t->setText("AUTHOR", authors[i]);
+            t->setText("TITLE", titles[i]);
+            t->post();
+        }
+    }
+    start();
+    QDir().mkpath(out);
+    for (int mode = 1; mode <= 3; ++mode) {
+        window->SetButtonBar(mode);
+        QApplication::processEvents();
+        window->grab().save(QStringLiteral("%1/mainwindow-mode%2.png").arg(out).arg(mode));
+    }
+}
+
+} // namespace
