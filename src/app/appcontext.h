@@ -7,6 +7,7 @@
 #include "db/recentlist.h"
 #include "edit/datalists.h"
 
+#include <QSize>
 #include <QString>
 #include <filesystem>
 #include <functional>
@@ -47,6 +48,11 @@ struct AppContext {
     DatabaseSettings database;
     DisplayFormats formats;
     Prompter* prompter = nullptr;
+
+    // The screen, read once at start-up (a size set beforehand stands in for
+    // it), and the factor every dialog is enlarged by when next shown.
+    QSize screenSize;
+    double screenFactor = 1.0;
 
     bool browseMode = false;
     // Browse mode switches grid editing off; this is the database's own

@@ -1,0 +1,58 @@
+#include "app/formatmenu.h"
+
+#include "app/appcontext.h"
+
+#include <cstring>
+
+namespace shelvix::app {
+
+void applyStoredFormats(AppContext& ctx) {
+    ctx.formats.setDateFormat(ctx.global.dateFormat);
+    ctx.formats.setLeadingZeros(ctx.global.dateLeadingZeros);
+    ctx.formats.setCurrencyFormat(ctx.global.currencyFormat);
+    ctx.formats.setNumericFormat(ctx.global.numericFormat);
+}
+
+bool chooseDateFormat(AppContext& ctx, int number) {
+    if (ctx.global.dateFormat == number || !dateFormatInfo(number))
+        return false;
+    ctx.formats.setDateFormat(number);
+    ctx.formats.setLeadingZeros(ctx.global.dateLeadingZeros);
+    ctx.global.dateFormat = number;
+    return true;
+}
+
+void toggleLeadingZeros(AppContext& ctx) {
+    ctx.global.dateLeadingZeros = !ctx.global.dateLeadingZeros;
+    ctx.formats.setLeadingZeros(ctx.global.dateLeadingZeros);
+}
+
+void chooseCurrencyFormat(AppContext& ctx, int style) {
+    ctx.global.currencyFormat = style;
+    ctx.formats.setCurrencyFormat(style);
+}
+
+void chooseNumericFormat(AppContext& ctx, int style) {
+    ctx.global.numericFormat = style;
+    ctx.formats.setNumericFormat(style);
+}
+
+bool formatTicked(const AppContext& ctx, const char* menuItem) {
+    const auto is = [menuItem](const char* name) { return std::strcmp(menuItem, name) == 0; };
+    for (const DateFormatInfo& f : dateFormats())
+        if (is(f.menuItem))
+            return ctx.global.dateFormat == f.number;
+    if (is("MenuDateLeadingZeros"))
+        return ctx.global.dateLeadingZeros;
+    if (is("MenuCurrencyUS"))
+        return ctx.global.currencyFormat == 1;
+    if (is("MenuCurrencyWin"))
+        return ctx.global.currencyFormat == 2;
+    if (is("MenuNumericUS"))
+        return ctx.global.numericFormat == 1;
+    if (is("MenuNumericWin"))
+        return ctx.global.numericFormat == 2;
+    return false;
+}
+
+} // namespace shelvix::app
