@@ -2,6 +2,7 @@
 
 #include "app/appinfo.h"
 #include "app/datadir.h"
+#include "app/formatmenu.h"
 #include "app/forms/dbnavigator.h"
 #include "app/prompter.h"
 #include "db/fieldtable.h"
@@ -301,12 +302,7 @@ void TMain::buildMenus() {
     options->setObjectName(QStringLiteral("MenuOptions"));
     addItem(options, "MenuSortOrder", QStringLiteral("Sort &Order"), key("Ctrl+Q"), &sortOrder);
 
-    QMenu* screenSize = options->addMenu(QStringLiteral("Screen Si&ze"));
-    screenSize->setObjectName(QStringLiteral("MenuScreenSize"));
-    addItem(screenSize, "Menu640", QStringLiteral("640 x 480"), key("Shift+F1"));
-    addItem(screenSize, "Menu800", QStringLiteral("800 x 600"), key("Shift+F2"));
-    addItem(screenSize, "Menu1024", QStringLiteral("1024 x 768"), key("Shift+F3"));
-    addItem(screenSize, "Menu1280", QStringLiteral("1280 x 1024"), key("Shift+F4"));
+    buildScreenSizeMenu(options);
 
     QMenu* access = options->addMenu(QStringLiteral("&Screen Access"));
     access->setObjectName(QStringLiteral("MenuScreenAccess"));
@@ -348,25 +344,9 @@ void TMain::buildMenus() {
                     .constData(),
                 QString::fromLatin1(info.menuItem));
 
-    QMenu* currency = options->addMenu(QStringLiteral("C&urrency Format"));
-    currency->setObjectName(QStringLiteral("MenuCurrencyFormat"));
-    addItem(currency, "MenuCurrencyUS", QStringLiteral("&U.S. Dollars"))->setCheckable(true);
-    addItem(currency, "MenuCurrencyWin", QStringLiteral("&Windows Setting"))->setCheckable(true);
-    QMenu* numeric = options->addMenu(QStringLiteral("&Numeric Format"));
-    numeric->setObjectName(QStringLiteral("MenuNumericFormat"));
-    addItem(numeric, "MenuNumericUS", QStringLiteral("&U.S. Format"))->setCheckable(true);
-    addItem(numeric, "MenuNumericWin", QStringLiteral("&Windows Setting"))->setCheckable(true);
-    QMenu* date = options->addMenu(QStringLiteral("&Date Format"));
-    date->setObjectName(QStringLiteral("MenuDateFormat"));
-    for (const DateFormatInfo& f : dateFormats())
-        addItem(date, f.menuItem, QString::fromLatin1(f.caption))->setCheckable(true);
-    date->addSeparator();
-    addItem(date, "MenuDateLeadingZeros", QStringLiteral("&Leading Zeros"))->setCheckable(true);
-
+    buildFormatMenus(options);
     options->addSeparator();
-    addItem(options, "MenuLabelFont", QStringLiteral("&Label Font"), key("Shift+F8"));
-    addItem(options, "MenuEditFont", QStringLiteral("&Edit Font"), key("Shift+F9"));
-    addItem(options, "MenuButtonFont", QStringLiteral("&Button Font"), key("Shift+F10"));
+    buildFontItems(options);
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("MenuTools"));
@@ -608,20 +588,6 @@ void TMain::SetMenuLastFiles() {
 
 // ------------------------------------------------------ start and stop
 
-void TMain::tickFormatItems() {
-    const auto tick = [this](const char* name, bool on) {
-        if (auto* a = findChild<QAction*>(QString::fromLatin1(name)))
-            a->setChecked(on);
-    };
-    for (const DateFormatInfo& f : dateFormats())
-        tick(f.menuItem, f.number == ctx_.formats.dateFormat());
-    tick("MenuDateLeadingZeros", ctx_.formats.leadingZeros());
-    tick("MenuCurrencyUS", ctx_.global.currencyFormat == 1);
-    tick("MenuCurrencyWin", ctx_.global.currencyFormat == 2);
-    tick("MenuNumericUS", ctx_.global.numericFormat == 1);
-    tick("MenuNumericWin", ctx_.global.numericFormat == 2);
-}
-
 void TMain::applyBrowseMode() {
     if (!ctx_.browseMode)
         return;
@@ -649,10 +615,7 @@ bool TMain::FormCreate() {
     move(ctx_.global.mainWindowLeft, ctx_.global.mainWindowTop);
     resize(ctx_.global.mainWindowWidth, ctx_.global.mainWindowHeight);
 
-    ctx_.formats.setDateFormat(ctx_.global.dateFormat);
-    ctx_.formats.setLeadingZeros(ctx_.global.dateLeadingZeros);
-    ctx_.formats.setCurrencyFormat(ctx_.global.currencyFormat);
-    ctx_.formats.setNumericFormat(ctx_.global.numericFormat);
+    applyStoredFormats(ctx_);
     tickFormatItems();
 
     if (!databases_.openAtStartup())

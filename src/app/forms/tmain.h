@@ -91,6 +91,18 @@ private:
     void applyLayout();
     void applyBrowseMode();
     void tickFormatItems();
+
+    // Options menu: screen sizes, display formats and the three fonts.
+    void buildScreenSizeMenu(QMenu* options);
+    void buildFormatMenus(QMenu* options);
+    void buildFontItems(QMenu* options);
+    void tickScreenSize();
+    void chooseScreenSize(int size);
+    void dateFormatClick(int number);
+    void MenuDateLeadingZerosClick();
+    void currencyClick(int style);
+    void numericClick(int style);
+    void chooseFont(FontSpec& font);
     void FormShow();
     void FormClose();
 
@@ -102,11 +114,11 @@ private:
     // Steps of start-up that belong to features still to come.
     void AllocateCurrentReport() {}
     void EnsureReportFile() {}
-    void ApplyScreenSize() {}
+    void ApplyScreenSize();
     void OfferConversion() {}
     void CreateLocate() {}
     void ShowTipsOnce() {}
-    void ApplyFonts() {}
+    void ApplyFonts();
     void SetColors() {}
 
     AppContext& ctx_;
@@ -134,6 +146,8 @@ private:
     QAction* lastFileSeparator_ = nullptr;
     std::array<QAction*, 5> menuLastFiles_{};
     std::array<QAction*, 3> screenAccess_{};
+    std::array<QAction*, 4> screenSizeItems_{};
+    std::vector<QAction*> formatItems_;
     std::vector<std::unique_ptr<Command>> commands_;
 };
 
