@@ -13,7 +13,7 @@ TEST(ScreenSize, StartupFactorNeedsAScreenAsLargeAsTheStoredSize) {
     EXPECT_EQ(startupScreenFactor(800, {800, 599}), 1.0);
     EXPECT_EQ(startupScreenFactor(1024, {1024, 768}), 1.6);
     EXPECT_EQ(startupScreenFactor(1024, {800, 600}), 1.0);
-    EXPECT_EQ(startupScreenFactor(1280, {1920, 1080}), 1.0); // too low
+    EXPECT_EQ(startupScreenFactor(1280, {1920, 1000}), 1.0); // too low
     EXPECT_EQ(startupScreenFactor(1280, {1920, 1200}), 2.0);
     EXPECT_EQ(startupScreenFactor(1000, {4000, 3000}), 1.0);
     EXPECT_EQ(startupScreenFactor(800, {}), 1.0);
