@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "app/buttonbar.h"
+#include "app/colors.h"
 #include "app/databases.h"
 
 #include <QMainWindow>
@@ -58,6 +59,12 @@ public:
     void SetButtonBar(int mode);
     void FormResize();
 
+    // The main window's colours from the Main set; the colour dialog for
+    // one group (or all of them, ColorConfigMode::All).
+    void SetColors();
+    void DoColors(ColorConfigMode mode);
+    void DoHelp();
+
     // DatabaseView
     void setCaption(const QString& caption) override;
     void tableClosing() override;
@@ -105,9 +112,13 @@ private:
     void ApplyScreenSize() {}
     void OfferConversion() {}
     void CreateLocate() {}
-    void ShowTipsOnce() {}
     void ApplyFonts() {}
-    void SetColors() {}
+
+    // Colours, tips, help and About (tmain_colorshelp.cpp).
+    void connectColorAndHelpCommands();
+    void ShowTipsOnce();
+    void ShowTips();
+    void ShowAbout();
 
     AppContext& ctx_;
     Databases databases_;
