@@ -57,7 +57,16 @@ void paint(QWidget* w, std::initializer_list<QPalette::ColorRole> roles, const Q
 }
 
 void systemColors(QWidget* w) {
-    w->setPalette(QApplication::palette(w));
+    // Every role set explicitly: a palette with nothing set would still
+    // inherit the form's colours.
+    QPalette p = QApplication::palette(w);
+    for (int g = 0; g < QPalette::NColorGroups; ++g)
+        for (int r = 0; r < QPalette::NColorRoles; ++r) {
+            const auto group = QPalette::ColorGroup(g);
+            const auto role = QPalette::ColorRole(r);
+            p.setColor(group, role, p.color(group, role));
+        }
+    w->setPalette(p);
 }
 
 // Scroll bars and headers inside a box keep the system look.

@@ -77,6 +77,10 @@ public:
     // is there, nothing.
     std::function<void()> showEditForm;
 
+    // Whether the first activation may show the tip of the day (while "Show
+    // Tips" is on); main() allows it, a window made without it never does.
+    bool startupTipAllowed = false;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

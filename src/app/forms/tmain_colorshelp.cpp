@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
+#include <QTimer>
 
 namespace shelvix::app {
 
@@ -60,7 +61,11 @@ void TMain::ShowTips() {
 }
 
 void TMain::ShowTipsOnce() {
-    ShowTips();
+    if (!startupTipAllowed)
+        return;
+    // After the activation has run its course, so the window is drawn
+    // behind the tip.
+    QTimer::singleShot(0, this, [this] { ShowTips(); });
 }
 
 void TMain::ShowAbout() {
