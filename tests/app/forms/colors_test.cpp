@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -208,4 +209,21 @@ TEST_F(MainColorsTest, EachCommandStartsFromItsOwnSetAndStoresByMode) {
     EXPECT_EQ(core::Profile::load(home / "MASTER.INI")
                   .readString("Search Window Color", "Major Title", "", 20),
               "255");
+}
+
+TEST_F(MainColorsTest, Screenshots) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    QDir().mkpath(out);
+    start();
+    colorDialog("MenuMainColor", [&](TColorConfig* d) {
+        d->ColorSetsChange(5); // Easter Pastel
+        QApplication::processEvents();
+        d->grab().save(out + "/colorconfig.png");
+        d->ColorSetsChange(3);
+        test::clickButton(d, "OkButton");
+    });
+    QApplication::processEvents();
+    window->grab().save(out + "/mainwindow-midnight.png");
 }

@@ -6,6 +6,7 @@
 #include "app/tips.h"
 #include "support/gui_modal.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -114,4 +115,26 @@ TEST(AboutBox, ProductVersionAndDataDirectory) {
     EXPECT_EQ(about.findChild<QLabel*>("Version")->text(), "Version " + app::versionString());
     EXPECT_FALSE(app::versionString().isEmpty());
     EXPECT_EQ(about.findChild<QLabel*>("DataDirectory")->text(), "/home/reader/books");
+}
+
+TEST(HelpAndTips, Screenshots) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    QDir().mkpath(out);
+    app::AppContext ctx;
+    app::TTipOfDay tips(ctx);
+    tips.showTip(12);
+    tips.show();
+    QApplication::processEvents();
+    tips.grab().save(out + "/tipofday.png");
+    app::HelpViewer help;
+    help.showTopic("Search Window");
+    help.show();
+    QApplication::processEvents();
+    help.grab().save(out + "/help-search.png");
+    app::TAboutBox about(ctx);
+    about.show();
+    QApplication::processEvents();
+    about.grab().save(out + "/about.png");
 }
