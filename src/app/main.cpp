@@ -22,6 +22,7 @@ int main(int argc, char* argv[]) {
     context.prompter = &prompter;
 
     TMain window(context);
+    window.startupTipAllowed = true;
     prompter.setParent(&window);
     if (!window.FormCreate())
         return 0;

@@ -88,7 +88,9 @@ enum ColorElement {
 // Thirteen Windows colours (0x00BBGGRR), indexed by ColorElement.
 using ColorSet = std::array<int, ColorElementCount>;
 
-enum ColorGroup {
+// Index of a window group's set in DatabaseSettings::colors (see app/colors.h
+// for the scoped ColorGroup the forms use).
+enum ColorSetIndex {
     ColorsMain,
     ColorsEdit,
     ColorsSearch,

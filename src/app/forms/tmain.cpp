@@ -44,6 +44,7 @@ TMain::TMain(AppContext& context, QWidget* parent)
     setObjectName(QStringLiteral("TMain"));
     buildControls();
     buildMenus();
+    connectColorAndHelpCommands();
     updateCommandStates();
 }
 
@@ -251,8 +252,8 @@ void TMain::buildMenus() {
     Command& findNext = command("DoFindNext", {});
     Command& viewer = command("DoViewer", {}, true);
     Command& sortOrder = command("DoSortOrder", {});
-    Command& colors = command("Colors", {});
-    Command& help = command("DoHelp", {});
+    Command& colors = command("Colors", [this] { DoColors(ColorConfigMode::All); });
+    Command& help = command("DoHelp", [this] { DoHelp(); });
     Command& listMaintenance = command("ListMaintenance", {}, true);
     Command& searchReplace = command("SearchAndReplace", {}, true);
 

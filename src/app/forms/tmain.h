@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "app/buttonbar.h"
+#include "app/colors.h"
 #include "app/databases.h"
 
 #include <QMainWindow>
@@ -58,6 +59,12 @@ public:
     void SetButtonBar(int mode);
     void FormResize();
 
+    // The main window's colours from the Main set; the colour dialog for
+    // one group (or all of them, ColorConfigMode::All).
+    void SetColors();
+    void DoColors(ColorConfigMode mode);
+    void DoHelp();
+
     // DatabaseView
     void setCaption(const QString& caption) override;
     void tableClosing() override;
@@ -69,6 +76,10 @@ public:
     // Shows the record edit form for the EditMode just set; until the form
     // is there, nothing.
     std::function<void()> showEditForm;
+
+    // Whether the first activation may show the tip of the day (while "Show
+    // Tips" is on); main() allows it, a window made without it never does.
+    bool startupTipAllowed = false;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -117,9 +128,13 @@ private:
     void ApplyScreenSize();
     void OfferConversion() {}
     void CreateLocate() {}
-    void ShowTipsOnce() {}
     void ApplyFonts();
-    void SetColors() {}
+
+    // Colours, tips, help and About (tmain_colorshelp.cpp).
+    void connectColorAndHelpCommands();
+    void ShowTipsOnce();
+    void ShowTips();
+    void ShowAbout();
 
     AppContext& ctx_;
     Databases databases_;

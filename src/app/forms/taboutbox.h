@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDialog>
+
+namespace shelvix::app {
+
+struct AppContext;
+
+// The product, its version from the build, and the data directory in use.
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(const AppContext& context, QWidget* parent = nullptr);
+};
+
+} // namespace shelvix::app
