@@ -6,6 +6,7 @@
 #include "app/forms/dbnavigator.h"
 #include "app/prompter.h"
 #include "db/fieldtable.h"
+#include "edit/forms/tmyedit.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QActionGroup>
@@ -254,7 +255,8 @@ void TMain::buildMenus() {
     Command& sortOrder = command("DoSortOrder", {});
     Command& colors = command("Colors", [this] { DoColors(ColorConfigMode::All); });
     Command& help = command("DoHelp", [this] { DoHelp(); });
-    Command& listMaintenance = command("ListMaintenance", {}, true);
+    Command& listMaintenance = command(
+        "ListMaintenance", [] {}, true);
     Command& searchReplace = command("SearchAndReplace", {}, true);
 
     QMenuBar* bar = menuBar();
@@ -332,18 +334,7 @@ void TMain::buildMenus() {
 
     QMenu* lists = options->addMenu(QStringLiteral("List &Maintenance"));
     lists->setObjectName(QStringLiteral("MenuListMaintenance"));
-    listMaintenance.actions.push_back(lists->menuAction());
-    addItem(lists, "MenuSaveDefaults", QStringLiteral("&Save As Defaults"));
-    addItem(lists, "MenuLoadDefaults", QStringLiteral("Load In &Defaults"));
-    lists->addSeparator();
-    for (const edit::DataListInfo& info : edit::dataListTable())
-        addItem(lists,
-                QStringLiteral("MenuList%1")
-                    .arg(QLatin1String(info.captionName))
-                    .remove(' ')
-                    .toLatin1()
-                    .constData(),
-                QString::fromLatin1(info.menuItem));
+    addListMaintenanceItems(lists, listMaintenance);
 
     buildFormatMenus(options);
     options->addSeparator();
@@ -537,6 +528,55 @@ void TMain::DisplayCount() {
     countLabel_->setText(QString::number(count));
 }
 
+// ------------------------------------------------- the record edit form
+
+void TMain::CreateEditForm() {
+    if (!myEdit_) {
+        myEdit_ = new edit::TMyEdit(ctx_, this);
+        showEditForm = [this] { myEdit_->exec(); };
+    } else {
+        myEdit_->LoadAllList();
+    }
+    myEdit_->setViewerGrid(viewerGrid_);
+}
+
+void TMain::addListMaintenanceItems(QMenu* lists, Command& maintenance) {
+    maintenance.actions.push_back(lists->menuAction());
+    Command& saveDefaults = command(
+        "SaveDefaults",
+        [this] {
+            if (myEdit_)
+                myEdit_->MenuSaveDefaultsClick();
+        },
+        true);
+    Command& loadDefaults = command(
+        "LoadDefaults",
+        [this] {
+            if (myEdit_)
+                myEdit_->MenuLoadDefaultsClick();
+        },
+        true);
+    addItem(lists, "MenuSaveDefaults", QStringLiteral("&Save As Defaults"), {}, &saveDefaults);
+    addItem(lists, "MenuLoadDefaults", QStringLiteral("Load In &Defaults"), {}, &loadDefaults);
+    lists->addSeparator();
+    // The menu lists Book Type before Rating.
+    for (const int n : {1, 2, 3, 4, 5, 7, 6, 8, 9}) {
+        const edit::DataListInfo& info = edit::dataListTable()[std::size_t(n - 1)];
+        const QByteArray name = QStringLiteral("MenuList%1")
+                                    .arg(QLatin1String(info.captionName))
+                                    .remove(' ')
+                                    .toLatin1();
+        Command& cmd = command(
+            name.constData(), [this, n] { EditAList(n); }, true);
+        addItem(lists, name.constData(), QString::fromLatin1(info.menuItem), {}, &cmd);
+    }
+}
+
+void TMain::EditAList(int number) {
+    if (myEdit_)
+        myEdit_->EditAList(number);
+}
+
 // ------------------------------------------------------------ the viewer
 
 void TMain::BuildViewerGrid() {
@@ -621,9 +661,8 @@ bool TMain::FormCreate() {
 
     if (!databases_.openAtStartup())
         return false;
-    // The record edit form, made after this window, loads the lists of the
-    // database just opened.
-    ctx_.lists = edit::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
+    // The record edit form loads the lists of the database just opened.
+    CreateEditForm();
 
     SetButtonBar(ctx_.global.buttonBar);
     ApplyScreenSize();

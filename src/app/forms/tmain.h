@@ -22,6 +22,9 @@ class QToolButton;
 namespace shelvix::viewer {
 class ViewerGrid;
 }
+namespace shelvix::edit {
+class TMyEdit;
+}
 
 namespace shelvix::app {
 
@@ -76,6 +79,8 @@ public:
     // Shows the record edit form for the EditMode just set; until the form
     // is there, nothing.
     std::function<void()> showEditForm;
+    // The record edit form, made at start-up once the database is open.
+    edit::TMyEdit* editForm() const { return myEdit_; }
 
     // Whether the first activation may show the tip of the day (while "Show
     // Tips" is on); main() allows it, a window made without it never does.
@@ -122,6 +127,11 @@ private:
     void attachGrid();
     void detachGrid();
 
+    // The record edit form and the "List Maintenance" commands.
+    void CreateEditForm();
+    void addListMaintenanceItems(QMenu* lists, Command& maintenance);
+    void EditAList(int number);
+
     // Steps of start-up that belong to features still to come.
     void AllocateCurrentReport() {}
     void EnsureReportFile() {}
@@ -156,6 +166,7 @@ private:
     QLabel* navigatorLabel_ = nullptr;
     DBNavigator* navigator_ = nullptr;
     viewer::ViewerGrid* viewerGrid_ = nullptr;
+    edit::TMyEdit* myEdit_ = nullptr;
 
     QAction* menuEndSearch_ = nullptr;
     QAction* lastFileSeparator_ = nullptr;

@@ -1,6 +1,7 @@
 // The main window's colour, tip, help and About commands.
 #include "app/forms/colors.h"
 #include "app/forms/helpviewer.h"
+#include "app/forms/placement.h"
 #include "app/forms/taboutbox.h"
 #include "app/forms/tcolorconfig.h"
 #include "app/forms/tmain.h"
@@ -45,6 +46,7 @@ void TMain::SetColors() {
 
 void TMain::DoColors(ColorConfigMode mode) {
     TColorConfig dialog(ctx_, mode, this);
+    placeDialog(&dialog, ctx_);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (mode == ColorConfigMode::Main || mode == ColorConfigMode::All)
@@ -57,6 +59,7 @@ void TMain::DoHelp() {
 
 void TMain::ShowTips() {
     TTipOfDay dialog(ctx_, this);
+    placeDialog(&dialog, ctx_);
     dialog.exec();
 }
 
@@ -70,6 +73,7 @@ void TMain::ShowTipsOnce() {
 
 void TMain::ShowAbout() {
     TAboutBox dialog(ctx_, this);
+    placeDialog(&dialog, ctx_);
     dialog.exec();
 }
 
