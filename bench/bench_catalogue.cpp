@@ -99,9 +99,19 @@ BENCHMARK(BM_Sqlite_First40RowsInIndexOrder)->Unit(benchmark::kMillisecond);
 
 void BM_Ours_BuildAuthorTag(benchmark::State& state) {
     auto table = Table::open(dbfPath(), OpenMode::Exclusive);
-    for (auto _ : state)
+    auto dropBenchTag = [&] {
+        for (const auto& t : table->tags())
+            if (t.name == "BENCHTAG" || t.name == "BenchTag")
+                table->deleteTag("BenchTag");
+    };
+    dropBenchTag();
+    for (auto _ : state) {
         table->addTag("BenchTag", "Upper(Left(Author,80))");
-    table->deleteTag("BenchTag");
+        // Like the DROP INDEX on the SQLite side, not part of the figure.
+        state.PauseTiming();
+        dropBenchTag();
+        state.ResumeTiming();
+    }
 }
 BENCHMARK(BM_Ours_BuildAuthorTag)->Unit(benchmark::kMillisecond)->Iterations(2);
 

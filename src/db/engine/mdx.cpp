@@ -456,8 +456,10 @@ std::vector<std::uint32_t> MdxImpl::collectTreePages(Tag& t) {
         pages.push_back(page);
         if (pages.size() > endPage_ / ppb_)
             corrupt("tag " + t.info.name + " reaches some pages twice");
-        BlockPtr b = node(t, page, level);
+        // Leaves are named by their parents: reading them would only cost
+        // a block read each.
         if (level + 1 < t.depth) {
+            BlockPtr b = node(t, page, level);
             Node n{b->data.data(), t.itemLen, t.info.keyLength};
             for (int i = 0; i <= n.count(); ++i)
                 stack.emplace_back(n.ptr(i), level + 1);
@@ -635,10 +637,28 @@ void MdxImpl::dropTag(std::string_view name) {
             pages.clear();
         }
         pages.push_back(t.headerPage);
+        for (std::uint32_t p : pages)
+            if (p < kFirstDataPage || p + ppb_ > endPage_)
+                corrupt("tag " + t.info.name + " points outside the index");
         // Pushed highest first so that they come back lowest first.
         std::sort(pages.rbegin(), pages.rend());
-        for (std::uint32_t p : pages)
-            freeBlock(nullptr, p);
+        // Blocks at the end of the file are given back by cutting the file:
+        // a rebuilt tag usually sits there, and chaining each of its blocks
+        // would cost a write apiece.
+        std::size_t cut = 0;
+        while (cut < pages.size() && pages[cut] + ppb_ == endPage_) {
+            endPage_ = pages[cut];
+            ++cut;
+        }
+        if (cut > 0) {
+            ensureMarked();
+            cache_.dropFrom(endPage_);
+            file_->truncate(std::uint64_t{endPage_} * kPageSize);
+            headerChanged_ = true;
+            ++mutations_;
+        }
+        for (std::size_t i = cut; i < pages.size(); ++i)
+            freeBlock(nullptr, pages[i]);
         tags_.erase(tags_.begin() + index);
     }
     writeTagTable();
