@@ -137,15 +137,15 @@ const FontSpec* fontForControl(const QWidget* c, const DatabaseSettings& fonts) 
 
 void applyFonts(QWidget* form, const AppContext& ctx) {
     for (QWidget* c : formControls(form)) {
-        const FontSpec* spec = fontForControl(c, ctx.database);
-        if (!spec)
+        const FontSpec* def = fontForControl(c, ctx.database);
+        if (!def)
             continue;
         QFont f = c->font();
-        f.setFamilies({spec->name});
-        f.setBold(spec->bold);
-        f.setItalic(spec->italic);
-        f.setUnderline(spec->underline);
-        f.setStrikeOut(spec->strikeout);
+        f.setFamilies({def->name});
+        f.setBold(def->bold);
+        f.setItalic(def->italic);
+        f.setUnderline(def->underline);
+        f.setStrikeOut(def->strikeout);
         c->setFont(f);
     }
 }

@@ -171,16 +171,16 @@ std::optional<FontSpec> QtPrompter::chooseFont(const FontRequest& r) {
         return std::nullopt;
 
     const QFont chosen = dialog.selectedFont();
-    FontSpec spec = r.initial; // the colour is not offered here
-    spec.name = chosen.family();
-    spec.size = chosen.pointSize() > 0 ? chosen.pointSize() : r.initial.size;
-    spec.bold = chosen.bold();
-    spec.italic = chosen.italic();
+    FontSpec def = r.initial; // the colour is not offered here
+    def.name = chosen.family();
+    def.size = chosen.pointSize() > 0 ? chosen.pointSize() : r.initial.size;
+    def.bold = chosen.bold();
+    def.italic = chosen.italic();
     if (r.effects) {
-        spec.underline = chosen.underline();
-        spec.strikeout = chosen.strikeOut();
+        def.underline = chosen.underline();
+        def.strikeout = chosen.strikeOut();
     }
-    return spec;
+    return def;
 }
 
 std::optional<int> QtPrompter::chooseColor(int initial) {

@@ -90,10 +90,10 @@ void TMain::buildControls() {
         {"ReportButton", "&Reports", 240, 8}, {"ViewerButton", "&Viewer", 240, 44},
         {"HelpButton", "He&lp", 320, 8},      {"ButtonExit", "E&xit", 320, 44},
     };
-    for (const ButtonSpec& spec : kButtons) {
-        auto* b = new QPushButton(QString::fromLatin1(spec.text), client_);
-        b->setObjectName(QString::fromLatin1(spec.name));
-        b->setGeometry(spec.left, spec.top, 69, 33);
+    for (const ButtonSpec& def : kButtons) {
+        auto* b = new QPushButton(QString::fromLatin1(def.text), client_);
+        b->setObjectName(QString::fromLatin1(def.name));
+        b->setGeometry(def.left, def.top, 69, 33);
         b->setAutoDefault(false);
         lettered_.push_back(b);
     }
@@ -175,13 +175,13 @@ void TMain::buildSpeedButtons() {
         {"SpeedSetOrder", 368, "sortorder", "Set Sorting Order"},
         {"HelpSpeed", 396, "help", "Help"},
     };
-    for (const SpeedSpec& spec : kSpeeds) {
+    for (const SpeedSpec& def : kSpeeds) {
         auto* b = new QToolButton(speedPanel_);
-        b->setObjectName(QString::fromLatin1(spec.name));
-        b->setGeometry(spec.left, 2, 25, 25);
-        b->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(spec.icon))));
+        b->setObjectName(QString::fromLatin1(def.name));
+        b->setGeometry(def.left, 2, 25, 25);
+        b->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))));
         b->setIconSize(QSize(16, 16));
-        b->setToolTip(QString::fromLatin1(spec.hint));
+        b->setToolTip(QString::fromLatin1(def.hint));
         b->setFocusPolicy(Qt::NoFocus);
         speedButtons_.push_back(b);
     }

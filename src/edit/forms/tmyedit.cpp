@@ -264,12 +264,12 @@ void TMyEdit::buildButtons() {
     };
     const int width = (kFormWidth - 12 - 5 * 6) / 6;
     int x = 6;
-    for (const ButtonSpec& spec : kButtons) {
-        auto* b = new QPushButton(QString::fromLatin1(spec.text), this);
-        b->setObjectName(QString::fromLatin1(spec.name));
+    for (const ButtonSpec& def : kButtons) {
+        auto* b = new QPushButton(QString::fromLatin1(def.text), this);
+        b->setObjectName(QString::fromLatin1(def.name));
         b->setGeometry(x, kFormHeight - 38, width, 30);
         b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, spec.handler);
+        connect(b, &QPushButton::clicked, this, def.handler);
         x += width + 6;
     }
 }

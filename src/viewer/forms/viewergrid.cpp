@@ -20,13 +20,13 @@ QColor fromWindowsColor(int c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-QFont toFont(const app::FontSpec& spec) {
-    QFont font(spec.name);
-    font.setPointSize(spec.size > 0 ? spec.size : 10);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeout);
+QFont toFont(const app::FontSpec& def) {
+    QFont font(def.name);
+    font.setPointSize(def.size > 0 ? def.size : 10);
+    font.setBold(def.bold);
+    font.setItalic(def.italic);
+    font.setUnderline(def.underline);
+    font.setStrikeOut(def.strikeout);
     return font;
 }
 
