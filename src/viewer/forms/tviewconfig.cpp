@@ -20,7 +20,7 @@ namespace shelvix::viewer {
 
 namespace {
 
-constexpr int kDesignWidth = 480;
+constexpr int kDesignWidth = 620;
 constexpr int kDesignHeight = 430;
 constexpr int kRows = db::kFieldCount;
 
