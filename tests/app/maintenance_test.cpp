@@ -16,6 +16,8 @@ const QString kSortInUse = QStringLiteral(
     "Creating a new sort order requires exclusive use of the DBase File.  Make sure that the "
     "DBase File is not in use by another program  or that no other users are running the "
     "software or that no other copies of the software are in use.");
+const QString kSortFailed =
+    QStringLiteral("Error in implementing sort order.  New sort order not implemented.");
 const QString kPackQuestion = QStringLiteral(
     "Deleted items are not permanently removed from the database until packing occurs.  "
     "Packing simply removes them to free up space.  Continue?");
@@ -153,6 +155,29 @@ TEST_F(MaintenanceTest, AnotherUserBlocksEveryCommandAndNothingChanges) {
     EXPECT_EQ(ctx.MyTable->mode(), db::OpenMode::Shared);
     EXPECT_EQ(ctx.MyTable->selectedTag(), "NewIndex");
     EXPECT_EQ(view.viewerOptions, 3);
+}
+
+TEST_F(MaintenanceTest, AFailedTagKeepsTheOldLevelsAndWritesNothing) {
+    ctx.database.sortOrder = {0, 0, 0, 0};
+    openBook({{"B", "x"}, {"A", "y"}});
+    dbs.closeMyTable();
+    {
+        // An index that has room for no further tag.
+        auto t = db::Table::open(dir / "BOOKS.DBF", db::OpenMode::Exclusive);
+        for (int i = 1; i <= 47; ++i)
+            t->addTag("T" + std::to_string(i), "TITLE");
+    }
+    ASSERT_TRUE(dbs.openMyTable());
+
+    prompter.expectError(kSortFailed);
+    EXPECT_FALSE(maintenance.setSortOrder({1, 0, 0, 0}));
+    EXPECT_EQ(ctx.database.sortOrder, (std::array<int, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(ctx.sortExpression, "");
+    EXPECT_FALSE(QFileInfo::exists(ctx.current.settings));
+    ASSERT_NE(ctx.MyTable, nullptr);
+    EXPECT_EQ(ctx.MyTable->mode(), db::OpenMode::Shared);
+    EXPECT_EQ(titles(), (Titles{"B", "A"}));
+    EXPECT_EQ(view.viewerOptions, 1);
 }
 
 TEST_F(MaintenanceTest, PackRemovesDeletedRecordsAndKeepsTheOrder) {

@@ -35,13 +35,17 @@ void TMain::runWithProgress(const QString& label,
     QProgressDialog progress(label, QString(), 0, 1000, this);
     progress.setWindowTitle(QLatin1String(kProductName));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(250);
     progress.setAutoReset(false);
     progress.setValue(0);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The engine reports often; the display only moves in thousandths.
     operation([&progress](std::uint64_t done, std::uint64_t total) {
-        if (total > 0)
-            progress.setValue(int(std::min<std::uint64_t>(done, total) * 1000 / total));
+        if (total == 0)
+            return;
+        const int value = int(std::min<std::uint64_t>(done, total) * 1000 / total);
+        if (value != progress.value())
+            progress.setValue(value);
     });
     QApplication::restoreOverrideCursor();
     progress.close();

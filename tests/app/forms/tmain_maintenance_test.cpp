@@ -61,6 +61,12 @@ protected:
     std::string ini(const char* section, const char* key) {
         return core::Profile::load(home / "MASTER.INI").readString(section, key, "<missing>", 100);
     }
+    // Deleted ones included.
+    std::uint32_t storedRecords() {
+        auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::ReadOnly);
+        t->setShowDeleted(true);
+        return t->recordCount();
+    }
     static QComboBox* level(QWidget* dialog, int n) {
         return dialog->findChild<QComboBox*>(QStringLiteral("ComboBox%1").arg(n));
     }
@@ -137,6 +143,29 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
     window.reset();
     start();
     EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "emma", "Orlando"}));
+}
+
+TEST_F(MaintenanceWindowTest, PackThroughTheMenu) {
+    start();
+    window->close();
+    window.reset();
+    addBooks();
+    start();
+    ctx.MyTable->first();
+    ctx.MyTable->deleteRecord();
+    window->DisplayCount();
+    const QString pack = QStringLiteral(
+        "Deleted items are not permanently removed from the database until packing occurs.  "
+        "Packing simply removes them to free up space.  Continue?");
+    prompter.expectConfirm(QStringLiteral("Confirm"), pack, app::Button::No);
+    window->findChild<QAction*>(QStringLiteral("MenuPack"))->trigger();
+    EXPECT_EQ(storedRecords(), 3u);
+
+    prompter.expectConfirm(QStringLiteral("Confirm"), pack, app::Button::Yes);
+    window->findChild<QAction*>(QStringLiteral("MenuPack"))->trigger();
+    EXPECT_EQ(storedRecords(), 2u);
+    EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "Orlando"}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(MaintenanceWindowTest, ViewerNamesLabelTheGridAtOnce) {
