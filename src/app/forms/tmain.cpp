@@ -41,7 +41,8 @@ QFont arial(int pixelHeight, bool bold = false) {
 } // namespace
 
 TMain::TMain(AppContext& context, QWidget* parent)
-    : QMainWindow(parent), ctx_(context), databases_(context, *this) {
+    : QMainWindow(parent), ctx_(context), databases_(context, *this),
+      maintenance_(context, databases_, *this) {
     setObjectName(QStringLiteral("TMain"));
     buildControls();
     buildMenus();
@@ -251,8 +252,11 @@ void TMain::buildMenus() {
     Command& endSearch = command("DoEndSearch", [this] { DoEndSearch(); });
     Command& find = command("DoFind", {});
     Command& findNext = command("DoFindNext", {});
-    Command& viewer = command("DoViewer", {}, true);
-    Command& sortOrder = command("DoSortOrder", {});
+    Command& viewer = command(
+        "DoViewer", [this] { DoViewer(); }, true);
+    Command& sortOrder = command("DoSortOrder", [this] { DoSortOrder(); });
+    Command& rebuild = command("MenuRebuild", [this] { MenuRebuildClick(); });
+    Command& pack = command("MenuPack", [this] { MenuPackClick(); });
     Command& colors = command("Colors", [this] { DoColors(ColorConfigMode::All); });
     Command& help = command("DoHelp", [this] { DoHelp(); });
     Command& listMaintenance = command(
@@ -344,8 +348,8 @@ void TMain::buildMenus() {
     tools->setObjectName(QStringLiteral("MenuTools"));
     addItem(tools, "MenuSearchReplace", QStringLiteral("&Search and Replace"), key("Ctrl+F"),
             &searchReplace);
-    addItem(tools, "MenuRebuild", QStringLiteral("&Rebuild Indexes"));
-    addItem(tools, "MenuPack", QStringLiteral("&Pack Database"));
+    addItem(tools, "MenuRebuild", QStringLiteral("&Rebuild Indexes"), {}, &rebuild);
+    addItem(tools, "MenuPack", QStringLiteral("&Pack Database"), {}, &pack);
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("MenuHelp"));
@@ -584,6 +588,13 @@ void TMain::BuildViewerGrid() {
     viewerGrid_->setDisplayFormats(&ctx_.formats);
     viewerGrid_->setPrompter(ctx_.prompter);
     connect(viewerGrid_, &viewer::ViewerGrid::rowDoubleClicked, this, [this] { DoEdit(); });
+    connect(viewerGrid_, &viewer::ViewerGrid::listValueEntered, this,
+            [this](int list, const QString& text) {
+                // Kept at once, as the edit form keeps what it adds.
+                QStringList& entries = ctx_.lists[std::size_t(list - 1)];
+                if (edit::AddToList(entries, text) && !ctx_.current.base.isEmpty())
+                    edit::SaveList(edit::databaseListFile(ctx_.current.base, list), entries);
+            });
 }
 
 void TMain::detachGrid() {

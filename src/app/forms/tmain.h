@@ -4,6 +4,7 @@
 #include "app/buttonbar.h"
 #include "app/colors.h"
 #include "app/databases.h"
+#include "app/maintenance.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -67,6 +68,15 @@ public:
     void SetColors();
     void DoColors(ColorConfigMode mode);
     void DoHelp();
+
+    // The viewer configuration, the sort order, pack and rebuild
+    // (tmain_maintenance.cpp).
+    void DoViewer();
+    void DoSortOrder();
+    void MenuPackClick();
+    void MenuRebuildClick();
+    void runWithProgress(const QString& label,
+                         const std::function<bool(const db::Progress&)>& operation);
 
     // DatabaseView
     void setCaption(const QString& caption) override;
@@ -148,6 +158,8 @@ private:
 
     AppContext& ctx_;
     Databases databases_;
+    Maintenance maintenance_;
+    bool maintaining_ = false; // a pack or rebuild is running
     bool shown_ = false;
     bool activated_ = false;
 

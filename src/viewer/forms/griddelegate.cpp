@@ -126,6 +126,8 @@ void GridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         return;
     if (!model->setData(index, text, Qt::EditRole))
         grid_->refuse(index, text);
+    else if (qobject_cast<QComboBox*>(editor))
+        grid_->listValueStored(index.column(), text);
 }
 
 } // namespace shelvix::viewer

@@ -255,6 +255,16 @@ void ViewerGrid::refuse(const QModelIndex& index, const QString& text) {
     refusal_ = Refusal{index, text, model_->lastError()};
 }
 
+void ViewerGrid::listValueStored(int column, const QString& text) {
+    const int field = model_->fieldAt(column);
+    const int list = dataListOfField(field);
+    if (list == 0)
+        return;
+    const QString trimmed = text.trimmed();
+    if (edit::AddToList(lists_[std::size_t(field)], trimmed))
+        Q_EMIT listValueEntered(list, trimmed);
+}
+
 void ViewerGrid::editorOpened(QWidget* editor) {
     editors_.removeAll(nullptr);
     editors_.append(editor);

@@ -66,10 +66,16 @@ public:
     void editorOpened(QWidget* editor);
     // The delegate reports a value the model refused.
     void refuse(const QModelIndex& index, const QString& text);
+    // The delegate reports a drop-down value the table took: a new one joins
+    // the field's list here and, through listValueEntered, the data list.
+    void listValueStored(int column, const QString& text);
 
 Q_SIGNALS:
     // A row was double-clicked: the main window opens the record form.
     void rowDoubleClicked(int row);
+    // A value typed into the drop-down of data list `list` (1 to 9) that the
+    // list did not hold yet, trimmed.
+    void listValueEntered(int list, const QString& text);
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/databases.h"
+#include "db/engine/table.h"
+
+#include <array>
+
+namespace shelvix::app {
+
+// The sort order, pack and rebuild commands over the open database. Each
+// ends with MyTable open shared (unless even that fails) and the viewer
+// options applied, whatever happened.
+class Maintenance {
+public:
+    Maintenance(AppContext& context, Databases& databases, DatabaseView& view)
+        : ctx_(context), dbs_(databases), view_(view) {}
+
+    // The sort order dialog's Ok: true when the new order is in place and
+    // written, so the dialog may close. On failure the old levels stay and
+    // a message has been shown.
+    bool setSortOrder(const std::array<int, 4>& levels);
+
+    // Ask first; on Yes pack (or regenerate the indexes of) the table held
+    // for sole use. False when declined or when it failed (message shown).
+    bool packDatabase(const db::Progress& progress = {});
+    bool rebuildIndexes(const db::Progress& progress = {});
+    // The same once the question has been answered Yes.
+    bool pack(const db::Progress& progress = {});
+    bool rebuild(const db::Progress& progress = {});
+
+    static const QString kPackQuestion;
+    static const QString kRebuildQuestion;
+
+private:
+    enum class Operation { Pack, Rebuild };
+    bool runExclusive(Operation op, const db::Progress& progress);
+    void reopenShared();
+
+    AppContext& ctx_;
+    Databases& dbs_;
+    DatabaseView& view_;
+};
+
+} // namespace shelvix::app
