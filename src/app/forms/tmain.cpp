@@ -256,7 +256,9 @@ void TMain::buildMenus() {
         "DoViewer", [this] { DoViewer(); }, true);
     Command& sortOrder = command("DoSortOrder", [this] { DoSortOrder(); });
     Command& rebuild = command("MenuRebuild", [this] { MenuRebuildClick(); });
-    Command& pack = command("MenuPack", [this] { MenuPackClick(); });
+    // Packing removes deleted books for good: not while only browsing.
+    Command& pack = command(
+        "MenuPack", [this] { MenuPackClick(); }, true);
     Command& colors = command("Colors", [this] { DoColors(ColorConfigMode::All); });
     Command& help = command("DoHelp", [this] { DoHelp(); });
     Command& listMaintenance = command(

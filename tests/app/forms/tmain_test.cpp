@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
     EXPECT_TRUE(ctx.browseMode);
     EXPECT_FALSE(ctx.database.fieldEditing);
     for (const char* a : {"MenuAdd", "MenuCopy", "MenuDelete", "MenuBackUp", "MenuRestore",
-                          "MenuViewer", "MenuImport", "MenuSearchReplace"})
+                          "MenuViewer", "MenuImport", "MenuSearchReplace", "MenuPack"})
         EXPECT_FALSE(action(a)->isEnabled()) << a;
     EXPECT_FALSE(find<QMenu>("MenuListMaintenance")->menuAction()->isEnabled());
     for (const char* b : {"AddSpeed", "CopySpeed", "ImportSpeed", "DeleteSpeed", "ViewerSpeed",
