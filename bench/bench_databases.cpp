@@ -37,17 +37,7 @@ fs::path dataDir() {
             db::createBookTable(d / "MASTER.DBF");
             db::createBookTable(d / "OTHER.DBF");
             auto table = db::Table::open(d / "MASTER.DBF", db::OpenMode::Exclusive);
-            db::BookGenerator gen(11);
-            db::BookGenerator::Book book;
-            table->disableControls();
-            for (std::uint64_t i = 0; i < n; ++i) {
-                gen.next(book);
-                table->insert();
-                for (const auto& [field, value] : book.values)
-                    table->setText(field, value);
-                table->post();
-            }
-            table->enableControls();
+            db::appendGeneratedBooks(*table, n, 11);
             std::FILE* f = std::fopen(mark.c_str(), "w");
             if (f)
                 std::fclose(f);

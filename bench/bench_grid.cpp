@@ -47,19 +47,7 @@ fs::path catalogue() {
                 fs::remove(e.path());
             db::createBookTable(file);
             auto table = db::Table::open(file, db::OpenMode::Exclusive);
-            db::BookGenerator gen(7);
-            db::BookGenerator::Book book;
-            table->disableControls();
-            for (std::uint64_t i = 0; i < n; ++i) {
-                gen.next(book);
-                table->insert();
-                for (const auto& [field, value] : book.values)
-                    table->setText(field, value);
-                table->post();
-                if (book.deleted)
-                    table->deleteRecord();
-            }
-            table->enableControls();
+            db::appendGeneratedBooks(*table, n, 7);
             std::ofstream(mark).put('\n');
         }
         return file;

@@ -106,19 +106,7 @@ int cmdGenerate(const Args& a, std::ostream& out) {
     if (!fs::exists(file))
         db::createBookTable(file);
     auto table = Table::open(file, OpenMode::Exclusive);
-    db::BookGenerator gen(seed);
-    db::BookGenerator::Book book;
-    table->disableControls();
-    for (std::uint64_t i = 0; i < n; ++i) {
-        gen.next(book);
-        table->insert();
-        for (const auto& [field, value] : book.values)
-            table->setText(field, value);
-        table->post();
-        if (book.deleted)
-            table->deleteRecord();
-    }
-    table->enableControls();
+    db::appendGeneratedBooks(*table, n, seed);
     out << "appended " << n << " records\n";
     return 0;
 }

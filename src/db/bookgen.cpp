@@ -1,5 +1,7 @@
 #include "db/bookgen.h"
 
+#include "db/engine/table.h"
+
 #include <array>
 #include <cstdio>
 
@@ -244,6 +246,27 @@ void BookGenerator::next(Book& book) {
     }
     if (chance(5))
         put("UserDef1", "Signed copy");
+}
+
+void appendGeneratedBooks(Table& table, std::uint64_t count, std::uint64_t seed) {
+    BookGenerator gen(seed);
+    BookGenerator::Book book;
+    table.disableControls();
+    try {
+        for (std::uint64_t i = 0; i < count; ++i) {
+            gen.next(book);
+            table.insert();
+            for (const auto& [field, value] : book.values)
+                table.setText(field, value);
+            table.post();
+            if (book.deleted)
+                table.deleteRecord();
+        }
+    } catch (...) {
+        table.enableControls();
+        throw;
+    }
+    table.enableControls();
 }
 
 } // namespace shelvix::db

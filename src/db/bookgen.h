@@ -7,6 +7,8 @@
 
 namespace shelvix::db {
 
+class Table;
+
 // Synthetic books for benchmarks, tests and `shelvix-tool generate`: authors
 // that repeat with a long tail, titles, years, dates, money, empty fields,
 // Windows-1252 accents and a few deleted records. The same seed always gives
@@ -37,5 +39,9 @@ private:
     std::uint64_t state_;
     std::uint64_t serial_ = 0;
 };
+
+// Appends `count` generated books to an open table, deleting the ones the
+// generator marks deleted; the table's controls stay disabled meanwhile.
+void appendGeneratedBooks(Table& table, std::uint64_t count, std::uint64_t seed);
 
 } // namespace shelvix::db
