@@ -7,6 +7,7 @@
 #include "app/appcontext.h"
 #include "app/databases.h"
 #include "app/prompter.h"
+#include "benchsupport.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
 
@@ -47,32 +48,9 @@ fs::path dataDir() {
     return dir;
 }
 
-// Any message would mean the benchmark measures a failure.
-struct SilentPrompter : app::Prompter {
-    app::Button message(const app::Message& m) override {
-        std::fprintf(stderr, "unexpected message: %s\n", m.text.toUtf8().constData());
-        std::abort();
-    }
-    void beep(app::Beep) override {}
-    std::optional<QString> chooseFile(const app::FileRequest&) override { return {}; }
-    std::optional<app::FontSpec> chooseFont(const app::FontRequest&) override { return {}; }
-    std::optional<int> chooseColor(int) override { return {}; }
-};
-
-struct NullView : app::DatabaseView {
-    void setCaption(const QString&) override {}
-    void tableClosing() override {}
-    void DoFileSpecific() override {}
-    void SetMenuLastFiles() override {}
-    void DisplayCount() override {}
-    void SetViewerOptions() override {}
-    void DoEndSearch() override {}
-    void EnableEndSearch() override {}
-};
-
 struct Session {
-    SilentPrompter prompter;
-    NullView view;
+    bench::BenchPrompter prompter;
+    bench::NullView view;
     app::AppContext ctx;
     app::Databases dbs{ctx, view};
     Session() {

@@ -8,6 +8,7 @@
 #include "app/databases.h"
 #include "app/maintenance.h"
 #include "app/prompter.h"
+#include "benchsupport.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
 #include "db/sortorder.h"
@@ -70,37 +71,14 @@ fs::path freshCopy() {
     return work / "MASTER.DBF";
 }
 
-struct YesPrompter : app::Prompter {
-    app::Button message(const app::Message& m) override {
-        if (m.buttons.testFlag(app::Button::Yes))
-            return app::Button::Yes;
-        std::fprintf(stderr, "unexpected message: %s\n", m.text.toUtf8().constData());
-        std::abort();
-    }
-    void beep(app::Beep) override {}
-    std::optional<QString> chooseFile(const app::FileRequest&) override { return {}; }
-    std::optional<app::FontSpec> chooseFont(const app::FontRequest&) override { return {}; }
-    std::optional<int> chooseColor(int) override { return {}; }
-};
-
-struct NullView : app::DatabaseView {
-    void setCaption(const QString&) override {}
-    void tableClosing() override {}
-    void DoFileSpecific() override {}
-    void SetMenuLastFiles() override {}
-    void DisplayCount() override {}
-    void SetViewerOptions() override {}
-    void DoEndSearch() override {}
-    void EnableEndSearch() override {}
-};
-
 struct Session {
-    YesPrompter prompter;
-    NullView view;
+    bench::BenchPrompter prompter;
+    bench::NullView view;
     app::AppContext ctx;
     app::Databases dbs{ctx, view};
     app::Maintenance maintenance{ctx, dbs, view};
     explicit Session(const fs::path& table) {
+        prompter.answerYes = true;
         ctx.prompter = &prompter;
         ctx.current = app::databasePathsFor(QString::fromStdString(table.string()));
         ctx.sortExpression = db::buildSortString(ctx.database.sortOrder);
