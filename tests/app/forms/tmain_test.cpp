@@ -2,6 +2,7 @@
 #include "app/forms/tmain.h"
 #include "core/profile.h"
 #include "db/booktable.h"
+#include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 #include "viewer/forms/viewergrid.h"
@@ -315,3 +316,33 @@ TEST_F(MainWindowTest, Screenshots) {
 }
 
 } // namespace
+
+// Started as main() starts it (the tip allowed) on a first run, where "Show
+// Tips" defaults to Yes: the tip comes once, at the first activation only.
+TEST_F(MainWindowTest, TipOfTheDayShowsOnceAtTheFirstActivation) {
+    QStringList args{QStringLiteral("shelvix"), QStringLiteral("--home"), q(home.path())};
+    ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
+    ctx.prompter = &prompter;
+    window = std::make_unique<TMain>(ctx);
+    window->startupTipAllowed = true;
+    ASSERT_TRUE(window->FormCreate());
+    ASSERT_TRUE(ctx.global.showTips);
+
+    QString shown;
+    test::onNextModal([&](QWidget* w) {
+        shown = w->objectName();
+        test::closeModal(w);
+    });
+    window->show();
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window.get(), &activate);
+    for (int i = 0; i < 50 && shown.isEmpty(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(shown, "TTipOfDay");
+
+    // A later activation shows nothing.
+    QCoreApplication::sendEvent(window.get(), &activate);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    closeWindow();
+}
