@@ -39,6 +39,16 @@ void TMain::runWithProgress(const QString& label,
     progress.setAutoReset(false);
     progress.setValue(0);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Whatever the operation does, the cursor and the window come back.
+    struct Restore {
+        bool& flag;
+        QProgressDialog& dialog;
+        ~Restore() {
+            QApplication::restoreOverrideCursor();
+            dialog.close();
+            flag = false;
+        }
+    } restore{maintaining_, progress};
     // The engine reports often; the display only moves in thousandths.
     operation([&progress](std::uint64_t done, std::uint64_t total) {
         if (total == 0)
@@ -47,9 +57,6 @@ void TMain::runWithProgress(const QString& label,
         if (value != progress.value())
             progress.setValue(value);
     });
-    QApplication::restoreOverrideCursor();
-    progress.close();
-    maintaining_ = false;
 }
 
 void TMain::MenuPackClick() {
