@@ -24,6 +24,7 @@ struct BenchPrompter : app::Prompter {
     std::optional<QString> chooseFile(const app::FileRequest&) override { return {}; }
     std::optional<app::FontSpec> chooseFont(const app::FontRequest&) override { return {}; }
     std::optional<int> chooseColor(int) override { return {}; }
+    std::optional<app::PrintSetup> choosePrinter(const app::PrintRequest&) override { return {}; }
 };
 
 struct NullView : app::DatabaseView {

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 
 #include <QFlags>
+#include <QSizeF>
 #include <QString>
 #include <optional>
 
@@ -68,6 +69,26 @@ struct FileRequest {
     bool operator==(const FileRequest&) const = default;
 };
 
+// Where and how a document is printed: what the print dialog sets.
+struct PrintSetup {
+    QString printer{};    // a printer of the print system; empty: its default printer
+    QString outputFile{}; // when not empty, a PDF file printed instead of a printer
+    int copies = 1;       // the printing code draws each copy itself
+    int fromPage = 0;     // the pages to print, 0 and 0 for all of them
+    int toPage = 0;
+    QSizeF paperSize{}; // millimetres, portrait; empty: the printer's own paper
+    bool landscape = false;
+
+    bool operator==(const PrintSetup&) const = default;
+};
+
+struct PrintRequest {
+    PrintSetup initial{}; // what the dialog shows first
+    int pageCount = 0;    // pages to choose a range from; 0 offers no range
+
+    bool operator==(const PrintRequest&) const = default;
+};
+
 struct FontRequest {
     QString title{};
     FontSpec initial{};
@@ -89,6 +110,8 @@ public:
     virtual std::optional<FontSpec> chooseFont(const FontRequest& request) = 0;
     // Windows colours (0x00BBGGRR) in and out.
     virtual std::optional<int> chooseColor(int initial) = 0;
+    // The print dialog; nothing when cancelled.
+    virtual std::optional<PrintSetup> choosePrinter(const PrintRequest& request) = 0;
 
     // Shorthands for the usual boxes.
     void error(const QString& text); // "Error", OK

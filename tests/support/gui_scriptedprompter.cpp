@@ -66,6 +66,16 @@ std::string describe(const app::FileRequest& r) {
     return out.str();
 }
 
+std::string describe(const app::PrintRequest& r) {
+    const app::PrintSetup& s = r.initial;
+    std::ostringstream out;
+    out << "print dialog on \"" << s.printer.toStdString() << "\" file \""
+        << s.outputFile.toStdString() << "\" copies " << s.copies << " pages " << s.fromPage << "-"
+        << s.toPage << " of " << r.pageCount << " paper " << s.paperSize.width() << "x"
+        << s.paperSize.height() << (s.landscape ? " landscape" : " portrait");
+    return out.str();
+}
+
 ScriptedPrompter::~ScriptedPrompter() {
     verify();
 }
@@ -121,6 +131,17 @@ ScriptedPrompter& ScriptedPrompter::expectColor(int initial, std::optional<int> 
     s.color = initial;
     s.colorAnswer = answer;
     s.description = "colour dialog from " + std::to_string(initial);
+    script_.push_back(std::move(s));
+    return *this;
+}
+
+ScriptedPrompter& ScriptedPrompter::expectPrint(const app::PrintRequest& request,
+                                                std::optional<app::PrintSetup> answer) {
+    Step s;
+    s.kind = Kind::Print;
+    s.print = request;
+    s.printAnswer = std::move(answer);
+    s.description = describe(request);
     script_.push_back(std::move(s));
     return *this;
 }
@@ -182,6 +203,15 @@ std::optional<int> ScriptedPrompter::chooseColor(int initial) {
     if (s->color != initial)
         ADD_FAILURE() << "expected " << s->description << ", shown from " << initial;
     return s->colorAnswer;
+}
+
+std::optional<app::PrintSetup> ScriptedPrompter::choosePrinter(const app::PrintRequest& request) {
+    const Step* s = next(Kind::Print, describe(request));
+    if (!s)
+        return std::nullopt;
+    if (!(s->print == request))
+        ADD_FAILURE() << "expected " << s->description << "\n     shown " << describe(request);
+    return s->printAnswer;
 }
 
 } // namespace shelvix::test

@@ -29,6 +29,8 @@ public:
     ScriptedPrompter& expectFont(const app::FontRequest& request,
                                  std::optional<app::FontSpec> answer);
     ScriptedPrompter& expectColor(int initial, std::optional<int> answer);
+    ScriptedPrompter& expectPrint(const app::PrintRequest& request,
+                                  std::optional<app::PrintSetup> answer);
 
     // Fails the test for every step not yet reached, and forgets them.
     void verify();
@@ -43,9 +45,10 @@ public:
     std::optional<QString> chooseFile(const app::FileRequest& request) override;
     std::optional<app::FontSpec> chooseFont(const app::FontRequest& request) override;
     std::optional<int> chooseColor(int initial) override;
+    std::optional<app::PrintSetup> choosePrinter(const app::PrintRequest& request) override;
 
 private:
-    enum class Kind { Message, File, Font, Color };
+    enum class Kind { Message, File, Font, Color, Print };
     struct Step {
         Kind kind = Kind::Message;
         app::Message message;
@@ -56,6 +59,8 @@ private:
         std::optional<app::FontSpec> fontAnswer;
         int color = 0;
         std::optional<int> colorAnswer;
+        app::PrintRequest print;
+        std::optional<app::PrintSetup> printAnswer;
         std::string description;
     };
 
@@ -70,5 +75,6 @@ private:
 
 std::string describe(const app::Message& message);
 std::string describe(const app::FileRequest& request);
+std::string describe(const app::PrintRequest& request);
 
 } // namespace shelvix::test

@@ -7,8 +7,13 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -188,6 +193,55 @@ std::optional<int> QtPrompter::chooseColor(int initial) {
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return toWindowsColor(dialog.selectedColor());
+}
+
+void configurePrinter(QPrinter& printer, const PrintSetup& setup) {
+    if (!setup.outputFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(setup.outputFile);
+    } else if (!setup.printer.isEmpty()) {
+        printer.setPrinterName(setup.printer);
+    }
+    if (!setup.paperSize.isEmpty())
+        printer.setPageSize(QPageSize(setup.paperSize, QPageSize::Millimeter));
+    printer.setPageOrientation(setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    if (setup.fromPage > 0 && setup.toPage >= setup.fromPage) {
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(setup.fromPage, setup.toPage);
+    } else {
+        printer.setPrintRange(QPrinter::AllPages);
+    }
+    printer.setCopyCount(1);
+}
+
+PrintSetup printSetupOf(const QPrinter& printer) {
+    PrintSetup setup;
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        setup.outputFile = printer.outputFileName();
+    else
+        setup.printer = printer.printerName();
+    setup.copies = std::max(1, printer.copyCount());
+    if (printer.printRange() == QPrinter::PageRange) {
+        setup.fromPage = printer.fromPage();
+        setup.toPage = printer.toPage();
+    }
+    const QPageLayout layout = printer.pageLayout();
+    setup.paperSize = layout.pageSize().size(QPageSize::Millimeter);
+    setup.landscape = layout.orientation() == QPageLayout::Landscape;
+    return setup;
+}
+
+std::optional<PrintSetup> QtPrompter::choosePrinter(const PrintRequest& r) {
+    QPrinter printer(QPrinter::HighResolution);
+    configurePrinter(printer, r.initial);
+    printer.setCopyCount(std::max(1, r.initial.copies));
+    QPrintDialog dialog(&printer, owner());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, r.pageCount > 0);
+    if (r.pageCount > 0)
+        dialog.setMinMax(1, r.pageCount);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return printSetupOf(printer);
 }
 
 } // namespace shelvix::app

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QWidget>
 
+class QPrinter;
+
 namespace shelvix::app {
 
 // The Prompter of the running program: Qt message boxes and common dialogs.
@@ -21,6 +23,7 @@ public:
     std::optional<QString> chooseFile(const FileRequest& request) override;
     std::optional<FontSpec> chooseFont(const FontRequest& request) override;
     std::optional<int> chooseColor(int initial) override;
+    std::optional<PrintSetup> choosePrinter(const PrintRequest& request) override;
 
 private:
     QWidget* owner() const;
@@ -32,5 +35,12 @@ private:
 // filters, each pattern in both cases since Linux names are case-sensitive
 // and "*.*" as "*" since Linux names need no dot.
 QStringList qtNameFilters(const QString& filter);
+
+// Points a fresh printer where `setup` says. Its copy count stays 1: whoever
+// prints draws each copy, so a driver never multiplies them again. A printer
+// the print system no longer has leaves the default one.
+void configurePrinter(QPrinter& printer, const PrintSetup& setup);
+// What a print dialog left in `printer`.
+PrintSetup printSetupOf(const QPrinter& printer);
 
 } // namespace shelvix::app

@@ -1,50 +1,32 @@
 #include "edit/forms/recordprint.h"
 
 #include "app/appinfo.h"
-#include "app/prompter.h"
+#include "app/forms/qtprompter.h"
 
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
 
 namespace shelvix::edit {
 
-RecordPrinter::RecordPrinter() {
-    dialog_ = [](QPrinter& printer, QWidget* parent) {
-        QPrintDialog dialog(&printer, parent);
-        return dialog.exec() == QDialog::Accepted;
-    };
-}
-
-RecordPrinter::~RecordPrinter() = default;
-
-QPrinter& RecordPrinter::printer() {
-    if (!printer_)
-        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return *printer_;
-}
-
-bool RecordPrinter::print(QWidget* parent, const QStringList& lines, app::Prompter& prompter) {
-    QPrinter& p = printer();
-    if (printing_ || p.printerState() == QPrinter::Active) {
+bool RecordPrinter::print(const QStringList& lines, app::Prompter& prompter) {
+    if (printing_) {
         prompter.error(QStringLiteral("Other print job currently in progress."));
         return false;
     }
-    if (!dialog_(p, parent))
+    const std::optional<app::PrintSetup> chosen = prompter.choosePrinter({setup_, 0});
+    if (!chosen)
         return false;
+    setup_ = *chosen;
 
     printing_ = true;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    // The copies are drawn here, one page each, so the driver must not
-    // multiply them again; the dialog still offers the count next time.
-    const int copies = std::max(1, p.copyCount());
-    p.setCopyCount(1);
-    p.setDocName(QString::fromLatin1(app::kProductName));
-    const bool ok = paintRecord(p, lines, copies);
-    p.setCopyCount(copies);
+    QPrinter printer(QPrinter::HighResolution);
+    app::configurePrinter(printer, setup_);
+    printer.setDocName(QString::fromLatin1(app::kProductName));
+    const bool ok = paintRecord(printer, lines, std::max(1, setup_.copies));
     QGuiApplication::restoreOverrideCursor();
     printing_ = false;
     if (!ok)

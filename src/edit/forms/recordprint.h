@@ -1,42 +1,25 @@
 #pragma once
 
+#include "app/prompter.h"
+
 #include <QStringList>
-#include <functional>
-#include <memory>
 
 class QPrinter;
-class QWidget;
-
-namespace shelvix::app {
-class Prompter;
-}
 
 namespace shelvix::edit {
 
 // The record printout: the lines drawn straight onto the printer, one page
-// per copy, after the print dialog. The dialog is replaceable so that tests
-// can print to a PDF file.
+// per copy, after the print dialog the Prompter shows.
 class RecordPrinter {
 public:
-    // Shows the print dialog for `printer`; false when cancelled.
-    using Dialog = std::function<bool(QPrinter& printer, QWidget* parent)>;
+    // True when the pages were printed.
+    bool print(const QStringList& lines, app::Prompter& prompter);
 
-    RecordPrinter();
-    ~RecordPrinter();
-    RecordPrinter(const RecordPrinter&) = delete;
-    RecordPrinter& operator=(const RecordPrinter&) = delete;
-
-    void setDialog(Dialog dialog) { dialog_ = std::move(dialog); }
-    // The printer the dialog sets up; made when first needed, since asking the
-    // print system for printers can take a moment.
-    QPrinter& printer();
-
-    // True when a page was printed.
-    bool print(QWidget* parent, const QStringList& lines, app::Prompter& prompter);
+    // The last choice made in the print dialog, which it offers again.
+    const app::PrintSetup& setup() const { return setup_; }
 
 private:
-    Dialog dialog_;
-    std::unique_ptr<QPrinter> printer_;
+    app::PrintSetup setup_;
     bool printing_ = false;
 };
 

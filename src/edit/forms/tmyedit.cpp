@@ -544,7 +544,7 @@ void TMyEdit::DoNextRecord() {
 }
 
 void TMyEdit::MenuPrintRecordClick() {
-    printer_.print(this, printLines(values(), ctx_.database.fieldNames), *ctx_.prompter);
+    printer_.print(printLines(values(), ctx_.database.fieldNames), *ctx_.prompter);
 }
 
 void TMyEdit::CheckOutClick() {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QThread>
 #include <filesystem>
@@ -130,4 +131,33 @@ TEST(QtPrompter, ColourDialogSpeaksWindowsColours) {
         static_cast<QDialog*>(d)->accept(); // public there
     });
     EXPECT_EQ(prompter.chooseColor(0x302010), 0x0080FF);
+}
+
+// The real print dialog opens on the setup it is given and hands back what it
+// shows; it prints nothing itself.
+TEST(QtPrompter, PrintDialogStartsFromTheSetupAndGivesBackTheChoice) {
+    TempDir dir;
+    QtPrompter prompter;
+    const PrintSetup initial{.outputFile = QString::fromStdString((dir / "out.pdf").string()),
+                             .copies = 3,
+                             .fromPage = 2,
+                             .toPage = 4,
+                             .paperSize = QSizeF(210, 297)};
+    onNextModal([](QWidget* w) {
+        EXPECT_NE(qobject_cast<QPrintDialog*>(w), nullptr);
+        closeModal(w);
+    });
+    EXPECT_EQ(prompter.choosePrinter({initial, 5}), std::nullopt);
+
+    onNextModal([](QWidget* w) { clickDefaultButton(w); });
+    const std::optional<PrintSetup> chosen = prompter.choosePrinter({initial, 5});
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->outputFile, initial.outputFile);
+    EXPECT_EQ(chosen->copies, 3);
+    EXPECT_EQ(chosen->fromPage, 2);
+    EXPECT_EQ(chosen->toPage, 4);
+    EXPECT_NEAR(chosen->paperSize.width(), 210, 0.5);
+    EXPECT_NEAR(chosen->paperSize.height(), 297, 0.5);
+    EXPECT_FALSE(chosen->landscape);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
 }

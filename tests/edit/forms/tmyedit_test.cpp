@@ -17,9 +17,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -472,13 +472,11 @@ TEST_F(EditFormTest, ThreeCopiesPrintThreePagesOfThirtySixLines) {
     edit("Title")->setText("Dune");
     checkOut()->setChecked(true);
     const std::string pdf = (home / "record.pdf").string();
-    form->recordPrinter().setDialog([&](QPrinter& printer, QWidget*) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf));
-        printer.setCopyCount(3);
-        return true;
-    });
-    form->MenuPrintRecordClick();
+    const app::PrintSetup threeCopies{.outputFile = QString::fromStdString(pdf), .copies = 3};
+    prompter.expectPrint({}, threeCopies);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
     const std::string info = run("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Pages:           3\n"), std::string::npos) << info;
     EXPECT_NE(info.find("Shelvix Books 97"), std::string::npos) << info;
@@ -508,9 +506,11 @@ TEST_F(EditFormTest, ThreeCopiesPrintThreePagesOfThirtySixLines) {
         std::filesystem::copy_file(png + "-1.png", std::filesystem::path(keep) / "printout-1.png",
                                    std::filesystem::copy_options::overwrite_existing);
 
-    // A cancelled dialog prints nothing and says nothing.
-    form->recordPrinter().setDialog([](QPrinter&, QWidget*) { return false; });
-    form->MenuPrintRecordClick();
+    // The dialog offers the last choice again; cancelled, it prints nothing and says nothing.
+    std::filesystem::remove(pdf);
+    prompter.expectPrint({.initial = threeCopies}, std::nullopt);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
     form->done(0);
     stop();
 }
