@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -71,7 +72,8 @@ struct GridFixture {
 };
 
 void save(QWidget& w, const char* name) {
-    QString file = QStringLiteral("/tmp/%1.png").arg(QLatin1String(name));
+    const QString dir = qEnvironmentVariable("SHELVIX_SCREENSHOTS", QDir::tempPath());
+    QString file = QStringLiteral("%1/%2.png").arg(dir, QLatin1String(name));
     EXPECT_TRUE(w.grab().save(file)) << file.toStdString();
 }
 
