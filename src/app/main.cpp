@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     using namespace shelvix::app;
@@ -13,6 +14,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QLatin1String(kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(SHELVIX_VERSION));
     initResources();
+    // The installed menu entry and icon carry this name.
+    QApplication::setDesktopFileName(QStringLiteral("shelvix-books"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app/shelvix-books.svg")));
 
     QtPrompter prompter;
     AppContext context;

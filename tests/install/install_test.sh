@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks what a desktop needs:
+# both programs, the help where the program looks for it, the default lists,
+# the icon in the hicolor theme and a menu entry that desktop-file-validate
+# accepts and that starts the installed program. A staged install (DESTDIR)
+# must name the final path, not the staging directory.
+# Usage: install_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+entry_value() { # FILE KEY
+    sed -n "s/^$2=//p" "$1" | head -n 1
+}
+png_size() { # the width and height in the PNG header
+    od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'
+}
+
+prefix=$scratch/prefix
+cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" || {
+    cat "$scratch/install.log" >&2
+    fail "cmake --install"
+}
+
+for f in bin/shelvix bin/shelvix-tool; do
+    [ -x "$prefix/$f" ] || fail "$f is not installed"
+done
+for f in share/shelvix-books/help/contents.html share/icons/hicolor/scalable/apps/shelvix-books.svg \
+    share/doc/shelvix-books/README.md; do
+    [ -s "$prefix/$f" ] || fail "$f is not installed"
+done
+for list in AUTHOR LOCATION BOUGHT CATEGORY PUBLISH RATING BOOKTYPE CHECKOUT CONDITION; do
+    [ -f "$prefix/share/shelvix-books/lists/$list.LST" ] || fail "$list.LST is not installed"
+done
+# The program looks for its help in ../share/shelvix-books/help beside itself.
+[ -s "$prefix/bin/../share/shelvix-books/help/contents.html" ] || fail "help not beside bin"
+
+desktop=$prefix/share/applications/shelvix-books.desktop
+[ -f "$desktop" ] || fail "no menu entry"
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
+exec_path=$(entry_value "$desktop" Exec)
+[ "$exec_path" = "$prefix/bin/shelvix" ] || fail "Exec is '$exec_path'"
+[ "$(entry_value "$desktop" TryExec)" = "$exec_path" ] || fail "TryExec differs from Exec"
+icon=$(entry_value "$desktop" Icon)
+[ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no icon named '$icon'"
+for size in 16 32 48 64 128 256; do
+    png=$prefix/share/icons/hicolor/${size}x$size/apps/$icon.png
+    [ "$(png_size "$png")" = "${size}x$size" ] || fail "$png is $(png_size "$png"), not $size px"
+done
+
+# The installed companion runs on its own.
+"$prefix/bin/shelvix-tool" create "$scratch/T.DBF" >/dev/null || fail "installed shelvix-tool"
+"$prefix/bin/shelvix-tool" info "$scratch/T.DBF" | grep -q TITLE || fail "installed shelvix-tool info"
+
+# Packagers stage with DESTDIR; the entry must name where the program will be.
+DESTDIR=$scratch/stage cmake --install "$build" --prefix /opt/shelvix >"$scratch/stage.log" ||
+    fail "staged install"
+staged=$scratch/stage/opt/shelvix/share/applications/shelvix-books.desktop
+[ -f "$staged" ] || fail "no staged menu entry"
+[ "$(entry_value "$staged" Exec)" = /opt/shelvix/bin/shelvix ] ||
+    fail "staged Exec is '$(entry_value "$staged" Exec)'"
+[ -x "$scratch/stage/opt/shelvix/bin/shelvix" ] || fail "staged program missing"
+echo "installed and validated"
