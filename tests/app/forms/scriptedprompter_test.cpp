@@ -60,4 +60,13 @@ TEST(ScriptedPrompter, FailsOnAnythingUnexpectedOrMissing) {
         },
         "unexpected save dialog \"Export\" filter \"\" extension \"\" in \"\" flags 0; "
         "nothing more was expected");
+
+    // A print dialog that starts from another setup is another dialog.
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedPrompter p;
+            p.expectPrint({.initial = {.copies = 3}}, std::nullopt);
+            EXPECT_EQ(p.choosePrinter({}), std::nullopt);
+        },
+        "expected print dialog on \"\" file \"\" copies 3 pages 0-0 of 0");
 }
