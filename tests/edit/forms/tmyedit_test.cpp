@@ -730,3 +730,55 @@ TEST_F(EditFormTest, AnAmountThatIsNotANumberIsRefusedAndKeptAsTyped) {
     ctx->prompter = &prompter;
     stop();
 }
+
+TEST_F(EditFormTest, MainWindowShortcutsWorkFromAGridCellAndKeepItsTyping) {
+    start();
+    addBook("A", "Adams");
+    ctx->MyTable->first();
+    ctx->database.fieldEditing = true;
+    window->SetViewerOptions();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    viewer::ViewerGrid* grid = window->viewerGrid();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    key(Qt::Key_F2);
+    auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(cell, nullptr);
+    keys("Dune");
+
+    // Ctrl+A is the cell editor's select-all too: the Add item must have it.
+    bool added = false;
+    onNextModal([&](QWidget* w) {
+        added = w == form;
+        EXPECT_EQ(ctx->EditMode, 1);
+        clickButton(w, "CancelButton");
+    });
+    key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(added);
+    // Leaving the cell for the form kept what was typed.
+    ctx->MyTable->first();
+    EXPECT_EQ(ctx->MyTable->text("TITLE"), "Dune");
+    stop();
+}
+
+TEST_F(EditFormTest, ListDialogButtonKeysWorkFromItsEntryField) {
+    start();
+    ctx->lists[1] = QStringList{"Attic"};
+    onNextModal([&](QWidget* w) {
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        auto* entry = w->findChild<QLineEdit*>("AddInfo");
+        entry->setFocus();
+        keys("Cellar");
+        key(Qt::Key_A, Qt::AltModifier);
+        // A button's key presses it as a click does, after its press shows.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return entry->text().isEmpty(); }));
+        EXPECT_EQ(QApplication::focusWidget(), entry);
+        keys("Shed");
+        key(Qt::Key_O, Qt::AltModifier); // Ok, with "Shed" still only typed
+    });
+    form->EditAList(2);
+    EXPECT_EQ(ctx->lists[1], (QStringList{"Attic", "Cellar"}));
+    stop();
+}
