@@ -232,6 +232,20 @@ TEST(TViewConfig, ATypedCellIsKeptWhenClosingByKeyboard) {
     editors.front()->setText(QStringLiteral("Name of the Book"));
     f.dialog->accept(); // Alt+X does not move the focus
     EXPECT_EQ(f.ctx.database.fieldNames[0], "Name of the Book");
+
+    // The same typed by a user: Alt+X from the cell being typed.
+    f.dialog->show();
+    f.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.dialog.get()));
+    names->setFocus();
+    names->setCurrentCell(1, 1);
+    QTest::keyClick(names, Qt::Key_F2);
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "Writer");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.dialog->isVisible(); }));
+    EXPECT_EQ(f.ctx.database.fieldNames[1], "Writer");
 }
 
 TEST(TViewConfig, Screenshots) {
