@@ -94,9 +94,12 @@ QString dateForMask(const QDate& date, const app::DisplayFormats& formats) {
     if (!date.isValid())
         return blankDateMask(formats.dateSeparator());
     const app::DateFormatInfo* info = app::dateFormatInfo(formats.dateFormat());
-    const QString pattern = info ? QString::fromLatin1(info->caption) : QStringLiteral("mm/dd/yy");
-    return app::DisplayFormats::formatDate(date, pattern, formats.dateSeparator())
-        .leftJustified(10, u' ');
+    QString pattern = info ? QString::fromLatin1(info->caption) : QStringLiteral("mm/dd/yy");
+    // A two-digit year would be read back through the century window and
+    // move an untouched 1970 to 2070: the mask has room for all four digits.
+    if (!pattern.contains(QLatin1String("yyyy")))
+        pattern.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return app::DisplayFormats::formatDate(date, pattern, formats.dateSeparator());
 }
 
 MoneyEntry parseMoney(const QString& text, const app::DisplayFormats& formats) {
@@ -114,19 +117,12 @@ MoneyEntry parseMoney(const QString& text, const app::DisplayFormats& formats) {
 }
 
 QString moneyOnExit(const QString& text, const app::DisplayFormats& formats) {
-    const QString s = normaliseMoney(text, formats);
-    if (s.isEmpty())
+    // An entry that is not a number stays as typed, so that the update
+    // refuses it instead of storing a guess (0, or the leading digits).
+    const MoneyEntry entry = parseMoney(text, formats);
+    if (entry.state != MoneyEntry::Number)
         return text;
-    // Digits followed by anything else keep their number; no number is 0.
-    const QRegularExpressionMatch m = numberPattern().match(s);
-    double v = 0;
-    if (m.hasMatch()) {
-        bool ok = false;
-        v = m.captured(0).toDouble(&ok);
-        if (!ok)
-            v = 0;
-    }
-    return formats.money(1, v);
+    return formats.money(1, entry.value);
 }
 
 RecordValues readRecord(db::Table& table, const app::DisplayFormats& formats) {

@@ -54,8 +54,9 @@ QString blankDateMask(QChar separator);
 // A date control holding only its mask (with any of the three separators) or
 // nothing at all.
 bool isBlankDate(const QString& text);
-// The date as the masked control shows it: day and month always two digits,
-// so the text fits the mask whatever the date format.
+// The date as the masked control shows it: day and month always two digits
+// and the year always four, so the text fits the mask whatever the date
+// format and reads back as the same date.
 QString dateForMask(const QDate& date, const app::DisplayFormats& formats);
 
 // A typed money amount: trimmed, thousands separators removed, the decimal
@@ -66,8 +67,7 @@ struct MoneyEntry {
 };
 MoneyEntry parseMoney(const QString& text, const app::DisplayFormats& formats);
 // The text a money control shows after the user leaves it: an amount in the
-// money format; an entry that does not begin with a number shows 0. Empty
-// text stays empty.
+// money format. Empty text, and text that is not a number, stay as they are.
 QString moneyOnExit(const QString& text, const app::DisplayFormats& formats);
 
 // The current record as the controls show it (dates in the mask, money in

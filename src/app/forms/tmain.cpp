@@ -4,6 +4,7 @@
 #include "app/datadir.h"
 #include "app/formatmenu.h"
 #include "app/forms/dbnavigator.h"
+#include "app/forms/menukeys.h"
 #include "app/prompter.h"
 #include "db/fieldtable.h"
 #include "edit/forms/tmyedit.h"
@@ -48,6 +49,7 @@ TMain::TMain(AppContext& context, QWidget* parent)
     buildMenus();
     connectColorAndHelpCommands();
     updateCommandStates();
+    giveMenuKeysPrecedence(this);
 }
 
 TMain::~TMain() {

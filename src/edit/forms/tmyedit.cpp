@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/forms/colors.h"
 #include "app/forms/helpviewer.h"
+#include "app/forms/menukeys.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
 #include "edit/datalists.h"
@@ -117,6 +118,7 @@ void TMyEdit::FormCreate() {
     // Key preview: Enter and leaving a control are seen here first.
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
+    app::giveMenuKeysPrecedence(this);
     applyBrowseMode();
 }
 
@@ -649,7 +651,9 @@ void TMyEdit::enterKey(QObject* target) {
         return;
     if (step->page >= 0)
         pages_->setCurrentIndex(step->page);
-    control(step->control)->setFocus();
+    // As Tab does: the text is selected (a date's cursor goes to its start),
+    // so what is typed next replaces it.
+    control(step->control)->setFocus(Qt::TabFocusReason);
 }
 
 bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
@@ -660,6 +664,15 @@ bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
                 enterKey(watched);
             event->accept();
             return true; // never reaches the control
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        // A click into an empty date starts typing at its first digit, not
+        // wherever in the blanks the mouse landed.
+        const EditControlInfo* info = editControl(watched->objectName());
+        if (info && info->kind == ControlKind::Date) {
+            auto* e = static_cast<QLineEdit*>(watched);
+            if (isBlankDate(maskedText(e)) && !e->hasSelectedText())
+                e->setCursorPosition(0);
         }
     } else if (event->type() == QEvent::FocusOut) {
         if (const EditControlInfo* info = editControl(watched->objectName())) {

@@ -4,6 +4,7 @@
 #include "viewer/forms/viewergrid.h"
 #include "viewer/gridmodel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,6 +86,13 @@ QWidget* GridDelegate::makeEditor(QWidget* parent, const QModelIndex& index) con
         combo->setFont(grid_->cellFont());
         combo->addItems(grid_->dropDownList(field));
         combo->lineEdit()->setMaxLength(width);
+        // The list opens wide enough for its longest entry, not as narrow as
+        // the column ("Non…ion").
+        QAbstractItemView* view = combo->view();
+        int listWidth = view->sizeHintForColumn(0) + 2 * view->frameWidth();
+        if (combo->count() > combo->maxVisibleItems())
+            listWidth += view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+        view->setMinimumWidth(listWidth);
         return combo;
     }
     auto* line = new QLineEdit(parent);

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <tuple>
 
 namespace shelvix::viewer {
 
@@ -142,7 +143,12 @@ void TViewConfig::buildTitlePage(QWidget* page) {
     titleFont_ = new QLineEdit(fontBox);
     titleFont_->setObjectName(QStringLiteral("TitleFont"));
     titleFont_->setReadOnly(true);
-    titleFont_->setGeometry(12, 26, 260, 24);
+    titleFont_->setGeometry(12, 26, 150, 24);
+    app::setColorRole(titleFont_, "none");
+    auto* fontColor = new QPushButton(QStringLiteral("Font Colo&r"), fontBox);
+    fontColor->setObjectName(QStringLiteral("TitleFontColorButton"));
+    fontColor->setGeometry(170, 24, 110, 28);
+    connect(fontColor, &QPushButton::clicked, this, [this] { TitleFontColorButtonClick(); });
     auto* fontButton = new QPushButton(QStringLiteral("New &Font"), fontBox);
     fontButton->setObjectName(QStringLiteral("TitleFontButton"));
     fontButton->setGeometry(290, 24, 110, 28);
@@ -222,7 +228,12 @@ void TViewConfig::buildLookPage(QWidget* page) {
     gridFont_ = new QLineEdit(fontBox);
     gridFont_->setObjectName(QStringLiteral("GridFont"));
     gridFont_->setReadOnly(true);
-    gridFont_->setGeometry(12, 26, 260, 24);
+    gridFont_->setGeometry(12, 26, 150, 24);
+    app::setColorRole(gridFont_, "none");
+    auto* fontColor = new QPushButton(QStringLiteral("Font Colo&r"), fontBox);
+    fontColor->setObjectName(QStringLiteral("FontColorButton"));
+    fontColor->setGeometry(170, 24, 110, 28);
+    connect(fontColor, &QPushButton::clicked, this, [this] { FontColorButtonClick(); });
     auto* fontButton = new QPushButton(QStringLiteral("New &Font"), fontBox);
     fontButton->setObjectName(QStringLiteral("NewFontButton"));
     fontButton->setGeometry(290, 24, 110, 28);
@@ -366,8 +377,18 @@ void TViewConfig::sizeGrid(ConfigGrid* grid, std::initializer_list<int> columnWi
 }
 
 void TViewConfig::showFonts() {
-    titleFont_->setText(fontDescription(settings_.gridTitleFont));
-    gridFont_->setText(fontDescription(settings_.gridFont));
+    // Each font is its own sample: its colour on the background it is drawn on.
+    for (auto [edit, font, background] :
+         {std::tuple{titleFont_, &settings_.gridTitleFont, settings_.gridTitleBackground},
+          std::tuple{gridFont_, &settings_.gridFont, settings_.gridCellColor}}) {
+        edit->setText(fontDescription(*font));
+        QPalette pal = edit->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            pal.setColor(group, QPalette::Text, app::toQColor(font->color));
+            pal.setColor(group, QPalette::Base, app::toQColor(background));
+        }
+        edit->setPalette(pal);
+    }
 }
 
 void TViewConfig::paintSwatches() {
@@ -398,6 +419,7 @@ void TViewConfig::chooseColor(int& color) {
         return;
     color = *chosen;
     paintSwatches();
+    showFonts();
     changed();
 }
 
@@ -407,6 +429,14 @@ void TViewConfig::TitleFontButtonClick() {
 
 void TViewConfig::Button1Click() {
     chooseColor(settings_.gridTitleBackground);
+}
+
+void TViewConfig::TitleFontColorButtonClick() {
+    chooseColor(settings_.gridTitleFont.color);
+}
+
+void TViewConfig::FontColorButtonClick() {
+    chooseColor(settings_.gridFont.color);
 }
 
 void TViewConfig::NewFontButtonClick() {

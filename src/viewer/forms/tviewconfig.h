@@ -49,6 +49,10 @@ public:
     void Button1Click(); // the title colour
     void NewFontButtonClick();
     void NewColorBUttonClick();
+    // The font colours: Qt's font dialog offers none, so each font has its
+    // own colour choice beside it.
+    void TitleFontColorButtonClick();
+    void FontColorButtonClick();
     void FieldsToDisplayDblClick(int row, int column);
     void OrderUpClick();
     void OrderDownClick();

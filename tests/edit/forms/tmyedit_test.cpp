@@ -1,3 +1,4 @@
+#include "app/forms/qtprompter.h"
 #include "app/forms/tmain.h"
 #include "edit/forms/tmyedit.h"
 #include "edit/forms/tmyeditbox.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -97,6 +99,17 @@ protected:
     void leave(QWidget* w) {
         QFocusEvent out(QEvent::FocusOut);
         QApplication::sendEvent(w, &out);
+    }
+    // Shown and active, so its shortcuts take keys as a user's would.
+    void openActive(int mode) {
+        open(mode);
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    }
+    // Keys go where the user's would: to the control that has the focus.
+    static void keys(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+    static void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), k, mods);
     }
     void addBook(const char* title, const char* author) {
         ctx->MyTable->insert();
@@ -315,12 +328,12 @@ TEST_F(EditFormTest, CheckOutBoxRemembersDateAndPerson) {
     ctx->MyTable->post();
     open(2);
     EXPECT_TRUE(checkOut()->isChecked());
-    EXPECT_EQ(edit("CheckDate")->displayText(), "03/09/24__");
+    EXPECT_EQ(edit("CheckDate")->displayText(), "03/09/2024");
     checkOut()->click();
     EXPECT_EQ(form->values()[18], "  /  /    ");
     EXPECT_EQ(combo("CheckName")->currentText(), "");
     checkOut()->click();
-    EXPECT_EQ(form->values()[18], "03/09/24  ");
+    EXPECT_EQ(form->values()[18], "03/09/2024");
     EXPECT_EQ(combo("CheckName")->currentText(), "Jane");
     EXPECT_FALSE(form->ValuesChanged());
     form->done(0);
@@ -529,5 +542,242 @@ TEST_F(EditFormTest, Screenshots) {
         form->grab().save(QStringLiteral("%1/editform-page%2.png").arg(dir).arg(i));
     }
     form->done(0);
+    stop();
+}
+
+TEST_F(EditFormTest, UnchangedDatesSaveByteForByteInEveryDateFormat) {
+    start();
+    const QDate dates[] = {{1900, 1, 1},  {1960, 2, 29}, {1975, 12, 31}, {1999, 7, 4},
+                           {2000, 1, 31}, {2049, 10, 9}, {2075, 6, 19}};
+    constexpr int kBooks = 7;
+    for (int i = 0; i < kBooks; ++i) {
+        const QDate& p = dates[i];
+        const QDate& c = dates[(i + 3) % kBooks];
+        ctx->MyTable->insert();
+        ctx->MyTable->setText("TITLE", "Book " + std::to_string(i));
+        ctx->MyTable->setDate("PURCHDATE", db::Date{p.year(), p.month(), p.day()});
+        ctx->MyTable->setText("CHECKOUT", "Yes");
+        ctx->MyTable->setDate("CHECKDATE", db::Date{c.year(), c.month(), c.day()});
+        for (const char* money : {"COST", "VALUE", "LOWMARKET", "HIGHMARKET"})
+            ctx->MyTable->setNumber(money, 0); // the form stores an empty amount as 0
+        ctx->MyTable->post();
+    }
+    const auto records = [&] {
+        const std::string file = test::readFile(home / "MASTER.DBF");
+        const auto headerLength =
+            std::size_t(std::uint8_t(file.at(8))) | std::size_t(std::uint8_t(file.at(9))) << 8;
+        return file.substr(headerLength);
+    };
+    const std::string before = records();
+    auto* update = form->findChild<QPushButton*>("UpdateButton");
+    auto* next = form->findChild<QPushButton*>("NextButton");
+    for (int format = 1; format <= 12; ++format) {
+        for (bool zeros : {false, true}) {
+            ctx->formats.setDateFormat(format);
+            ctx->formats.setLeadingZeros(zeros);
+            ctx->MyTable->first();
+            open(2);
+            for (int i = 0; i < kBooks; ++i) {
+                ASSERT_EQ(edit("Title")->text(), QStringLiteral("Book %1").arg(i));
+                EXPECT_TRUE(edit("PurchDate")->text().endsWith(QString::number(dates[i].year())))
+                    << format << " " << edit("PurchDate")->text().toStdString();
+                QTest::mouseClick(update, Qt::LeftButton);
+                EXPECT_FALSE(form->ValuesChanged());
+                QTest::mouseClick(next, Qt::LeftButton);
+            }
+            form->done(0);
+            ASSERT_EQ(records(), before)
+                << "format " << format << (zeros ? " with" : " without") << " leading zeros";
+        }
+    }
+    stop();
+}
+
+TEST_F(EditFormTest, MenuShortcutsWorkFromEveryControlAndNeverEditIt) {
+    start();
+    addBook("A", "Adams");
+    addBook("B", "Brown");
+    ctx->MyTable->first();
+    openActive(2);
+    form->recordPrinter().setDialog([](QPrinter&, QWidget*) { return false; });
+
+    edit("YearPub")->setFocus();
+    key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(edit("Title")->text(), "B");
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(edit("Title")->text(), "A");
+    // Ctrl+Y is also the line editor's redo: the menu must have it.
+    edit("Title")->setFocus();
+    key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(form->windowTitle(), "Edit (New Copied Record)");
+    EXPECT_EQ(edit("Title")->text(), "A");
+    // Ctrl+U from a drop-down's edit part saves the copy and closes.
+    combo("Author")->setFocus();
+    key(Qt::Key_U, Qt::ControlModifier);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ctx->MyTable->recordCount(), 3u);
+
+    openActive(2);
+    edit("PurchDate")->setFocus();
+    key(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(form->windowTitle(), "Edit (New Record)");
+    edit("Title")->setFocus();
+    keys("Cee");
+    key(Qt::Key_R, Qt::ControlModifier); // update
+    EXPECT_EQ(ctx->MyTable->recordCount(), 4u);
+    EXPECT_EQ(ctx->MyTable->text("TITLE"), "Cee");
+    key(Qt::Key_T, Qt::ControlModifier); // print: the dialog is cancelled
+    key(Qt::Key_L, Qt::ControlModifier); // clear
+    EXPECT_EQ(edit("Title")->text(), "");
+    EXPECT_EQ(edit("Cost")->text(), "0");
+    form->done(0);
+    stop();
+
+    // Browse mode: the disabled items still keep their keys from the field.
+    start({"/BROWSE"});
+    openActive(2);
+    edit("Title")->setFocus();
+    const QString shown = edit("Title")->text();
+    ASSERT_FALSE(shown.isEmpty());
+    edit("Title")->selectAll();
+    for (Qt::Key k : {Qt::Key_X, Qt::Key_D, Qt::Key_U, Qt::Key_E, Qt::Key_L, Qt::Key_R})
+        key(k, Qt::ControlModifier);
+    EXPECT_EQ(edit("Title")->text(), shown);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), "Edit");
+    form->done(0);
+    stop();
+}
+
+TEST_F(EditFormTest, TypingAfterEnterOrAClickReplacesWhatTheFieldShowed) {
+    start();
+    addBook("A", "Adams");
+    ctx->MyTable->first();
+    ctx->MyTable->edit();
+    ctx->MyTable->setDate("PURCHDATE", db::Date{1970, 6, 19});
+    ctx->MyTable->post();
+    openActive(2);
+
+    // Enter selects the next field's text as Tab does: the typing replaces it.
+    edit("Pages")->setFocus();
+    key(Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), edit("PurchDate"));
+    keys("07041976");
+    EXPECT_EQ(edit("PurchDate")->text(), "07/04/1976");
+    combo("Location")->setFocus();
+    key(Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), edit("Cost"));
+    keys("-5");
+    key(Qt::Key_Return);
+    EXPECT_EQ(edit("Cost")->text(), "-5.00");
+    EXPECT_EQ(QApplication::focusWidget(), edit("Value"));
+
+    // A click anywhere into an empty date starts at its first digit.
+    form->findChild<QTabWidget*>()->setCurrentIndex(3);
+    QLineEdit* checkDate = edit("CheckDate");
+    ASSERT_TRUE(form->values()[18].trimmed() == "/  /");
+    QTest::mouseClick(checkDate, Qt::LeftButton, {},
+                      QPoint(checkDate->width() - 8, checkDate->height() / 2));
+    keys("03092024");
+    EXPECT_EQ(checkDate->text(), "03/09/2024");
+
+    QTest::mouseClick(form->findChild<QPushButton*>("UpdateButton"), Qt::LeftButton);
+    EXPECT_EQ(ctx->MyTable->date("PURCHDATE"), (db::Date{1976, 7, 4}));
+    EXPECT_EQ(ctx->MyTable->date("CHECKDATE"), (db::Date{2024, 3, 9}));
+    EXPECT_EQ(ctx->MyTable->number("COST"), -5);
+    form->done(0);
+    stop();
+}
+
+TEST_F(EditFormTest, AnAmountThatIsNotANumberIsRefusedAndKeptAsTyped) {
+    start();
+    addBook("A", "Adams");
+    ctx->MyTable->first();
+    app::QtPrompter real;
+    ctx->prompter = &real;
+    openActive(2);
+    form->findChild<QTabWidget*>()->setCurrentIndex(2);
+    edit("HighMarket")->setFocus();
+    keys("12x");
+    edit("LowMarket")->setFocus(); // leaving it keeps the text for the update to refuse
+    EXPECT_EQ(edit("HighMarket")->text(), "12x");
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool shown = false;
+        onNextModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), "Error");
+            EXPECT_EQ(box->text(), "Invalid high market value specified.  Please correct.");
+            shown = true;
+            test::clickDefaultButton(box);
+        });
+        key(Qt::Key_R, Qt::ControlModifier);
+        form->activateWindow(); // no window manager may hand the focus back
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+        EXPECT_TRUE(shown) << attempt;
+        EXPECT_EQ(edit("HighMarket")->text(), "12x") << attempt;
+        EXPECT_EQ(form->focusWidget(), edit("HighMarket"));
+    }
+    EXPECT_TRUE(ctx->MyTable->isEmpty("HIGHMARKET"));
+
+    edit("HighMarket")->selectAll();
+    keys("12");
+    key(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(ctx->MyTable->number("HIGHMARKET"), 12);
+    form->done(0);
+    ctx->prompter = &prompter;
+    stop();
+}
+
+TEST_F(EditFormTest, MainWindowShortcutsWorkFromAGridCellAndKeepItsTyping) {
+    start();
+    addBook("A", "Adams");
+    ctx->MyTable->first();
+    ctx->database.fieldEditing = true;
+    window->SetViewerOptions();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    viewer::ViewerGrid* grid = window->viewerGrid();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    key(Qt::Key_F2);
+    auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(cell, nullptr);
+    keys("Dune");
+
+    // Ctrl+A is the cell editor's select-all too: the Add item must have it.
+    bool added = false;
+    onNextModal([&](QWidget* w) {
+        added = w == form;
+        EXPECT_EQ(ctx->EditMode, 1);
+        clickButton(w, "CancelButton");
+    });
+    key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(added);
+    // Leaving the cell for the form kept what was typed.
+    ctx->MyTable->first();
+    EXPECT_EQ(ctx->MyTable->text("TITLE"), "Dune");
+    stop();
+}
+
+TEST_F(EditFormTest, ListDialogButtonKeysWorkFromItsEntryField) {
+    start();
+    ctx->lists[1] = QStringList{"Attic"};
+    onNextModal([&](QWidget* w) {
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        auto* entry = w->findChild<QLineEdit*>("AddInfo");
+        entry->setFocus();
+        keys("Cellar");
+        key(Qt::Key_A, Qt::AltModifier);
+        // A button's key presses it as a click does, after its press shows.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return entry->text().isEmpty(); }));
+        EXPECT_EQ(QApplication::focusWidget(), entry);
+        keys("Shed");
+        key(Qt::Key_O, Qt::AltModifier); // Ok, with "Shed" still only typed
+    });
+    form->EditAList(2);
+    EXPECT_EQ(ctx->lists[1], (QStringList{"Attic", "Cellar"}));
     stop();
 }

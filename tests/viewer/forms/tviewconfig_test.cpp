@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace shelvix;
@@ -105,6 +106,44 @@ TEST(TViewConfig, BoxesFontsColoursAndAlignmentTakeEffectAtOnce) {
     EXPECT_TRUE(f.exit());
 }
 
+TEST(TViewConfig, FontColoursAreChosenBesideTheFontsAndDrawnInTheirSamples) {
+    ConfigFixture f;
+    // Pixels of the sample drawn in `color` (the text), give or take antialiasing.
+    const auto inked = [&](const char* sample, QColor color) {
+        const QImage image = f.find<QLineEdit>(sample)->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += std::abs(c.red() - color.red()) + std::abs(c.green() - color.green()) +
+                         std::abs(c.blue() - color.blue()) <
+                     40;
+            }
+        return n;
+    };
+    EXPECT_EQ(inked("TitleFont", Qt::red), 0);
+    f.prompter.expectColor(0, 0x0000FF); // red, as Windows stores it
+    QTest::mouseClick(f.find<QPushButton>("TitleFontColorButton"), Qt::LeftButton);
+    EXPECT_EQ(f.ctx.database.gridTitleFont.color, 0x0000FF);
+    EXPECT_GT(inked("TitleFont", Qt::red), 10);
+
+    f.prompter.expectColor(0, 0x008000);
+    QTest::mouseClick(f.find<QPushButton>("FontColorButton"), Qt::LeftButton);
+    EXPECT_EQ(f.ctx.database.gridFont.color, 0x008000);
+    EXPECT_GT(inked("GridFont", QColor(0, 128, 0)), 10);
+    // The cell font's sample lies on the cell colour and follows it.
+    f.prompter.expectColor(12632256, 0xFFFF00);
+    f.find<QPushButton>("NewColorBUtton")->click();
+    const QImage cell = f.find<QLineEdit>("GridFont")->grab().toImage();
+    EXPECT_EQ(cell.pixelColor(cell.width() - 4, cell.height() / 2), QColor(0, 255, 255));
+
+    f.prompter.expectColor(0x0000FF, std::nullopt);
+    QTest::mouseClick(f.find<QPushButton>("TitleFontColorButton"), Qt::LeftButton);
+    EXPECT_EQ(f.ctx.database.gridTitleFont.color, 0x0000FF);
+    EXPECT_EQ(f.changes, 3);
+    EXPECT_TRUE(f.exit());
+}
+
 TEST(TViewConfig, DuplicateNamesKeepTheDialogOpenOnTheNamesPage) {
     ConfigFixture f;
     auto* names = f.dialog->fieldNameGrid();
@@ -193,6 +232,20 @@ TEST(TViewConfig, ATypedCellIsKeptWhenClosingByKeyboard) {
     editors.front()->setText(QStringLiteral("Name of the Book"));
     f.dialog->accept(); // Alt+X does not move the focus
     EXPECT_EQ(f.ctx.database.fieldNames[0], "Name of the Book");
+
+    // The same typed by a user: Alt+X from the cell being typed.
+    f.dialog->show();
+    f.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.dialog.get()));
+    names->setFocus();
+    names->setCurrentCell(1, 1);
+    QTest::keyClick(names, Qt::Key_F2);
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "Writer");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.dialog->isVisible(); }));
+    EXPECT_EQ(f.ctx.database.fieldNames[1], "Writer");
 }
 
 TEST(TViewConfig, Screenshots) {

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace shelvix;
@@ -224,6 +225,30 @@ TEST(ViewerGrid, CellsEditThroughTheirEditors) {
     ASSERT_NE(untouched, nullptr);
     f.press(untouched, Qt::Key_Tab);
     EXPECT_EQ(f.stored(2, "CheckOut"), "");
+}
+
+TEST(ViewerGrid, ADropDownListOpensWideEnoughForItsLongestEntry) {
+    GridFixture f;
+    f.settings.fieldEditing = true;
+    f.settings.fieldWidth[25] = 4; // Condition, four characters wide
+    edit::DataLists lists;
+    const QString longest = QStringLiteral("Non-circulating, signed first edition");
+    lists[8] = QStringList{"Fine", longest};
+    for (int i = 0; i < 20; ++i) // more than the list shows at once
+        lists[8] << QStringLiteral("Grade %1").arg(i);
+    f.grid.setDataLists(lists);
+    f.grid.SetViewerOptions(f.settings);
+
+    auto* condition = qobject_cast<QComboBox*>(f.openEditor(0, 26));
+    ASSERT_NE(condition, nullptr);
+    ASSERT_LT(condition->width(), 80);
+    QTest::keyClick(condition->lineEdit(), Qt::Key_Down, Qt::AltModifier); // as a user opens it
+    QAbstractItemView* list = condition->view();
+    ASSERT_TRUE(list->isVisible());
+    const QRect item = list->visualRect(list->model()->index(1, 0));
+    EXPECT_GE(item.width(), list->fontMetrics().horizontalAdvance(longest));
+    EXPECT_LE(item.right(), list->viewport()->width());
+    condition->hidePopup();
 }
 
 TEST(ViewerGrid, ARefusedValueIsReportedAndLeftForCorrection) {
