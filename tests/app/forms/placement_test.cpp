@@ -1,6 +1,7 @@
 #include "app/forms/placement.h"
 #include "app/forms/tmain.h"
 #include "app/screensize.h"
+#include "edit/forms/tmyedit.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -419,4 +420,10 @@ TEST_F(RealWindowsTest, EveryWindowHoldsItsControlsAtEverySize) {
         look(size, byKey("Ctrl+V"), "viewconfig");
         look(size, trigger("MenuListAuthor"), "listedit");
     }
+    // Back to the design size: the edit form, kept for the whole run,
+    // shrinks again.
+    const app::ScreenSizeInfo& design = app::screenSizes()[0];
+    key(design.shortcut);
+    look(design, byKey("Ctrl+A"), "edit-again");
+    EXPECT_EQ(window->editForm()->size(), QSize(600, 414));
 }
