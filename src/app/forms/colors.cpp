@@ -118,19 +118,22 @@ void colorWidget(QWidget* w, const ColorSet& c) {
 
     const bool radio = qobject_cast<QRadioButton*>(w);
     if (radio || qobject_cast<QCheckBox*>(w)) {
-        paint(w, {QPalette::Window},
-              toQColor(c[radio ? ColorRadioBackground : ColorCheckBackground]), true);
+        const QColor fill = toQColor(c[radio ? ColorRadioBackground : ColorCheckBackground]);
+        paint(w, {QPalette::Window}, fill, true);
         paint(w, {QPalette::WindowText, QPalette::ButtonText},
               toQColor(c[radio ? ColorRadioText : ColorCheckText]));
         // The box or circle and its mark keep the system colours (inherited
         // from a group box, the mark could take its caption's colour and
         // vanish), and the fill is the window role: a button fills from the
-        // button role, which stays the system's.
+        // button role, which stays the system's. A fill the same as the
+        // parent's is left out, so a style's shading of a group box shows
+        // through evenly.
         const QPalette system = QApplication::palette(w);
         paint(w, {QPalette::Base}, system.color(QPalette::Base), true);
         paint(w, {QPalette::Text}, system.color(QPalette::Text));
         w->setBackgroundRole(QPalette::Window);
-        w->setAutoFillBackground(true);
+        const QWidget* parent = w->parentWidget();
+        w->setAutoFillBackground(!parent || parent->palette().color(QPalette::Window) != fill);
     } else if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QMenuBar*>(w) ||
                qobject_cast<QToolBar*>(w) || qobject_cast<QStatusBar*>(w) ||
                qobject_cast<QScrollBar*>(w) || qobject_cast<QProgressBar*>(w) ||
