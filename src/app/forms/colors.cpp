@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QToolBar>
 
@@ -115,14 +116,24 @@ void colorWidget(QWidget* w, const ColorSet& c) {
     const QColor title =
         toQColor(role == QLatin1String("major") ? c[ColorMajorTitle] : c[ColorMinorTitle]);
 
-    if (auto* radio = qobject_cast<QRadioButton*>(w)) {
-        paint(radio, {QPalette::Window}, toQColor(c[ColorRadioBackground]), true);
-        paint(radio, {QPalette::WindowText, QPalette::ButtonText}, toQColor(c[ColorRadioText]));
-        radio->setAutoFillBackground(true);
-    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
-        paint(check, {QPalette::Window}, toQColor(c[ColorCheckBackground]), true);
-        paint(check, {QPalette::WindowText, QPalette::ButtonText}, toQColor(c[ColorCheckText]));
-        check->setAutoFillBackground(true);
+    const bool radio = qobject_cast<QRadioButton*>(w);
+    if (radio || qobject_cast<QCheckBox*>(w)) {
+        const QColor fill = toQColor(c[radio ? ColorRadioBackground : ColorCheckBackground]);
+        paint(w, {QPalette::Window}, fill, true);
+        paint(w, {QPalette::WindowText, QPalette::ButtonText},
+              toQColor(c[radio ? ColorRadioText : ColorCheckText]));
+        // The box or circle and its mark keep the system colours (inherited
+        // from a group box, the mark could take its caption's colour and
+        // vanish), and the fill is the window role: a button fills from the
+        // button role, which stays the system's. A fill the same as the
+        // parent's is left out, so a style's shading of a group box shows
+        // through evenly.
+        const QPalette system = QApplication::palette(w);
+        paint(w, {QPalette::Base}, system.color(QPalette::Base), true);
+        paint(w, {QPalette::Text}, system.color(QPalette::Text));
+        w->setBackgroundRole(QPalette::Window);
+        const QWidget* parent = w->parentWidget();
+        w->setAutoFillBackground(!parent || parent->palette().color(QPalette::Window) != fill);
     } else if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QMenuBar*>(w) ||
                qobject_cast<QToolBar*>(w) || qobject_cast<QStatusBar*>(w) ||
                qobject_cast<QScrollBar*>(w) || qobject_cast<QProgressBar*>(w) ||
@@ -151,6 +162,11 @@ void colorWidget(QWidget* w, const ColorSet& c) {
         paint(w, {QPalette::Window}, background, true);
         if (qobject_cast<QGroupBox*>(w))
             paint(w, {QPalette::WindowText, QPalette::Text}, title);
+        // Unfilled, a tab page shows the pane the style draws in its own
+        // light colour.
+        if (auto* tabs = qobject_cast<QTabWidget*>(w))
+            for (int i = 0; i < tabs->count(); ++i)
+                tabs->widget(i)->setAutoFillBackground(true);
         colorChildren(w, c);
     }
 }

@@ -96,6 +96,30 @@ QRect scaledRect(const QRect& r, int percent) {
             scaleValue(r.height(), percent)};
 }
 
+int scaledLimit(int value, int percent) {
+    return value >= QWIDGETSIZE_MAX ? value : scaleValue(value, percent);
+}
+
+// Puts limits in place so that they never cross on the way (a fixed size
+// growing, or shrinking back).
+void setLimits(QWidget* w, QSize minimum, QSize maximum) {
+    w->setMinimumSize(0, 0);
+    w->setMaximumSize(maximum);
+    w->setMinimumSize(minimum);
+}
+
+// A size limit given at design time (a fixed-size dialog above all) grows
+// with the form; kept as it was, it would hold the form at its design size
+// while the controls grow out of it.
+void scaleLimits(QWidget* w, int percent) {
+    const QSize min = w->minimumSize();
+    const QSize max = w->maximumSize();
+    if (min.isNull() && max == QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX))
+        return;
+    setLimits(w, {scaledLimit(min.width(), percent), scaledLimit(min.height(), percent)},
+              {scaledLimit(max.width(), percent), scaledLimit(max.height(), percent)});
+}
+
 QSize screenOf(const QWidget* form, const AppContext& ctx) {
     if (ctx.screenSize.isValid())
         return ctx.screenSize;
@@ -165,12 +189,18 @@ void scaleForm(QWidget* form, int percent) {
         if (c->testAttribute(Qt::WA_SetFont))
             fonts.emplace_back(c, scaledFont(c->font(), percent));
 
-    for (QWidget* c : controls)
-        if (!placedByLayout(c))
-            c->setGeometry(scaledRect(c->geometry(), percent));
+    for (QWidget* c : controls) {
+        if (placedByLayout(c))
+            continue;
+        const QRect r = scaledRect(c->geometry(), percent);
+        scaleLimits(c, percent);
+        c->setGeometry(r);
+    }
     for (auto& [w, f] : fonts)
         w->setFont(f);
-    form->resize(scaleValue(form->width(), percent), scaleValue(form->height(), percent));
+    const QSize size(scaleValue(form->width(), percent), scaleValue(form->height(), percent));
+    scaleLimits(form, percent);
+    form->resize(size);
 }
 
 void centreForm(QWidget* form, const AppContext& ctx, PlaceOptions options) {
@@ -228,6 +258,8 @@ FormGeometry FormGeometry::save(QWidget* form, Prompter* prompter) {
     if (!form)
         return g;
     g.client_ = form->size();
+    g.own_.minimum = form->minimumSize();
+    g.own_.maximum = form->maximumSize();
     takeFont(form, g.own_.pixelSize, g.own_.pointSize);
     const std::vector<QWidget*> controls = formControls(form);
     for (std::size_t i = 0; i < controls.size(); ++i) {
@@ -238,6 +270,8 @@ FormGeometry FormGeometry::save(QWidget* form, Prompter* prompter) {
         }
         Entry e;
         e.rect = controls[i]->geometry();
+        e.minimum = controls[i]->minimumSize();
+        e.maximum = controls[i]->maximumSize();
         takeFont(controls[i], e.pixelSize, e.pointSize);
         g.entries_.push_back(e);
     }
@@ -247,14 +281,17 @@ FormGeometry FormGeometry::save(QWidget* form, Prompter* prompter) {
 void FormGeometry::restore(QWidget* form) const {
     if (!form || empty())
         return;
+    setLimits(form, own_.minimum, own_.maximum);
     form->resize(client_);
     putFont(form, own_.pixelSize, own_.pointSize);
     const std::vector<QWidget*> controls = formControls(form);
     const std::size_t n = std::min(controls.size(), entries_.size());
     for (std::size_t i = 0; i < n; ++i) {
         const Entry& e = entries_[i];
-        if (!placedByLayout(controls[i]))
+        if (!placedByLayout(controls[i])) {
+            setLimits(controls[i], e.minimum, e.maximum);
             controls[i]->setGeometry(e.rect);
+        }
         putFont(controls[i], e.pixelSize, e.pointSize);
     }
 }

@@ -56,6 +56,8 @@ public:
 private:
     struct Entry {
         QRect rect;
+        QSize minimum;
+        QSize maximum;
         int pixelSize = -1; // the font height: pixels, or else points
         qreal pointSize = -1;
     };

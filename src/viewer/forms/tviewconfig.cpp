@@ -23,6 +23,7 @@ namespace {
 
 constexpr int kDesignWidth = 620;
 constexpr int kDesignHeight = 430;
+constexpr int kPageHeight = kDesignHeight - 58 - 28; // the page control less its tabs
 constexpr int kRows = db::kFieldCount;
 
 constexpr std::array<const char*, TViewConfig::PageCount> kHelpTopics = {
@@ -357,23 +358,24 @@ void TViewConfig::fillGrids() {
     fieldOrderGrid_->setCurrentCell(0, 0);
 }
 
-// Column widths are design pixels times the screen factor; each grid is its
-// columns plus room for the scroll bar, and no taller than its page.
+// Column widths and row heights are design pixels times the screen factor,
+// since placement scales no view's contents. The grid itself gets its design
+// size, which placement scales: its columns plus room for the scroll bar, and
+// no taller than its page (not yet laid out, so taken from the design).
 void TViewConfig::sizeGrid(ConfigGrid* grid, std::initializer_list<int> columnWidths) {
     const double f = ctx_.screenFactor > 0 ? ctx_.screenFactor : 1.0;
     int width = 0;
     int column = 0;
     for (int w : columnWidths) {
-        const int pixels = int(w * f + 0.5);
-        grid->setColumnWidth(column++, pixels);
-        width += pixels;
+        grid->setColumnWidth(column++, int(w * f + 0.5));
+        width += w;
     }
-    const int rowHeight = int(grid->verticalHeader()->defaultSectionSize() * f + 0.5);
+    const int designRow = grid->verticalHeader()->defaultSectionSize();
+    const int rowHeight = int(designRow * f + 0.5);
     for (int row = 0; row < grid->rowCount(); ++row)
         grid->setRowHeight(row, rowHeight);
-    QWidget* page = grid->parentWidget();
-    const int height = page->height() - grid->y() - 8;
-    grid->resize(width + 20 + 2 * grid->frameWidth(), std::max(height, rowHeight * 4));
+    const int height = kPageHeight - grid->y() - 8;
+    grid->resize(width + 20 + 2 * grid->frameWidth(), std::max(height, designRow * 4));
 }
 
 void TViewConfig::showFonts() {

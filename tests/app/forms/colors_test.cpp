@@ -18,6 +18,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -38,6 +42,14 @@ QColor role(const QWidget* w, QPalette::ColorRole r) {
 
 const QColor kGrey(192, 192, 192);
 
+bool contains(const QImage& image, const QColor& color) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == color)
+                return true;
+    return false;
+}
+
 // A form with one control of each kind the convention knows.
 struct SampleForm {
     QWidget form;
@@ -52,8 +64,18 @@ struct SampleForm {
     QCheckBox* check = new QCheckBox("Check", &form);
     QPushButton* button = new QPushButton("Button", &form);
     QListWidget* own = new QListWidget(&form);
+    QTabWidget* tabs = new QTabWidget(&form);
+    QLabel* onPage = new QLabel("On a page");
 
     SampleForm() {
+        form.resize(400, 400);
+        // Clear of the controls left at the top corner.
+        radio->setGeometry(10, 300, 150, 24);
+        check->setGeometry(10, 340, 150, 24);
+        tabs->setGeometry(170, 200, 220, 150);
+        tabs->addTab(new QWidget, "Page");
+        onPage->setParent(tabs->widget(0));
+        onPage->setGeometry(10, 10, 150, 20);
         app::setColorRole(heading, "major");
         editableCombo->setEditable(true);
         app::setColorRole(own, "none");
@@ -93,6 +115,17 @@ TEST(ApplyColorSet, EachKindOfControlTakesItsColours) {
     for (auto r : {QPalette::Window, QPalette::Button, QPalette::ButtonText})
         EXPECT_EQ(role(f.button, r), QApplication::palette(f.button).color(r));
     EXPECT_EQ(role(f.own, QPalette::Base), ownBase);
+
+    // As drawn: radio and check boxes fill with their own background, tab
+    // pages with the window's, and captions on a page show their colour.
+    f.form.show();
+    const QImage drawn = f.form.grab().toImage();
+    const auto at = [&](QWidget* w, QPoint p) { return drawn.pixelColor(w->mapTo(&f.form, p)); };
+    EXPECT_EQ(at(f.radio, {f.radio->width() - 3, 3}), c(app::ColorRadioBackground));
+    EXPECT_EQ(at(f.check, {f.check->width() - 3, 3}), c(app::ColorCheckBackground));
+    QWidget* page = f.tabs->widget(0);
+    EXPECT_EQ(at(page, {page->width() - 5, page->height() - 5}), c(app::ColorMainBackground));
+    EXPECT_TRUE(contains(f.onPage->grab().toImage(), c(app::ColorMinorTitle)));
 
     // Applying another set replaces every colour.
     app::applyColorSet(&f.form, app::defaultColorSet());
@@ -226,4 +259,115 @@ TEST_F(MainColorsTest, Screenshots) {
     });
     QApplication::processEvents();
     window->grab().save(out + "/mainwindow-midnight.png");
+}
+
+namespace {
+
+// A dark mark inside the light circle or box of a checked button.
+bool markShows(QAbstractButton* box) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const bool radio = qobject_cast<QRadioButton*>(box);
+    const QRect indicator =
+        box->style()
+            ->subElementRect(radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator,
+                             &option, box)
+            .adjusted(3, 3, -3, -3);
+    const QImage drawn = box->grab().toImage();
+    for (int y = indicator.top(); y <= indicator.bottom(); ++y)
+        for (int x = indicator.left(); x <= indicator.right(); ++x)
+            if (qGray(drawn.pixel(x, y)) < 100)
+                return true;
+    return false;
+}
+
+// Under "Midnight Black" everything coloured is black and every caption
+// light: checks one window as drawn, page by page.
+void expectMidnight(QWidget* dialog, const QString& shot) {
+    SCOPED_TRACE(dialog->objectName().toStdString());
+    const auto check = [&](const QString& page) {
+        const QImage drawn = dialog->grab().toImage();
+        if (!shot.isEmpty())
+            drawn.save(shot + page + QStringLiteral(".png"));
+        const auto at = [&](QWidget* w, QPoint p) { return drawn.pixelColor(w->mapTo(dialog, p)); };
+        EXPECT_EQ(drawn.pixelColor(dialog->width() - 2, dialog->height() - 2), QColor(Qt::black));
+        for (QWidget* w : dialog->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(dialog))
+                continue;
+            const std::string name = w->objectName().toStdString();
+            if (auto* box = qobject_cast<QAbstractButton*>(w); box && box->isCheckable()) {
+                EXPECT_EQ(at(w, {w->width() - 3, 3}), QColor(Qt::black)) << name;
+                EXPECT_TRUE(contains(w->grab().toImage(), Qt::white)) << name;
+                if (box->isChecked()) {
+                    EXPECT_TRUE(markShows(box)) << name;
+                }
+            } else if (auto* label = qobject_cast<QLabel*>(w);
+                       label && !label->text().isEmpty() &&
+                       label->property("colorRole").toString().isEmpty()) {
+                EXPECT_TRUE(contains(w->grab().toImage(), Qt::white)) << name;
+            } else if (w->parentWidget() && w->parentWidget()->inherits("QStackedWidget")) {
+                EXPECT_EQ(at(w, {w->width() - 4, w->height() - 4}), QColor(Qt::black)) << name;
+            }
+        }
+    };
+    check(QString());
+    for (QTabWidget* tabs : dialog->findChildren<QTabWidget*>()) {
+        for (int i = 1; i < tabs->count(); ++i) {
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {},
+                              tabs->tabBar()->tabRect(i).center());
+            check(QStringLiteral("-%1").arg(i + 1));
+        }
+        tabs->setCurrentIndex(0);
+    }
+}
+
+} // namespace
+
+TEST_F(MainColorsTest, MidnightBlackReachesEveryWindowAsDrawn) {
+    ctx.screenSize = {1024, 768};
+    start();
+    const auto key = [this](QKeyCombination k) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->isActiveWindow(); }));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),
+                        k.key(), k.keyboardModifiers());
+    };
+    key(Qt::SHIFT | Qt::Key_F3); // 1024 x 768
+
+    // All windows: the combination picked from the list by keys.
+    bool picked = false;
+    test::onNextModal([&](QWidget* d) {
+        auto* sets = d->findChild<QComboBox*>("ColorSets");
+        sets->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(sets, Qt::Key_Down);
+        EXPECT_EQ(sets->currentText(), "Midnight Black");
+        picked = true;
+        test::clickButton(d, "OkButton");
+    });
+    key(Qt::CTRL | Qt::Key_F9);
+    ASSERT_TRUE(picked);
+
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (!out.isEmpty())
+        QDir().mkpath(out);
+    const auto look = [&](const char* shot, const std::function<void()>& open) {
+        bool seen = false;
+        test::onNextModal([&](QWidget* d) {
+            seen = true;
+            QApplication::processEvents();
+            expectMidnight(d, out.isEmpty() ? QString()
+                                            : QStringLiteral("%1/%2-midnight").arg(out, shot));
+            test::closeModal(d);
+        });
+        open();
+        EXPECT_TRUE(seen) << shot;
+    };
+    look("edit", [&] { key(Qt::CTRL | Qt::Key_A); });
+    look("colorconfig", [&] { key(Qt::CTRL | Qt::Key_F4); });
+    look("sortorder", [&] { key(Qt::CTRL | Qt::Key_Q); });
+    look("viewconfig", [&] { key(Qt::CTRL | Qt::Key_V); });
+    look("listedit", [&] { window->findChild<QAction*>("MenuListAuthor")->trigger(); });
+    if (!out.isEmpty())
+        window->grab().save(out + "/main-midnight.png");
 }

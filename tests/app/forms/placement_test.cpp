@@ -1,6 +1,12 @@
 #include "app/forms/placement.h"
+#include "app/forms/tmain.h"
+#include "app/screensize.h"
+#include "edit/forms/tmyedit.h"
+#include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
+#include "support/tempdir.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,8 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -33,7 +43,7 @@ struct SampleDialog : QDialog {
     SampleDialog() {
         setObjectName("SampleDialog");
         setWindowTitle("Sample");
-        resize(300, 200);
+        setFixedSize(300, 200); // as the forms are
         label = new QLabel("&Author", this);
         label->setObjectName("AuthorLabel");
         label->setGeometry(10, 10, 100, 20);
@@ -199,6 +209,7 @@ TEST(Placement, SavedGeometryKeepsScalingFromAccumulating) {
     app::placeDialog(&live, saved, ctx);
     EXPECT_EQ(live.ok->font().family(), "Courier New");
     EXPECT_EQ(live.size(), QSize(300, 200));
+    EXPECT_EQ(live.minimumSize(), live.maximumSize()); // still fixed
 }
 
 TEST(Placement, NoMoreThan121ControlsAreSaved) {
@@ -237,4 +248,182 @@ TEST(Placement, Screenshot) {
     ctx.database.labelFont.bold = true;
     app::placeDialog(&d, ctx);
     d.grab().save(out + "/placement-1024.png");
+}
+
+// ------------------------------------------------------- the real windows
+
+namespace {
+
+QString q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+QString where(const QWidget* w) {
+    QString path = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                             : w->objectName();
+    for (const QWidget* p = w->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+        if (!p->objectName().isEmpty())
+            path.prepend(p->objectName() + u'/');
+    return path;
+}
+
+// Inside a view, widgets come and go with scrolling (cell editors, the
+// viewport's contents): the view's own frame is what must fit.
+bool insideAView(const QWidget* w, const QWidget* window) {
+    for (const QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+        if (qobject_cast<const QAbstractScrollArea*>(p))
+            return true;
+    return false;
+}
+
+// Room for the text a control shows: a caption cut at its end is a fault as
+// much as a control outside the window.
+QString textCut(QWidget* c) {
+    if (auto* label = qobject_cast<QLabel*>(c)) {
+        if (label->text().isEmpty())
+            return {};
+        const QRect room = label->contentsRect();
+        if (label->wordWrap())
+            return label->heightForWidth(room.width()) > room.height() ? label->text() : QString();
+        const QSize need = label->sizeHint();
+        return need.width() > c->width() || need.height() > c->height() ? label->text() : QString();
+    }
+    if (qobject_cast<QCheckBox*>(c) || qobject_cast<QRadioButton*>(c)) {
+        const QSize need = c->sizeHint();
+        return need.width() > c->width() || need.height() > c->height()
+                   ? static_cast<QAbstractButton*>(c)->text()
+                   : QString();
+    }
+    if (auto* button = qobject_cast<QPushButton*>(c)) {
+        const QString text = button->text().remove(u'&');
+        const QFontMetrics fm(button->font());
+        return fm.horizontalAdvance(text) + 8 > c->width() || fm.height() + 4 > c->height()
+                   ? text
+                   : QString();
+    }
+    return {};
+}
+
+void expectControlsWhole(QWidget* window);
+
+// The window fits the screen size it was scaled for, and on every page
+// every visible control lies inside its parent and the window and shows its
+// text whole.
+// With `shot` set, each page is saved as `shot`-N.png for a look.
+void expectWhole(QWidget* window, QSize screen, const char* size, const QString& shot) {
+    SCOPED_TRACE(window->objectName().toStdString() + " at " + size);
+    EXPECT_TRUE(window->width() <= screen.width() && window->height() <= screen.height())
+        << "window " << window->width() << "x" << window->height();
+    expectControlsWhole(window);
+    for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        const int first = tabs->currentIndex();
+        for (int i = 0; i < tabs->count(); ++i) {
+            QTabBar* bar = tabs->tabBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(i).center());
+            EXPECT_EQ(tabs->currentIndex(), i);
+            SCOPED_TRACE("page " + tabs->tabText(i).toStdString());
+            expectControlsWhole(window);
+            if (!shot.isEmpty() && i > 0)
+                window->grab().save(QStringLiteral("%1-%2.png").arg(shot).arg(i + 1));
+        }
+        tabs->setCurrentIndex(first);
+    }
+}
+
+void expectControlsWhole(QWidget* window) {
+    int checked = 0;
+    for (QWidget* c : window->findChildren<QWidget*>()) {
+        if (c->isWindow() || !c->isVisibleTo(window) || insideAView(c, window))
+            continue;
+        ++checked;
+        const QRect inWindow(c->mapTo(window, QPoint(0, 0)), c->size());
+        EXPECT_TRUE(window->rect().contains(inWindow)) << where(c).toStdString() << " cut";
+        const QWidget* parent = c->parentWidget();
+        if (parent != window) {
+            EXPECT_TRUE(parent->rect().contains(c->geometry()))
+                << where(c).toStdString() << " cut by its parent";
+        }
+        const QString cut = textCut(c);
+        EXPECT_TRUE(cut.isEmpty())
+            << where(c).toStdString() << " cuts \"" << cut.toStdString() << "\"";
+    }
+    EXPECT_GT(checked, 3);
+}
+
+// The main window on a screen of 1280 × 1024, so all four sizes can be had.
+class RealWindowsTest : public ::testing::Test {
+protected:
+    void start() {
+        const QStringList args{"shelvix", "--home", q(home.path())};
+        ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
+        ctx.prompter = &prompter;
+        ctx.screenSize = {1280, 1024};
+        window = std::make_unique<app::TMain>(ctx);
+        ASSERT_TRUE(window->FormCreate());
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    // A key typed into the main window, active again once a dialog has
+    // closed (as a window manager makes it).
+    void key(const char* sequence) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->isActiveWindow(); }));
+        const QKeyCombination k = QKeySequence(QString::fromLatin1(sequence))[0];
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),
+                        k.key(), k.keyboardModifiers());
+    }
+    // Opens a window by `open` and checks it, then closes it as Escape would.
+    void look(const app::ScreenSizeInfo& size, const std::function<void()>& open,
+              const QString& shot) {
+        bool seen = false;
+        test::onNextModal([&](QWidget* w) {
+            seen = true;
+            QApplication::processEvents();
+            const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+            QString path;
+            if (!out.isEmpty()) {
+                QDir().mkpath(out);
+                path = QStringLiteral("%1/%2-%3").arg(out, shot).arg(size.size);
+                w->grab().save(path + QStringLiteral(".png"));
+            }
+            expectWhole(w, {size.width, size.height}, size.caption, path);
+            EXPECT_TRUE(QRect(QPoint(0, 0), ctx.screenSize).contains(w->geometry()));
+            test::closeModal(w);
+        });
+        open();
+        EXPECT_TRUE(seen) << shot.toStdString();
+    }
+
+    test::TempDir home;
+    test::ScriptedPrompter prompter;
+    app::AppContext ctx;
+    std::unique_ptr<app::TMain> window;
+};
+
+} // namespace
+
+TEST_F(RealWindowsTest, EveryWindowHoldsItsControlsAtEverySize) {
+    start();
+    const auto trigger = [this](const char* name) {
+        return [this, name] { window->findChild<QAction*>(QString::fromLatin1(name))->trigger(); };
+    };
+    const auto byKey = [this](const char* sequence) { return [this, sequence] { key(sequence); }; };
+    for (const app::ScreenSizeInfo& size : app::screenSizes()) {
+        key(size.shortcut);
+        ASSERT_EQ(ctx.screenFactor, size.factor) << size.caption;
+        look(size, trigger("MenuTips"), "tipofday");
+        look(size, trigger("MenuAbout"), "about");
+        look(size, byKey("Ctrl+A"), "edit");
+        look(size, byKey("Ctrl+F4"), "colorconfig");
+        look(size, byKey("Ctrl+Q"), "sortorder");
+        look(size, byKey("Ctrl+V"), "viewconfig");
+        look(size, trigger("MenuListAuthor"), "listedit");
+    }
+    // Back to the design size: the edit form, kept for the whole run,
+    // shrinks again.
+    const app::ScreenSizeInfo& design = app::screenSizes()[0];
+    key(design.shortcut);
+    look(design, byKey("Ctrl+A"), "edit-again");
+    EXPECT_EQ(window->editForm()->size(), QSize(600, 414));
 }
