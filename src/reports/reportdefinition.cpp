@@ -549,8 +549,8 @@ std::optional<std::string> ReportFile::load() const {
     std::string bytes = data.toStdString();
     if (bytes.size() % kDefinitionSize != 0) {
         throw ReportFileError(
-            QStringLiteral("%1 is damaged: its last report (number %2) is cut short at %3 of "
-                           "%4 bytes.")
+            QStringLiteral("%1 is damaged: report %2, the last, is cut short at %3 of %4 "
+                           "bytes.")
                 .arg(QFileInfo(path_).fileName())
                 .arg(bytes.size() / kDefinitionSize + 1)
                 .arg(bytes.size() % kDefinitionSize)
