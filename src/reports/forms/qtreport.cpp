@@ -165,7 +165,9 @@ void QtPaintReport::deviceText(double x, double baseline, const QString& text,
     if (painter_->font() != lastQFont) {
         painter_->setFont(lastQFont);
     }
-    painter_->setPen(qtColor(font.color));
+    // Text takes only the pen's colour; one pen for text and rules keeps a
+    // recorded page from switching pens at every cell.
+    painter_->setPen(QPen(qtColor(font.color), kPenWidth, Qt::SolidLine, Qt::FlatCap));
     painter_->drawText(QPointF(x * kUnitsPerInch, baseline * kUnitsPerInch), text);
 }
 
