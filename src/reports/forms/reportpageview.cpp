@@ -91,7 +91,9 @@ void ReportPageView::paintEvent(QPaintEvent*) {
     // Pictures play true to size only on a device of the screen's default
     // resolution, which a fresh image has and a widget may not.
     const QSize size = page.size().toSize();
-    QImage ink(size, QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = devicePixelRatioF();
+    QImage ink(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    ink.setDevicePixelRatio(ratio);
     ink.fill(Qt::transparent);
     {
         QPainter p(&ink);

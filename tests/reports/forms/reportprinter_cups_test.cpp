@@ -171,11 +171,12 @@ TEST(ReportPrinterCups, DISABLED_PrintTwoPagesToTheQueue) {
     ASSERT_GE(index, 0) << printer.PrinterNameList().join(", ").toStdString();
     printer.ChoosePrinter(index);
     printer.Title = title;
-    printer.OnPrintPage = [](TBaseReport& r, int page) {
+    printer.OnPrintPage = [title](TBaseReport& r, int page) {
         r.ApplyFont("Arial", 14, false, false, false, false, 0);
         r.RemoveAllCells();
         r.AddCell(pjLeft, 15, 0, 2, 4, kAfterPrevious);
         r.PrintCellsLine(QStringLiteral("\tShelvix report page %1").arg(page));
+        r.PrintCellsLine(QStringLiteral("\t") + title);
         return page < 2;
     };
     ASSERT_TRUE(printer.RunReport());
@@ -210,15 +211,19 @@ TEST(ReportPrinterCups, APrintedReportArrivesInTheCupsPdfQueue) {
     ASSERT_TRUE(childOut.contains("[  PASSED  ] 1 test")) << childOut.toStdString();
 
     ASSERT_TRUE(cups.idle(90000)) << cups.log().toStdString();
-    QStringList made;
+    // Ours is the new file that carries this run's title (other runs may
+    // share the directory).
+    QString pdf, text;
     for (const QString& name : QDir(outDir).entryList({QStringLiteral("*.pdf")})) {
-        if (!before.contains(name)) {
-            made << name;
+        const QString path = outDir + u'/' + name;
+        const QString t = runTool(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+        if (!before.contains(name) && t.contains(title)) {
+            EXPECT_TRUE(pdf.isEmpty()) << "two files: " << pdf.toStdString();
+            pdf = path;
+            text = t;
         }
     }
-    ASSERT_EQ(made.size(), 1) << cups.log().toStdString();
-    const QString pdf = outDir + u'/' + made.front();
-    const QString text = runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_FALSE(pdf.isEmpty()) << cups.log().toStdString();
     const QString info = runTool(QStringLiteral("pdfinfo"), {pdf});
     QFile::remove(pdf);
     EXPECT_TRUE(text.contains("Shelvix report page 1")) << text.toStdString();
