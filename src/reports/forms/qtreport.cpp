@@ -273,11 +273,14 @@ void TReportFiler::ChoosePaper(const QPageSize& size) {
 }
 
 bool TReportFiler::deviceBegin() {
-    if (!stream_) {
-        throw std::logic_error("StreamMode is smUser but Stream is nil");
-    }
     if (paper_.isEmpty()) {
         ChoosePrinter(PrinterIndex());
+    }
+    if (CountOnly) {
+        return true;
+    }
+    if (!stream_) {
+        throw std::logic_error("StreamMode is smUser but Stream is nil");
     }
     stream_->pages.clear();
     stream_->paperInches = QSizeF(devicePageWidth(), devicePageHeight());
@@ -286,6 +289,9 @@ bool TReportFiler::deviceBegin() {
 }
 
 void TReportFiler::openPage() {
+    if (CountOnly) {
+        return;
+    }
     stream_->pages.emplace_back();
     pagePainter_ = std::make_unique<QPainter>(&stream_->pages.back());
     painter_ = pagePainter_.get();

@@ -119,6 +119,9 @@ public:
     void ChoosePaper(const QPageSize& size);
     // The stream the run fills; a run starts it afresh.
     void SetStream(ReportStream* stream) { stream_ = stream; }
+    // Lays the pages out and counts them, keeping nothing (a text-file run,
+    // whose lines go elsewhere but break pages as printed ones would).
+    bool CountOnly = false;
     ReportStream* Stream() const { return stream_; }
 
 protected:

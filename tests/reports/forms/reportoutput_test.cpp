@@ -255,6 +255,14 @@ TEST(ReportOutputTest, TheStreamReplaysTheSamePagesWithoutRunningTheReport) {
     ASSERT_EQ(stream.PageCount(), 2);
     EXPECT_EQ(stream.paperInches, QSizeF(11, 8.5));
 
+    // Counting only, the same run keeps no pages.
+    ReportStream untouched;
+    filer.SetStream(&untouched);
+    filer.CountOnly = true;
+    ASSERT_TRUE(filer.RunReport());
+    EXPECT_EQ(filer.CurrentPage(), 2);
+    EXPECT_EQ(untouched.PageCount(), 0);
+
     TFilePrinter files;
     files.SetStream(&stream);
     const auto replayed = dir / "replayed.pdf";
