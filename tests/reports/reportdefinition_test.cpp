@@ -4,8 +4,11 @@
 #include "support/tempdir.h"
 
 #include <QFile>
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace shelvix::reports {
 namespace {
@@ -202,6 +205,33 @@ TEST(ReportDefinitionTest, ADamagedFileIsReportedByRecordAndNeverRewritten) {
     const ReportFile nowhere(q(dir / "missing" / "SHVBOOK.URP"));
     EXPECT_THROW(nowhere.save(NewReportDefinition()), ReportFileError);
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+TEST(ReportDefinitionTest, AWriterKilledHalfWayLeavesAWholeFile) {
+    test::TempDir dir;
+    const ReportFile file(q(dir / "SHVBOOK.URP"));
+    const std::vector<ReportDefinition> eight = DefaultReports();
+    std::vector<ReportDefinition> many;
+    for (int i = 0; i < 40; ++i) {
+        many.push_back(eight[static_cast<std::size_t>(i) % 8]);
+    }
+    file.writeAll(eight);
+    for (int round = 0; round < 4; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;) { // saves for ever, until killed
+                file.writeAll(many);
+                file.writeAll(eight);
+            }
+        }
+        usleep(50000 + round * 37000);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const auto size = std::filesystem::file_size(dir / "SHVBOOK.URP");
+        EXPECT_TRUE(size == 8u * kDefinitionSize || size == 40u * kDefinitionSize) << size;
+        EXPECT_NO_THROW(file.names());
+    }
 }
 
 // An earlier version's record (19831 bytes).
