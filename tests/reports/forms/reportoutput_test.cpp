@@ -2,7 +2,7 @@
 // replayed, drawn by the page widget, and refused without a printer.
 #include "app/forms/qtprompter.h"
 #include "reports/forms/qtreport.h"
-#include "reports/forms/reportpageview.h"
+#include "reports/forms/tfilepreview.h"
 #include "support/gui_modal.h"
 #include "support/tempdir.h"
 
@@ -315,7 +315,7 @@ TEST(ReportOutputTest, PageViewDrawsAPageAtItsZoomInColourOrBlackAndWhite) {
     ASSERT_TRUE(filer.RunReport());
     ASSERT_EQ(stream.PageCount(), 3);
 
-    ReportPageView view;
+    TFilePreview view;
     view.SetStream(&stream);
     view.SetZoomFactor(50);
     const QSize at50 = view.size();
@@ -349,6 +349,12 @@ TEST(ReportOutputTest, PageViewDrawsAPageAtItsZoomInColourOrBlackAndWhite) {
     EXPECT_GT(count(blue), 200);
     view.SetPage(9);
     EXPECT_EQ(view.CurrentPage(), 3);
+    view.NextPage();
+    EXPECT_EQ(view.CurrentPage(), 3);
+    view.PrevPage();
+    EXPECT_EQ(view.CurrentPage(), 2);
+    view.ZoomOut();
+    EXPECT_EQ(view.ZoomFactor(), 90);
 }
 
 TEST(ReportOutputTest, WithoutPrintersNothingStartsAndTheUserIsTold) {

@@ -1,4 +1,4 @@
-#include "reports/forms/reportpageview.h"
+#include "reports/forms/tfilepreview.h"
 
 #include "reports/forms/qtreport.h"
 
@@ -9,75 +9,75 @@
 
 namespace shelvix::reports {
 
-ReportPageView::ReportPageView(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("ReportPageView"));
+TFilePreview::TFilePreview(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TFilePreview"));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ReportPageView::SetStream(const ReportStream* stream) {
+void TFilePreview::SetStream(const ReportStream* stream) {
     stream_ = stream;
     page_ = 1;
     updateGeometry();
     resize(sizeHint());
     update();
-    Q_EMIT pageChanged(page_);
+    Q_EMIT OnPageChange(page_);
 }
 
-int ReportPageView::PageCount() const {
+int TFilePreview::PageCount() const {
     return stream_ ? stream_->PageCount() : 0;
 }
 
-void ReportPageView::SetPage(int page) {
+void TFilePreview::SetPage(int page) {
     page = std::clamp(page, 1, std::max(1, PageCount()));
     if (page != page_) {
         page_ = page;
         update();
     }
-    Q_EMIT pageChanged(page_);
+    Q_EMIT OnPageChange(page_);
 }
 
-void ReportPageView::SetZoomFactor(double percent) {
+void TFilePreview::SetZoomFactor(double percent) {
     zoom_ = std::clamp(percent, 1.0, 1000.0);
     updateGeometry();
     resize(sizeHint());
     update();
-    Q_EMIT zoomChanged(zoom_);
+    Q_EMIT OnZoomChange(zoom_);
 }
 
-void ReportPageView::SetMonochrome(bool on) {
+void TFilePreview::SetMonochrome(bool on) {
     monochrome_ = on;
     update();
 }
 
-QSizeF ReportPageView::pagePixels() const {
+QSizeF TFilePreview::pagePixels() const {
     const QSizeF inches = stream_ ? stream_->paperInches : QSizeF(8.5, 11);
     return {inches.width() * logicalDpiX() * zoom_ / 100,
             inches.height() * logicalDpiY() * zoom_ / 100};
 }
 
-QSizeF ReportPageView::borderPixels() const {
+QSizeF TFilePreview::borderPixels() const {
     const QSizeF page = pagePixels();
     return {page.width() * MarginPercent / 100, page.height() * MarginPercent / 100};
 }
 
-QSize ReportPageView::sizeHint() const {
+QSize TFilePreview::sizeHint() const {
     const QSizeF all = pagePixels() + 2 * borderPixels();
     return {static_cast<int>(std::ceil(all.width())), static_cast<int>(std::ceil(all.height()))};
 }
 
-double ReportPageView::ZoomPageWidth(QSize area) const {
+double TFilePreview::ZoomPageWidth(QSize area) const {
     const QSizeF at100 = pagePixels() * (100 / zoom_);
     return area.width() * 100 / (at100.width() * (1 + 2 * MarginPercent / 100));
 }
 
-double ReportPageView::ZoomWholePage(QSize area) const {
+double TFilePreview::ZoomWholePage(QSize area) const {
     const QSizeF at100 = pagePixels() * (100 / zoom_);
     const double f = 1 + 2 * MarginPercent / 100;
     return std::min(area.width() * 100 / (at100.width() * f),
                     area.height() * 100 / (at100.height() * f));
 }
 
-void ReportPageView::paintEvent(QPaintEvent*) {
+void TFilePreview::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::gray);
     const QSizeF border = borderPixels();

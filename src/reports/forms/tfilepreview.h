@@ -3,25 +3,32 @@
 #include <QWidget>
 
 // One page of a report stream drawn at a zoom, on a grey border, in colour
-// or in black and white: what the preview window scrolls.
+// or in black and white: what the preview window scrolls. The widget sizes
+// itself to the page; the preview puts it in a scroll area.
 namespace shelvix::reports {
 
 struct ReportStream;
 
-class ReportPageView : public QWidget {
+class TFilePreview : public QWidget {
     Q_OBJECT
 public:
-    explicit ReportPageView(QWidget* parent = nullptr);
+    explicit TFilePreview(QWidget* parent = nullptr);
 
     void SetStream(const ReportStream* stream);
     const ReportStream* Stream() const { return stream_; }
 
     int PageCount() const;
+    int FirstPage() const { return 1; }
     int CurrentPage() const { return page_; }
     void SetPage(int page); // held to the stream's pages
+    void NextPage() { SetPage(page_ + 1); }
+    void PrevPage() { SetPage(page_ - 1); }
 
     double ZoomFactor() const { return zoom_; }
     void SetZoomFactor(double percent); // held to 1..1000
+    void ZoomIn() { SetZoomFactor(zoom_ + ZoomInc); }
+    void ZoomOut() { SetZoomFactor(zoom_ - ZoomInc); }
+    double ZoomInc = 10;
     double MarginPercent = 2.5;
 
     bool Monochrome() const { return monochrome_; }
@@ -34,8 +41,8 @@ public:
     QSize sizeHint() const override;
 
 Q_SIGNALS:
-    void zoomChanged(double percent);
-    void pageChanged(int page);
+    void OnZoomChange(double percent);
+    void OnPageChange(int page);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
