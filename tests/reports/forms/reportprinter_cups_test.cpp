@@ -10,8 +10,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace shelvix::reports {
@@ -88,6 +90,8 @@ public:
                              "DataDir /usr/share/cups\nSandboxing Relaxed\nFileDevice No\n")
                   .arg(d));
         cupsd_.setProcessChannelMode(QProcess::MergedChannels);
+        // Should these tests die, the scheduler goes with them.
+        cupsd_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         cupsd_.start(kCupsd, {QStringLiteral("-f"), QStringLiteral("-c"), d + "/cupsd.conf",
                               QStringLiteral("-s"), d + "/cups-files.conf"});
         if (!cupsd_.waitForStarted(10000)) {
