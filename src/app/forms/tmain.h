@@ -5,6 +5,7 @@
 #include "app/colors.h"
 #include "app/databases.h"
 #include "app/maintenance.h"
+#include "reports/reportdefinition.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -144,7 +145,7 @@ private:
 
     // Steps of start-up that belong to features still to come.
     void AllocateCurrentReport() {}
-    void EnsureReportFile() {}
+    void EnsureReportFile() { reports::CheckReportFile(ctx_.paths.dataDir); }
     void ApplyScreenSize();
     void OfferConversion() {}
     void CreateLocate() {}

@@ -1,0 +1,706 @@
+#include "reports/reportdefinition.h"
+
+#include "core/codec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace shelvix::reports {
+
+namespace {
+
+// Field offsets of a record.
+constexpr int kOffCharsPerLine = 31;
+constexpr int kOffFonts = 33;
+constexpr int kFontSize = 61;
+constexpr int kOffFlags = 338;
+constexpr int kOffLineCount = 343;
+constexpr int kOffTotals = 345;
+constexpr int kPartSize = 75;
+constexpr int kLineSize = kPartsPerLine * kPartSize;
+constexpr int kOffMargins = 1845;
+constexpr int kOffBorders = 1877;
+constexpr int kOffTitles = 1879;
+constexpr int kOffLines = 2122;
+constexpr int kOffGroups = 20122;
+
+// Limits past which a record is taken as damaged rather than drawn.
+constexpr int kMaxCharsPerLine = 255;
+constexpr int kMaxPartWidth = 999;
+constexpr int kMaxFontSize = 999;
+constexpr double kMaxMargin = 50.0;
+
+static_assert(kOffLines + kBodyLines * kLineSize == kOffGroups);
+
+class Writer {
+public:
+    explicit Writer(std::string& out) : out_(out) {}
+    void string(std::size_t at, const std::string& s, std::size_t capacity) {
+        const std::size_t n = std::min(s.size(), capacity);
+        out_[at] = static_cast<char>(n);
+        std::memcpy(&out_[at + 1], s.data(), n);
+    }
+    void i16(std::size_t at, std::int16_t v) { bytes(at, static_cast<std::uint16_t>(v), 2); }
+    void i32(std::size_t at, std::int32_t v) { bytes(at, static_cast<std::uint32_t>(v), 4); }
+    void f64(std::size_t at, double v) { bytes(at, std::bit_cast<std::uint64_t>(v), 8); }
+    void flag(std::size_t at, bool v) { out_[at] = v ? 1 : 0; }
+
+private:
+    void bytes(std::size_t at, std::uint64_t v, int n) {
+        for (int i = 0; i < n; ++i) {
+            out_[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    }
+    std::string& out_;
+};
+
+class Reader {
+public:
+    Reader(const std::string& in, std::size_t base, int record, const QString& file)
+        : in_(in), base_(base), record_(record), file_(file) {}
+
+    std::string string(std::size_t at, std::size_t capacity, const char* what) const {
+        const auto n = static_cast<unsigned char>(in_[base_ + at]);
+        if (n > capacity) {
+            damaged(QStringLiteral("%1 is %2 characters long, more than %3")
+                        .arg(QString::fromLatin1(what))
+                        .arg(n)
+                        .arg(capacity));
+        }
+        return in_.substr(base_ + at + 1, n);
+    }
+    std::int16_t i16(std::size_t at) const { return static_cast<std::int16_t>(bytes(at, 2)); }
+    std::int32_t i32(std::size_t at) const { return static_cast<std::int32_t>(bytes(at, 4)); }
+    std::uint8_t u8(std::size_t at) const { return static_cast<std::uint8_t>(in_[base_ + at]); }
+    double f64(std::size_t at) const { return std::bit_cast<double>(bytes(at, 8)); }
+    bool flag(std::size_t at) const { return in_[base_ + at] != 0; }
+
+    [[noreturn]] void damaged(const QString& why) const {
+        // The name may itself be what is damaged; show it only when readable.
+        QString name;
+        const auto n = static_cast<unsigned char>(in_[base_]);
+        if (n <= 30) {
+            name = QStringLiteral(" (\"%1\")")
+                       .arg(QString::fromStdString(core::decode(in_.substr(base_ + 1, n))));
+        }
+        throw ReportFileError(QStringLiteral("%1 is damaged: in report %2%3, %4.")
+                                  .arg(QFileInfo(file_).fileName())
+                                  .arg(record_ + 1)
+                                  .arg(name, why)
+                                  .toStdString());
+    }
+
+private:
+    std::uint64_t bytes(std::size_t at, int n) const {
+        std::uint64_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            v |= static_cast<std::uint64_t>(static_cast<unsigned char>(in_[base_ + at + i]))
+                 << (8 * i);
+        }
+        return v;
+    }
+    const std::string& in_;
+    std::size_t base_;
+    int record_;
+    const QString& file_;
+};
+
+ReportPartEntry readPart(const Reader& r, std::size_t at) {
+    ReportPartEntry p;
+    p.name = r.string(at, 30, "a part name");
+    p.number = r.u8(at + 31);
+    p.width = r.i16(at + 32);
+    p.label = r.string(at + 34, 40, "a label");
+    return p;
+}
+
+void readLine(const Reader& r, std::size_t at, ReportLine& line) {
+    for (int i = 0; i < kPartsPerLine; ++i) {
+        line[i] = readPart(r, at + static_cast<std::size_t>(i) * kPartSize);
+    }
+}
+
+// Parts that print must be drawable: a sane width and a field or total that exists.
+void checkLine(const Reader& r, const ReportLine& line, int highest, const QString& which) {
+    const int used = usedParts(line);
+    for (int i = 0; i < used; ++i) {
+        const ReportPartEntry& p = line[i];
+        if (p.width > kMaxPartWidth) {
+            r.damaged(QStringLiteral("part %1 of %2 is %3 characters wide")
+                          .arg(i + 1)
+                          .arg(which)
+                          .arg(p.width));
+        }
+        if (!p.isFiller() && !p.isLabel() && (p.number < 1 || p.number > highest)) {
+            r.damaged(QStringLiteral("part %1 of %2 names number %3, not 1 to %4")
+                          .arg(i + 1)
+                          .arg(which)
+                          .arg(p.number)
+                          .arg(highest));
+        }
+    }
+}
+
+ReportDefinition decodeAt(const std::string& bytes, std::size_t base, int record,
+                          const QString& file) {
+    const Reader r(bytes, base, record, file);
+    ReportDefinition d;
+    d.name = r.string(0, 30, "the name");
+    d.CharsPerLine = r.i16(kOffCharsPerLine);
+    if (d.CharsPerLine < 1 || d.CharsPerLine > kMaxCharsPerLine) {
+        r.damaged(QStringLiteral("the line width is %1 characters").arg(d.CharsPerLine));
+    }
+    for (int f = 0; f < 5; ++f) {
+        const std::size_t at = kOffFonts + static_cast<std::size_t>(f) * kFontSize;
+        ReportFontSpec& font = d.fonts[f];
+        font.name = r.string(at, 50, "a font name");
+        font.size = r.i16(at + 51);
+        if (font.size < 1 || font.size > kMaxFontSize) {
+            r.damaged(QStringLiteral("font %1 is %2 points").arg(f + 1).arg(font.size));
+        }
+        font.bold = r.flag(at + 53);
+        font.italic = r.flag(at + 54);
+        font.underline = r.flag(at + 55);
+        font.strikeout = r.flag(at + 56);
+        font.color = r.i32(at + 57);
+    }
+    d.columnHeaders = r.flag(kOffFlags);
+    d.pageNumbers = r.flag(kOffFlags + 1);
+    d.landscape = r.flag(kOffFlags + 2);
+    d.dateOnPages = r.flag(kOffFlags + 3);
+    d.useTotals = r.flag(kOffFlags + 4);
+    d.lineCount = r.i16(kOffLineCount);
+    if (d.lineCount < 0 || d.lineCount > kBodyLines) {
+        r.damaged(QStringLiteral("the line count is %1").arg(d.lineCount));
+    }
+    readLine(r, kOffTotals, d.totalsLine);
+    double* margins[] = {&d.topMargin, &d.bottomMargin, &d.leftMargin, &d.rightMargin};
+    for (int m = 0; m < 4; ++m) {
+        *margins[m] = r.f64(kOffMargins + static_cast<std::size_t>(m) * 8);
+        if (!std::isfinite(*margins[m]) || *margins[m] < 0 || *margins[m] > kMaxMargin) {
+            r.damaged(QStringLiteral("margin %1 is %2 inches").arg(m + 1).arg(*margins[m]));
+        }
+    }
+    d.verticalLines = r.flag(kOffBorders);
+    d.horizontalLines = r.flag(kOffBorders + 1);
+    for (int t = 0; t < 3; ++t) {
+        d.titles[t] = r.string(kOffTitles + static_cast<std::size_t>(t) * 81, 80, "a title");
+    }
+    for (int l = 0; l < kBodyLines; ++l) {
+        readLine(r, kOffLines + static_cast<std::size_t>(l) * kLineSize, d.lines[l]);
+    }
+    d.groupLevel1 = r.flag(kOffGroups);
+    d.groupLevel2 = r.flag(kOffGroups + 1);
+
+    checkLine(r, d.totalsLine, 5, QStringLiteral("the totals line"));
+    for (int l = 0; l < d.lineCount; ++l) {
+        checkLine(r, d.lines[l], 36, QStringLiteral("line %1").arg(l + 1));
+    }
+    return d;
+}
+
+// An earlier version's record as a definition of this one.
+ReportDefinition decodeOld(const std::string& bytes, std::size_t base, const QString& file) {
+    const Reader r(bytes, base, 0, file);
+    ReportDefinition d = InitReportDefinition();
+    d.name = r.string(0, 30, "the name");
+    d.CharsPerLine = r.i16(31);
+    d.columnHeaders = r.flag(83);
+    d.pageNumbers = r.flag(84);
+    d.useTotals = r.flag(85);
+    d.lineCount = r.i16(86);
+    readLine(r, 88, d.totalsLine);
+    for (int t = 0; t < 3; ++t) {
+        d.titles[t] = r.string(1588 + static_cast<std::size_t>(t) * 81, 80, "a title");
+    }
+    for (int l = 0; l < kBodyLines; ++l) {
+        readLine(r, 1831 + static_cast<std::size_t>(l) * kLineSize, d.lines[l]);
+    }
+    d.landscape = false;
+    d.dateOnPages = true;
+    for (int f = 0; f < 5; ++f) {
+        d.fonts[f] =
+            ReportFontSpec{"Courier New", static_cast<std::int16_t>(d.CharsPerLine == 90 ? 10 : 8),
+                           f == 0 || f == 1 || f == 4};
+    }
+    d.verticalLines = false;
+    d.horizontalLines = false;
+    // The earlier version numbered the count of books 3.
+    for (ReportPartEntry& p : d.totalsLine) {
+        if (!p.isFiller() && !p.isLabel() && p.number == 3) {
+            p.number = 5;
+        }
+    }
+    d.groupLevel1 = true;
+    d.groupLevel2 = false;
+    return d;
+}
+
+} // namespace
+
+int usedParts(const ReportLine& line) {
+    int n = 0;
+    while (n < kPartsPerLine && line[n].width >= 1) {
+        ++n;
+    }
+    return n;
+}
+
+const std::array<const char*, 36>& ReportFieldNames() {
+    static const std::array<const char*, 36> names = {
+        "Title",     "Author",     "YearPub",    "Publisher", "Category",  "WherePurch",
+        "Cost",      "Value",      "Descriptio", "ISBN",      "Rating",    "PurchDate",
+        "BookType",  "CatalogNum", "Sub1",       "Sub2",      "CheckOut",  "CheckDate",
+        "CheckName", "Volume",     "Issue",      "Edition",   "KeyWords",  "Pages",
+        "Location",  "Condition",  "Editor",     "Dewey",     "LowMarket", "HighMarket",
+        "UserDef1",  "UserDef2",   "UserDef3",   "UserDef4",  "UserDef5",  "UserDef6"};
+    return names;
+}
+
+const std::array<const char*, 5>& ReportTotalNames() {
+    static const std::array<const char*, 5> names = {"Cost", "Value", "Low Market", "High Market",
+                                                     "Quantity"};
+    return names;
+}
+
+ReportPartEntry fieldPart(int number, int width) {
+    return {ReportFieldNames().at(number - 1),
+            static_cast<std::uint8_t>(number),
+            static_cast<std::int16_t>(width),
+            {}};
+}
+
+ReportPartEntry totalPart(int number, int width) {
+    return {ReportTotalNames().at(number - 1),
+            static_cast<std::uint8_t>(number),
+            static_cast<std::int16_t>(width),
+            {}};
+}
+
+ReportPartEntry labelPart(const std::string& text, int width) {
+    return {kLabel, 0, static_cast<std::int16_t>(width), text};
+}
+
+ReportPartEntry fillerPart(int width) {
+    return {kFiller, 0, static_cast<std::int16_t>(width), {}};
+}
+
+ReportDefinition InitReportDefinition() {
+    ReportDefinition d;
+    d.totalsLine[0].width = 150;
+    for (ReportLine& line : d.lines) {
+        line[0].width = 150;
+    }
+    return d;
+}
+
+void AddStandardTotalsLine(ReportDefinition& def) {
+    const ReportPartEntry parts[] = {labelPart("Cost:", 10),
+                                     fillerPart(1),
+                                     totalPart(1, 12),
+                                     labelPart("Value:", 8),
+                                     fillerPart(1),
+                                     totalPart(2, 12),
+                                     labelPart("Low Market:", 13),
+                                     fillerPart(1),
+                                     totalPart(3, 12),
+                                     labelPart("High Market:", 14),
+                                     fillerPart(1),
+                                     totalPart(4, 12),
+                                     fillerPart(60)};
+    std::copy(std::begin(parts), std::end(parts), def.totalsLine.begin());
+}
+
+ReportDefinition NewReportDefinition() {
+    ReportDefinition d = InitReportDefinition();
+    d.CharsPerLine = 90;
+    d.verticalLines = true;
+    d.horizontalLines = true;
+    for (int f = 0; f < 5; ++f) {
+        d.fonts[f] = ReportFontSpec{"Courier New", 10, f == 0 || f == 1 || f == 4};
+    }
+    return d;
+}
+
+namespace {
+
+using Parts = std::vector<ReportPartEntry>;
+
+void setLine(ReportDefinition& d, int line, const Parts& parts) {
+    ReportLine& target = d.lines[line - 1];
+    target = ReportLine{};
+    std::copy(parts.begin(), parts.end(), target.begin());
+}
+
+ReportPartEntry F(const char* name, int width) {
+    int n = 0;
+    while (std::strcmp(ReportFieldNames()[n], name) != 0) {
+        ++n;
+    }
+    return fieldPart(n + 1, width);
+}
+
+ReportPartEntry L(const char* text, int width) {
+    return labelPart(text, width);
+}
+
+const ReportPartEntry f1 = fillerPart(1);
+
+struct DefaultSpec {
+    const char* name;
+    int chars;
+    int lines;
+    bool headers, landscape, date, totals, vertical, horizontal, group1, group2;
+};
+
+} // namespace
+
+std::vector<ReportDefinition> DefaultReports() {
+    static const DefaultSpec specs[] = {
+        {"Short Narrow Report", 90, 1, true, false, true, true, true, true, true, false},
+        {"2 Line 120 Column Report", 120, 2, false, false, true, true, false, false, true, false},
+        {"4 Line Report", 120, 4, false, false, true, true, false, false, true, false},
+        {"Full Report", 120, 10, false, false, true, true, false, false, true, false},
+        {"Location Report", 90, 1, true, false, true, false, true, true, true, false},
+        {"Library Checkout Report", 120, 1, true, false, true, false, true, true, false, false},
+        {"Value Report", 90, 1, true, false, true, true, true, true, true, false},
+        {"Statistic/Summary Report", 90, 0, false, false, true, true, false, false, true, false},
+    };
+    const Parts titleBookType = {L("Title:", 6),      f1, F("Title", 70),
+                                 L("Book Type:", 11), f1, F("BookType", 20)};
+    const Parts authorYearRating = {L("Author:", 7),    f1, F("Author", 60),
+                                    L("Year Pub:", 11), f1, F("YearPub", 5),
+                                    L("Rating:", 9),    f1, F("Rating", 15)};
+    const Parts blank = {fillerPart(150)};
+
+    std::vector<ReportDefinition> out;
+    for (int i = 0; i < 8; ++i) {
+        const DefaultSpec& s = specs[i];
+        ReportDefinition d = InitReportDefinition();
+        AddStandardTotalsLine(d);
+        d.name = s.name;
+        d.CharsPerLine = static_cast<std::int16_t>(s.chars);
+        d.lineCount = static_cast<std::int16_t>(s.lines);
+        d.columnHeaders = s.headers;
+        d.landscape = s.landscape;
+        d.dateOnPages = s.date;
+        d.useTotals = s.totals;
+        d.verticalLines = s.vertical;
+        d.horizontalLines = s.horizontal;
+        d.groupLevel1 = s.group1;
+        d.groupLevel2 = s.group2;
+        for (ReportFontSpec& f : d.fonts) {
+            f.size = static_cast<std::int16_t>(s.chars == 90 ? 10 : 8);
+        }
+        if (i >= 1 && i <= 3) {
+            d.fonts[3].name = "Courier";
+        }
+        switch (i) {
+        case 0:
+            setLine(d, 1, {F("Title", 59), F("YearPub", 5), F("Author", 27)});
+            break;
+        case 1:
+            setLine(
+                d, 1,
+                {L("Title:", 6), f1, F("Title", 70), L("Category:", 11), f1, F("Category", 20)});
+            setLine(d, 2, authorYearRating);
+            break;
+        case 2:
+        case 3: {
+            setLine(d, 1, titleBookType);
+            if (i == 2) {
+                setLine(d, 2,
+                        {L("Author:", 7), f1, F("Author", 59), L("Year Pub:", 11), f1,
+                         F("YearPub", 5), L("Rating:", 9), f1, F("Rating", 15)});
+                setLine(d, 3,
+                        {L("Category:", 9), f1, F("Category", 20), L("Catalog:", 9), f1,
+                         F("CatalogNum", 15), L("Sub Cat 1:", 12), f1, F("Sub1", 6),
+                         L("Sub Cat 2:", 12), f1, F("Sub2", 6), L("Pages:", 8), f1, F("Pages", 5)});
+                setLine(d, 4, blank);
+                break;
+            }
+            setLine(d, 2, authorYearRating);
+            setLine(d, 3,
+                    {L("Publisher:", 10), f1, F("Publisher", 40), L("Editor:", 9), f1,
+                     F("Editor", 30), L("ISBN:", 7), f1, F("ISBN", 20)});
+            setLine(d, 4,
+                    {L("Cost:", 7), f1, F("Cost", 12), L("Value:", 8), f1, F("Value", 12),
+                     L("Low Market:", 13), f1, F("LowMarket", 12), L("High Market:", 14), f1,
+                     F("HighMarket", 12), L("Cond:", 7), f1, F("Condition", 20)});
+            setLine(d, 5,
+                    {L("Category:", 9), f1, F("Category", 20), L("Catalog:", 10), f1,
+                     F("CatalogNum", 15), L("Sub Cat 1:", 12), f1, F("Sub1", 6),
+                     L("Sub Cat 2:", 12), f1, F("Sub2", 6), L("Pages:", 8), f1, F("Pages", 5)});
+            setLine(d, 6,
+                    {L("Date Purchased:", 15), f1, F("PurchDate", 11), L("Where Purchased:", 18),
+                     f1, F("WherePurch", 30), L("Location:", 11), f1, F("Location", 30)});
+            setLine(d, 7,
+                    {L("Checked Out:", 12), f1, F("CheckOut", 3), L("Checkout Date:", 16), f1,
+                     F("CheckDate", 11), L("Checked Out To:", 17), f1, F("CheckName", 30),
+                     L("Edition:", 11), f1, F("Edition", 10)});
+            setLine(d, 8,
+                    {L("Vol:", 4), f1, F("Volume", 8), L("Issue:", 8), f1, F("Issue", 8),
+                     L("Key Words:", 12), f1, F("KeyWords", 77)});
+            setLine(d, 9, {L("Desc:", 6), f1, F("Descriptio", 110)});
+            setLine(d, 10, blank);
+            break;
+        }
+        case 4:
+            setLine(d, 1, {F("Title", 60), F("Location", 30)});
+            break;
+        case 5:
+            setLine(d, 1,
+                    {F("Title", 60), F("CheckOut", 3), F("CheckDate", 12), F("CheckName", 30)});
+            break;
+        case 6:
+            setLine(d, 1,
+                    {F("Title", 42), F("Cost", 12), F("Value", 12), F("LowMarket", 12),
+                     F("HighMarket", 12)});
+            break;
+        default:
+            break;
+        }
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+std::string encodeDefinition(const ReportDefinition& d) {
+    std::string out(kDefinitionSize, '\0');
+    Writer w(out);
+    w.string(0, d.name, 30);
+    w.i16(kOffCharsPerLine, d.CharsPerLine);
+    for (int f = 0; f < 5; ++f) {
+        const std::size_t at = kOffFonts + static_cast<std::size_t>(f) * kFontSize;
+        const ReportFontSpec& font = d.fonts[f];
+        w.string(at, font.name, 50);
+        w.i16(at + 51, font.size);
+        w.flag(at + 53, font.bold);
+        w.flag(at + 54, font.italic);
+        w.flag(at + 55, font.underline);
+        w.flag(at + 56, font.strikeout);
+        w.i32(at + 57, font.color);
+    }
+    w.flag(kOffFlags, d.columnHeaders);
+    w.flag(kOffFlags + 1, d.pageNumbers);
+    w.flag(kOffFlags + 2, d.landscape);
+    w.flag(kOffFlags + 3, d.dateOnPages);
+    w.flag(kOffFlags + 4, d.useTotals);
+    w.i16(kOffLineCount, d.lineCount);
+    auto writeLine = [&](std::size_t at, const ReportLine& line) {
+        for (int i = 0; i < kPartsPerLine; ++i) {
+            const std::size_t p = at + static_cast<std::size_t>(i) * kPartSize;
+            w.string(p, line[i].name, 30);
+            out[p + 31] = static_cast<char>(line[i].number);
+            w.i16(p + 32, line[i].width);
+            w.string(p + 34, line[i].label, 40);
+        }
+    };
+    writeLine(kOffTotals, d.totalsLine);
+    w.f64(kOffMargins, d.topMargin);
+    w.f64(kOffMargins + 8, d.bottomMargin);
+    w.f64(kOffMargins + 16, d.leftMargin);
+    w.f64(kOffMargins + 24, d.rightMargin);
+    w.flag(kOffBorders, d.verticalLines);
+    w.flag(kOffBorders + 1, d.horizontalLines);
+    for (int t = 0; t < 3; ++t) {
+        w.string(kOffTitles + static_cast<std::size_t>(t) * 81, d.titles[t], 80);
+    }
+    for (int l = 0; l < kBodyLines; ++l) {
+        writeLine(kOffLines + static_cast<std::size_t>(l) * kLineSize, d.lines[l]);
+    }
+    w.flag(kOffGroups, d.groupLevel1);
+    w.flag(kOffGroups + 1, d.groupLevel2);
+    return out;
+}
+
+ReportDefinition decodeDefinition(const std::string& bytes, int recordNumber,
+                                  const QString& fileName) {
+    if (bytes.size() != kDefinitionSize) {
+        throw ReportFileError(QStringLiteral("%1 is damaged: report %2 is %3 bytes long, not %4.")
+                                  .arg(QFileInfo(fileName).fileName())
+                                  .arg(recordNumber + 1)
+                                  .arg(bytes.size())
+                                  .arg(kDefinitionSize)
+                                  .toStdString());
+    }
+    return decodeAt(bytes, 0, recordNumber, fileName);
+}
+
+bool ReportFile::exists() const {
+    return QFileInfo::exists(path_);
+}
+
+std::optional<std::string> ReportFile::load() const {
+    QFile in(path_);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray data = in.readAll();
+    if (in.error() != QFileDevice::NoError) {
+        throw ReportFileError(
+            QStringLiteral("%1 could not be read: %2").arg(path_, in.errorString()).toStdString());
+    }
+    std::string bytes = data.toStdString();
+    if (bytes.size() % kDefinitionSize != 0) {
+        throw ReportFileError(
+            QStringLiteral("%1 is damaged: report %2, the last, is cut short at %3 of %4 "
+                           "bytes.")
+                .arg(QFileInfo(path_).fileName())
+                .arg(bytes.size() / kDefinitionSize + 1)
+                .arg(bytes.size() % kDefinitionSize)
+                .arg(kDefinitionSize)
+                .toStdString());
+    }
+    for (std::size_t base = 0; base < bytes.size(); base += kDefinitionSize) {
+        decodeAt(bytes, base, static_cast<int>(base / kDefinitionSize), path_);
+    }
+    return bytes;
+}
+
+void ReportFile::store(const std::string& bytes) const {
+    QSaveFile out(path_);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !out.commit()) {
+        throw ReportFileError(QStringLiteral("%1 could not be written: %2")
+                                  .arg(path_, out.errorString())
+                                  .toStdString());
+    }
+}
+
+std::vector<std::string> ReportFile::names() const {
+    std::vector<std::string> out;
+    for (const ReportDefinition& d : readAll()) {
+        out.push_back(d.name);
+    }
+    return out;
+}
+
+std::vector<ReportDefinition> ReportFile::readAll() const {
+    std::vector<ReportDefinition> out;
+    const auto bytes = load();
+    if (!bytes) {
+        return out;
+    }
+    for (std::size_t base = 0; base < bytes->size(); base += kDefinitionSize) {
+        out.push_back(decodeAt(*bytes, base, static_cast<int>(base / kDefinitionSize), path_));
+    }
+    return out;
+}
+
+std::optional<ReportDefinition> ReportFile::read(int index) const {
+    const auto bytes = load();
+    if (!bytes) {
+        return std::nullopt;
+    }
+    const auto count = static_cast<int>(bytes->size() / kDefinitionSize);
+    if (index < 0 || index >= count) {
+        throw ReportFileError(QStringLiteral("%1 holds %2 reports; there is no report %3.")
+                                  .arg(QFileInfo(path_).fileName())
+                                  .arg(count)
+                                  .arg(index + 1)
+                                  .toStdString());
+    }
+    return decodeAt(*bytes, static_cast<std::size_t>(index) * kDefinitionSize, index, path_);
+}
+
+int ReportFile::save(const ReportDefinition& def, std::optional<int> index) const {
+    std::string bytes = load().value_or(std::string());
+    const auto count = static_cast<int>(bytes.size() / kDefinitionSize);
+    const int at = index && *index >= 0 && *index < count ? *index : count;
+    const std::string record = encodeDefinition(def);
+    if (at == count) {
+        bytes += record;
+    } else {
+        bytes.replace(static_cast<std::size_t>(at) * kDefinitionSize, kDefinitionSize, record);
+    }
+    store(bytes);
+    return at;
+}
+
+void ReportFile::remove(int index) const {
+    const auto bytes = load();
+    if (!bytes) {
+        return;
+    }
+    const auto count = static_cast<int>(bytes->size() / kDefinitionSize);
+    if (index < 0 || index >= count) {
+        return;
+    }
+    std::string rest = *bytes;
+    rest.erase(static_cast<std::size_t>(index) * kDefinitionSize, kDefinitionSize);
+    store(rest);
+}
+
+void ReportFile::writeAll(const std::vector<ReportDefinition>& defs) const {
+    std::string bytes;
+    for (const ReportDefinition& d : defs) {
+        bytes += encodeDefinition(d);
+    }
+    store(bytes);
+}
+
+void WriteDefaultReports(const ReportFile& file) {
+    file.writeAll(DefaultReports());
+}
+
+int ConvertOldReportFile(const QString& oldPath, const ReportFile& file) {
+    QFile in(oldPath);
+    if (!in.exists() || !in.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const std::string old = in.readAll().toStdString();
+    in.close();
+
+    static const char* const earlierDefaults[] = {
+        "1 Line 90 Column Report",  "2 Line 120 Column Report", "Full Report",
+        "Statistic/Summary Report", "1 Line Location Report",   "120 Column 4 Line Report"};
+    std::vector<ReportDefinition> converted;
+    for (std::size_t base = 0; base + kOldDefinitionSize <= old.size();
+         base += kOldDefinitionSize) {
+        try {
+            ReportDefinition d = decodeOld(old, base, oldPath);
+            if (std::find_if(std::begin(earlierDefaults), std::end(earlierDefaults),
+                             [&](const char* n) { return d.name == n; }) !=
+                std::end(earlierDefaults)) {
+                continue;
+            }
+            // Only what this version can draw joins the file.
+            decodeDefinition(encodeDefinition(d));
+            converted.push_back(std::move(d));
+        } catch (const ReportFileError&) {
+        }
+    }
+    if (!converted.empty()) {
+        try {
+            std::vector<ReportDefinition> all = file.readAll();
+            all.insert(all.end(), converted.begin(), converted.end());
+            file.writeAll(all);
+        } catch (const ReportFileError&) {
+            return 0; // the old file stays for a later start
+        }
+    }
+    QFile::remove(oldPath);
+    return static_cast<int>(converted.size());
+}
+
+void CheckReportFile(const QString& dataDir) {
+    const ReportFile file(dataDir + QStringLiteral("/SHVBOOK.URP"));
+    if (!file.exists()) {
+        try {
+            WriteDefaultReports(file);
+        } catch (const ReportFileError&) {
+            // A directory that cannot be written leaves the list empty.
+        }
+    }
+    ConvertOldReportFile(dataDir + QStringLiteral("/BOOK.URP"), file);
+}
+
+} // namespace shelvix::reports
