@@ -16,6 +16,7 @@
 
 namespace shelvix::app {
 
+class LongWork;
 class Prompter;
 
 // The files of one database. A table named MY.BOOKS.DBF is the table "MY"
@@ -48,6 +49,9 @@ struct AppContext {
     DatabaseSettings database;
     DisplayFormats formats;
     Prompter* prompter = nullptr;
+    // Long work with the busy cursor and a progress display; without one it
+    // runs plainly.
+    LongWork* longWork = nullptr;
 
     // The screen, read once at start-up (a size set beforehand stands in for
     // it), and the factor every dialog is enlarged by when next shown.

@@ -455,9 +455,11 @@ void TMain::SetButtonBar(int mode) {
 }
 
 void TMain::applyLayout() {
+    const ButtonBarMode mode = buttonBarMode(ctx_.global.buttonBar);
+    // The window never gets too narrow for the whole navigator.
+    client_->setMinimumWidth(buttonBarLayout(mode, 0, 0).minimumClientWidth);
     const ButtonBarLayout l =
-        buttonBarLayout(buttonBarMode(ctx_.global.buttonBar), client_->width(), client_->height(),
-                        viewerLabel_->width());
+        buttonBarLayout(mode, client_->width(), client_->height(), viewerLabel_->width());
     const auto place = [](QWidget* w, const Span& s) {
         w->setGeometry(s.left, s.top, s.width, s.height);
     };
@@ -656,10 +658,9 @@ bool TMain::FormCreate() {
     setWindowTitle(QLatin1String(kProductName));
     viewerLabel_->setText(QStringLiteral("Book Viewer"));
 
-    // The data and config directories; a new data directory gets the
-    // default lists. Failures here surface as MASTER.DBF not being made.
+    // The data and config directories. Failures here surface as MASTER.DBF
+    // not being made.
     ctx_.paths.makeDirectories();
-    seedDataDirectory(ctx_.paths.dataDir);
     applyLayout();
     EnsureReportFile();
 
@@ -673,7 +674,9 @@ bool TMain::FormCreate() {
     tickFormatItems();
 
     if (!databases_.openAtStartup())
-        return false;
+        return false; // nothing written
+    // A new data directory gets the default lists.
+    seedDataDirectory(ctx_.paths.dataDir);
     // The record edit form loads the lists of the database just opened.
     CreateEditForm();
 

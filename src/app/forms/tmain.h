@@ -75,8 +75,6 @@ public:
     void DoSortOrder();
     void MenuPackClick();
     void MenuRebuildClick();
-    void runWithProgress(const QString& label,
-                         const std::function<bool(const db::Progress&)>& operation);
 
     // DatabaseView
     void setCaption(const QString& caption) override;
@@ -159,7 +157,6 @@ private:
     AppContext& ctx_;
     Databases databases_;
     Maintenance maintenance_;
-    bool maintaining_ = false; // a pack or rebuild is running
     bool shown_ = false;
     bool activated_ = false;
 

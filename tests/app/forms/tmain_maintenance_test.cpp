@@ -1,3 +1,5 @@
+#include "app/forms/qtlongwork.h"
+#include "app/forms/qtprompter.h"
 #include "app/forms/tmain.h"
 #include "core/profile.h"
 #include "db/booktable.h"
@@ -13,6 +15,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -166,6 +170,44 @@ TEST_F(MaintenanceWindowTest, PackThroughTheMenu) {
     EXPECT_EQ(storedRecords(), 2u);
     EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "Orlando"}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Another program holds the table: pack and rebuild fail with their
+// message, shown by the real boxes and left answerable however long it is
+// up: no progress display comes over it.
+TEST_F(MaintenanceWindowTest, AFailedPackOrRebuildLeavesItsMessageAnswerable) {
+    app::QtPrompter real;
+    app::QtLongWork work;
+    ctx.longWork = &work;
+    start();
+    real.setParent(window.get());
+    work.setWindow(window.get());
+    ctx.prompter = &real;
+    auto other = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);
+    for (const char* item : {"MenuPack", "MenuRebuild"}) {
+        QString failure;
+        test::onNextModal([&](QWidget* question) {
+            test::onNextModal([&](QWidget* box) {
+                QTest::qWait(3 * app::QtLongWork::kDisplayDelayMs);
+                EXPECT_EQ(QApplication::activeModalWidget(), box);
+                auto* display = window->findChild<QDialog*>(QStringLiteral("ProgressDisplay"));
+                EXPECT_TRUE(!display || !display->isVisible());
+                EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+                failure = qobject_cast<QMessageBox*>(box)->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+            test::clickButton(question, QStringLiteral("Yes"));
+        });
+        window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+        EXPECT_TRUE(failure.startsWith(
+            item == std::string("MenuPack") ? "Unable to pack table." : "Unable to reindex table."))
+            << failure.toStdString();
+        ASSERT_NE(ctx.MyTable, nullptr);
+        EXPECT_EQ(ctx.MyTable->mode(), db::OpenMode::Shared);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(work.running());
+    }
+    ctx.prompter = &prompter;
 }
 
 TEST_F(MaintenanceWindowTest, ViewerNamesLabelTheGridAtOnce) {
