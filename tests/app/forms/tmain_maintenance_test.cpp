@@ -99,7 +99,7 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
 
     // Cancel changes nothing.
     test::onNextModal([](QWidget* d) { test::clickButton(d, QStringLiteral("Cancel")); });
-    window->DoSortOrder();
+    window->dialogs().DoSortOrder();
     EXPECT_EQ(ctx.database.sortOrder, (std::array<int, 4>{2, 0, 0, 0}));
 
     test::onNextModal([](QWidget* d) {
@@ -121,7 +121,7 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
         }
         test::clickButton(d, QStringLiteral("Ok"));
     });
-    window->DoSortOrder();
+    window->dialogs().DoSortOrder();
     EXPECT_EQ(ctx.sortExpression, "Upper(Left(Title,80))");
     EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "emma", "Orlando"}));
     EXPECT_EQ(ini("Sort Order", "Primary Sort"), "0");
@@ -137,7 +137,7 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
             EXPECT_TRUE(d->isVisible());
             test::clickButton(d, QStringLiteral("Cancel"));
         });
-        window->DoSortOrder();
+        window->dialogs().DoSortOrder();
     }
     EXPECT_EQ(ctx.database.sortOrder, (std::array<int, 4>{0, 0, 0, 1}));
     EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "emma", "Orlando"}));
@@ -219,7 +219,7 @@ TEST_F(MaintenanceWindowTest, ViewerNamesLabelTheGridAtOnce) {
         dialog->fieldsToDisplay()->item(1, 1)->setText(QStringLiteral("No"));
         test::clickButton(d, QStringLiteral("Exit"));
     });
-    window->DoViewer();
+    window->dialogs().DoViewer();
     auto* model = window->viewerGrid()->gridModel();
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Book Title");
     EXPECT_EQ(model->columnCount(), 35);

@@ -219,14 +219,14 @@ TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
     start();
     addBooks(1);
     int shown = 0;
-    window->showEditForm = [&] { ++shown; };
+    window->records().showEditForm = [&] { ++shown; };
     action("MenuAdd")->trigger();
-    EXPECT_EQ(ctx.EditMode, 1);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Add);
     find<QToolButton>("CopySpeed")->click();
-    EXPECT_EQ(ctx.EditMode, 3);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Copy);
     window->navigator()->click(app::DBNavigator::Refresh);
     Q_EMIT window->viewerGrid()->rowDoubleClicked(0);
-    EXPECT_EQ(ctx.EditMode, 2);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Edit);
     EXPECT_EQ(shown, 3);
 }
 
