@@ -230,6 +230,30 @@ TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
     EXPECT_EQ(shown, 3);
 }
 
+// A command runs the same from its key, its lettered button and its speed
+// button, and all of them follow it into browse mode.
+TEST_F(MainWindowTest, EveryPlaceOfACommandRunsIt) {
+    start();
+    int shown = 0;
+    window->records().showEditForm = [&] { ++shown; };
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->viewerGrid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(shown, 1);
+    find<QToolButton>("AddSpeed")->click();
+    action("MenuLetteredButtons")->trigger();
+    QTest::mouseClick(find<QPushButton>("AddButton"), Qt::LeftButton);
+    EXPECT_EQ(shown, 3);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Add);
+    closeWindow();
+
+    start({QStringLiteral("/BROWSE")});
+    for (const char* name : {"AddButton", "AddSpeed"})
+        EXPECT_FALSE(find<QAbstractButton>(name)->isEnabled()) << name;
+    EXPECT_FALSE(action("MenuAdd")->isEnabled());
+}
+
 TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
     test::writeFile(home / "SHVBOOK.INI", "[Misc]\nButton Bar=2\n");
     start({QStringLiteral("/bRoWsE")});
