@@ -6,7 +6,7 @@
 
 namespace shelvix::app {
 
-void CommandSet::define(Cmd id, std::function<void()> run, int flags) {
+void CommandSet::define(Cmd id, int flags, std::function<void()> run) {
     at(id).run = std::move(run);
     at(id).flags = flags;
 }

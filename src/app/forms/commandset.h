@@ -68,7 +68,8 @@ public:
 
     explicit CommandSet(QObject* owner) : owner_(owner) {}
 
-    void define(Cmd id, std::function<void()> run, int flags = Plain);
+    void define(Cmd id, std::function<void()> run) { define(id, Plain, std::move(run)); }
+    void define(Cmd id, int flags, std::function<void()> run);
     // A menu item for the command; `argument` tells the items of one command
     // apart (the list numbers of EditList).
     QAction* item(QMenu* menu, const char* objectName, const QString& text, Cmd id,

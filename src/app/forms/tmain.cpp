@@ -52,17 +52,12 @@ void TMain::defineCommands() {
     c.define(Cmd::Open, [this] { databases_.DoOpen(); });
     c.define(Cmd::Update, [this] { databases_.MenuUpdateDatabaseClick(); });
     c.define(Cmd::Exit, [this] { close(); });
-    c.define(
-        Cmd::Add, [this] { records_.DoAdd(); }, F::ChangesData);
+    c.define(Cmd::Add, F::ChangesData, [this] { records_.DoAdd(); });
     c.define(Cmd::Edit, [this] { records_.DoEdit(); });
-    c.define(
-        Cmd::Copy, [this] { records_.DoCopy(); }, F::ChangesData);
-    c.define(
-        Cmd::Delete, [this] { records_.DoDelete(); }, F::ChangesData);
-    c.define(
-        Cmd::EndSearch, [this] { DoEndSearch(); }, F::FollowsSearch);
-    c.define(
-        Cmd::Viewer, [this] { dialogs_.DoViewer(); }, F::ChangesData);
+    c.define(Cmd::Copy, F::ChangesData, [this] { records_.DoCopy(); });
+    c.define(Cmd::Delete, F::ChangesData, [this] { records_.DoDelete(); });
+    c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
+    c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
     c.define(Cmd::Colors, [this] { dialogs_.DoColors(ColorConfigMode::All); });
     c.define(Cmd::MainColor, [this] { dialogs_.DoColors(ColorConfigMode::Main); });
@@ -71,21 +66,16 @@ void TMain::defineCommands() {
     c.define(Cmd::ReportColor, [this] { dialogs_.DoColors(ColorConfigMode::Report); });
     c.define(Cmd::ConfigureColor, [this] { dialogs_.DoColors(ColorConfigMode::Configure); });
     c.define(Cmd::AllColor, [this] { dialogs_.DoColors(ColorConfigMode::All); });
-    c.define(
-        Cmd::ListMaintenance, [] {}, F::ChangesData);
-    c.define(
-        Cmd::SaveDefaults, [this] { myEdit_ ? myEdit_->MenuSaveDefaultsClick() : void(); },
-        F::ChangesData);
-    c.define(
-        Cmd::LoadDefaults, [this] { myEdit_ ? myEdit_->MenuLoadDefaultsClick() : void(); },
-        F::ChangesData);
-    c.define(
-        Cmd::EditList, [this] { myEdit_ ? myEdit_->EditAList(commands_.argument()) : void(); },
-        F::ChangesData);
+    c.define(Cmd::ListMaintenance, F::ChangesData, [] {});
+    c.define(Cmd::SaveDefaults, F::ChangesData,
+             [this] { myEdit_ ? myEdit_->MenuSaveDefaultsClick() : void(); });
+    c.define(Cmd::LoadDefaults, F::ChangesData,
+             [this] { myEdit_ ? myEdit_->MenuLoadDefaultsClick() : void(); });
+    c.define(Cmd::EditList, F::ChangesData,
+             [this] { myEdit_ ? myEdit_->EditAList(commands_.argument()) : void(); });
     c.define(Cmd::Rebuild, [this] { maintenance_.rebuildIndexes(); });
     // Packing removes deleted books for good: not while only browsing.
-    c.define(
-        Cmd::Pack, [this] { maintenance_.packDatabase(); }, F::ChangesData);
+    c.define(Cmd::Pack, F::ChangesData, [this] { maintenance_.packDatabase(); });
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
