@@ -4,6 +4,8 @@
 #include "app/prompter.h"
 #include "core/text.h"
 #include "db/booktable.h"
+#include "db/engine/dbf.h"
+#include "db/engine/file.h"
 #include "db/sortorder.h"
 
 #include <QFileInfo>
@@ -45,6 +47,20 @@ bool tagHolds(const db::Table& table, const std::string& name, const std::string
     return false;
 }
 
+// The field names in a table's header, read without writing; nothing when
+// the file has no readable dBASE header (opening it then tells why).
+std::optional<std::vector<std::string>> headerFieldNames(const std::filesystem::path& path) {
+    try {
+        auto file = db::FileSystem::native().open(path, db::FileMode::ReadOnly);
+        std::vector<std::string> names;
+        for (const db::FieldLayout& f : db::dbf::readHeader(*file, path.string()).fields)
+            names.push_back(f.name);
+        return names;
+    } catch (const db::DatabaseError&) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 QString mainCaption(const QString& tableName) {
@@ -72,8 +88,16 @@ void Databases::showEngineError(const std::exception& e) {
 
 bool Databases::CheckDBaseFormat(const QString& path) {
     const DatabasePaths p = databasePathsFor(path);
-    if (!QFileInfo::exists(p.index))
+    if (!QFileInfo::exists(p.index)) {
+        // Only a book table loses its index mark: another program's table is
+        // refused untouched.
+        if (const auto names = headerFieldNames(toPath(p.current));
+            names && !db::isBookTable(*names)) {
+            ctx_.prompter->error(QString::fromLatin1(kStructureMessage));
+            return false;
+        }
         db::Table::removeMdxByte(toPath(p.current));
+    }
     bool book = false;
     try {
         auto table = db::Table::open(toPath(p.current), db::OpenMode::ReadOnly);

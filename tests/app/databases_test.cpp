@@ -361,9 +361,12 @@ TEST_F(DatabasesTest, StartUpWithAForeignTableAsksUntilABookDatabaseIsChosen) {
     EXPECT_EQ(view.caption, "Shelvix Books 97 (BOOK)");
 }
 
+// Its index gone, another program's table is refused without a byte
+// written (its index mark stays).
 TEST_F(DatabasesTest, AtStartUpAForeignLastDatabaseAndCancelEndTheProgram) {
     const QString other = q(dir.copyFixture("independent/BOOKS1.DBF"));
-    dir.copyFixture("independent/BOOKS1.MDX");
+    const std::string before = test::readFile(dir / "BOOKS1.DBF");
+    ASSERT_NE(before.at(28), 0);
     ctx.global.lastDatabase = other;
     prompter.expectError(kStructure);
     prompter.expectError(QStringLiteral(
@@ -372,6 +375,7 @@ TEST_F(DatabasesTest, AtStartUpAForeignLastDatabaseAndCancelEndTheProgram) {
     expectOpen(std::nullopt);
     EXPECT_FALSE(dbs.openAtStartup());
     EXPECT_EQ(ctx.MyTable, nullptr);
+    EXPECT_EQ(test::readFile(dir / "BOOKS1.DBF"), before);
 }
 
 // The stored order wins over a "NewIndex" tag that holds another one (an
