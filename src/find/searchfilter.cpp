@@ -16,7 +16,8 @@ constexpr std::int32_t kDayZero = 18991230; // an empty date
 constexpr std::array<unsigned char, 256> kUpper = [] {
     std::array<unsigned char, 256> t{};
     for (int i = 0; i < 256; ++i)
-        t[std::size_t(i)] = (i >= 'a' && i <= 'z') ? (unsigned char)(i - 'a' + 'A') : (unsigned char)i;
+        t[std::size_t(i)] =
+            (i >= 'a' && i <= 'z') ? (unsigned char)(i - 'a' + 'A') : (unsigned char)i;
     return t;
 }();
 
@@ -41,9 +42,8 @@ bool containsUpper(std::string_view value, std::string_view needle) {
     return false;
 }
 
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // A stored number. Plain decimals of up to 15 digits (all our fields hold)
 // are exact as integer / power of ten, the same double the full parser

@@ -30,12 +30,12 @@ private:
     struct Test {
         enum Kind { Number, Date, Contains, AnyWord } kind = Number;
         int field = 0;
-        int op = 0;               // 1 =, 2 >, 3 <
-        double number = 0;        // Number operand
-        std::int32_t ymd = 0;     // Date operand as YYYYMMDD
-        std::string needle;       // Contains: upper-cased bytes in the table's code page
+        int op = 0;                     // 1 =, 2 >, 3 <
+        double number = 0;              // Number operand
+        std::int32_t ymd = 0;           // Date operand as YYYYMMDD
+        std::string needle;             // Contains: upper-cased bytes in the table's code page
         std::vector<std::string> words; // AnyWord: the words that can occur
-        bool never = false;       // a text the table's code page cannot hold
+        bool never = false;             // a text the table's code page cannot hold
     };
     using Level = std::vector<Test>;
 
