@@ -18,8 +18,7 @@ void Search::DoEndSearch() {
 }
 
 void Search::EnableEndSearch() {
-    if (ctx_.MyTable)
-        ctx_.BuildFilter = SearchFilter(inForce_, *ctx_.MyTable);
+    ctx_.BuildFilter = filter_;
     ctx_.SearchOn = true;
     view_.showSearchOn(true);
     // A new filter object makes the table count and list its rows afresh.
@@ -43,6 +42,7 @@ bool Search::Doit(const std::vector<SearchItem>& items) {
         view_.SetViewerOptions();
     }
     inForce_ = items;
+    filter_ = ctx_.MyTable ? SearchFilter(items, *ctx_.MyTable) : SearchFilter();
     EnableEndSearch();
     db::Table* table = ctx_.MyTable.get();
     if (table)
@@ -50,6 +50,7 @@ bool Search::Doit(const std::vector<SearchItem>& items) {
     if (!table || (table->bof() && table->eof())) {
         DoEndSearch();
         inForce_.clear();
+        filter_ = SearchFilter();
         return false;
     }
     // The one pass that counts and lists the matches, now, while the caller

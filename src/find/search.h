@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "find/criteria.h"
+#include "find/searchfilter.h"
 
 #include <vector>
 
@@ -53,6 +54,9 @@ private:
     app::Databases& databases_;
     SearchView& view_;
     std::vector<SearchItem> inForce_;
+    // Compiled when confirmed: the table may be closed when the search is
+    // switched back on, and a search never outlives its database.
+    SearchFilter filter_;
 };
 
 } // namespace shelvix::find

@@ -149,6 +149,8 @@ bool encodeText(const QString& text, core::CodePage cp, std::string& out) {
 
 } // namespace
 
+SearchFilter::SearchFilter() : levels_(std::make_shared<std::vector<Level>>()) {}
+
 SearchFilter::SearchFilter(const std::vector<SearchItem>& items, const db::Table& table) {
     const auto cp = core::codePageForLanguageDriver(table.languageDriver());
     auto levels = std::make_shared<std::vector<Level>>();

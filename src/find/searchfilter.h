@@ -18,6 +18,8 @@ namespace shelvix::find {
 // passes nothing when there are no items.
 class SearchFilter {
 public:
+    // Passes nothing.
+    SearchFilter();
     // Throws DatabaseError (NotFound) when the table lacks a field an item
     // names.
     SearchFilter(const std::vector<SearchItem>& items, const db::Table& table);
