@@ -147,6 +147,32 @@ QString editMask(int fieldNo, int op, QChar dateSeparator) {
     return {};
 }
 
+QString fitToMask(const QString& cell, int fieldNo, int op) {
+    const RowType type = rowType(fieldNo);
+    if (type == RowType::Text || cell.isEmpty())
+        return cell;
+    // Value slots of the masks: "= " then 9 characters or a date of 10;
+    // between adds " AND < " and 8 characters or another date.
+    const int first = type == RowType::Date ? 10 : 9;
+    const int second = type == RowType::Date ? 10 : 8;
+    QString a, b;
+    const bool signed_ = cell.startsWith(u'=') || cell.startsWith(u'>') || cell.startsWith(u'<');
+    if (!signed_) {
+        a = cell;
+    } else if (cell.mid(2 + first, 5) == QLatin1String(" AND ")) {
+        a = cell.mid(2, first);
+        b = cell.mid(2 + first + 7, second);
+    } else {
+        a = cell.mid(2, first);
+    }
+    a = a.leftJustified(first, u' ', true);
+    if (op == OpBetween)
+        return QStringLiteral("> ") + a + QStringLiteral(" AND < ") +
+               b.leftJustified(second, u' ', true);
+    const QChar sign = op == OpGreater ? u'>' : op == OpLess ? u'<' : u'=';
+    return sign + (u' ' + a);
+}
+
 double dateToDays(const QDate& date) {
     return double(QDate(1899, 12, 30).daysTo(date));
 }

@@ -48,6 +48,10 @@ QString operatorName(int op);
 // width instead, so that blanks typed inside a text survive).
 QString editMask(int fieldNo, int op, QChar dateSeparator);
 
+// A criteria cell's text laid out for the row's (new) operator, keeping the
+// values typed under the mask of another one; text rows as they are.
+QString fitToMask(const QString& cell, int fieldNo, int op);
+
 // Day 0 of the date scale is 30 December 1899.
 double dateToDays(const QDate& date);
 QDate daysToDate(double days);
