@@ -139,6 +139,13 @@ void SearchGrid::finishEditing() {
     }
 }
 
+void SearchGrid::editCurrent() {
+    if (state() != EditingState)
+        edit(currentIndex());
+    if (QLineEdit* e = delegate_->editor)
+        e->setFocus();
+}
+
 void SearchGrid::mousePressEvent(QMouseEvent* event) {
     pressed_ = indexAt(event->position().toPoint());
     if (pressed_.isValid() && pressed_.column() < kCriteriaColumn)
@@ -430,9 +437,9 @@ void TMySearch::showOptions(int gridRow) {
         grid_->item(gridRow, kCriteriaColumn)
             ->setText(options.ListBox1()->item(options.chosen())->text());
     }
-    grid_->setCurrentCell(gridRow, kCriteriaColumn);
     grid_->setFocus();
-    grid_->edit(grid_->currentIndex());
+    grid_->setCurrentCell(gridRow, kCriteriaColumn);
+    grid_->editCurrent();
 }
 
 } // namespace shelvix::find

@@ -26,6 +26,8 @@ public:
 
     // Commits and closes the editor of the cell being typed, if any.
     void finishEditing();
+    // Opens the current cell's editor unless it is open.
+    void editCurrent();
     SearchDelegate* delegate() const { return delegate_; }
 
 Q_SIGNALS:
