@@ -28,6 +28,7 @@ namespace {
 constexpr int kDesignWidth = 636;
 constexpr int kDesignHeight = 480;
 constexpr int kCriteriaColumn = 2;
+constexpr int kDesignRowHeight = 24;
 const QColor kOptionsGrey(128, 128, 128);
 
 int scaled(double pixels, double factor) {
@@ -209,7 +210,7 @@ void TMySearch::FormCreate() {
     setWindowTitle(QStringLiteral("Search"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kDesignWidth, kDesignHeight);
+    resize(kDesignWidth, kDesignHeight);
 
     struct ButtonSpec {
         const char* name;
@@ -253,7 +254,8 @@ void TMySearch::FormCreate() {
     grid_->setTabKeyNavigation(true);
     grid_->setShowGrid(true);
     grid_->setWordWrap(false);
-    designRowHeight_ = grid_->verticalHeader()->defaultSectionSize();
+    grid_->verticalHeader()->setMinimumSectionSize(1);
+    grid_->verticalHeader()->setDefaultSectionSize(kDesignRowHeight);
     for (int r = 0; r < kRows; ++r) {
         for (int c = 0; c < 3; ++c) {
             auto* item = new QTableWidgetItem;
@@ -280,7 +282,11 @@ void TMySearch::showEvent(QShowEvent* event) {
 }
 
 void TMySearch::FormShow() {
+    // Scaled from the design size at each showing, then held there.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     app::placeDialog(this, geometry_, ctx_, {.moveUp10 = true});
+    setFixedSize(size());
     criteria_.clear();
 
     const double f = ctx_.screenFactor;
@@ -290,7 +296,7 @@ void TMySearch::FormShow() {
     grid_->setColumnWidth(1, scaled(20, f));
     grid_->setColumnWidth(2, scaled(378, f));
     grid_->resize(scaled(600, f) + 20, grid_->height());
-    const int rowHeight = scaled(designRowHeight_, f);
+    const int rowHeight = scaled(kDesignRowHeight, f);
     grid_->verticalHeader()->setDefaultSectionSize(rowHeight);
     grid_->horizontalHeader()->setFixedHeight(rowHeight);
     for (int row = 1; row <= kRows; ++row) {

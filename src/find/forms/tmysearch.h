@@ -84,7 +84,6 @@ private:
     app::AppContext& ctx_;
     Search& search_;
     app::FormGeometry geometry_;
-    int designRowHeight_ = 0;
     SearchGrid* grid_ = nullptr;
     QPushButton* more_ = nullptr;
     Criteria criteria_;

@@ -13,7 +13,7 @@ TSearchOptions::TSearchOptions(app::AppContext& context, QWidget* parent)
     : QDialog(parent), ctx_(context) {
     setObjectName(QStringLiteral("TSearchOptions"));
     setWindowTitle(QStringLiteral("Search Options"));
-    setFixedSize(260, 290);
+    resize(260, 290);
 
     label_ = new QLabel(this);
     label_->setObjectName(QStringLiteral("FieldNameLabel"));
@@ -51,6 +51,7 @@ void TSearchOptions::showEvent(QShowEvent* event) {
 
 void TSearchOptions::FormShow() {
     app::placeDialog(this, ctx_);
+    setFixedSize(size());
     SetColors();
     list_->setFocus();
 }

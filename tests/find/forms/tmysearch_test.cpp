@@ -211,6 +211,8 @@ TEST_F(SearchFormTest, LayoutAtTwoScreenSizesAndInADarkColourSet) {
         EXPECT_EQ(grid()->columnWidth(1), std::lround(20 * f));
         EXPECT_EQ(grid()->columnWidth(2), std::lround(378 * f));
         EXPECT_EQ(grid()->width(), std::lround(600 * f) + 20);
+        EXPECT_EQ(grid()->rowHeight(0), std::lround(24 * f));
+        EXPECT_EQ(form->width(), std::lround(636 * f));
         EXPECT_EQ(grid()->rowCount(), 36);
         EXPECT_EQ(grid()->item(0, 0)->text(), " Title");
         EXPECT_EQ(grid()->item(35, 0)->text(), " User Defined 6");
