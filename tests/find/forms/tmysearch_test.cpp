@@ -426,3 +426,34 @@ TEST_F(SearchFormTest, FindMoreStopsAtTheTenthLevel) {
         EXPECT_EQ(shown(), (Rows{3, 4})) << format; // the titles with an e
     }
 }
+
+TEST_F(SearchFormTest, SeventyFiveItemsAndOneMoreClearsTheCriteria) {
+    showForm();
+    // Types "a" into the first `count` text rows, skipping number and date rows.
+    auto fillTextRows = [&](int count) {
+        clickCell(1, 2);
+        for (int row = 1, filled = 0; row <= kRows && filled < count; ++row) {
+            if (rowType(row) == RowType::Text) {
+                type(QStringLiteral("a"));
+                ++filled;
+            }
+            key(Qt::Key_Down);
+        }
+    };
+    for (int count : {28, 28, 19}) {
+        fillTextRows(count);
+        key(Qt::Key_F, Qt::AltModifier);
+    }
+    EXPECT_EQ(form->criteria().ItemCount(), 75);
+    EXPECT_EQ(header(), " SEARCH CRITERIA    (Level 4)");
+
+    prompter.expectError(tooManyItemsText());
+    fillTextRows(1);
+    key(Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(prompter.done());
+    EXPECT_EQ(form->criteria().ItemCount(), 0);
+    EXPECT_EQ(header(), " SEARCH CRITERIA    (Level 1)");
+    EXPECT_EQ(cell(1), "");
+    EXPECT_TRUE(form->moreButton()->isEnabled());
+    click(button("ExitButton"));
+}
