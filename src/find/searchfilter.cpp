@@ -22,22 +22,37 @@ constexpr std::array<unsigned char, 256> kUpper = [] {
 }();
 
 // Does the upper-cased needle occur in the value upper-cased (a to z only)?
+// Candidates for the first character are found with memchr, in both cases
+// when it is a letter, since most bytes of a field never start a match.
 bool containsUpper(std::string_view value, std::string_view needle) {
     const std::size_t n = needle.size();
     if (n == 0)
         return true;
     if (value.size() < n)
         return false;
-    const auto first = (unsigned char)needle[0];
-    const std::size_t last = value.size() - n;
-    for (std::size_t i = 0; i <= last; ++i) {
-        if (kUpper[(unsigned char)value[i]] != first)
-            continue;
+    const char* const data = value.data();
+    const std::size_t last = value.size() - n; // the last possible start
+    const char upper = needle[0];
+    const char lower = (upper >= 'A' && upper <= 'Z') ? char(upper - 'A' + 'a') : upper;
+    auto find = [&](char c, std::size_t from) -> std::size_t {
+        if (from > last)
+            return std::string_view::npos;
+        const void* p = std::memchr(data + from, c, last - from + 1);
+        return p ? std::size_t(static_cast<const char*>(p) - data) : std::string_view::npos;
+    };
+    std::size_t nextUpper = find(upper, 0);
+    std::size_t nextLower = lower == upper ? std::string_view::npos : find(lower, 0);
+    while (nextUpper != std::string_view::npos || nextLower != std::string_view::npos) {
+        const std::size_t i = std::min(nextUpper, nextLower);
         std::size_t j = 1;
-        while (j < n && kUpper[(unsigned char)value[i + j]] == (unsigned char)needle[j])
+        while (j < n && kUpper[(unsigned char)data[i + j]] == (unsigned char)needle[j])
             ++j;
         if (j == n)
             return true;
+        if (i == nextUpper)
+            nextUpper = find(upper, i + 1);
+        else
+            nextLower = find(lower, i + 1);
     }
     return false;
 }
@@ -213,10 +228,12 @@ bool SearchFilter::passes(const Test& t, const db::RecordView& record) {
         return compare(t.op, readNumber(record, t.field), t.number);
     case Test::Date:
         return compare(t.op, readDate(record, t.field), t.ymd);
+    // The stored bytes, padding and all: a match ends on a character that
+    // is not a blank, so it lies within the value's text.
     case Test::Contains:
-        return !t.never && containsUpper(record.text(t.field), t.needle);
+        return !t.never && containsUpper(record.raw(t.field), t.needle);
     case Test::AnyWord: {
-        const std::string_view value = record.text(t.field);
+        const std::string_view value = record.raw(t.field);
         for (const std::string& w : t.words)
             if (containsUpper(value, w))
                 return true;
