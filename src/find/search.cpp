@@ -44,18 +44,18 @@ bool Search::Doit(const std::vector<SearchItem>& items) {
     inForce_ = items;
     filter_ = ctx_.MyTable ? SearchFilter(items, *ctx_.MyTable) : SearchFilter();
     EnableEndSearch();
+    // The one pass that counts and lists the matches, now, while the caller
+    // shows the busy cursor, rather than at the first repaint. The first
+    // match is then the first row: no walk through the sort order to it,
+    // which could read most of a large table at random when the matches
+    // lie late in that order.
     db::Table* table = ctx_.MyTable.get();
-    if (table)
-        table->first();
-    if (!table || (table->bof() && table->eof())) {
+    if (!table || table->rowCount() == 0 || !table->moveToRow(0)) {
         DoEndSearch();
         inForce_.clear();
         filter_ = SearchFilter();
         return false;
     }
-    // The one pass that counts and lists the matches, now, while the caller
-    // shows the busy cursor, rather than at the first repaint.
-    table->rowCount();
     return true;
 }
 

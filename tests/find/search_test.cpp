@@ -127,3 +127,18 @@ TEST_F(SearchTest, EndSearchAndCommandsThatSwitchItBackOn) {
     EXPECT_EQ(ctx.MyTable->recordCount(), 4u);
     EXPECT_EQ(titles().size(), 4u);
 }
+
+TEST_F(SearchTest, TheFirstMatchInTheSortOrderBecomesCurrent) {
+    ctx.MyTable.reset();
+    db::Table::open(dir / "BOOKS.DBF", db::OpenMode::Exclusive)
+        ->addTag("NewIndex", "Upper(Left(Title,80))");
+    ctx.sortTag = "NewIndex";
+    ASSERT_TRUE(dbs.openMyTable());
+    ASSERT_TRUE(search.Doit(titleContains("WAR")));
+    EXPECT_EQ(titles(), (Titles{"Cold War", "Warlock"}));
+    EXPECT_EQ(ctx.MyTable->text("TITLE"), "Cold War");
+    ctx.MyTable->next();
+    EXPECT_EQ(ctx.MyTable->text("TITLE"), "Warlock");
+    ctx.MyTable->next();
+    EXPECT_TRUE(ctx.MyTable->eof());
+}
