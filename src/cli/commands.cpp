@@ -247,6 +247,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (args.empty())
         throw UsageError{};
     const std::string& cmd = args[0];
+    if (cmd == "search")
+        return runSearch(args, out);
     if (cmd == "create")
         return cmdCreate(parse(args, {}, {}, 1), out);
     if (cmd == "generate")
@@ -257,8 +259,6 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return cmdDump(parse(args, {"--tag", "--fields"}, {"--deleted"}, 1), out);
     if (cmd == "index")
         return cmdIndex(parse(args, {"--tag", "--expr"}, {}, 1), out);
-    if (cmd == "search")
-        return runSearch(args, out);
     if (cmd == "check")
         return cmdCheck(parse(args, {}, {}, 1), out, err);
     if (cmd == "pack")
