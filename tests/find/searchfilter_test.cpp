@@ -113,21 +113,6 @@ TEST(SearchFilter, NumberAndDateCriteriaWithEmptyValues) {
     EXPECT_EQ(matches(again, one(7, QStringLiteral("= 10"))), (V{ten}));
 }
 
-TEST(SearchFilter, LevelsAreOredAndItemsAnded) {
-    BookTable books;
-    const auto both = books.add({{"Author", "Smith, Ann"}, {"Category", "Poetry"}});
-    const auto author = books.add({{"Author", "Smith, Bob"}, {"Category", "Fiction"}});
-    const auto category = books.add({{"Author", "Jones"}, {"Category", "POETRY"}});
-    books.add({{"Author", "Jones"}, {"Category", "Fiction"}});
-    db::Table& t = *books.table;
-
-    const Row smith{2, QStringLiteral("SMITH")}, poetry{5, QStringLiteral("POETRY")};
-    EXPECT_EQ(matches(t, levels({{{smith, OpEqual}, {poetry, OpEqual}}})), (V{both}));
-    EXPECT_EQ(matches(t, levels({{{smith, OpEqual}}, {{poetry, OpEqual}}})),
-              (V{both, author, category}));
-    EXPECT_EQ(matches(t, {}), (V{})); // no items: nothing passes
-}
-
 TEST(SearchFilter, TablesFromOtherTools) {
     TempDir dir;
     // Criteria are compared in the table's code page, as the program shows
