@@ -173,10 +173,10 @@ protected:
         return recnos;
     }
     // Kept for looking at when SHELVIX_SCREENSHOT_DIR is set.
-    void keepScreenshot(const QString& name) {
+    static void keepScreenshot(QWidget* w, const QString& name) {
         const QString dirName = qEnvironmentVariable("SHELVIX_SCREENSHOT_DIR");
         if (!dirName.isEmpty())
-            form->grab().save(QDir(dirName).filePath(name));
+            w->grab().save(QDir(dirName).filePath(name));
     }
 
     test::TempDir dir;
@@ -238,7 +238,7 @@ TEST_F(SearchFormTest, LayoutAtTwoScreenSizesAndInADarkColourSet) {
         EXPECT_NE(pixel(1, 1, 2), QColor(128, 128, 128).rgb()); // Title
         const QColor criteria = look.dark ? QColor(20, 20, 20) : QColor(255, 255, 255);
         EXPECT_EQ(pixel(3, 2, 60), criteria.rgb());
-        keepScreenshot(QStringLiteral("search-%1.png").arg(look.screen.width()));
+        keepScreenshot(form.get(), QStringLiteral("search-%1.png").arg(look.screen.width()));
         click(button("ExitButton"));
         EXPECT_FALSE(form->isVisible());
     }
@@ -281,6 +281,7 @@ TEST_F(SearchFormTest, OptionsDialogSetsOperatorsAndListValues) {
         ASSERT_EQ(list->count(), 4);
         EXPECT_EQ(list->item(3)->text(), " > X < ");
         EXPECT_EQ(list->currentRow(), 0);
+        keepScreenshot(w, QStringLiteral("search-options.png"));
         key(Qt::Key_Down, Qt::NoModifier, 3);
         key(Qt::Key_Return);
     });
@@ -320,6 +321,7 @@ TEST_F(SearchFormTest, OptionsDialogSetsOperatorsAndListValues) {
     clickCell(kAuthorRow, 1);
     activate(form.get());
     EXPECT_EQ(cell(kAuthorRow), "Smith, Ann");
+    keepScreenshot(form.get(), QStringLiteral("search-criteria.png"));
 
     // A click on a text row's cell or a field name opens nothing.
     clickCell(1, 1);
