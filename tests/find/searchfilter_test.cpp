@@ -153,7 +153,7 @@ TEST(SearchFilter, TablesFromOtherTools) {
 
 namespace {
 
-// The filter as the behaviour describes it, value by value, through the
+// The filter read plainly, value by value, through the
 // engine's own readers: the yardstick for the compiled one.
 bool reference(const std::vector<SearchItem>& items, const db::Table& table,
                const db::RecordView& r) {

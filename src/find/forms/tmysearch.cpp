@@ -121,7 +121,7 @@ public:
     void setModelData(QWidget* w, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
         auto* e = static_cast<QLineEdit*>(w);
-        // A mask's unfilled places read as blanks, as the behaviour expects.
+        // A mask's unfilled places read as blanks: an untouched date is "  /  /".
         model->setData(index, e->inputMask().isEmpty() ? e->text() : e->displayText());
     }
 };
