@@ -1,5 +1,4 @@
 #include "app/forms/tmain.h"
-#include "reports/reportdefinition.h"
 
 #include "app/appinfo.h"
 #include "app/datadir.h"
@@ -9,6 +8,8 @@
 #include "app/prompter.h"
 #include "db/fieldtable.h"
 #include "edit/forms/tmyedit.h"
+#include "find/forms/tmysearch.h"
+#include "reports/reportdefinition.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QActionGroup>
@@ -36,7 +37,7 @@ QFont arial(int pixelHeight, bool bold = false) {
 TMain::TMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
-      commands_(this) {
+      search_(context, databases_, *this), commands_(this) {
     setObjectName(QStringLiteral("TMain"));
     dialogs_.mainColorsChanged = [this] { SetColors(); };
     defineCommands();
@@ -59,6 +60,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Edit, [this] { records_.DoEdit(); });
     c.define(Cmd::Copy, F::ChangesData, [this] { records_.DoCopy(); });
     c.define(Cmd::Delete, F::ChangesData, [this] { records_.DoDelete(); });
+    c.define(Cmd::Search, [this] { search_.DoSearch(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
     c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
@@ -82,7 +84,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore, Reports, Import, Export, Search, Find,
+    // Still to come: Backup, Restore, Reports, Import, Export, Find,
     // FindNext, SearchReplace.
 }
 
@@ -351,33 +353,27 @@ void TMain::updateCommandStates() {
 }
 
 void TMain::DisableEndSearch() {
-    ctx_.SearchOn = false;
-    endSearchButton_->setEnabled(false);
-    menuEndSearch_->setEnabled(false);
-    endSearchSpeed_->setEnabled(false);
-    searchOnLabel_->hide();
-    if (ctx_.MyTable)
-        ctx_.MyTable->setFilter(
-            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+    search_.DisableEndSearch();
 }
 
 void TMain::EnableEndSearch() {
-    ctx_.SearchOn = true;
-    endSearchButton_->setEnabled(true);
-    menuEndSearch_->setEnabled(true);
-    endSearchSpeed_->setEnabled(true);
-    searchOnLabel_->show();
-    // A new filter object makes the table count and list its rows afresh.
-    if (ctx_.MyTable)
-        ctx_.MyTable->setFilter(
-            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+    search_.EnableEndSearch();
 }
 
 void TMain::DoEndSearch() {
-    DisableEndSearch();
-    databases_.openMyTable(ctx_.MyTable ? ctx_.MyTable->mode() : db::OpenMode::Shared);
-    SetViewerOptions();
-    DisplayCount();
+    search_.DoEndSearch();
+}
+
+void TMain::showSearchOn(bool on) {
+    endSearchButton_->setEnabled(on);
+    menuEndSearch_->setEnabled(on);
+    endSearchSpeed_->setEnabled(on);
+    searchOnLabel_->setVisible(on);
+}
+
+void TMain::showSearchWindow() {
+    if (mySearch_)
+        mySearch_->exec();
 }
 
 // ----------------------------------------------------------------- layout
@@ -569,6 +565,8 @@ bool TMain::FormCreate() {
     reports::CheckReportFile(ctx_.paths.dataDir);
     // The record edit form loads the lists of the database just opened.
     CreateEditForm();
+    if (!mySearch_)
+        mySearch_ = new find::TMySearch(ctx_, search_, this);
 
     SetButtonBar(ctx_.global.buttonBar);
     ApplyScreenSize();
