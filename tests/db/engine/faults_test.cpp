@@ -91,6 +91,7 @@ public:
             throw DatabaseError("Injected rename failure", Kind::Io);
         native().rename(a, b);
     }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
 
 private:
     static FileSystem& native() { return FileSystem::native(); }
