@@ -87,8 +87,9 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
 void Table::removeMdxByte(const fs::path& path) {
     try {
         auto f = FileSystem::native().open(path, FileMode::ReadWrite);
-        std::uint8_t h[32];
-        if (f->readAt(0, h, sizeof h) != sizeof h || (h[0] & 0x07) != 3 || h[28] == 0)
+        // Nothing is written to a file until it has read as a table.
+        dbf::Header h = dbf::readHeader(*f, displayName(path));
+        if (!h.hasMdx)
             return;
         std::uint8_t zero = 0;
         f->writeAt(dbf::kMdxFlagOffset, &zero, 1);

@@ -111,7 +111,8 @@ public:
     static std::unique_ptr<Table> open(const std::filesystem::path& path, OpenMode mode,
                                        FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
-    // is missing; silently does nothing when the file cannot be opened.
+    // is missing; silently does nothing when the file cannot be opened or does
+    // not read as a dBASE table.
     static void removeMdxByte(const std::filesystem::path& path);
 
     ~Table(); // cancels a pending edit or insert
