@@ -884,6 +884,21 @@ int KeyExpression::bareField() const {
     return impl_->bareField;
 }
 
+bool KeyExpression::readsBlankNumberOrDate(const std::uint8_t* record) const {
+    for (const Node& n : impl_->nodes) {
+        if (n.op != Op::NumberField && n.op != Op::DateField)
+            continue;
+        const std::uint8_t* p = record + n.offset;
+        if (std::all_of(p, p + n.length, [](std::uint8_t c) { return c == ' ' || c == 0; }))
+            return true;
+    }
+    return false;
+}
+
+std::uint8_t upperCase(std::uint8_t c) {
+    return kUpper[c];
+}
+
 void KeyExpression::evaluate(const std::uint8_t* record, std::uint8_t* key) const {
     const Impl& impl = *impl_;
     switch (impl.type) {

@@ -18,6 +18,9 @@ namespace shelvix::db {
 // key. A blank or unreadable number counts as 0, a blank or impossible date as
 // no date. UPPER and LOWER map the Windows-1252 letter pairs (also Š Œ Ž Ÿ;
 // ß stays).
+// The capital UPPER gives a Windows-1252 byte (the byte itself when none).
+std::uint8_t upperCase(std::uint8_t c);
+
 class KeyExpression {
 public:
     // Throws DatabaseError (Kind::InvalidExpression) with a readable message
@@ -41,6 +44,9 @@ public:
     // rather than allocating, so one expression must not be evaluated on two
     // threads at once.
     void evaluate(const std::uint8_t* record, std::uint8_t* key) const;
+    // Whether a number or date field the expression reads is blank in the
+    // record: other tools key such blanks by conventions of their own.
+    bool readsBlankNumberOrDate(const std::uint8_t* record) const;
 
 private:
     struct Impl;

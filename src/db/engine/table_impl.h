@@ -311,9 +311,22 @@ struct Table::Impl {
 
     void regenerate(const Progress& progress);
 
-    // Repairs left by a writer that died: a half-written index, or bytes after
-    // the last counted record. Only with no other user.
+    // What follows the last counted record.
+    struct Tail {
+        std::uint32_t records = 0; // complete records past the count
+        std::uint64_t end = 0;     // where the end mark belongs after them
+        bool hasMark = false;      // and it is there
+        std::uint64_t extra = 0;   // bytes after that (after the mark, when there is one)
+        bool sound() const { return records == 0 && hasMark && extra == 0; }
+    };
+    Tail inspectTail();
+
+    // Repairs left by a writer that died: a half-written index, records past
+    // the count, a missing end mark. Only with no other user.
     void repairIfSoleUser();
+    // Takes back complete records past the count (setting `rebuildIndex`
+    // when tags must learn of them) and puts the end mark right.
+    void repairTail(bool& rebuildIndex);
 };
 
 } // namespace shelvix::db
