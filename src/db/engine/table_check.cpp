@@ -145,6 +145,22 @@ void Table::Impl::repairTail(bool& rebuildIndex) {
         dataChangedLocally();
 }
 
+bool Table::Impl::keyOfAnotherWriter(int tag, std::uint32_t recno, const std::uint8_t* stored,
+                                     const std::uint8_t* ours) {
+    const KeyExpression& e = *exprs[std::size_t(tag)];
+    const std::uint8_t* rec = readRecord(recno, 0);
+    if (e.readsBlankNumberOrDate(rec))
+        return true;
+    if (e.type() != KeyType::Character)
+        return false;
+    const std::size_t n = std::size_t(e.keyLength());
+    if (sameTextUpToConvention(stored, ours, n))
+        return true;
+    std::vector<std::uint8_t> theirs(n);
+    e.evaluateAsOthers(rec, theirs.data());
+    return sameTextUpToConvention(stored, theirs.data(), n);
+}
+
 // ---- check
 
 std::vector<std::string> Table::check(std::vector<std::string>* notes) {
@@ -176,12 +192,9 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
 
     const std::size_t tagCount = t.hasTags() ? t.mdx->tags().size() : 0;
     std::vector<std::vector<std::uint8_t>> keys(tagCount);
-    std::vector<std::vector<bool>> blankRead(tagCount);
     for (std::size_t i = 0; i < tagCount; ++i)
-        if (t.exprs[i]) {
+        if (t.exprs[i])
             keys[i].resize(std::size_t(t.count()) * std::size_t(t.exprs[i]->keyLength()));
-            blankRead[i].assign(std::size_t(t.count()) + 1, false);
-        }
     {
         Streamer s(*t.file, t.hdr, t.count());
         std::uint32_t recno = 0;
@@ -198,7 +211,6 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
                 if (t.exprs[i]) {
                     std::size_t kl = std::size_t(t.exprs[i]->keyLength());
                     t.exprs[i]->evaluate(rec, keys[i].data() + (recno - 1) * kl);
-                    blankRead[i][recno] = t.exprs[i]->readsBlankNumberOrDate(rec);
                 }
         }
     }
@@ -235,8 +247,7 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
             const std::uint8_t* want = keys[i].data() + (e.recno - 1) * kl;
             if (compareKeys(info.type, e.key, want, kl) == 0)
                 continue;
-            if (blankRead[i][e.recno] ||
-                (info.type == KeyType::Character && sameTextUpToConvention(e.key, want, kl)))
+            if (t.keyOfAnotherWriter(int(i), e.recno, e.key, want))
                 ++conventions;
             else
                 damage(tagName + "the key of record " + std::to_string(e.recno) +
@@ -244,8 +255,8 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
         }
         if (conventions)
             note(tagName + plural(conventions, "key follows", "keys follow") +
-                 " another writer's conventions (capitals of accented letters, blank numbers "
-                 "or dates)");
+                 " another writer's conventions (capitals of accented letters, rounding, blank "
+                 "numbers or dates)");
         for (std::uint32_t r = 1; r <= t.count(); ++r)
             if (seen[r] > 1 || (seen[r] == 0 && !info.unique)) // unique tags skip repeats
                 damage(tagName + "record " + std::to_string(r) +

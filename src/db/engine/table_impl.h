@@ -320,6 +320,10 @@ struct Table::Impl {
         bool sound() const { return records == 0 && hasMark && extra == 0; }
     };
     Tail inspectTail();
+    // Whether a stored key that differs from ours is one another dBASE writer
+    // gives the record: a difference of convention, not damage.
+    bool keyOfAnotherWriter(int tag, std::uint32_t recno, const std::uint8_t* stored,
+                            const std::uint8_t* ours);
 
     // Repairs left by a writer that died: a half-written index, records past
     // the count, a missing end mark. Only with no other user.
