@@ -508,6 +508,13 @@ void MdxImpl::beginUpdate() {
     ++updateDepth_;
 }
 
+void MdxImpl::sync() {
+    if (!writable_)
+        return;
+    cache_.flush();
+    file_->sync();
+}
+
 void MdxImpl::endUpdate() {
     if (updateDepth_ == 0)
         return;

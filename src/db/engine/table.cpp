@@ -45,6 +45,7 @@ void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, Fi
     }
     file->writeAt(0, bytes.data(), bytes.size());
     file->sync();
+    fs.syncDirectory(path.parent_path());
 }
 
 std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSystem& fs) {
@@ -169,6 +170,7 @@ void Table::addTag(std::string_view name, std::string_view expression) {
         d->main.reset(d->selected);
         d->updateTagFlags();
         d->dataChangedLocally();
+        d->syncFiles();
     });
     if (d->main.tag >= 0 || d->cur == 0)
         first();
@@ -190,9 +192,13 @@ void Table::deleteTag(std::string_view name) {
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);
         d->updateTagFlags();
+        // The header flag is cleared on disk before the index goes: a flag
+        // naming a missing index would keep the table from opening.
+        d->syncFiles();
         if (!d->hasTags()) {
             d->mdx.reset();
             d->fs.remove(d->mdxPath);
+            d->fs.syncDirectory(d->path.parent_path());
             d->needsRebuild = false;
         }
         d->dataChangedLocally();

@@ -136,6 +136,17 @@ struct Table::Impl {
     }
 
     bool shared() const { return mode == OpenMode::Shared; }
+
+    // Bulk work in progress (beginBulk): changes are synced at its end only.
+    int bulk = 0;
+    bool durable() const { return bulk == 0; }
+    void syncFiles() {
+        if (mode == OpenMode::ReadOnly)
+            return;
+        file->sync();
+        if (mdx)
+            mdx->sync();
+    }
     std::uint32_t count() const { return hdr.recordCount; }
     std::size_t recLen() const { return hdr.recordLength; }
 

@@ -80,6 +80,7 @@ void Table::regenerateIndexes(const Progress& progress) {
         d->refreshHeader();
         d->regenerate(progress);
         d->updateTagFlags();
+        d->file->sync();
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);
         d->dataChangedLocally();
