@@ -446,8 +446,11 @@ public:
     }
 
     [[noreturn]] void fail(const std::string& detail) const {
-        throw DatabaseError("Invalid key expression '" + std::string(text_) + "': " + detail,
-                            DatabaseError::Kind::InvalidExpression);
+        // The detail quotes bytes of the expression too.
+        throw DatabaseError(
+            core::decode("Invalid key expression '" + std::string(text_) + "': " + detail,
+                         layout_.codePage()),
+            DatabaseError::Kind::InvalidExpression);
     }
 
 private:

@@ -26,6 +26,7 @@ public:
     // Throws DatabaseError (Kind::InvalidExpression) with a readable message
     // when the text does not parse, names an unknown field or function, or
     // mixes types (e.g. a date + a text).
+    // The message shows the text decoded from the layout's code page.
     static KeyExpression compile(std::string_view text, const RecordLayout& layout);
 
     KeyExpression(KeyExpression&&) noexcept;

@@ -97,7 +97,7 @@ void Table::Impl::repairTail(bool& rebuildIndex) {
             repairs.push_back(plural(tail.records, "complete record", "complete records") +
                               " after record " + std::to_string(counted) +
                               " were left uncounted: the index tag " +
-                              mdx->tags()[std::size_t(unbuildable - exprs.begin())].name +
+                              shown(mdx->tags()[std::size_t(unbuildable - exprs.begin())].name) +
                               " cannot be rebuilt here");
             return;
         }
@@ -205,8 +205,8 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
             for (int f = 0; f < int(t.layout.fields().size()); ++f)
                 if (!dbf::isWellFormed(v.raw(f), t.layout.fields()[std::size_t(f)].type))
                     damage("Record " + std::to_string(recno) + ": field " +
-                           t.layout.fields()[std::size_t(f)].name + " holds '" +
-                           std::string(v.raw(f)) + "', which is not a valid value");
+                           t.layout.fields()[std::size_t(f)].name + " holds '" + t.shown(v.raw(f)) +
+                           "', which is not a valid value");
             for (std::size_t i = 0; i < tagCount; ++i)
                 if (t.exprs[i]) {
                     std::size_t kl = std::size_t(t.exprs[i]->keyLength());
@@ -218,7 +218,7 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
         damage("The index was left half-updated and must be rebuilt");
     for (std::size_t i = 0; i < tagCount; ++i) {
         const TagInfo& info = t.mdx->tags()[i];
-        std::string tagName = "Tag " + info.name + ": ";
+        std::string tagName = "Tag " + t.shown(info.name) + ": ";
         std::vector<std::string> tagNotes;
         for (auto& p : t.mdx->check(int(i), &tagNotes))
             damage(tagName + p);

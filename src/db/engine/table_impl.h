@@ -136,6 +136,10 @@ struct Table::Impl {
     }
 
     bool shared() const { return mode == OpenMode::Shared; }
+    // Table text (names and values, stored or handed in) as messages show it.
+    std::string shown(std::string_view bytes) const {
+        return core::decode(bytes, layout.codePage());
+    }
 
     // Bulk work in progress (beginBulk): changes are synced at its end only.
     int bulk = 0;

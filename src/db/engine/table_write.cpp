@@ -60,7 +60,7 @@ void Table::setText(std::string_view name, std::string_view value) {
     int i = fieldIndex(name);
     std::uint8_t* out = d->editField(i);
     std::vector<std::uint8_t> tmp(std::size_t(field(i).length));
-    dbf::formatText(value, field(i), tmp.data());
+    dbf::formatText(value, field(i), tmp.data(), d->layout.codePage());
     std::memcpy(out, tmp.data(), tmp.size());
 }
 
@@ -68,7 +68,8 @@ void Table::setNumber(std::string_view name, std::optional<double> value) {
     int i = fieldIndex(name);
     const FieldLayout& f = field(i);
     if (f.type != 'N' && f.type != 'F')
-        throw DatabaseError("Field '" + f.name + "' is not a number field", Kind::InvalidValue);
+        throw DatabaseError("Field '" + d->shown(f.name) + "' is not a number field",
+                            Kind::InvalidValue);
     std::uint8_t* out = d->editField(i);
     std::vector<std::uint8_t> tmp(std::size_t(f.length), ' ');
     if (value)
@@ -80,7 +81,8 @@ void Table::setDate(std::string_view name, std::optional<Date> value) {
     int i = fieldIndex(name);
     const FieldLayout& f = field(i);
     if (f.type != 'D')
-        throw DatabaseError("Field '" + f.name + "' is not a date field", Kind::InvalidValue);
+        throw DatabaseError("Field '" + d->shown(f.name) + "' is not a date field",
+                            Kind::InvalidValue);
     std::uint8_t* out = d->editField(i);
     std::vector<std::uint8_t> tmp(std::size_t(f.length));
     dbf::formatDate(value, f, tmp.data());
