@@ -1,6 +1,6 @@
 #include "app/appcontext.h"
 
-#include "edit/datalists.h"
+#include "db/datalists.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,8 +29,8 @@ DatabasePaths databasePathsFor(const QString& path) {
     const QString dir = QFileInfo(p.current).absolutePath();
     const QString stem = QFileInfo(p.current).completeBaseName();
     p.tableName = tableNameOf(p.current);
-    p.index = edit::findCompanionFile(dir, stem + QLatin1String(".MDX"));
-    p.settings = edit::findCompanionFile(dir, stem + QLatin1String(".INI"));
+    p.index = db::findCompanionFile(dir, stem + QLatin1String(".MDX"));
+    p.settings = db::findCompanionFile(dir, stem + QLatin1String(".INI"));
     p.base = QDir(dir).filePath(stem);
     return p;
 }

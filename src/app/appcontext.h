@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/displayformats.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "db/datalists.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/recentlist.h"
-#include "edit/datalists.h"
 
 #include <QSize>
 #include <QString>
@@ -46,7 +46,7 @@ struct AppContext {
     AppPaths paths;
     GlobalSettings global;
     DatabaseSettings database;
-    DisplayFormats formats;
+    db::DisplayFormats formats;
     Prompter* prompter = nullptr;
 
     // The screen, read once at start-up (a size set beforehand stands in for
@@ -72,7 +72,7 @@ struct AppContext {
     std::string sortTag; // the tag MyTable is shown in: "" or "NewIndex"
 
     db::RecentList recent;
-    edit::DataLists lists; // the nine data lists of the open database
+    db::DataLists lists; // the nine data lists of the open database
 
     // The table's record filter: every record while no search is on.
     bool MyTableFilter(const db::RecordView& record) const;

@@ -159,17 +159,17 @@ void Databases::switchTo(const QString& path, SwitchKind kind) {
     if (kind != SwitchKind::FirstChoice && !old.current.isEmpty()) {
         if (!old.settings.isEmpty())
             ctx_.settingsToWrite().save(old.settings);
-        edit::SaveAllLists(old.base, ctx_.lists);
+        db::SaveAllLists(old.base, ctx_.lists);
     }
 
     const QString globalIni = ctx_.paths.globalSettingsFile();
     if (kind == SwitchKind::New) {
-        ctx_.lists = edit::LoadDefaultList(ctx_.paths.dataDir);
+        ctx_.lists = db::LoadDefaultList(ctx_.paths.dataDir);
         ctx_.takeDatabaseSettings(
             DatabaseSettings::loadForNewDatabase(ctx_.paths.newDatabaseSettingsFile(), globalIni));
     } else {
         if (kind == SwitchKind::Existing)
-            ctx_.lists = edit::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
+            ctx_.lists = db::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
         ctx_.takeDatabaseSettings(DatabaseSettings::load(ctx_.current.settings, globalIni));
     }
     ctx_.sortExpression = db::buildSortString(ctx_.database.sortOrder);

@@ -190,13 +190,13 @@ TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
     ctx.database.fieldWidth[0] = 33;
     ctx.lists[0] = QStringList{"Austen"};
     // B has lists of its own, so no defaults; its settings sort by title.
-    edit::SaveList(q(dir / "B.004"), {"Crime"});
+    db::SaveList(q(dir / "B.004"), {"Crime"});
     test::writeFile(dir / "B.INI", "[Sort Order]\r\nPrimary Sort=1\r\n");
 
     expectOpen(b);
     dbs.DoOpen();
     EXPECT_EQ(app::DatabaseSettings::load(q(dir / "A.INI"), {}).fieldWidth[0], 33);
-    EXPECT_EQ(edit::LoadList(q(dir / "A.001")), QStringList{"Austen"});
+    EXPECT_EQ(db::LoadList(q(dir / "A.001")), QStringList{"Austen"});
     EXPECT_EQ(ctx.lists[3], QStringList{"Crime"});
     EXPECT_TRUE(ctx.lists[0].isEmpty());
     EXPECT_EQ(ctx.database.fieldWidth[0], 15);
@@ -205,9 +205,9 @@ TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
     EXPECT_EQ(view.fileSpecific, 1);
 
     // A database with only its author list gets the default lists.
-    edit::SaveList(q(dir / "data" / "CATEGORY.LST"), {"Poetry"});
+    db::SaveList(q(dir / "data" / "CATEGORY.LST"), {"Poetry"});
     const QString c = makeBook("C.DBF");
-    edit::SaveList(q(dir / "C.001"), {"Only"});
+    db::SaveList(q(dir / "C.001"), {"Only"});
     expectOpen(c);
     dbs.DoOpen();
     EXPECT_EQ(ctx.lists[3], QStringList{"Poetry"});
@@ -253,7 +253,7 @@ TEST_F(DatabasesTest, NewDatabase) {
     ctx.lists[0] = QStringList{"Kept"};
     // New databases start from SHVINV.INI.
     test::writeFile(dir / "config" / "SHVINV.INI", "[Field Width]\nTitle=40\n");
-    edit::SaveList(q(dir / "data" / "RATING.LST"), {"Good"});
+    db::SaveList(q(dir / "data" / "RATING.LST"), {"Good"});
 
     app::FileRequest r;
     r.mode = app::FileMode::Save;
@@ -288,7 +288,7 @@ TEST_F(DatabasesTest, NewDatabase) {
     EXPECT_EQ(ctx.MyTable->recordCount(), 0u);
     EXPECT_EQ(ctx.database.fieldWidth[0], 40);
     EXPECT_EQ(ctx.lists[5], QStringList{"Good"});
-    EXPECT_EQ(edit::LoadList(q(dir / "A.001")), QStringList{"Kept"});
+    EXPECT_EQ(db::LoadList(q(dir / "A.001")), QStringList{"Kept"});
     EXPECT_EQ(ctx.recent.entry(1), a);
     // Its own settings file waits for the first occasion to write it.
     EXPECT_FALSE(QFileInfo::exists(q(dir / "NEW.INI")));

@@ -567,7 +567,7 @@ void TMain::addListMaintenanceItems(QMenu* lists, Command& maintenance) {
     lists->addSeparator();
     // The menu lists Book Type before Rating.
     for (const int n : {1, 2, 3, 4, 5, 7, 6, 8, 9}) {
-        const edit::DataListInfo& info = edit::dataListTable()[std::size_t(n - 1)];
+        const db::DataListInfo& info = db::dataListTable()[std::size_t(n - 1)];
         const QByteArray name = QStringLiteral("MenuList%1")
                                     .arg(QLatin1String(info.captionName))
                                     .remove(' ')
@@ -594,8 +594,8 @@ void TMain::BuildViewerGrid() {
             [this](int list, const QString& text) {
                 // Kept at once, as the edit form keeps what it adds.
                 QStringList& entries = ctx_.lists[std::size_t(list - 1)];
-                if (edit::AddToList(entries, text) && !ctx_.current.base.isEmpty())
-                    edit::SaveList(edit::databaseListFile(ctx_.current.base, list), entries);
+                if (db::AddToList(entries, text) && !ctx_.current.base.isEmpty())
+                    db::SaveList(db::databaseListFile(ctx_.current.base, list), entries);
             });
 }
 
@@ -679,7 +679,7 @@ bool TMain::FormCreate() {
 
     SetButtonBar(ctx_.global.buttonBar);
     ApplyScreenSize();
-    ctx_.formats.setIntl(IntlValues::fromLocale());
+    ctx_.formats.setIntl(db::IntlValues::fromLocale());
     SetMenuLastFiles();
     OfferConversion();
     CreateLocate();

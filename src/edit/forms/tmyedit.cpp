@@ -5,7 +5,7 @@
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
-#include "edit/datalists.h"
+#include "db/datalists.h"
 #include "edit/forms/tmyeditbox.h"
 #include "viewer/forms/viewergrid.h"
 
@@ -418,11 +418,11 @@ bool TMyEdit::DoUpdate() {
         control(bad->control)->setFocus();
         return false;
     }
-    const auto& lists = dataListTable();
-    for (int n = 1; n <= kDataListCount; ++n)
+    const auto& lists = db::dataListTable();
+    for (int n = 1; n <= db::kDataListCount; ++n)
         AddToList(n, controlText(
                          editControl(QLatin1String(lists[std::size_t(n - 1)].editControl))->field));
-    for (int n = 1; n <= kDataListCount; ++n)
+    for (int n = 1; n <= db::kDataListCount; ++n)
         AddToListTwwDB(
             n, controlText(editControl(QLatin1String(lists[std::size_t(n - 1)].editControl))->field)
                    .trimmed());
@@ -678,8 +678,8 @@ bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
 // ----------------------------------------------------------- data lists
 
 void TMyEdit::showLists() {
-    const auto& table = dataListTable();
-    for (int n = 1; n <= kDataListCount; ++n) {
+    const auto& table = db::dataListTable();
+    for (int n = 1; n <= db::kDataListCount; ++n) {
         auto* combo =
             static_cast<QComboBox*>(control(QLatin1String(table[std::size_t(n - 1)].editControl)));
         const QString text = combo->currentText();
@@ -694,10 +694,10 @@ void TMyEdit::showLists() {
 
 void TMyEdit::AddToList(int number, const QString& text) {
     QStringList& list = ctx_.lists[std::size_t(number - 1)];
-    if (!edit::AddToList(list, text))
+    if (!db::AddToList(list, text))
         return;
     auto* combo = static_cast<QComboBox*>(
-        control(QLatin1String(dataListTable()[std::size_t(number - 1)].editControl)));
+        control(QLatin1String(db::dataListTable()[std::size_t(number - 1)].editControl)));
     const QString current = combo->currentText();
     combo->addItem(list.back());
     combo->setEditText(current);
@@ -707,37 +707,37 @@ void TMyEdit::AddToListTwwDB(int number, const QString& text) {
     if (!grid_)
         return;
     const int field =
-        editControl(QLatin1String(dataListTable()[std::size_t(number - 1)].editControl))->field;
+        editControl(QLatin1String(db::dataListTable()[std::size_t(number - 1)].editControl))->field;
     QStringList list = grid_->dropDownList(field);
-    if (edit::AddToList(list, text))
+    if (db::AddToList(list, text))
         grid_->setDropDownList(field, list);
 }
 
 void TMyEdit::LoadAllList() {
-    ctx_.lists = edit::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
+    ctx_.lists = db::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
     showLists();
 }
 
 void TMyEdit::SaveAllLists() {
     if (!ctx_.current.base.isEmpty())
-        edit::SaveAllLists(ctx_.current.base, ctx_.lists);
+        db::SaveAllLists(ctx_.current.base, ctx_.lists);
 }
 
 void TMyEdit::LoadDefaultList() {
-    ctx_.lists = edit::LoadDefaultList(ctx_.paths.dataDir);
+    ctx_.lists = db::LoadDefaultList(ctx_.paths.dataDir);
     showLists();
 }
 
 void TMyEdit::SaveDefaultLists() {
-    edit::SaveDefaultLists(ctx_.paths.dataDir, ctx_.lists);
+    db::SaveDefaultLists(ctx_.paths.dataDir, ctx_.lists);
 }
 
 void TMyEdit::EditAList(int number) {
-    if (number < 1 || number > kDataListCount) {
+    if (number < 1 || number > db::kDataListCount) {
         SaveAllLists();
         return;
     }
-    const DataListInfo& info = dataListTable()[std::size_t(number - 1)];
+    const db::DataListInfo& info = db::dataListTable()[std::size_t(number - 1)];
     TMyEditBox box(ctx_, ctx_.lists[std::size_t(number - 1)], QString::fromLatin1(info.captionName),
                    info.entryLength, number, parentWidget());
     if (box.exec() != QDialog::Accepted)

@@ -1,12 +1,12 @@
-#include "viewer/bookrecord.h"
+#include "db/recordtext.h"
 
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "db/engine/value.h"
 
 #include <QDate>
 #include <array>
 
-namespace shelvix::viewer {
+namespace shelvix::db {
 
 namespace {
 
@@ -66,7 +66,7 @@ QString generalNumber(double value) {
 }
 
 QString fieldDisplayText(const db::RecordView& record, int index, const db::FieldLayout& field,
-                         core::CodePage cp, const app::DisplayFormats& formats) {
+                         core::CodePage cp, const DisplayFormats& formats) {
     switch (field.type) {
     case 'N':
     case 'F': {
@@ -85,4 +85,4 @@ QString fieldDisplayText(const db::RecordView& record, int index, const db::Fiel
     }
 }
 
-} // namespace shelvix::viewer
+} // namespace shelvix::db

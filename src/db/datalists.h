@@ -8,7 +8,7 @@
 // database keeps its own nine files beside its table (base path + ".001" ...
 // ".009"); the data directory keeps nine default files that seed new
 // databases. List files are Windows-1252 text, one entry a line, CR LF.
-namespace shelvix::edit {
+namespace shelvix::db {
 
 inline constexpr int kDataListCount = 9;
 
@@ -58,4 +58,4 @@ bool SaveAllLists(const QString& basePath, const DataLists& lists);
 DataLists LoadDefaultList(const QString& dataDir);
 bool SaveDefaultLists(const QString& dataDir, const DataLists& lists);
 
-} // namespace shelvix::edit
+} // namespace shelvix::db

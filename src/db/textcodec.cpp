@@ -1,10 +1,10 @@
-#include "app/textcodec.h"
+#include "db/textcodec.h"
 
 #include "core/codec.h"
 
 #include <algorithm>
 
-namespace shelvix::app {
+namespace shelvix::db {
 
 QString fromWindows1252(std::string_view bytes) {
     return QString::fromStdString(core::decode(bytes));
@@ -31,4 +31,4 @@ QString decodePath(std::string_view bytes) {
     return fromWindows1252(bytes);
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::db

@@ -1,14 +1,14 @@
-#include "edit/datalists.h"
+#include "db/datalists.h"
 
-#include "app/textcodec.h"
 #include "core/text.h"
+#include "db/textcodec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace shelvix::edit {
+namespace shelvix::db {
 
 namespace {
 
@@ -79,7 +79,7 @@ QStringList LoadList(const QString& file) {
             end = text.size();
         const std::string entry = core::trim(text.substr(start, std::min(end - start, kMaxLine)));
         if (!entry.empty())
-            list.append(app::fromWindows1252(entry));
+            list.append(fromWindows1252(entry));
         start = end;
         if (start < text.size() && text[start] == '\r')
             ++start;
@@ -96,7 +96,7 @@ bool SaveList(const QString& file, const QStringList& entries) {
         QString line = entry;
         line.replace(QLatin1Char('\r'), QLatin1Char(' '))
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
-        bytes += app::toWindows1252(line);
+        bytes += toWindows1252(line);
         bytes += "\r\n";
     }
     QSaveFile out(file);
@@ -151,4 +151,4 @@ bool SaveDefaultLists(const QString& dataDir, const DataLists& lists) {
     return all;
 }
 
-} // namespace shelvix::edit
+} // namespace shelvix::db

@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-namespace shelvix::app {
+namespace shelvix::db {
 class DisplayFormats;
 }
 
 // How the fields of a stored record read as text: in the grid, the edit form
 // and the reports alike.
-namespace shelvix::viewer {
+namespace shelvix::db {
 
 // The code page the table's language driver names.
 core::CodePage tableCodePage(const db::Table& table);
@@ -38,6 +38,6 @@ QString generalNumber(double value);
 // field holding junk shows what it holds, so the user sees there is
 // something to correct.
 QString fieldDisplayText(const db::RecordView& record, int index, const db::FieldLayout& field,
-                         core::CodePage cp, const app::DisplayFormats& formats);
+                         core::CodePage cp, const DisplayFormats& formats);
 
-} // namespace shelvix::viewer
+} // namespace shelvix::db

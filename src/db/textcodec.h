@@ -5,7 +5,7 @@
 #include <string_view>
 
 // QString bridges to the Windows-1252 bytes our files hold.
-namespace shelvix::app {
+namespace shelvix::db {
 
 QString fromWindows1252(std::string_view bytes);
 // Characters outside Windows-1252 are written as '?'; *lost (when given)
@@ -19,4 +19,4 @@ std::string toWindows1252(const QString& text, int* lost = nullptr);
 std::string encodePath(const QString& path);
 QString decodePath(std::string_view bytes);
 
-} // namespace shelvix::app
+} // namespace shelvix::db
