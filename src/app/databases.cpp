@@ -2,6 +2,7 @@
 
 #include "app/appinfo.h"
 #include "app/prompter.h"
+#include "app/showerror.h"
 #include "core/text.h"
 #include "db/booktable.h"
 #include "db/sortorder.h"
@@ -49,7 +50,7 @@ std::string applySortTag(db::Table& table, const std::string& expression) {
 }
 
 void Databases::showEngineError(const std::exception& e) {
-    ctx_.prompter->error(QString::fromUtf8(e.what()));
+    showError(*ctx_.prompter, e);
 }
 
 bool Databases::CheckDBaseFormat(const QString& path) {

@@ -127,7 +127,7 @@ int cmdInfo(const Args& a, std::ostream& out) {
         << "records: " << total << "\n"
         << "deleted: " << deleted << "\n"
         << "language driver: " << driver
-        << (table->codePage() == db::CodePage::Dos437 ? " (cp437)" : " (cp1252)") << "\n"
+        << (table->codePage() == db::CodePage::Cp437 ? " (cp437)" : " (cp1252)") << "\n"
         << "fields: " << table->fieldCount() << "\n";
     for (int i = 0; i < table->fieldCount(); ++i) {
         const auto& f = table->field(i);
@@ -164,7 +164,7 @@ int cmdDump(const Args& a, std::ostream& out) {
         for (int i = 0; i < table->fieldCount(); ++i)
             fields.push_back(i);
     }
-    const auto cp = core::codePageForLanguageDriver(table->languageDriver());
+    const auto cp = table->codePage();
     out << "Recno,Deleted";
     for (int f : fields)
         out << "," << table->field(f).name;

@@ -2,31 +2,15 @@
 
 #include "core/codec.h"
 #include "db/engine/table.h"
+#include "db/textcodec.h"
 
 #include <QString>
-#include <optional>
-#include <string>
-#include <string_view>
-
-namespace shelvix::db {
-class DisplayFormats;
-}
 
 // How the fields of a stored record read as text: in the grid, the edit form
 // and the reports alike.
 namespace shelvix::db {
 
-// The code page the table's language driver names.
-core::CodePage tableCodePage(const db::Table& table);
-
-// Stored bytes as text, through a table lookup (cheap enough for every cell
-// the grid paints).
-QString decodeField(std::string_view bytes, core::CodePage cp);
-// Text as bytes of the code page; nothing when a character has no byte there
-// (storing '?' instead would change the user's data unseen). `bad`, when
-// given, receives the first such character.
-std::optional<std::string> encodeField(const QString& text, core::CodePage cp,
-                                       QChar* bad = nullptr);
+class DisplayFormats;
 
 // The shortest decimal text that reads back as `value`: 1999 "1999", 12.5
 // "12.5", 0.1 "0.1". No grouping, no exponent.

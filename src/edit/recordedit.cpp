@@ -132,7 +132,7 @@ QString moneyOnExit(const QString& text, const db::DisplayFormats& formats) {
 RecordValues readRecord(db::Table& table, const db::DisplayFormats& formats) {
     RecordValues values;
     const db::RecordView record = table.record(table.recno());
-    const core::CodePage cp = db::tableCodePage(table);
+    const core::CodePage cp = table.codePage();
     for (const EditControlInfo& c : kControls) {
         const int index = table.fieldIndex(db::fieldInfo(c.field).name);
         const db::FieldLayout& layout = table.field(index);
@@ -210,7 +210,7 @@ std::optional<EntryError> validateEntries(const RecordValues& values,
 
 std::optional<QString> writeRecord(db::Table& table, const RecordValues& values, bool insert,
                                    const db::DisplayFormats& formats) {
-    const core::CodePage cp = db::tableCodePage(table);
+    const core::CodePage cp = table.codePage();
     struct Write {
         std::string name;
         const EditControlInfo* control;
@@ -261,7 +261,7 @@ std::optional<QString> writeRecord(db::Table& table, const RecordValues& values,
     } catch (const db::DatabaseError& e) {
         if (table.state() != db::Table::State::Browse)
             table.cancel();
-        return db::decodeField(e.what(), cp);
+        return db::errorText(e);
     }
     return std::nullopt;
 }

@@ -38,7 +38,7 @@ void GridModel::setTable(db::Table* table) {
     table_ = table;
     if (table_) {
         table_->addObserver(this);
-        codePage_ = db::tableCodePage(*table_);
+        codePage_ = table_->codePage();
     }
     mapColumns();
     for (auto& c : cache_)
@@ -296,7 +296,7 @@ bool GridModel::writeCell(int row, int column, const QString& text) {
     } catch (const db::DatabaseError& e) {
         if (table_->state() != db::Table::State::Browse)
             table_->cancel();
-        lastError_ = db::decodeField(e.what(), codePage_);
+        lastError_ = db::errorText(e);
         ok = false;
     }
     posting_ = false;

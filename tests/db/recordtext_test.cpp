@@ -13,8 +13,8 @@ namespace {
 QString shown(test::BookTable& b, std::uint32_t recno, const char* field,
               const db::DisplayFormats& formats) {
     int i = b.table->fieldIndex(field);
-    return fieldDisplayText(b.table->record(recno), i, b.table->field(i),
-                            db::tableCodePage(*b.table), formats);
+    return fieldDisplayText(b.table->record(recno), i, b.table->field(i), b.table->codePage(),
+                            formats);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "app/formatmenu.h"
 #include "app/forms/dbnavigator.h"
 #include "app/prompter.h"
+#include "app/showerror.h"
 #include "db/fieldtable.h"
 #include "edit/forms/tmyedit.h"
 #include "viewer/forms/viewergrid.h"
@@ -512,7 +513,7 @@ void TMain::DoDelete() {
         try {
             ctx_.MyTable->deleteRecord();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            showError(*ctx_.prompter, e);
         }
     }
     DisplayCount();
@@ -528,7 +529,7 @@ void TMain::DisplayCount() {
         try {
             count = ctx_.MyTable->recordCount();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            showError(*ctx_.prompter, e);
         }
     }
     countLabel_->setText(QString::number(count));

@@ -5,6 +5,7 @@
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
+#include "app/showerror.h"
 #include "db/datalists.h"
 #include "edit/forms/tmyeditbox.h"
 #include "viewer/forms/viewergrid.h"
@@ -366,7 +367,7 @@ void TMyEdit::LoadInData() {
         try {
             v = readRecord(*table, ctx_.formats);
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            app::showError(*ctx_.prompter, e);
         }
     }
     for (int field : {kPurchDateField, kCheckDateField})
@@ -527,7 +528,7 @@ void TMyEdit::moveRecord(bool forward) {
             else
                 table->prior();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            app::showError(*ctx_.prompter, e);
         }
     }
     LoadInData();
