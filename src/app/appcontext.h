@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
+#include "db/databasefiles.h"
 #include "db/datalists.h"
 #include "db/displayformats.h"
 #include "db/engine/table.h"
@@ -17,27 +18,6 @@
 namespace shelvix::app {
 
 class Prompter;
-
-// The files of one database. A table named MY.BOOKS.DBF is the table "MY"
-// (its caption), but its companions follow the file's own stem, as the
-// engine's .MDX does, so that it never shares them with MY.DBF.
-struct DatabasePaths {
-    QString current;   // full path of the .DBF
-    QString index;     // its production index
-    QString settings;  // its settings file
-    QString base;      // directory + stem: where the data lists live
-    QString tableName; // file name up to its first "."
-
-    bool operator==(const DatabasePaths&) const = default;
-};
-
-// The file name up to, not including, its first ".".
-QString tableNameOf(const QString& path);
-// Every path of the database at `path` (made absolute). The .MDX and .INI are
-// the existing files when their extension differs only in case.
-DatabasePaths databasePathsFor(const QString& path);
-std::filesystem::path toPath(const QString& path);
-QString fromPath(const std::filesystem::path& path);
 
 // What the program shares for its whole run. main() owns it and hands it to
 // the windows; the names follow the catalogue's own (SearchOn, EditMode,
@@ -67,7 +47,7 @@ struct AppContext {
 
     // The open book table; null while none is open.
     std::unique_ptr<db::Table> MyTable;
-    DatabasePaths current;
+    db::DatabaseFiles current;
     std::string sortExpression;
     std::string sortTag; // the tag MyTable is shown in: "" or "NewIndex"
 

@@ -54,12 +54,12 @@ void Databases::showEngineError(const std::exception& e) {
 }
 
 bool Databases::CheckDBaseFormat(const QString& path) {
-    const DatabasePaths p = databasePathsFor(path);
+    const db::DatabaseFiles p = db::DatabaseFiles::of(path);
     if (!QFileInfo::exists(p.index))
-        db::Table::removeMdxByte(toPath(p.current));
+        db::Table::removeMdxByte(db::toPath(p.current));
     bool book = false;
     try {
-        auto table = db::Table::open(toPath(p.current), db::OpenMode::ReadOnly);
+        auto table = db::Table::open(db::toPath(p.current), db::OpenMode::ReadOnly);
         book = db::isBookTable(*table);
     } catch (const db::DatabaseError& e) {
         showEngineError(e);
@@ -72,7 +72,7 @@ bool Databases::CheckDBaseFormat(const QString& path) {
 
 bool Databases::DBaseInUse(const QString& path) {
     try {
-        db::Table::open(toPath(databasePathsFor(path).current), db::OpenMode::Exclusive);
+        db::Table::open(db::toPath(db::DatabaseFiles::of(path).current), db::OpenMode::Exclusive);
         return false;
     } catch (const db::DatabaseError&) {
         return true;
@@ -87,7 +87,7 @@ bool Databases::MakeNewDB(const QString& path) {
         return false;
     }
     try {
-        db::createBookTable(toPath(path));
+        db::createBookTable(db::toPath(path));
     } catch (const db::DatabaseError& e) {
         showEngineError(e);
         return false;
@@ -98,7 +98,7 @@ bool Databases::MakeNewDB(const QString& path) {
 bool Databases::openMyTable(db::OpenMode mode) {
     closeMyTable();
     try {
-        auto table = db::Table::open(toPath(ctx_.current.current), mode);
+        auto table = db::Table::open(db::toPath(ctx_.current.current), mode);
         AppContext* ctx = &ctx_;
         table->setFilter([ctx](const db::RecordView& r) { return ctx->MyTableFilter(r); });
         table->selectTag(hasTag(*table, ctx_.sortTag) ? ctx_.sortTag : std::string());
@@ -124,7 +124,7 @@ bool Databases::writeDatabaseSettings() {
 }
 
 void Databases::setCurrentPaths(const QString& path) {
-    ctx_.current = databasePathsFor(path);
+    ctx_.current = db::DatabaseFiles::of(path);
     view_.setCaption(mainCaption(ctx_.current.tableName));
 }
 
@@ -136,7 +136,7 @@ void Databases::openWithSortTag() {
     if (!ctx_.sortExpression.empty()) {
         std::unique_ptr<db::Table> sole;
         try {
-            sole = db::Table::open(toPath(ctx_.current.current), db::OpenMode::Exclusive);
+            sole = db::Table::open(db::toPath(ctx_.current.current), db::OpenMode::Exclusive);
         } catch (const db::DatabaseError&) {
             // In use elsewhere: the tag stays as it is. Any other failure
             // the shared open below reports.
@@ -153,7 +153,7 @@ void Databases::openWithSortTag() {
 }
 
 void Databases::switchTo(const QString& path, SwitchKind kind) {
-    const DatabasePaths old = ctx_.current;
+    const db::DatabaseFiles old = ctx_.current;
     closeMyTable();
     setCurrentPaths(path);
 
@@ -274,7 +274,7 @@ bool Databases::openAtStartup() {
         chosen = ctx_.paths.masterDatabase();
         if (!QFileInfo::exists(chosen)) {
             try {
-                db::createBookTable(toPath(chosen));
+                db::createBookTable(db::toPath(chosen));
             } catch (const db::DatabaseError&) {
                 return false;
             }
@@ -282,7 +282,7 @@ bool Databases::openAtStartup() {
     }
     // Chosen even when it fails the check, so the check below keeps failing
     // until the user picks a book database.
-    ctx_.current = databasePathsFor(chosen);
+    ctx_.current = db::DatabaseFiles::of(chosen);
     if (CheckDBaseFormat(chosen)) {
         openFirstChoice(chosen);
         return true;

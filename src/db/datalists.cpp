@@ -26,37 +26,10 @@ constexpr std::array<DataListInfo, kDataListCount> kLists = {{
 
 constexpr std::size_t kMaxLine = 255;
 
-QString listExtension(int number) {
-    return QStringLiteral(".%1").arg(number, 3, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 const std::array<DataListInfo, kDataListCount>& dataListTable() {
     return kLists;
-}
-
-QString findCompanionFile(const QString& dir, const QString& name) {
-    const QString exact = QDir(dir).filePath(name);
-    if (QFileInfo::exists(exact))
-        return exact;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return exact;
-    const QString stem = name.left(dot + 1);
-    const QString extension = name.mid(dot + 1);
-    const QStringList candidates = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& candidate : candidates) {
-        if (candidate.size() == name.size() && candidate.startsWith(stem, Qt::CaseSensitive) &&
-            candidate.mid(dot + 1).compare(extension, Qt::CaseInsensitive) == 0)
-            return QDir(dir).filePath(candidate);
-    }
-    return exact;
-}
-
-QString databaseListFile(const QString& basePath, int number) {
-    const QFileInfo base(basePath);
-    return findCompanionFile(base.path(), base.fileName() + listExtension(number));
 }
 
 QString defaultListFile(const QString& dataDir, int number) {

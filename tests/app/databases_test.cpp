@@ -114,7 +114,7 @@ TEST_F(DatabasesTest, StructureCheck) {
 
 TEST_F(DatabasesTest, OpenChecksTheNameThenTheStructure) {
     const QString a = makeBook("A.DBF");
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
 
     // ".dbf" in small letters is a database; ".dbf.bak" and ".db" are not.
     test::writeFile(dir / "B.dbf.bak", "");
@@ -146,7 +146,7 @@ TEST_F(DatabasesTest, RecentListFollowsTheSwitches) {
     const QString a = makeBook("A.DBF");
     const QString b = makeBook("B.DBF");
     const QString c = makeBook("C.DBF");
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
 
     expectOpen(b);
     dbs.DoOpen();
@@ -180,13 +180,13 @@ TEST_F(DatabasesTest, RecentListFollowsTheSwitches) {
     prompter.expectError(kStructure);
     dbs.OpenSaveFile(1);
     EXPECT_EQ(ctx.recent.entry(1), other);
-    EXPECT_TRUE(app::databasePathsFor(q(dir / "C.DBF")) == ctx.current);
+    EXPECT_TRUE(db::DatabaseFiles::of(q(dir / "C.DBF")) == ctx.current);
 }
 
 TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
     const QString a = makeBook("A.DBF");
     const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
     ctx.database.fieldWidth[0] = 33;
     ctx.lists[0] = QStringList{"Austen"};
     // B has lists of its own, so no defaults; its settings sort by title.
@@ -217,7 +217,7 @@ TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
 TEST_F(DatabasesTest, SortTagIsRebuiltUnlessAnotherUserHasTheTable) {
     const QString a = makeBook("A.DBF");
     const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
 
     expectOpen(b);
     dbs.DoOpen();
@@ -248,7 +248,7 @@ TEST_F(DatabasesTest, SortTagIsRebuiltUnlessAnotherUserHasTheTable) {
 
 TEST_F(DatabasesTest, NewDatabase) {
     const QString a = makeBook("A.DBF", {"Kim"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
     dbs.openMyTable();
     ctx.lists[0] = QStringList{"Kept"};
     // New databases start from SHVINV.INI.
@@ -298,7 +298,7 @@ TEST_F(DatabasesTest, NewDatabase) {
 
 TEST_F(DatabasesTest, UpdateDatabaseWritesTheSettingsAndKeepsTheSearch) {
     const QString a = makeBook("A.DBF", {"Kim", "Lee"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
     dbs.openMyTable();
     ctx.database.fieldWidth[1] = 21;
     ctx.SearchOn = true;
@@ -314,12 +314,12 @@ TEST_F(DatabasesTest, UpdateDatabaseWritesTheSettingsAndKeepsTheSearch) {
 TEST_F(DatabasesTest, ATableNameEndsAtTheFirstDot) {
     const QString mine = makeBook("MY.BOOKS.DBF", {"Kim"});
     makeBook("MY.DBF");
-    const app::DatabasePaths p = app::databasePathsFor(mine);
+    const db::DatabaseFiles p = db::DatabaseFiles::of(mine);
     EXPECT_EQ(p.tableName, "MY");
     // The chosen file itself is opened, with companions of its own.
     EXPECT_EQ(p.settings, q(dir / "MY.BOOKS.INI"));
     EXPECT_EQ(p.base, q(dir / "MY.BOOKS"));
-    ctx.current = app::databasePathsFor(makeBook("A.DBF"));
+    ctx.current = db::DatabaseFiles::of(makeBook("A.DBF"));
     expectOpen(mine);
     dbs.DoOpen();
     EXPECT_EQ(view.caption, "Shelvix Books 97 (MY)");

@@ -596,7 +596,7 @@ void TMain::BuildViewerGrid() {
                 // Kept at once, as the edit form keeps what it adds.
                 QStringList& entries = ctx_.lists[std::size_t(list - 1)];
                 if (db::AddToList(entries, text) && !ctx_.current.base.isEmpty())
-                    db::SaveList(db::databaseListFile(ctx_.current.base, list), entries);
+                    db::SaveList(ctx_.current.list(list), entries);
             });
 }
 
