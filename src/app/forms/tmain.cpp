@@ -541,10 +541,14 @@ void TMain::CreateEditForm() {
     if (!myEdit_) {
         myEdit_ = new edit::TMyEdit(ctx_, this);
         showEditForm = [this] { myEdit_->exec(); };
+        connect(myEdit_, &edit::TMyEdit::listsShown, viewerGrid_,
+                &viewer::ViewerGrid::setDataLists);
+        connect(myEdit_, &edit::TMyEdit::gridListEntryAdded, viewerGrid_,
+                &viewer::ViewerGrid::addToDropDownList);
     } else {
         myEdit_->LoadAllList();
     }
-    myEdit_->setViewerGrid(viewerGrid_);
+    viewerGrid_->setDataLists(ctx_.lists);
 }
 
 void TMain::addListMaintenanceItems(QMenu* lists, Command& maintenance) {

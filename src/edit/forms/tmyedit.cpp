@@ -8,7 +8,6 @@
 #include "app/showerror.h"
 #include "db/datalists.h"
 #include "edit/forms/tmyeditbox.h"
-#include "viewer/forms/viewergrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -293,12 +292,6 @@ void TMyEdit::setDateMasks() {
         e->setInputMask(QStringLiteral("00") + sep + QStringLiteral("00") + sep +
                         QStringLiteral("0000;_"));
     }
-}
-
-void TMyEdit::setViewerGrid(viewer::ViewerGrid* grid) {
-    grid_ = grid;
-    if (grid_)
-        grid_->setDataLists(ctx_.lists);
 }
 
 QWidget* TMyEdit::control(const QString& name) const {
@@ -689,8 +682,7 @@ void TMyEdit::showLists() {
         combo->setCurrentIndex(-1);
         combo->setEditText(text);
     }
-    if (grid_)
-        grid_->setDataLists(ctx_.lists);
+    Q_EMIT listsShown(ctx_.lists);
 }
 
 void TMyEdit::AddToList(int number, const QString& text) {
@@ -705,13 +697,9 @@ void TMyEdit::AddToList(int number, const QString& text) {
 }
 
 void TMyEdit::AddToListTwwDB(int number, const QString& text) {
-    if (!grid_)
-        return;
     const int field =
         editControl(QLatin1String(db::dataListTable()[std::size_t(number - 1)].editControl))->field;
-    QStringList list = grid_->dropDownList(field);
-    if (db::AddToList(list, text))
-        grid_->setDropDownList(field, list);
+    Q_EMIT gridListEntryAdded(field, text);
 }
 
 void TMyEdit::LoadAllList() {

@@ -138,6 +138,11 @@ QStringList ViewerGrid::dropDownList(int field) const {
     return lists_[std::size_t(field)];
 }
 
+void ViewerGrid::addToDropDownList(int field, const QString& text) {
+    if (field >= 1 && field <= db::kFieldCount)
+        db::AddToList(lists_[std::size_t(field)], text);
+}
+
 int ViewerGrid::columnPixels(int chars) const {
     // Widths from a hand-edited file are held to what the dialog allows.
     chars = std::clamp(chars, 1, 255);

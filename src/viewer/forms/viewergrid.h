@@ -49,6 +49,8 @@ public:
     // All nine drop-downs from the database's data lists.
     void setDataLists(const db::DataLists& lists);
     QStringList dropDownList(int field) const;
+    // Adds an entry to the drop-down of `field` as db::AddToList does.
+    void addToDropDownList(int field, const QString& text);
 
     // Applies the viewer settings: titles, colours, fonts, lines, the row
     // indicator, editing, and the columns with their titles and widths.
