@@ -19,7 +19,7 @@ QString shown(test::BookTable& b, std::uint32_t recno, const char* field,
 
 } // namespace
 
-TEST(BookRecord, GeneralNumberIsTheShortestDecimalText) {
+TEST(RecordText, GeneralNumberIsTheShortestDecimalText) {
     EXPECT_EQ(generalNumber(1999), "1999");
     EXPECT_EQ(generalNumber(12.5), "12.5");
     EXPECT_EQ(generalNumber(12.50), "12.5");
@@ -32,7 +32,7 @@ TEST(BookRecord, GeneralNumberIsTheShortestDecimalText) {
     EXPECT_EQ(generalNumber(0.0005), "0.0005");
 }
 
-TEST(BookRecord, FieldsReadAsTheGridShowsThem) {
+TEST(RecordText, FieldsReadAsTheGridShowsThem) {
     test::BookTable b;
     std::uint32_t full = b.add({{"Title", "  Indented title"},
                                 {"Author", "Zola, \xC9mile"},
@@ -68,7 +68,7 @@ TEST(BookRecord, FieldsReadAsTheGridShowsThem) {
     EXPECT_EQ(shown(b, empty, "PurchDate", formats), "");
 }
 
-TEST(BookRecord, TextCrossesTheTablesCodePage) {
+TEST(RecordText, TextCrossesTheTablesCodePage) {
     test::BookTable b;
     std::uint32_t r = b.add({{"Title", "Caf\x82 na\x8Bve"}}); // é ï in cp437
     b.setLanguageDriver(0x1B);
