@@ -71,41 +71,47 @@ TEST(ShowError, FileNamesAndStoredLettersReadAsWritten) {
                                 "too short to hold a dBASE header"));
 
     // A value typed into the grid is encoded in the table's code page before
-    // the engine sees it, so its refusal quotes Windows-1252 bytes.
-    const auto path = dir / "B\u00FCcher.DBF";
-    db::createBookTable(path);
-    auto table = db::Table::open(path, db::OpenMode::Shared);
-    table->insert();
-    table->setText("TITLE", "Caf\xE9");
-    table->post();
+    // the engine sees it, and its refusal quotes those bytes: a Windows and a
+    // DOS table alike.
+    for (const char driver : {'\x57', '\x1B'}) {
+        const auto path = dir / ("B\u00FCcher " + std::to_string(int(driver)) + ".DBF");
+        db::createBookTable(path);
+        std::string bytes = test::readFile(path);
+        bytes[29] = driver; // the language driver
+        test::writeFile(path, bytes);
+        auto table = db::Table::open(path, db::OpenMode::Shared);
+        table->insert();
+        table->post();
 
-    db::DisplayFormats formats;
-    db::DatabaseSettings settings;
-    settings.fieldEditing = true;
-    viewer::ViewerGrid grid;
-    grid.setDisplayFormats(&formats);
-    grid.setPrompter(&prompter);
-    grid.setTable(table.get());
-    grid.resize(617, 293);
-    grid.SetViewerOptions(settings);
-    grid.show();
-    QApplication::processEvents();
+        db::DisplayFormats formats;
+        db::DatabaseSettings settings;
+        settings.fieldEditing = true;
+        viewer::ViewerGrid grid;
+        grid.setDisplayFormats(&formats);
+        grid.setPrompter(&prompter);
+        grid.setTable(table.get());
+        grid.resize(617, 293);
+        grid.SetViewerOptions(settings);
+        grid.show();
+        QApplication::processEvents();
 
-    int column = -1;
-    for (int c = 0; c < grid.gridModel()->columnCount(); ++c)
-        if (grid.gridModel()->fieldAt(c) == 3) // YearPub
-            column = c;
-    const QModelIndex cell = grid.gridModel()->index(0, column);
-    grid.setCurrentIndex(cell);
-    grid.edit(cell);
-    QApplication::processEvents();
-    auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(cell));
-    ASSERT_NE(editor, nullptr);
-    editor->setFocus();
-    EXPECT_EQ(messageOf([&] { type(editor, QString::fromUtf8("19\u00E97")); }),
-              QString::fromUtf8("'19\u00E97' is not a valid floating point value for field "
-                                "'YEARPUB'"));
-    QApplication::processEvents();
-    EXPECT_EQ(table->record(1).text("YEARPUB"), "");
-    grid.setTable(nullptr);
+        int column = -1;
+        for (int c = 0; c < grid.gridModel()->columnCount(); ++c)
+            if (grid.gridModel()->fieldAt(c) == 3) // YearPub
+                column = c;
+        const QModelIndex cell = grid.gridModel()->index(0, column);
+        grid.setCurrentIndex(cell);
+        grid.edit(cell);
+        QApplication::processEvents();
+        auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(cell));
+        ASSERT_NE(editor, nullptr);
+        editor->setFocus();
+        EXPECT_EQ(messageOf([&] { type(editor, QString::fromUtf8("19\u00E97")); }),
+                  QString::fromUtf8("'19\u00E97' is not a valid floating point value for field "
+                                    "'YEARPUB'"))
+            << int(driver);
+        QApplication::processEvents();
+        EXPECT_EQ(table->record(1).text("YEARPUB"), "");
+        grid.setTable(nullptr);
+    }
 }
