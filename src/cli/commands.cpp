@@ -143,7 +143,7 @@ int cmdInfo(const Args& a, std::ostream& out) {
         << "records: " << total << "\n"
         << "deleted: " << deleted << "\n"
         << "language driver: " << driver
-        << (table->codePage() == db::CodePage::Dos437 ? " (cp437)" : " (cp1252)") << "\n"
+        << (table->codePage() == db::CodePage::Cp437 ? " (cp437)" : " (cp1252)") << "\n"
         << "fields: " << table->fieldCount() << "\n";
     for (int i = 0; i < table->fieldCount(); ++i) {
         const auto& f = table->field(i);

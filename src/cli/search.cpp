@@ -1,4 +1,4 @@
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "cli/commands.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
@@ -115,7 +115,7 @@ void putCriterion(const QString& criterion, std::array<QString, find::kRows>& ce
 
 int runSearch(const std::vector<std::string>& args, std::ostream& out) {
     const SearchArgs a = parseSearch(args);
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     formats.setDateFormat(dateFormatNumber(a.dateFormat));
 
     find::Criteria criteria;

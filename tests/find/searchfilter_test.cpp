@@ -1,5 +1,5 @@
-#include "app/displayformats.h"
-#include "app/textcodec.h"
+#include "db/displayformats.h"
+#include "db/textcodec.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
 #include "db/fieldtable.h"
@@ -21,7 +21,7 @@ using Row = std::pair<int, QString>; // field number, cell text as typed with it
 
 // Items of several levels, each given as its rows, saved as the form saves them.
 std::vector<SearchItem> levels(const std::vector<std::vector<std::pair<Row, int>>>& spec) {
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     formats.setDateFormat(7);
     Criteria c;
     for (const auto& level : spec) {

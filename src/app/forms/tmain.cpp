@@ -6,6 +6,7 @@
 #include "app/forms/dbnavigator.h"
 #include "app/forms/menukeys.h"
 #include "app/prompter.h"
+#include "app/showerror.h"
 #include "db/fieldtable.h"
 #include "edit/forms/tmyedit.h"
 #include "find/forms/tmysearch.h"
@@ -433,7 +434,7 @@ void TMain::DisplayCount() {
         try {
             count = ctx_.MyTable->recordCount();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            showError(*ctx_.prompter, e);
         }
     }
     countLabel_->setText(QString::number(count));
@@ -445,10 +446,14 @@ void TMain::CreateEditForm() {
     if (!myEdit_) {
         myEdit_ = new edit::TMyEdit(ctx_, this);
         records_.showEditForm = [this] { myEdit_->exec(); };
+        connect(myEdit_, &edit::TMyEdit::listsShown, viewerGrid_,
+                &viewer::ViewerGrid::setDataLists);
+        connect(myEdit_, &edit::TMyEdit::gridListEntryAdded, viewerGrid_,
+                &viewer::ViewerGrid::addToDropDownList);
     } else {
         myEdit_->LoadAllList();
     }
-    myEdit_->setViewerGrid(viewerGrid_);
+    viewerGrid_->setDataLists(ctx_.lists);
 }
 
 void TMain::addListMaintenanceItems(QMenu* lists) {
@@ -460,7 +465,7 @@ void TMain::addListMaintenanceItems(QMenu* lists) {
     lists->addSeparator();
     // The menu lists Book Type before Rating.
     for (const int n : {1, 2, 3, 4, 5, 7, 6, 8, 9}) {
-        const edit::DataListInfo& info = edit::dataListTable()[std::size_t(n - 1)];
+        const db::DataListInfo& info = db::dataListTable()[std::size_t(n - 1)];
         const QByteArray name = QStringLiteral("MenuList%1")
                                     .arg(QLatin1String(info.captionName))
                                     .remove(' ')
@@ -482,8 +487,8 @@ void TMain::BuildViewerGrid() {
             [this](int list, const QString& text) {
                 // Kept at once, as the edit form keeps what it adds.
                 QStringList& entries = ctx_.lists[std::size_t(list - 1)];
-                if (edit::AddToList(entries, text) && !ctx_.current.base.isEmpty())
-                    edit::SaveList(edit::databaseListFile(ctx_.current.base, list), entries);
+                if (db::AddToList(entries, text) && !ctx_.current.base.isEmpty())
+                    db::SaveList(ctx_.current.list(list), entries);
             });
 }
 
@@ -570,7 +575,7 @@ bool TMain::FormCreate() {
 
     SetButtonBar(ctx_.global.buttonBar);
     ApplyScreenSize();
-    ctx_.formats.setIntl(IntlValues::fromLocale());
+    ctx_.formats.setIntl(db::IntlValues::fromLocale());
     SetMenuLastFiles();
     applyBrowseMode();
     return true;

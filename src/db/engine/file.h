@@ -69,5 +69,10 @@ public:
 // spelling `dir/stem + ext` when none exists.
 std::filesystem::path findCompanion(const std::filesystem::path& tablePath, const std::string& ext,
                                     bool* found = nullptr);
+// `dir`/`name`, or the regular file of `dir` whose name differs from `name`
+// only in the (ASCII) case of its extension; `dir`/`name` when there is none.
+// The one rule for every companion: index, settings, lists.
+std::filesystem::path findCompanionFile(const std::filesystem::path& dir, const std::string& name,
+                                        bool* found = nullptr);
 
 } // namespace shelvix::db

@@ -129,8 +129,7 @@ std::uint8_t Table::languageDriver() const {
     return d->hdr.languageDriver;
 }
 CodePage Table::codePage() const {
-    std::uint8_t b = d->hdr.languageDriver;
-    return b == 0x01 || b == 0x1B ? CodePage::Dos437 : CodePage::Windows1252;
+    return core::codePageForLanguageDriver(d->hdr.languageDriver);
 }
 
 // ---- tags

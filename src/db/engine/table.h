@@ -5,6 +5,7 @@
 // a grid. All failures throw DatabaseError. Not thread-safe: one thread uses
 // a Table; other processes and other Table objects may use the same file.
 
+#include "core/codec.h"
 #include "db/engine/error.h"
 #include "db/engine/expr.h"
 #include "db/engine/file.h"
@@ -43,7 +44,7 @@ enum class OpenMode {
 };
 
 // The 8-bit code page the language driver byte names. The layer above decodes.
-enum class CodePage { Windows1252, Dos437 };
+using CodePage = core::CodePage;
 
 // One record as the filter and scans see it. Valid only during the callback.
 class RecordView {

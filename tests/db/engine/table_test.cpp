@@ -240,7 +240,7 @@ TEST(Table, ReadsTablesWrittenByOtherTools) {
         auto path = dir.copyFixture("independent/" + name + ".DBF");
         dir.copyFixture("independent/" + name + ".MDX");
         auto t = Table::open(path, OpenMode::ReadOnly);
-        EXPECT_EQ(t->codePage(), name == "BOOKS1" ? CodePage::Dos437 : CodePage::Windows1252);
+        EXPECT_EQ(t->codePage(), name == "BOOKS1" ? CodePage::Cp437 : CodePage::Windows1252);
         EXPECT_EQ(t->languageDriver(), name == "BOOKS1" ? 0x1B : 0x57);
         EXPECT_EQ(t->recordCount(), 10u);
         t->setShowDeleted(true);
