@@ -1,5 +1,5 @@
-#include "db/displayformats.h"
 #include "cli/commands.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 #include "find/criteria.h"
@@ -56,7 +56,7 @@ SearchArgs parseSearch(const std::vector<std::string>& args) {
 // One of the twelve date formats, by its pattern with or without zeros.
 int dateFormatNumber(const std::string& text) {
     const QString t = QString::fromStdString(text).toLower();
-    for (const auto& f : app::dateFormats())
+    for (const auto& f : db::dateFormats())
         if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
             return f.number;
     throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-namespace shelvix::app {
+namespace shelvix::db {
 class DisplayFormats;
 }
 

@@ -231,7 +231,7 @@ TEST(ViewerGrid, ADropDownListOpensWideEnoughForItsLongestEntry) {
     GridFixture f;
     f.settings.fieldEditing = true;
     f.settings.fieldWidth[25] = 4; // Condition, four characters wide
-    edit::DataLists lists;
+    db::DataLists lists;
     const QString longest = QStringLiteral("Non-circulating, signed first edition");
     lists[8] = QStringList{"Fine", longest};
     for (int i = 0; i < 20; ++i) // more than the list shows at once
