@@ -1,5 +1,6 @@
 #include "db/engine/dbf.h"
 
+#include "db/engine/bytes.h"
 #include "db/engine/error.h"
 #include "db/engine/value.h"
 
@@ -14,22 +15,6 @@ namespace shelvix::db::dbf {
 namespace {
 
 using Kind = DatabaseError::Kind;
-
-std::uint16_t get16(const std::uint8_t* p) {
-    return std::uint16_t(p[0] | (p[1] << 8));
-}
-std::uint32_t get32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-void put16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
-}
 
 std::string upperAscii(std::string_view s) {
     std::string out(s);

@@ -17,12 +17,6 @@ char asciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return asciiUpper(x) == asciiUpper(y);
-           });
-}
-
 // Windows-1252 case pairs: ASCII letters, the Latin-1 letters (not the
 // multiplication and division signs), and Š Œ Ž Ÿ. ß and µ have no capital
 // here and stay as they are.
@@ -128,27 +122,6 @@ struct Node {
 };
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-
-RecordLayout::RecordLayout(std::vector<FieldLayout> fields) : fields_(std::move(fields)) {
-    // Fields follow each other after the deletion flag.
-    int offset = 1;
-    for (FieldLayout& f : fields_) {
-        f.offset = offset;
-        offset += f.length;
-    }
-    recordLength_ = offset;
-}
-
-int RecordLayout::indexOf(std::string_view name) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        if (equalsNoCase(fields_[i].name, name)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
 
 // ---------------------------------------------------------------------------
 
@@ -909,6 +882,21 @@ int KeyExpression::keyLength() const {
 }
 int KeyExpression::bareField() const {
     return impl_->bareField;
+}
+
+bool KeyExpression::readsBlankNumberOrDate(const std::uint8_t* record) const {
+    for (const Node& n : impl_->nodes) {
+        if (n.op != Op::NumberField && n.op != Op::DateField)
+            continue;
+        const std::uint8_t* p = record + n.offset;
+        if (std::all_of(p, p + n.length, [](std::uint8_t c) { return c == ' ' || c == 0; }))
+            return true;
+    }
+    return false;
+}
+
+std::uint8_t upperCase(std::uint8_t c) {
+    return kUpper[c];
 }
 
 void KeyExpression::evaluate(const std::uint8_t* record, std::uint8_t* key) const {

@@ -171,6 +171,16 @@ public:
         if (::rename(from.c_str(), to.c_str()) != 0)
             throwErrno("Cannot rename " + from.string() + " to " + to.string());
     }
+
+    // Best effort: the rename it follows has already happened, and a folder
+    // that cannot be opened has nothing of ours to flush.
+    void syncDirectory(const fs::path& dir) override {
+        int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
 };
 
 std::string upper(std::string s) {

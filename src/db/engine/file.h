@@ -57,6 +57,8 @@ public:
     virtual void remove(const std::filesystem::path& path) = 0;
     // Atomic replacement of `to` by `from` (rename(2)).
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Makes the directory's entries durable (after a create or a rename).
+    virtual void syncDirectory(const std::filesystem::path& dir) = 0;
 
     // The process-wide POSIX file system.
     static FileSystem& native();

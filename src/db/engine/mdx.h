@@ -111,8 +111,9 @@ public:
     virtual void refresh() = 0;
 
     // Structural check of one tag: order, counts, pointers inside the file,
-    // no loops. Returns problems found, empty when sound.
-    virtual std::vector<std::string> check(int tag) = 0;
+    // no loops. Returns the damage found, empty when sound; what other
+    // writers do differently without harm goes to `notes`.
+    virtual std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) = 0;
 };
 
 } // namespace shelvix::db

@@ -111,7 +111,8 @@ public:
     static std::unique_ptr<Table> open(const std::filesystem::path& path, OpenMode mode,
                                        FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
-    // is missing; silently does nothing when the file cannot be opened.
+    // is missing; silently does nothing when the file cannot be opened or does
+    // not read as a dBASE table.
     static void removeMdxByte(const std::filesystem::path& path);
 
     ~Table(); // cancels a pending edit or insert
@@ -143,7 +144,9 @@ public:
     // engine cannot evaluate), or empty.
     std::string writeBlockedReason() const;
     bool needsRebuild() const;
-    // What the open put right after a writer that died (for `check`).
+    // What the open put right: records past the header's count taken back,
+    // an end mark, an index a writer left half-updated. One line each, for
+    // the user.
     const std::vector<std::string>& repairsAtOpen() const;
 
     // Cursor. Moves skip records the filter rejects and, unless showDeleted,
@@ -218,8 +221,12 @@ public:
     void enableControls(); // one dataChanged when the last disable ends
     bool controlsDisabled() const;
 
-    // Verifies the table and every tag; an empty list when sound.
-    std::vector<std::string> check();
+    // Verifies the table and every tag without changing anything. Returns
+    // the damage, what makes a reader go wrong (keys out of order, a key no
+    // ordering could give for its record, pointers out of range, wrong
+    // counts): an empty list when sound. Differences of convention between
+    // writers, which do no harm, go to `notes`.
+    std::vector<std::string> check(std::vector<std::string>* notes = nullptr);
 
 private:
     struct Impl;

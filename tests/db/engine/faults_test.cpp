@@ -16,6 +16,9 @@
 using namespace shelvix::db;
 using shelvix::test::readFile;
 using shelvix::test::TempDir;
+using shelvix::test::writeFile;
+using ::testing::Contains;
+using ::testing::HasSubstr;
 using Kind = DatabaseError::Kind;
 
 namespace {
@@ -91,6 +94,7 @@ public:
             throw DatabaseError("Injected rename failure", Kind::Io);
         native().rename(a, b);
     }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
 
 private:
     static FileSystem& native() { return FileSystem::native(); }
@@ -261,9 +265,9 @@ TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
             for (int n = 1; n <= (withIndex ? 48 : 16); ++n) {
                 SCOPED_TRACE(::testing::Message() << "write " << n << (torn ? " torn" : "")
                                                   << (withIndex ? " index" : ""));
-                shelvix::test::writeFile(path, base);
+                writeFile(path, base);
                 if (withIndex)
-                    shelvix::test::writeFile(dir / "T.MDX", baseMdx);
+                    writeFile(dir / "T.MDX", baseMdx);
                 FaultyFileSystem fs;
                 int posted = 0;
                 bool failed = false;
@@ -398,4 +402,78 @@ TEST(TableFaults, PostedRecordsSurviveAKilledWriter) {
         lastSeen = int(std::max(posted, std::uint32_t(lastSeen)));
     }
     EXPECT_GT(lastSeen, 0);
+}
+
+// Another tool, or a writer stopped between its records and the count, leaves
+// complete records past the header's count: they are taken back, never cut.
+TEST(TableFaults, RecordsPastTheCountAreTakenBackAndOnlyAFragmentIsDropped) {
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    const std::size_t headerLength = 32 + 32 * 4 + 1;
+    std::size_t recordLength = 0;
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        t->addTag("Seq", "Seq");
+        for (int i = 1; i <= 50; ++i)
+            append(*t, "writer " + std::to_string(i), i);
+        recordLength = std::size_t(t->layout().recordLength());
+    }
+    std::string full = readFile(path);
+    ASSERT_EQ(full.size(), headerLength + 50 * recordLength + 1);
+    auto withCount = [](std::string b, std::uint8_t n) {
+        b[4] = char(n);
+        b[5] = b[6] = b[7] = 0;
+        return b;
+    };
+    const std::string mdx = readFile(dir / "T.MDX");
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::size_t sizeAfter;
+        const char* says;
+    };
+    const std::string records = full.substr(0, full.size() - 1);
+    std::vector<Case> cases = {
+        {"count 5, end mark", withCount(full, 5), full.size(), "records 6 to 50"},
+        {"no end mark, a torn record after",
+         withCount(records, 5) + full.substr(headerLength, recordLength / 2), full.size(),
+         "shorter than a record"},
+        {"end mark, then junk shorter than a record", withCount(full, 5) + "garbage", full.size(),
+         "a fragment of 7 bytes"},
+        // A block of zeros after a power cut holds no record: left as it is.
+        {"end mark, then zeros longer than a record",
+         withCount(full, 5) + std::string(3 * recordLength, '\0'), full.size() + 3 * recordLength,
+         "records 6 to 50"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(path, c.bytes);
+        writeFile(dir / "T.MDX", mdx);
+        {
+            // Read-only: reports and changes nothing.
+            auto ro = Table::open(path, OpenMode::ReadOnly);
+            EXPECT_EQ(ro->recordCount(), 5u);
+            std::vector<std::string> notes;
+            EXPECT_THAT(ro->check(&notes),
+                        Contains(HasSubstr("45 more complete records follow them")));
+        }
+        EXPECT_EQ(readFile(path), c.bytes);
+
+        auto t = Table::open(path, OpenMode::Exclusive);
+        EXPECT_THAT(t->repairsAtOpen(), Contains(HasSubstr(c.says)))
+            << ::testing::PrintToString(t->repairsAtOpen());
+        EXPECT_EQ(t->recordCount(), 50u);
+        std::vector<std::string> notes;
+        EXPECT_TRUE(t->check(&notes).empty()) << ::testing::PrintToString(t->check());
+        EXPECT_EQ(readFile(path).size(), c.sizeAfter);
+        EXPECT_EQ(readFile(path).substr(0, 4), full.substr(0, 4));
+        EXPECT_EQ(readFile(path).substr(8, full.size() - 8), full.substr(8));
+        t->selectTag("Seq");
+        int seq = 0;
+        for (t->first(); !t->eof(); t->next())
+            EXPECT_EQ(t->number("Seq"), double(++seq));
+        EXPECT_EQ(seq, 50);
+    }
 }
