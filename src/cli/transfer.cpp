@@ -208,7 +208,7 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     const transfer::FieldMap map = mapFromOption(a.map, reader->fieldNames());
 
-    auto table = db::Table::open(a.positional[0], db::OpenMode::Shared);
+    auto table = transfer::openForImport(a.positional[0]);
     transfer::Importer importer(*table, formats);
     transfer::ImportStats stats;
     {

@@ -62,9 +62,7 @@ DateStyle::DateStyle(const app::DisplayFormats& formats, const QDate& today) : t
             ++i;
     }
     zeros_ = formats.leadingZeros();
-    qseparator_ = formats.dateSeparator();
-    separator_ = char(qseparator_.unicode());
-    pattern_ = pattern;
+    separator_ = char(formats.dateSeparator().unicode());
 }
 
 void DateStyle::format(const db::Date& date, std::string& out) const {
@@ -90,12 +88,54 @@ std::string DateStyle::format(const db::Date& date) const {
     return out;
 }
 
+// The typed-date rule of the display formats, on bytes: three groups split
+// by the separator, each one to four digits with blanks around, day and month
+// of at most two; a year of one or two digits takes the century window.
 std::optional<db::Date> DateStyle::parse(std::string_view text) const {
-    const QDate d = app::DisplayFormats::parseDate(QString::fromLatin1(text.data(), text.size()),
-                                                   pattern_, qseparator_, today_);
-    if (!d.isValid() || d.year() > 9999)
+    int values[3] = {};
+    int digits[3] = {};
+    std::size_t at = 0;
+    for (int part = 0; part < 3; ++part) {
+        std::size_t end = text.find(separator_, at);
+        if ((part < 2) != (end != std::string_view::npos))
+            return std::nullopt;
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view group = trimBlanks(text.substr(at, end - at));
+        if (group.empty() || group.size() > 4)
+            return std::nullopt;
+        for (char c : group) {
+            if (!isDigit(c))
+                return std::nullopt;
+            values[part] = values[part] * 10 + (c - '0');
+        }
+        digits[part] = int(group.size());
+        at = end + 1;
+    }
+    db::Date d;
+    for (int part = 0; part < 3; ++part) {
+        switch (order_[part]) {
+        case 'd':
+            d.day = digits[part] <= 2 ? values[part] : 0;
+            break;
+        case 'm':
+            d.month = digits[part] <= 2 ? values[part] : 0;
+            break;
+        default:
+            d.year = values[part];
+            if (digits[part] <= 2) {
+                const int year = today_.year();
+                d.year += year - year % 100;
+                if (d.year > year + 49)
+                    d.year -= 100;
+                else if (d.year < year - 50)
+                    d.year += 100;
+            }
+        }
+    }
+    if (d.year < 1 || !db::isValidDate(d))
         return std::nullopt;
-    return db::Date{d.year(), d.month(), d.day()};
+    return d;
 }
 
 std::optional<double> readWholeNumber(std::string_view text) {

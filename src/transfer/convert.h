@@ -35,8 +35,6 @@ private:
     char order_[3] = {'m', 'd', 'y'};
     bool zeros_ = false;
     char separator_ = '/';
-    QString pattern_;
-    QChar qseparator_;
     QDate today_;
 };
 

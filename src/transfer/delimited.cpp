@@ -52,22 +52,6 @@ void DelimitedReader::rewind() {
     consumed_ = 0;
 }
 
-// The next character that counts: CR, kEof, or 32 and above.
-int DelimitedReader::nextChar() {
-    for (;;) {
-        const int c = get();
-        if (c == kEof)
-            return kEof;
-        if (c == kCtrlZ) {
-            endMark_ = true;
-            pos_ = len_;
-            return kEof;
-        }
-        if (c == kCr || c >= 32)
-            return c;
-    }
-}
-
 DelimitedReader::Field DelimitedReader::readField(std::string& out) {
     out.clear();
     Field f;
@@ -77,16 +61,38 @@ DelimitedReader::Field DelimitedReader::readField(std::string& out) {
         else
             f.cut = true;
     };
+    // Runs of plain characters go straight from the buffer; anything else
+    // (quotes, line ends, control bytes) takes the character-wise road.
+    auto takeRun = [&](bool stopAtQuote) {
+        const char* const start = buffer_.get() + pos_;
+        const char* const end = buffer_.get() + len_;
+        const char* p = start;
+        if (stopAtQuote)
+            while (p < end && static_cast<unsigned char>(*p) >= 32 && *p != '"')
+                ++p;
+        else
+            while (p < end && static_cast<unsigned char>(*p) >= 32)
+                ++p;
+        const std::size_t n = std::size_t(p - start);
+        pos_ += n;
+        consumed_ += n;
+        const std::size_t room = kMaxFieldLength - std::min(out.size(), kMaxFieldLength);
+        out.append(start, std::min(n, room));
+        if (n > room)
+            f.cut = true;
+    };
     int c = nextChar();
     if (c != '"') {
         while (c != kEof && c != kCr) {
             put(c);
+            takeRun(false);
             c = nextChar();
         }
         f.end = c == kEof ? End::File : End::Line;
         return f;
     }
     for (;;) {
+        takeRun(true);
         c = nextChar();
         if (c == kEof || c == kCr) {
             f.end = c == kEof ? End::File : End::Line;

@@ -68,7 +68,19 @@ private:
         ++consumed_;
         return static_cast<unsigned char>(buffer_[pos_++]);
     }
-    int nextChar();
+    // The next character that counts: CR, -1 at the end, or 32 and above.
+    int nextChar() {
+        for (;;) {
+            const int c = get();
+            if (c >= 32 || c == 13 || c == -1)
+                return c;
+            if (c == 26) {
+                endMark_ = true;
+                pos_ = len_;
+                return -1;
+            }
+        }
+    }
     bool fill();
     Field readField(std::string& out);
     void skipLine();

@@ -48,6 +48,16 @@ QString importWarning(const ImportStats& s) {
     return QStringLiteral("Some values were not imported as they stood:\n") + lines.join(u'\n');
 }
 
+std::unique_ptr<db::Table> openForImport(const std::filesystem::path& path) {
+    try {
+        return db::Table::open(path, db::OpenMode::Exclusive);
+    } catch (const db::DatabaseError& e) {
+        if (e.kind() != db::DatabaseError::Kind::InUse)
+            throw;
+    }
+    return db::Table::open(path, db::OpenMode::Shared);
+}
+
 Importer::Importer(db::Table& table, const app::DisplayFormats& formats)
     : table_(table), dates_(formats),
       codePage_(core::codePageForLanguageDriver(table.languageDriver())) {}
@@ -67,6 +77,8 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
     const db::FieldInfo& info = db::fieldInfo(field);
     switch (info.kind) {
     case db::FieldKind::Text:
+        if (value.text.empty())
+            return; // a new record is blank already
         if (codePage_ == core::CodePage::Windows1252) {
             table_.setText(info.name, value.text);
         } else {

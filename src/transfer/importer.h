@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace shelvix::app {
@@ -51,6 +53,11 @@ QString importWarning(const ImportStats& stats);
 // Appends the source's records to a book table, converting each value by
 // the kind of the book field it goes to. Records are posted one by one (an
 // import is not a transaction); the table's display stays off meanwhile.
+// A table to import into from the command line: held for sole use when no
+// one else has it (appends then skip the locks and count checks that sharing
+// needs), shared otherwise.
+std::unique_ptr<db::Table> openForImport(const std::filesystem::path& path);
+
 class Importer {
 public:
     Importer(db::Table& table, const app::DisplayFormats& formats);
