@@ -23,6 +23,9 @@ namespace shelvix::transfer {
 
 namespace {
 
+// The design height of a grid row.
+constexpr int kRowHeight = 20;
+
 constexpr int kFieldRole = Qt::UserRole;
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at) {
@@ -70,10 +73,10 @@ TMyExport::TMyExport(app::AppContext& context, SearchControl& search, QWidget* p
     grid_->setGeometry(10, 10, 320, 440);
     grid_->setHorizontalHeaderLabels({QStringLiteral("FIELD"), QStringLiteral("EXPORT IT")});
     grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setMinimumSectionSize(8);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setTabKeyNavigation(true);
-    rowHeight_ = grid_->verticalHeader()->defaultSectionSize();
     connect(grid_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { ExportGridDblClick(row, column); });
 
@@ -165,7 +168,7 @@ void TMyExport::FormShow() {
     const int percent = app::scalePercent(ctx_.screenFactor);
     grid_->setColumnWidth(0, app::scaleValue(200, percent));
     grid_->setColumnWidth(1, app::scaleValue(100, percent));
-    grid_->verticalHeader()->setDefaultSectionSize(app::scaleValue(rowHeight_, percent));
+    grid_->verticalHeader()->setDefaultSectionSize(app::scaleValue(kRowHeight, percent));
     SetColors();
     if (search_.searchOn()) {
         searchOnly_->setEnabled(true);

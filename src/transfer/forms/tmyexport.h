@@ -55,7 +55,6 @@ private:
     QRadioButton* ascii_ = nullptr;
     QRadioButton* dbase_ = nullptr;
     QProgressBar* gauge_ = nullptr;
-    int rowHeight_ = 0;
     bool running_ = false;
 };
 

@@ -23,6 +23,9 @@ namespace shelvix::transfer {
 
 namespace {
 
+// The design height of a grid row.
+constexpr int kRowHeight = 20;
+
 constexpr int kDesignWidth = 640;
 constexpr int kDesignHeight = 450;
 constexpr int kSourceRole = Qt::UserRole;
@@ -71,6 +74,7 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
     grid_->setHorizontalHeaderLabels(
         {QStringLiteral("SHELVIX FIELDS"), QStringLiteral("IMPORT FIELDS"), QStringLiteral("USE")});
     grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setMinimumSectionSize(8);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setTabKeyNavigation(true);
@@ -120,7 +124,6 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
         grid_->setItem(r, 1, name);
         grid_->setItem(r, 2, cell(s >= 0 ? QStringLiteral("Yes") : QString()));
     }
-    rowHeight_ = grid_->verticalHeader()->defaultSectionSize();
     grid_->setCurrentCell(0, 1);
 }
 
@@ -143,7 +146,7 @@ void TMyImport::FormShow() {
     const int widths[] = {179, 179, 38};
     for (int c = 0; c < 3; ++c)
         grid_->setColumnWidth(c, app::scaleValue(widths[c], percent));
-    grid_->verticalHeader()->setDefaultSectionSize(app::scaleValue(rowHeight_, percent));
+    grid_->verticalHeader()->setDefaultSectionSize(app::scaleValue(kRowHeight, percent));
     SetColors();
 }
 

@@ -57,7 +57,6 @@ private:
     QLabel* count_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* exit_ = nullptr;
-    int rowHeight_ = 0;
     bool running_ = false;
     bool cancelRequested_ = false;
 };

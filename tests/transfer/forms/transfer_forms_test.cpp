@@ -1,8 +1,10 @@
+#include "app/forms/placement.h"
 #include "app/forms/qtprompter.h"
 #include "db/booktable.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
+#include "transfer/delimited.h"
 #include "transfer/forms/tmyexport.h"
 #include "transfer/forms/tmyimport.h"
 #include "transfer/forms/transfercommands.h"
@@ -335,4 +337,45 @@ TEST(ExportWindow, ChoicesOrderAndTheSearch) {
     EXPECT_EQ(out->field(0).name, "AUTHOR");
     EXPECT_EQ(f.ctx.database.exportFileType, 2);
     EXPECT_EQ(f.search.ended, 1);
+}
+
+TEST(ExportWindow, DrawnInTheConfigurationColours) {
+    TransferFixture f;
+    auto& set = f.ctx.database.colors[app::ColorsConfigure];
+    set[app::ColorMainBackground] = 0x00204060;    // RGB 60 40 20
+    set[app::ColorListBoxBackground] = 0x0000FFFF; // yellow
+    transfer::TMyExport w(f.ctx, f.search);
+    w.show();
+    QApplication::processEvents();
+    const QImage image = w.grab().toImage();
+    // Inside a cell of a row that is not the current one, and an empty spot
+    // of the form below the buttons.
+    const QRect cell = w.grid()->visualRect(w.grid()->model()->index(3, 1));
+    const QPoint inCell = w.grid()->viewport()->mapTo(&w, cell.topLeft() + QPoint(4, 4));
+    EXPECT_EQ(image.pixelColor(inCell), QColor(255, 255, 0));
+    EXPECT_EQ(image.pixelColor(5, w.height() - 3), QColor(0x60, 0x40, 0x20));
+}
+
+TEST(TransferWindows, Screenshot) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    QDir().mkpath(out);
+    TransferFixture f;
+    f.ctx.screenSize = {640, 480};
+    f.ctx.screenFactor = 1.0;
+    transfer::TMyExport exportWindow(f.ctx, f.search);
+    app::placeDialog(&exportWindow, f.ctx);
+    exportWindow.show();
+    QApplication::processEvents();
+    exportWindow.grab().save(out + QStringLiteral("/export.png"));
+    const auto file = f.dir / "IN.TXT";
+    test::writeFile(file, "\"Name\",\"Year\",\"\"\r\n");
+    auto reader = std::make_unique<transfer::DelimitedReader>(file);
+    reader->scanFirstLine();
+    transfer::TMyImport importWindow(f.ctx, transfer::TMyImport::Ascii, std::move(reader));
+    app::placeDialog(&importWindow, f.ctx);
+    importWindow.show();
+    QApplication::processEvents();
+    importWindow.grab().save(out + QStringLiteral("/import.png"));
 }
