@@ -2,10 +2,13 @@
 
 #include "app/displayformats.h"
 #include "db/engine/error.h"
+#include "db/engine/file.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 
 #include <QStringList>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace shelvix::transfer {
 
@@ -116,6 +119,22 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
     }
 }
 
+namespace {
+
+// The engine writes through the page cache; an import makes its records
+// durable once, at its end, rather than at every post.
+void syncTableFiles(const db::Table& table) {
+    for (const auto& path : {table.path(), db::findCompanion(table.path(), ".MDX")}) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
 void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
                    const std::function<bool(const ImportStats&)>& progress) {
     stats = {};
@@ -125,10 +144,13 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
         return;
     const std::size_t count = std::min(map.size(), std::size_t(reader.fieldCount()));
     table_.disableControls();
-    struct Enable {
+    struct Finish {
         db::Table& t;
-        ~Enable() { t.enableControls(); }
-    } enable{table_};
+        ~Finish() {
+            t.enableControls();
+            syncTableFiles(t);
+        }
+    } finish{table_};
     while (reader.next(record)) {
         stats.cutFields += std::uint64_t(record.cutFields);
         if (record.extraFields)

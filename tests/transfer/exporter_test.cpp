@@ -1,11 +1,15 @@
 #include "app/displayformats.h"
 #include "db/fieldtable.h"
 #include "support/tempdir.h"
+#include "transfer/delimited.h"
 #include "transfer/exporter.h"
+#include "transfer/importer.h"
 #include "viewer/bookfixture.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace shelvix;
 using transfer::ExportRow;
@@ -188,4 +192,69 @@ TEST(Exporter, DbaseTargetIsTypedByKindAndReadsInOtherTools) {
     EXPECT_EQ(db::Table::open(out / "EMPTY.DBF", db::OpenMode::ReadOnly)->recordCount(), 0u);
     exporter.run(empty.table, request(out / "EMPTY.TXT", {1, 2}), nullptr);
     EXPECT_EQ(test::readFile(out / "EMPTY.TXT"), "\"Title\",\"Author\"\r\n");
+}
+
+// A writer killed half-way: the export's target keeps its old contents, and
+// an import leaves a sound table holding the records posted before.
+TEST(Transfer, KilledHalfWay) {
+    test::BookTable books;
+    for (int i = 0; i < 200; ++i)
+        books.add({{"Title", "Book " + std::to_string(i)}});
+    test::TempDir out;
+    const auto target = out / "OUT.TXT";
+    test::writeFile(target, "old");
+    auto killedAfter = [](std::uint64_t n, const std::function<void(std::uint64_t&)>& work) {
+        const pid_t child = fork();
+        if (child == 0) {
+            std::uint64_t limit = n;
+            try {
+                work(limit);
+            } catch (...) {
+                _exit(4);
+            }
+            _exit(3); // never reached: the work dies first
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    app::DisplayFormats formats;
+    EXPECT_EQ(killedAfter(100,
+                          [&](std::uint64_t& limit) {
+                              transfer::Exporter exporter(formats);
+                              exporter.run(books.table, request(target, {1}), nullptr,
+                                           [&](std::uint64_t done, std::uint64_t) {
+                                               if (done == limit)
+                                                   _exit(0);
+                                               return true;
+                                           });
+                          }),
+              0);
+    EXPECT_EQ(test::readFile(target), "old");
+
+    const auto text = out / "IN.TXT";
+    std::string lines = "\"Title\"\r\n";
+    for (int i = 0; i < 200; ++i)
+        lines += "\"Imported " + std::to_string(i) + "\"\r\n";
+    test::writeFile(text, lines);
+    test::BookTable into;
+    into.table.reset();
+    EXPECT_EQ(killedAfter(50,
+                          [&](std::uint64_t& limit) {
+                              auto table = db::Table::open(into.path, db::OpenMode::Shared);
+                              transfer::DelimitedReader reader(text);
+                              reader.scanFirstLine();
+                              transfer::Importer importer(*table, formats);
+                              transfer::ImportStats stats;
+                              importer.run(reader, {1}, true, stats,
+                                           [&](const transfer::ImportStats& s) {
+                                               if (s.imported == limit)
+                                                   _exit(0);
+                                               return true;
+                                           });
+                          }),
+              0);
+    into.reopen();
+    EXPECT_EQ(into.table->recordCount(), 50u);
+    EXPECT_TRUE(into.table->check().empty());
 }
