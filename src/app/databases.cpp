@@ -27,6 +27,18 @@ bool hasTag(const db::Table& table, const std::string& name) {
     return false;
 }
 
+// What the open put right (records past the count taken back, say) is told,
+// never done silently.
+void tellRepairs(Prompter& prompter, const db::Table& table) {
+    if (table.repairsAtOpen().empty())
+        return;
+    QString text = QStringLiteral("The table %1 was repaired when it was opened:")
+                       .arg(QString::fromStdString(table.path().filename().string()));
+    for (const std::string& line : table.repairsAtOpen())
+        text += QStringLiteral("\n- ") + QString::fromUtf8(line);
+    prompter.message({MessageKind::Information, QStringLiteral("Information"), text});
+}
+
 } // namespace
 
 QString mainCaption(const QString& tableName) {
@@ -98,6 +110,7 @@ bool Databases::openMyTable(db::OpenMode mode) {
     closeMyTable();
     try {
         auto table = db::Table::open(toPath(ctx_.current.current), mode);
+        tellRepairs(*ctx_.prompter, *table);
         AppContext* ctx = &ctx_;
         table->setFilter([ctx](const db::RecordView& r) { return ctx->MyTableFilter(r); });
         table->selectTag(hasTag(*table, ctx_.sortTag) ? ctx_.sortTag : std::string());
@@ -141,6 +154,7 @@ void Databases::openWithSortTag() {
             // the shared open below reports.
         }
         if (sole) {
+            tellRepairs(*ctx_.prompter, *sole);
             try {
                 ctx_.sortTag = applySortTag(*sole, ctx_.sortExpression);
             } catch (const db::DatabaseError& e) {

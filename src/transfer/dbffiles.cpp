@@ -95,6 +95,7 @@ void DbfWriter::begin(db::Table& source, const std::vector<ExportColumn>& column
     db::Table::create(file_.tempPath(), defs);
     table_ = db::Table::open(file_.tempPath(), db::OpenMode::Exclusive);
     table_->disableControls();
+    table_->beginBulk(); // the commit syncs the whole file once
 }
 
 void DbfWriter::write(const db::RecordView& record) {
@@ -130,6 +131,7 @@ void DbfWriter::write(const db::RecordView& record) {
 }
 
 void DbfWriter::commit() {
+    table_->endBulk();
     table_->enableControls();
     table_.reset();
     file_.commit();

@@ -2,13 +2,10 @@
 
 #include "app/displayformats.h"
 #include "db/engine/error.h"
-#include "db/engine/file.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 
 #include <QStringList>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace shelvix::transfer {
 
@@ -119,22 +116,6 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
     }
 }
 
-namespace {
-
-// The engine writes through the page cache; an import makes its records
-// durable once, at its end, rather than at every post.
-void syncTableFiles(const db::Table& table) {
-    for (const auto& path : {table.path(), db::findCompanion(table.path(), ".MDX")}) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-} // namespace
-
 void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
                    const std::function<bool(const ImportStats&)>& progress) {
     stats = {};
@@ -144,13 +125,12 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
         return;
     const std::size_t count = std::min(map.size(), std::size_t(reader.fieldCount()));
     table_.disableControls();
-    struct Finish {
+    struct Enable {
         db::Table& t;
-        ~Finish() {
-            t.enableControls();
-            syncTableFiles(t);
-        }
-    } finish{table_};
+        ~Enable() { t.enableControls(); }
+    } enable{table_};
+    // One sync at the end rather than one per record.
+    db::Table::Bulk bulk(table_);
     while (reader.next(record)) {
         stats.cutFields += std::uint64_t(record.cutFields);
         if (record.extraFields)
@@ -168,9 +148,10 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
         ++stats.imported;
         if (progress && !progress(stats)) {
             stats.cancelled = true;
-            return;
+            break;
         }
     }
+    bulk.finish();
 }
 
 } // namespace shelvix::transfer

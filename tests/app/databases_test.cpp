@@ -246,6 +246,27 @@ TEST_F(DatabasesTest, SortTagIsRebuiltUnlessAnotherUserHasTheTable) {
     EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
 }
 
+// Records past a count that is too low are taken back at open, and the user
+// is told, rather than cut off in silence.
+TEST_F(DatabasesTest, RecordsTakenBackAtOpenAreReported) {
+    const QString a = makeBook("A.DBF");
+    const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
+    ctx.current = app::databasePathsFor(a);
+    std::string bytes = test::readFile(dir / "B.DBF");
+    bytes[4] = 1;
+    test::writeFile(dir / "B.DBF", bytes);
+
+    expectOpen(b);
+    prompter.expectMessage({app::MessageKind::Information, QStringLiteral("Information"),
+                            QStringLiteral("The table B.DBF was repaired when it was opened:\n"
+                                           "- records 2 to 3, complete after the 1 the header "
+                                           "counted, were taken back")},
+                           app::Button::Ok);
+    dbs.DoOpen();
+    prompter.verify();
+    EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
+}
+
 TEST_F(DatabasesTest, NewDatabase) {
     const QString a = makeBook("A.DBF", {"Kim"});
     ctx.current = app::databasePathsFor(a);

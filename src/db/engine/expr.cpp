@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace shelvix::db {
@@ -135,6 +136,8 @@ struct KeyExpression::Impl {
     // Per-node output buffers, sized at compile time so that evaluation does
     // not allocate. Makes an expression unsafe to share between threads.
     mutable std::vector<std::vector<char>> scratch;
+    // STR() as other writers give it, for check() alone.
+    mutable bool binaryStr = false;
 
     std::string_view textOf(int n, const std::uint8_t* record) const;
     std::size_t textInto(int n, const std::uint8_t* record, char* out) const;
@@ -314,6 +317,18 @@ std::size_t KeyExpression::Impl::textInto(int n, const std::uint8_t* record, cha
         } else {
             known = decimalFromDouble(numberOf(node.a, record), number);
         }
+        if (binaryStr) {
+            // Rounded on the binary value, all decimals or asterisks.
+            const auto width = static_cast<std::size_t>(node.p1);
+            char shown[64];
+            int len = std::snprintf(shown, sizeof shown, "%*.*f", node.p1, node.p2,
+                                    numberOf(node.a, record));
+            if (len < 0 || static_cast<std::size_t>(len) > width)
+                std::memset(out, '*', width);
+            else
+                std::memcpy(out, shown, width);
+            return width;
+        }
         return formatStr(known ? &number : nullptr, node.p1, node.p2, out);
     }
     case Op::Dtos: {
@@ -431,8 +446,11 @@ public:
     }
 
     [[noreturn]] void fail(const std::string& detail) const {
-        throw DatabaseError("Invalid key expression '" + std::string(text_) + "': " + detail,
-                            DatabaseError::Kind::InvalidExpression);
+        // The detail quotes bytes of the expression too.
+        throw DatabaseError(
+            core::decode("Invalid key expression '" + std::string(text_) + "': " + detail,
+                         layout_.codePage()),
+            DatabaseError::Kind::InvalidExpression);
     }
 
 private:
@@ -897,6 +915,17 @@ bool KeyExpression::readsBlankNumberOrDate(const std::uint8_t* record) const {
 
 std::uint8_t upperCase(std::uint8_t c) {
     return kUpper[c];
+}
+
+void KeyExpression::evaluateAsOthers(const std::uint8_t* record, std::uint8_t* key) const {
+    impl_->binaryStr = true;
+    try {
+        evaluate(record, key);
+    } catch (...) {
+        impl_->binaryStr = false;
+        throw;
+    }
+    impl_->binaryStr = false;
 }
 
 void KeyExpression::evaluate(const std::uint8_t* record, std::uint8_t* key) const {

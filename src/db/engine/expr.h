@@ -26,6 +26,7 @@ public:
     // Throws DatabaseError (Kind::InvalidExpression) with a readable message
     // when the text does not parse, names an unknown field or function, or
     // mixes types (e.g. a date + a text).
+    // The message shows the text decoded from the layout's code page.
     static KeyExpression compile(std::string_view text, const RecordLayout& layout);
 
     KeyExpression(KeyExpression&&) noexcept;
@@ -44,6 +45,9 @@ public:
     // rather than allocating, so one expression must not be evaluated on two
     // threads at once.
     void evaluate(const std::uint8_t* record, std::uint8_t* key) const;
+    // The key as other dBASE writers build it: STR() rounds the binary value
+    // and gives asterisks rather than fewer decimals when the number is wide.
+    void evaluateAsOthers(const std::uint8_t* record, std::uint8_t* key) const;
     // Whether a number or date field the expression reads is blank in the
     // record: other tools key such blanks by conventions of their own.
     bool readsBlankNumberOrDate(const std::uint8_t* record) const;

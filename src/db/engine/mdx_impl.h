@@ -80,6 +80,7 @@ public:
     bool interrupted() const override { return interrupted_; }
     void refresh() override;
     std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) override;
+    void sync() override;
 
     // Used by the cursor.
     std::uint64_t generation() const { return generation_; }

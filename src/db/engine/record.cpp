@@ -10,7 +10,8 @@ char upperAscii(char c) {
 
 } // namespace
 
-RecordLayout::RecordLayout(std::vector<FieldLayout> fields) : fields_(std::move(fields)) {
+RecordLayout::RecordLayout(std::vector<FieldLayout> fields, core::CodePage codePage)
+    : fields_(std::move(fields)), codePage_(codePage) {
     int offset = 1; // after the deletion flag
     for (FieldLayout& f : fields_) {
         f.offset = offset;

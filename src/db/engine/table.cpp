@@ -45,6 +45,7 @@ void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, Fi
     }
     file->writeAt(0, bytes.data(), bytes.size());
     file->sync();
+    fs.syncDirectory(path.parent_path());
 }
 
 std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSystem& fs) {
@@ -64,7 +65,8 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
         // A writer in another process holds this while the index is mid-change.
         Impl::RangeLock hl(d->lockTarget(), dbf::kHeaderLock);
         d->hdr = dbf::readHeader(*d->file, d->name);
-        d->layout = RecordLayout(d->hdr.fields);
+        d->layout =
+            RecordLayout(d->hdr.fields, core::codePageForLanguageDriver(d->hdr.languageDriver));
         if (d->hdr.hasMdx) {
             bool found = false;
             d->mdxPath = findCompanion(path, ".MDX", &found);
@@ -119,7 +121,7 @@ const RecordLayout& Table::layout() const {
 int Table::fieldIndex(std::string_view name) const {
     int i = d->layout.indexOf(name);
     if (i < 0)
-        throw DatabaseError("Field '" + std::string(name) + "' not found in table " + d->name,
+        throw DatabaseError("Field '" + d->shown(name) + "' not found in table " + d->name,
                             Kind::NotFound);
     return i;
 }
@@ -169,6 +171,7 @@ void Table::addTag(std::string_view name, std::string_view expression) {
         d->main.reset(d->selected);
         d->updateTagFlags();
         d->dataChangedLocally();
+        d->syncFiles();
     });
     if (d->main.tag >= 0 || d->cur == 0)
         first();
@@ -179,7 +182,7 @@ void Table::deleteTag(std::string_view name) {
     d->checkBrowseMode();
     int idx = d->tagIndex(name);
     if (idx < 0)
-        throw DatabaseError("Index tag '" + std::string(name) + "' not found in " + d->name,
+        throw DatabaseError("Index tag '" + d->shown(name) + "' not found in " + d->name,
                             Kind::NotFound);
     d->withSoleUse("Deleting an index tag", [&] {
         std::string selectedName = d->selected >= 0 && d->selected != idx
@@ -190,9 +193,13 @@ void Table::deleteTag(std::string_view name) {
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);
         d->updateTagFlags();
+        // The header flag is cleared on disk before the index goes: a flag
+        // naming a missing index would keep the table from opening.
+        d->syncFiles();
         if (!d->hasTags()) {
             d->mdx.reset();
             d->fs.remove(d->mdxPath);
+            d->fs.syncDirectory(d->path.parent_path());
             d->needsRebuild = false;
         }
         d->dataChangedLocally();
@@ -209,7 +216,7 @@ void Table::selectTag(std::string_view name) {
     if (!name.empty()) {
         idx = d->tagIndex(name);
         if (idx < 0)
-            throw DatabaseError("Index tag '" + std::string(name) + "' not found in " + d->name,
+            throw DatabaseError("Index tag '" + d->shown(name) + "' not found in " + d->name,
                                 Kind::NotFound);
     }
     d->selected = idx;
@@ -290,7 +297,7 @@ std::string Table::Impl::blockReason() const {
                " was left half-updated and must be rebuilt before the table can be changed";
     for (std::size_t i = 0; i < exprErrors.size(); ++i)
         if (!exprErrors[i].empty())
-            return "The index tag " + mdx->tags()[i].name + " of table " + name +
+            return "The index tag " + shown(mdx->tags()[i].name) + " of table " + name +
                    " cannot be kept up to date (" + exprErrors[i] +
                    "); the table cannot be changed until the tag is deleted";
     return {};

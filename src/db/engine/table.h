@@ -215,6 +215,29 @@ public:
     void deleteRecord(); // marks it deleted; it stays until pack
     void recall();
 
+    // Durability. A post, delete or recall is on disk when it returns: the
+    // table and its index are synced, so a power cut cannot take it back.
+    // Bulk work (generating, importing, replacing) defers that between
+    // beginBulk() and the matching endBulk(), which syncs both files once;
+    // until then a power cut may lose any of its changes, but never leaves
+    // the index disagreeing with the table unnoticed. Adding a tag, pack and
+    // regenerate sync once at their end.
+    void beginBulk();
+    void endBulk();
+    // beginBulk() for the time it lives. finish() ends it and reports a
+    // failed sync; the destructor ends it quietly (work that threw).
+    class Bulk {
+    public:
+        explicit Bulk(Table& table);
+        ~Bulk();
+        Bulk(const Bulk&) = delete;
+        Bulk& operator=(const Bulk&) = delete;
+        void finish();
+
+    private:
+        Table* table_;
+    };
+
     void addObserver(TableObserver* observer);
     void removeObserver(TableObserver* observer);
     void disableControls();

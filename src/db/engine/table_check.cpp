@@ -97,7 +97,7 @@ void Table::Impl::repairTail(bool& rebuildIndex) {
             repairs.push_back(plural(tail.records, "complete record", "complete records") +
                               " after record " + std::to_string(counted) +
                               " were left uncounted: the index tag " +
-                              mdx->tags()[std::size_t(unbuildable - exprs.begin())].name +
+                              shown(mdx->tags()[std::size_t(unbuildable - exprs.begin())].name) +
                               " cannot be rebuilt here");
             return;
         }
@@ -145,6 +145,22 @@ void Table::Impl::repairTail(bool& rebuildIndex) {
         dataChangedLocally();
 }
 
+bool Table::Impl::keyOfAnotherWriter(int tag, std::uint32_t recno, const std::uint8_t* stored,
+                                     const std::uint8_t* ours) {
+    const KeyExpression& e = *exprs[std::size_t(tag)];
+    const std::uint8_t* rec = readRecord(recno, 0);
+    if (e.readsBlankNumberOrDate(rec))
+        return true;
+    if (e.type() != KeyType::Character)
+        return false;
+    const std::size_t n = std::size_t(e.keyLength());
+    if (sameTextUpToConvention(stored, ours, n))
+        return true;
+    std::vector<std::uint8_t> theirs(n);
+    e.evaluateAsOthers(rec, theirs.data());
+    return sameTextUpToConvention(stored, theirs.data(), n);
+}
+
 // ---- check
 
 std::vector<std::string> Table::check(std::vector<std::string>* notes) {
@@ -176,12 +192,9 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
 
     const std::size_t tagCount = t.hasTags() ? t.mdx->tags().size() : 0;
     std::vector<std::vector<std::uint8_t>> keys(tagCount);
-    std::vector<std::vector<bool>> blankRead(tagCount);
     for (std::size_t i = 0; i < tagCount; ++i)
-        if (t.exprs[i]) {
+        if (t.exprs[i])
             keys[i].resize(std::size_t(t.count()) * std::size_t(t.exprs[i]->keyLength()));
-            blankRead[i].assign(std::size_t(t.count()) + 1, false);
-        }
     {
         Streamer s(*t.file, t.hdr, t.count());
         std::uint32_t recno = 0;
@@ -192,13 +205,12 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
             for (int f = 0; f < int(t.layout.fields().size()); ++f)
                 if (!dbf::isWellFormed(v.raw(f), t.layout.fields()[std::size_t(f)].type))
                     damage("Record " + std::to_string(recno) + ": field " +
-                           t.layout.fields()[std::size_t(f)].name + " holds '" +
-                           std::string(v.raw(f)) + "', which is not a valid value");
+                           t.layout.fields()[std::size_t(f)].name + " holds '" + t.shown(v.raw(f)) +
+                           "', which is not a valid value");
             for (std::size_t i = 0; i < tagCount; ++i)
                 if (t.exprs[i]) {
                     std::size_t kl = std::size_t(t.exprs[i]->keyLength());
                     t.exprs[i]->evaluate(rec, keys[i].data() + (recno - 1) * kl);
-                    blankRead[i][recno] = t.exprs[i]->readsBlankNumberOrDate(rec);
                 }
         }
     }
@@ -206,7 +218,7 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
         damage("The index was left half-updated and must be rebuilt");
     for (std::size_t i = 0; i < tagCount; ++i) {
         const TagInfo& info = t.mdx->tags()[i];
-        std::string tagName = "Tag " + info.name + ": ";
+        std::string tagName = "Tag " + t.shown(info.name) + ": ";
         std::vector<std::string> tagNotes;
         for (auto& p : t.mdx->check(int(i), &tagNotes))
             damage(tagName + p);
@@ -235,8 +247,7 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
             const std::uint8_t* want = keys[i].data() + (e.recno - 1) * kl;
             if (compareKeys(info.type, e.key, want, kl) == 0)
                 continue;
-            if (blankRead[i][e.recno] ||
-                (info.type == KeyType::Character && sameTextUpToConvention(e.key, want, kl)))
+            if (t.keyOfAnotherWriter(int(i), e.recno, e.key, want))
                 ++conventions;
             else
                 damage(tagName + "the key of record " + std::to_string(e.recno) +
@@ -244,8 +255,8 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
         }
         if (conventions)
             note(tagName + plural(conventions, "key follows", "keys follow") +
-                 " another writer's conventions (capitals of accented letters, blank numbers "
-                 "or dates)");
+                 " another writer's conventions (capitals of accented letters, rounding, blank "
+                 "numbers or dates)");
         for (std::uint32_t r = 1; r <= t.count(); ++r)
             if (seen[r] > 1 || (seen[r] == 0 && !info.unique)) // unique tags skip repeats
                 damage(tagName + "record " + std::to_string(r) +

@@ -136,6 +136,21 @@ struct Table::Impl {
     }
 
     bool shared() const { return mode == OpenMode::Shared; }
+    // Table text (names and values, stored or handed in) as messages show it.
+    std::string shown(std::string_view bytes) const {
+        return core::decode(bytes, layout.codePage());
+    }
+
+    // Bulk work in progress (beginBulk): changes are synced at its end only.
+    int bulk = 0;
+    bool durable() const { return bulk == 0; }
+    void syncFiles() {
+        if (mode == OpenMode::ReadOnly)
+            return;
+        file->sync();
+        if (mdx)
+            mdx->sync();
+    }
     std::uint32_t count() const { return hdr.recordCount; }
     std::size_t recLen() const { return hdr.recordLength; }
 
@@ -320,6 +335,10 @@ struct Table::Impl {
         bool sound() const { return records == 0 && hasMark && extra == 0; }
     };
     Tail inspectTail();
+    // Whether a stored key that differs from ours is one another dBASE writer
+    // gives the record: a difference of convention, not damage.
+    bool keyOfAnotherWriter(int tag, std::uint32_t recno, const std::uint8_t* stored,
+                            const std::uint8_t* ours);
 
     // Repairs left by a writer that died: a half-written index, records past
     // the count, a missing end mark. Only with no other user.

@@ -19,7 +19,7 @@ std::unique_ptr<MdxFile> Table::Impl::buildIndexFile(File& table, const dbf::Hea
     for (std::size_t i = 0; i < mdx->tags().size(); ++i) {
         TagInfo info = mdx->tags()[i];
         if (!exprs[i])
-            throw DatabaseError("The index tag " + info.name +
+            throw DatabaseError("The index tag " + shown(info.name) +
                                     " cannot be rebuilt: " + exprErrors[i],
                                 Kind::InvalidExpression);
         info.type = exprs[i]->type();
@@ -80,6 +80,7 @@ void Table::regenerateIndexes(const Progress& progress) {
         d->refreshHeader();
         d->regenerate(progress);
         d->updateTagFlags();
+        d->file->sync();
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);
         d->dataChangedLocally();
@@ -96,7 +97,7 @@ void Table::pack(const Progress& progress) {
         t.refreshHeader();
         for (std::size_t i = 0; i < t.exprs.size(); ++i)
             if (!t.exprs[i])
-                throw DatabaseError("The index tag " + t.mdx->tags()[i].name +
+                throw DatabaseError("The index tag " + t.shown(t.mdx->tags()[i].name) +
                                         " cannot be rebuilt: " + t.exprErrors[i],
                                     Kind::InvalidExpression);
         std::uint64_t tagCount = t.hasTags() ? t.mdx->tags().size() : 0;

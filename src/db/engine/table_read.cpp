@@ -15,7 +15,8 @@ using Kind = DatabaseError::Kind;
 int RecordView::fieldIndex(std::string_view name) const {
     int i = layout_->indexOf(name);
     if (i < 0)
-        throw DatabaseError("Field '" + std::string(name) + "' not found", Kind::NotFound);
+        throw DatabaseError("Field '" + core::decode(name, layout_->codePage()) + "' not found",
+                            Kind::NotFound);
     return i;
 }
 
@@ -444,13 +445,13 @@ bool Table::findNearest(std::string_view text) {
     if (tag.type == KeyType::Numeric) {
         auto v = dbf::parseNumber(text);
         if (!v)
-            throw DatabaseError("'" + std::string(text) + "' is not a number", Kind::InvalidValue);
+            throw DatabaseError("'" + d->shown(text) + "' is not a number", Kind::InvalidValue);
         return findNearest(*v);
     }
     if (tag.type == KeyType::Date) {
         auto v = dbf::parseDate(text);
         if (!v)
-            throw DatabaseError("'" + std::string(text) + "' is not a date", Kind::InvalidValue);
+            throw DatabaseError("'" + d->shown(text) + "' is not a date", Kind::InvalidValue);
         return findNearest(*v);
     }
     return findNearestKey(std::vector<std::uint8_t>(text.begin(), text.end()));
@@ -460,7 +461,8 @@ namespace {
 void requireKeyType(const Table& t, KeyType type) {
     for (const TagInfo& tag : t.tags())
         if (tag.name == t.selectedTag() && tag.type != type)
-            throw DatabaseError("The index tag " + tag.name + " does not hold keys of that type",
+            throw DatabaseError("The index tag " + core::decode(tag.name, t.layout().codePage()) +
+                                    " does not hold keys of that type",
                                 Kind::InvalidValue);
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -38,6 +39,8 @@ void Table::Impl::setDeletedFlag(char flag) {
             t.file->writeAt(dbf::kDateOffset, hb, 3);
             t.hdr.lastUpdate = today;
         }
+        if (t.durable())
+            t.file->sync();
     } catch (...) {
         if (locked)
             t.file->unlockRange(dbf::recordLockOffset(t.cur), 1);
@@ -57,7 +60,7 @@ void Table::setText(std::string_view name, std::string_view value) {
     int i = fieldIndex(name);
     std::uint8_t* out = d->editField(i);
     std::vector<std::uint8_t> tmp(std::size_t(field(i).length));
-    dbf::formatText(value, field(i), tmp.data());
+    dbf::formatText(value, field(i), tmp.data(), d->layout.codePage());
     std::memcpy(out, tmp.data(), tmp.size());
 }
 
@@ -65,7 +68,8 @@ void Table::setNumber(std::string_view name, std::optional<double> value) {
     int i = fieldIndex(name);
     const FieldLayout& f = field(i);
     if (f.type != 'N' && f.type != 'F')
-        throw DatabaseError("Field '" + f.name + "' is not a number field", Kind::InvalidValue);
+        throw DatabaseError("Field '" + d->shown(f.name) + "' is not a number field",
+                            Kind::InvalidValue);
     std::uint8_t* out = d->editField(i);
     std::vector<std::uint8_t> tmp(std::size_t(f.length), ' ');
     if (value)
@@ -77,7 +81,8 @@ void Table::setDate(std::string_view name, std::optional<Date> value) {
     int i = fieldIndex(name);
     const FieldLayout& f = field(i);
     if (f.type != 'D')
-        throw DatabaseError("Field '" + f.name + "' is not a date field", Kind::InvalidValue);
+        throw DatabaseError("Field '" + d->shown(f.name) + "' is not a date field",
+                            Kind::InvalidValue);
     std::uint8_t* out = d->editField(i);
     std::vector<std::uint8_t> tmp(std::size_t(f.length));
     dbf::formatDate(value, f, tmp.data());
@@ -179,6 +184,16 @@ void Table::post() {
         if (tagCount > 0) {
             t.mdx->beginUpdate();
             t.mdx->markNow();
+            if (t.durable()) {
+                // Durable before the table changes: a power cut anywhere
+                // below leaves the mark for the next open.
+                try {
+                    t.mdx->sync();
+                } catch (...) {
+                    t.mdx->endUpdate();
+                    throw;
+                }
+            }
         }
         std::uint8_t hb[7];
         dbf::putDate(hb, today);
@@ -230,17 +245,28 @@ void Table::post() {
                     t.mdx->insertKey(int(i), newKeys[i].data(), recno);
                 }
             }
-            if (tagCount > 0)
+            if (tagCount > 0) {
+                // The record and its keys reach the disk before the mark is
+                // cleared.
+                if (t.durable()) {
+                    t.file->sync();
+                    t.mdx->sync();
+                }
                 t.mdx->endUpdate();
+            }
         } catch (...) {
             t.needsRebuild = true;
             t.dataChangedLocally();
             throw;
         }
+        bool dated = false;
         if (!inserting && !(t.hdr.lastUpdate == today)) {
             t.file->writeAt(dbf::kDateOffset, hb, 3);
             t.hdr.lastUpdate = today;
+            dated = true;
         }
+        if (t.durable() && (tagCount == 0 || dated))
+            t.file->sync();
     }
     if (t.lockedRecord) {
         t.file->unlockRange(dbf::recordLockOffset(t.lockedRecord), 1);
@@ -287,6 +313,38 @@ void Table::deleteRecord() {
 void Table::recall() {
     d->setDeletedFlag(' ');
     d->notifyData();
+}
+
+// ---- bulk work
+
+void Table::beginBulk() {
+    ++d->bulk;
+}
+
+void Table::endBulk() {
+    if (d->bulk == 0)
+        return;
+    if (--d->bulk == 0)
+        d->syncFiles();
+}
+
+Table::Bulk::Bulk(Table& table) : table_(&table) {
+    table_->beginBulk();
+}
+
+Table::Bulk::~Bulk() {
+    if (!table_)
+        return;
+    try {
+        table_->endBulk();
+    } catch (...) {
+    }
+}
+
+void Table::Bulk::finish() {
+    Table* t = std::exchange(table_, nullptr);
+    if (t)
+        t->endBulk();
 }
 
 } // namespace shelvix::db

@@ -1,3 +1,4 @@
+#include "core/codec.h"
 #include "db/engine/table.h"
 #include "support/tempdir.h"
 
@@ -479,4 +480,57 @@ TEST(Table, RemoveMdxByteClearsOnlyTheFlagOfATable) {
     Table::removeMdxByte(dir / "NOTES.TXT");
     EXPECT_EQ(readFile(dir / "NOTES.TXT"), "hello, this is no table");
     Table::removeMdxByte(dir / "MISSING.DBF");
+}
+
+// Messages are UTF-8: the file name as it is, table text decoded from the
+// table's code page, whether it came from the file or from the caller.
+TEST(Table, MessagesAreUtf8WithTableTextDecodedFromItsCodePage) {
+    TempDir dir;
+    const auto path = dir / "B\xC3\xBC"
+                            "cher.DBF"; // Bücher.DBF
+    Table::create(path, bookFields());
+    auto message = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const DatabaseError& e) {
+            EXPECT_TRUE(shelvix::core::isValidUtf8(e.what())) << e.what();
+            return std::string(e.what());
+        }
+        ADD_FAILURE() << "no error";
+        return std::string();
+    };
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        t->insert();
+        EXPECT_EQ(message([&] { t->setText("YearPub", "\xE9t\xE9"); }),
+                  "'\xC3\xA9t\xC3\xA9' is not a valid floating point value for field 'YEARPUB'");
+        EXPECT_EQ(message([&] { t->setText("PurchDate", "1\xB0"); }),
+                  "'1\xC2\xB0' is not a valid date for field 'PURCHDATE'");
+        EXPECT_EQ(message([&] { (void)t->fieldIndex("T\xEAte"); }),
+                  "Field 'T\xC3\xAAte' not found in table B\xC3\xBC"
+                  "cher.DBF");
+        t->cancel();
+        EXPECT_THAT(message([&] { t->addTag("T", "Upper(Auteur\xE9)"); }),
+                    HasSubstr("'Upper(Auteur\xC3\xA9)'"));
+        addBook(*t, "A", "T", "1", 1, std::nullopt);
+    }
+    // The same bytes in a DOS table read in code page 437 (0x82 is é there).
+    std::string bytes = readFile(path);
+    bytes[29] = 0x01;
+    const std::size_t yearPub = 32 + 32 * 6 + 1 + 1 + 30 + 40;
+    bytes.replace(yearPub, 3, "\x82\x82\x82");
+    writeFile(path, bytes);
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        t->insert();
+        EXPECT_EQ(message([&] { t->setText("YearPub", "\x82"); }),
+                  "'\xC3\xA9' is not a valid floating point value for field 'YEARPUB'");
+        t->cancel();
+        auto damage = t->check();
+        ASSERT_EQ(damage.size(), 1u) << ::testing::PrintToString(damage);
+        EXPECT_THAT(damage[0], HasSubstr("holds '\xC3\xA9\xC3\xA9\xC3\xA9"));
+    }
+    writeFile(path, bytes.substr(0, 40));
+    EXPECT_THAT(message([&] { Table::open(path, OpenMode::ReadOnly); }), HasSubstr("B\xC3\xBC"
+                                                                                   "cher.DBF"));
 }
