@@ -3,6 +3,7 @@
 #include "app/displayformats.h"
 #include "app/settings.h"
 #include "cli/commands.h"
+#include "db/booktable.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 #include "transfer/dbffiles.h"
@@ -209,6 +210,10 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const transfer::FieldMap map = mapFromOption(a.map, reader->fieldNames());
 
     auto table = transfer::openForImport(a.positional[0]);
+    if (!db::isBookTable(*table)) {
+        err << "shelvix-tool: " << a.positional[0] << " is not a book table\n";
+        return 1;
+    }
     transfer::Importer importer(*table, formats);
     transfer::ImportStats stats;
     {

@@ -4,6 +4,8 @@
 #include "db/engine/table.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace shelvix::transfer {
 
@@ -67,6 +69,17 @@ DelimitedReader::Field DelimitedReader::readField(std::string& out) {
         const char* const start = buffer_.get() + pos_;
         const char* const end = buffer_.get() + len_;
         const char* p = start;
+        // Eight bytes at a time while none is a control byte or a quote.
+        while (end - p >= 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p, 8);
+            const std::uint64_t ones = 0x0101010101010101ull;
+            const std::uint64_t highs = 0x8080808080808080ull;
+            const std::uint64_t quotes = stopAtQuote ? v ^ (ones * '"') : ~0ull;
+            if (((v - ones * 32) & ~v & highs) || ((quotes - ones) & ~quotes & highs))
+                break;
+            p += 8;
+        }
         if (stopAtQuote)
             while (p < end && static_cast<unsigned char>(*p) >= 32 && *p != '"')
                 ++p;

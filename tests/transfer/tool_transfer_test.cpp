@@ -92,9 +92,13 @@ TEST(ToolTransfer, MapsChosenFieldsAndRefusesWhatItCannotRead) {
     r = tool(dir, "import BOOKS.DBF BAD.TXT");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("not a delimited text file"));
+    ASSERT_EQ(tool(dir, "export BOOKS.DBF OUT.DBF --fields Title").status, 0);
     r = tool(dir, "export BOOKS.DBF books.mdx");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("belongs to the open database"));
+    r = tool(dir, "import OUT.DBF IN.TXT"); // not a book table
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("is not a book table"));
     EXPECT_EQ(tool(dir, "import BOOKS.DBF IN.TXT --map Name=Nothing").status, 2);
     EXPECT_EQ(tool(dir, "export BOOKS.DBF").status, 2);
 }
