@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/transfer.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
@@ -294,8 +295,12 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return cmdPack(parse(args, {}, {}, 1), out, err);
     if (cmd == "reindex")
         return cmdReindex(parse(args, {}, {}, 1), out, err);
+    if (cmd == "import")
+        return runImport(args, out, err);
+    if (cmd == "export")
+        return runExport(args, out, err);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kUsage;
+        out << kUsage << kTransferUsage;
         return 0;
     }
     throw UsageError{"unknown command " + cmd};
