@@ -38,7 +38,8 @@ QFont arial(int pixelHeight, bool bold = false) {
 TMain::TMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
-      search_(context, databases_, *this), commands_(this) {
+      search_(context, databases_, *this),
+      transfer_(context, *this, this, [this] { DisplayCount(); }), commands_(this) {
     setObjectName(QStringLiteral("TMain"));
     dialogs_.mainColorsChanged = [this] { SetColors(); };
     defineCommands();
@@ -62,6 +63,8 @@ void TMain::defineCommands() {
     c.define(Cmd::Copy, F::ChangesData, [this] { records_.DoCopy(); });
     c.define(Cmd::Delete, F::ChangesData, [this] { records_.DoDelete(); });
     c.define(Cmd::Search, [this] { search_.DoSearch(); });
+    c.define(Cmd::Import, F::ChangesData, [this] { transfer_.DoImport(); });
+    c.define(Cmd::Export, [this] { transfer_.DoExport(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
     c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
@@ -85,7 +88,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore, Reports, Import, Export, Find,
+    // Still to come: Backup, Restore, Reports, Find,
     // FindNext, SearchReplace.
 }
 
@@ -370,6 +373,12 @@ void TMain::showSearchOn(bool on) {
     menuEndSearch_->setEnabled(on);
     endSearchSpeed_->setEnabled(on);
     searchOnLabel_->setVisible(on);
+}
+
+void TMain::restoreSearch() {
+    EnableEndSearch();
+    if (ctx_.MyTable)
+        ctx_.MyTable->first();
 }
 
 void TMain::showSearchWindow() {

@@ -9,6 +9,8 @@
 #include "app/maintenance.h"
 #include "app/records.h"
 #include "find/search.h"
+#include "transfer/exporter.h"
+#include "transfer/forms/transfercommands.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -40,7 +42,10 @@ class DBNavigator;
 // the navigator, one of three command bars, and every command's menu item.
 // Each command calls an object of its subsystem: Databases, RecordCommands,
 // Maintenance, MainDialogs, the record edit form.
-class TMain : public QMainWindow, public DatabaseView, public find::SearchView {
+class TMain : public QMainWindow,
+              public DatabaseView,
+              public find::SearchView,
+              public transfer::SearchControl {
     Q_OBJECT
 public:
     explicit TMain(AppContext& context, QWidget* parent = nullptr);
@@ -83,6 +88,12 @@ public:
     // SearchView
     void showSearchOn(bool on) override;
     void showSearchWindow() override;
+
+    // transfer::SearchControl: an entire export ends the search and brings
+    // it back afterwards.
+    bool searchOn() const override { return ctx_.SearchOn; }
+    void endSearch() override { DoEndSearch(); }
+    void restoreSearch() override;
 
     // Whether the first activation may show the tip of the day (while "Show
     // Tips" is on); main() allows it, a window made without it never does.
@@ -137,6 +148,7 @@ private:
     Maintenance maintenance_;
     MainDialogs dialogs_;
     find::Search search_;
+    transfer::TransferCommands transfer_;
     CommandSet commands_;
     bool shown_ = false;
     bool activated_ = false;

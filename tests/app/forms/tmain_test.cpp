@@ -298,6 +298,38 @@ TEST_F(MainWindowTest, SearchAndEndSearchFromTheKeyboard) {
     EXPECT_FALSE(action("MenuEndSearch")->isEnabled());
 }
 
+// Import and Export open their windows from their keys; browse mode leaves
+// only Export.
+TEST_F(MainWindowTest, ImportAndExportOpenFromTheirKeys) {
+    for (const bool browse : {false, true}) {
+        start(browse ? QStringList{QStringLiteral("/BROWSE")} : QStringList{});
+        EXPECT_EQ(action("MenuImport")->isEnabled(), !browse);
+        EXPECT_EQ(find<QToolButton>("ImportSpeed")->isEnabled(), !browse);
+        EXPECT_TRUE(action("MenuExport")->isEnabled());
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+        window->viewerGrid()->setFocus();
+        std::vector<QString> opened;
+        const auto closeIt = [&](QWidget* w) {
+            opened.push_back(w->objectName());
+            w->close();
+        };
+        test::onNextModal(closeIt);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
+        if (!browse) {
+            window->activateWindow();
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+            window->viewerGrid()->setFocus();
+            test::onNextModal(closeIt);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::ControlModifier);
+        }
+        EXPECT_EQ(opened, browse ? std::vector<QString>{"TMyExport"}
+                                 : std::vector<QString>({"TMyExport", "TImportFormat"}));
+        closeWindow();
+    }
+}
+
 TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
     test::writeFile(home / "SHVBOOK.INI", "[Misc]\nButton Bar=2\n");
     start({QStringLiteral("/bRoWsE")});
