@@ -1,5 +1,7 @@
 #pragma once
 
+#include "find/criteria.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,6 +26,11 @@ extern const char* const kUsage;
 // `search FILE --level ... [--count]`: the search window's criteria over a
 // table (search.cpp).
 int runSearch(const std::vector<std::string>& args, std::ostream& out);
+
+// The items of `--level "FIELD OP VALUE; ..."` options, saved as the search
+// window saves its levels; a level the window would refuse is a UsageError.
+std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
+                                           const std::string& dateFormat);
 
 // The table's visible records as `dump` writes them: CSV with a header line,
 // the fields of the comma-separated list (every field when it is empty).

@@ -113,13 +113,13 @@ void putCriterion(const QString& criterion, std::array<QString, find::kRows>& ce
 
 } // namespace
 
-int runSearch(const std::vector<std::string>& args, std::ostream& out) {
-    const SearchArgs a = parseSearch(args);
+std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
+                                           const std::string& dateFormat) {
     db::DisplayFormats formats;
-    formats.setDateFormat(dateFormatNumber(a.dateFormat));
+    formats.setDateFormat(dateFormatNumber(dateFormat));
 
     find::Criteria criteria;
-    for (const std::string& level : a.levels) {
+    for (const std::string& level : levels) {
         std::array<QString, find::kRows> cells{};
         std::array<int, find::kRows> operators{};
         operators.fill(find::OpEqual);
@@ -140,9 +140,15 @@ int runSearch(const std::vector<std::string>& args, std::ostream& out) {
             throw UsageError{find::tooManyItemsText().toStdString()};
         }
     }
+    return criteria.items();
+}
+
+int runSearch(const std::vector<std::string>& args, std::ostream& out) {
+    const SearchArgs a = parseSearch(args);
+    const std::vector<find::SearchItem> items = searchLevels(a.levels, a.dateFormat);
 
     auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
-    table->setFilter(find::SearchFilter(criteria.items(), *table));
+    table->setFilter(find::SearchFilter(items, *table));
     if (a.count)
         out << table->recordCount() << "\n";
     else
