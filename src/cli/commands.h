@@ -25,6 +25,13 @@ extern const char* const kUsage;
 // table (search.cpp).
 int runSearch(const std::vector<std::string>& args, std::ostream& out);
 
+// `replace FILE --field NAME --find VALUE --with VALUE`: the Search and
+// Replace pass without questions, its counters printed (replace.cpp).
+int runReplace(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// One of the twelve date formats by its pattern ("m/d/yyyy", "dd.mm.yyyy").
+int dateFormatNumber(const std::string& text);
+
 // The table's visible records as `dump` writes them: CSV with a header line,
 // the fields of the comma-separated list (every field when it is empty).
 void writeCsv(db::Table& table, const std::string& fieldList, std::ostream& out);
