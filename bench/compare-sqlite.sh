@@ -10,7 +10,7 @@ build=${SHELVIX_BENCH_BUILD_DIR:-build-bench}
 
 scripts/install-deps
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHELVIX_WERROR=OFF -DSHELVIX_TESTS=OFF >/dev/null
-cmake --build "$build" --target shelvix-tool bench_catalogue bench_search >/dev/null
+cmake --build "$build" --target shelvix-tool bench_catalogue bench_search bench_locate >/dev/null
 
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
@@ -35,10 +35,12 @@ SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_catalogue" --benchmark_format=json 
     --benchmark_out="$dir/results.json" --benchmark_out_format=json >/dev/null
 SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_search" --benchmark_format=json \
     --benchmark_out="$dir/results-search.json" --benchmark_out_format=json >/dev/null
+SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_locate" --benchmark_format=json \
+    --benchmark_out="$dir/results-locate.json" --benchmark_out_format=json >/dev/null
 
-/usr/bin/python3 - "$dir/results.json" "$n" "$dir/results-search.json" <<'PY'
+/usr/bin/python3 - "$dir/results.json" "$n" "$dir/results-search.json" "$dir/results-locate.json" <<'PY'
 import json, sys
-runs = {b["name"].split("/")[0]: b for f in (sys.argv[1], sys.argv[3])
+runs = {b["name"].split("/")[0]: b for f in (sys.argv[1], sys.argv[3], sys.argv[4])
         for b in json.load(open(f))["benchmarks"]}
 def t(name):
     b = runs[name]
@@ -66,6 +68,12 @@ rows = [
      "BM_Sqlite_InsertOneWithIndex", "disk-bound"),
     ("insert one record, tag kept, unsynced (ms)", "BM_Ours_InsertOneWithTagUnsynced",
      "BM_Sqlite_InsertOneWithIndexSynchronousOff", "<= 1 ms"),
+    ("locate a value near the end, scan (ms)", "BM_Ours_LocateByScan",
+     "BM_Sqlite_LocateByScan", "ratio <= 1"),
+    ("locate a value near the end, seek (ms)", "BM_Ours_LocateBySeek",
+     "BM_Sqlite_LocateBySeek", "<= 10 ms"),
+    ("replace 1 % of the records, one sync (ms)", "BM_Ours_Replace1Percent",
+     "BM_Sqlite_Replace1Percent", "ratio <= 1"),
 ]
 for label, ours, theirs, target in rows:
     o = t(ours)
@@ -82,6 +90,8 @@ for label, ours, theirs in [("search matches: Title contains war", "BM_Ours_Sear
                             ("search matches: two levels", "BM_Ours_SearchTwoLevels",
                              "BM_Sqlite_SearchTwoLevels")]:
     print(f"{label:<44}{runs[ours]['count']:>12.0f}{runs[theirs]['count']:>12.0f}")
+print(f"{'records changed by the replace':<44}{runs['BM_Ours_Replace1Percent']['changed']:>12.0f}"
+      f"{runs['BM_Sqlite_Replace1Percent']['changed']:>12.0f}")
 print(f"{'records counted with WAR':<44}{runs['BM_Ours_CountTitlesWithWar']['count']:>12.0f}"
       f"{runs['BM_Sqlite_CountTitlesWithWar']['count']:>12.0f}")
 PY
