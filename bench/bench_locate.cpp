@@ -111,8 +111,9 @@ void locateSqlite(benchmark::State& state, bool indexed) {
     Sqlite s;
     if (indexed)
         s.exec("CREATE INDEX IF NOT EXISTS books_catalognum ON books(upper(catalognum))");
-    const std::string sql =
-        "SELECT rowid FROM books WHERE upper(catalognum) = '" + value + "' LIMIT 1";
+    const std::string sql = std::string("SELECT rowid FROM books ") +
+                            (indexed ? "" : "NOT INDEXED ") + "WHERE upper(catalognum) = '" +
+                            value + "' LIMIT 1";
     std::int64_t found = 0;
     for (auto _ : state)
         found = s.first(sql);

@@ -159,6 +159,10 @@ ReplaceCounters runReplacePass(db::Table& table, int field, const ReplaceValues&
         default: {
             if (!searchable)
                 return false;
+            // Most values differ at once: no trimming for them.
+            const std::string_view raw = r.raw(field);
+            if (!search.empty() && (raw.empty() || asciiUpper(raw[0]) != search[0]))
+                return false;
             const std::string_view v = r.text(field);
             if (v.size() != search.size())
                 return false;
