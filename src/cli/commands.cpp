@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/report.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
@@ -29,7 +30,9 @@ const char* const kUsage =
     "  index FILE --tag NAME --expr EXPR   add or replace an index tag\n"
     "  check FILE                          verify the table and every tag\n"
     "  pack FILE                           remove deleted records and rebuild the tags\n"
-    "  reindex FILE                        rebuild every tag\n";
+    "  reindex FILE                        rebuild every tag\n"
+    "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
+    "                                      render a report definition (SHVBOOK.URP beside FILE)\n";
 
 namespace {
 
@@ -255,6 +258,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return cmdPack(parse(args, {}, {}, 1), out);
     if (cmd == "reindex")
         return cmdReindex(parse(args, {}, {}, 1), out);
+    if (cmd == "report")
+        return cmdReport(args, out);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         out << kUsage;
         return 0;

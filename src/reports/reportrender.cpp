@@ -97,12 +97,16 @@ void ReportRenderer::SetMyFont(TBaseReport& e, int n) {
 }
 
 void ReportRenderer::LineToFile(TBaseReport& e, const QString& text) {
+    writeToFile(e, text);
+    e.PrintCellsLine(QString());
+}
+
+void ReportRenderer::writeToFile(TBaseReport& e, const QString& text) {
     if (file_ && !file_->writeLine(text)) {
         error_ = file_->error();
         file_.reset();
         e.CancelReport();
     }
-    e.PrintCellsLine(QString());
 }
 
 bool ReportRenderer::fits(const TBaseReport& e, int lines) const {
@@ -515,10 +519,12 @@ ReportRenderer::Step ReportRenderer::groupHeading(TBaseReport& e) {
     if (toFile()) {
         const QString indent = spacesToCentre(text);
         const QString dashes = indent + QString(text.size(), u'-');
+        // The dashes stand for the box a printed heading has, and take no
+        // line of their own, so the file breaks its pages where paper does.
         LineToFile(e, QString());
-        LineToFile(e, dashes);
+        writeToFile(e, dashes);
         LineToFile(e, indent + text);
-        LineToFile(e, dashes);
+        writeToFile(e, dashes);
     } else {
         e.AdvanceLine();
         centredBox(e, text, pbLeft | pbRight | pbTop | pbBottom);

@@ -78,6 +78,7 @@ private:
 
     bool toFile() const { return OutputMode == ReportMode::File; }
     void LineToFile(TBaseReport& e, const QString& text);
+    void writeToFile(TBaseReport& e, const QString& text); // the engine's line stays
     void SetMyFont(TBaseReport& e, int n);
     // Enough lines left for `lines`, or a page with nothing of the walk on
     // it yet, which takes what it must print whether it fits or not.
