@@ -16,6 +16,7 @@
 
 namespace shelvix::app {
 
+class LongWork;
 class Prompter;
 
 // The files of one database. A table named MY.BOOKS.DBF is the table "MY"
@@ -39,6 +40,10 @@ DatabasePaths databasePathsFor(const QString& path);
 std::filesystem::path toPath(const QString& path);
 QString fromPath(const std::filesystem::path& path);
 
+// What the record edit form does with its entries: a new record, the
+// current one changed, or a new one started from the current one.
+enum class EditMode { None = 0, Add = 1, Edit = 2, Copy = 3 };
+
 // What the program shares for its whole run. main() owns it and hands it to
 // the windows; the names follow the catalogue's own (SearchOn, EditMode,
 // MyTable ...).
@@ -48,6 +53,9 @@ struct AppContext {
     DatabaseSettings database;
     DisplayFormats formats;
     Prompter* prompter = nullptr;
+    // Long work with the busy cursor and a progress display; without one it
+    // runs plainly.
+    LongWork* longWork = nullptr;
 
     // The screen, read once at start-up (a size set beforehand stands in for
     // it), and the factor every dialog is enlarged by when next shown.
@@ -63,7 +71,7 @@ struct AppContext {
     // The search criteria, consulted while SearchOn (installed by the search
     // form); without it a search passes every record.
     std::function<bool(const db::RecordView&)> BuildFilter;
-    int EditMode = 0; // 1 add, 2 edit, 3 copy
+    app::EditMode EditMode = app::EditMode::None;
 
     // The open book table; null while none is open.
     std::unique_ptr<db::Table> MyTable;

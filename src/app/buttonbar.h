@@ -30,6 +30,8 @@ struct ButtonBarLayout {
     Span viewerBevel;
     Span viewerLabel;
     Span viewerGrid;
+    // The narrowest client area that still shows the whole navigator.
+    int minimumClientWidth = 0;
 
     bool operator==(const ButtonBarLayout&) const = default;
 };
@@ -39,6 +41,8 @@ inline constexpr int kClientDesignHeight = 418;
 inline constexpr int kViewerLabelWidth = 201;
 inline constexpr int kViewerLabelHeight = 29;
 inline constexpr int kNavigatorHeight = 25;
+// Ten buttons of 18 pixels still show their 12-pixel glyphs.
+inline constexpr int kNavigatorMinimumWidth = 180;
 
 ButtonBarLayout buttonBarLayout(ButtonBarMode mode, int clientWidth, int clientHeight,
                                 int viewerLabelWidth = kViewerLabelWidth);

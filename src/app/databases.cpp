@@ -4,6 +4,8 @@
 #include "app/prompter.h"
 #include "core/text.h"
 #include "db/booktable.h"
+#include "db/engine/dbf.h"
+#include "db/engine/file.h"
 #include "db/sortorder.h"
 
 #include <QFileInfo>
@@ -25,6 +27,38 @@ bool hasTag(const db::Table& table, const std::string& name) {
         if (core::equalsNoCase(tag.name, name))
             return true;
     return false;
+}
+
+std::string withoutBlanks(std::string_view s) {
+    std::string out;
+    for (const char c : s)
+        if (c != ' ')
+            out += c;
+    return out;
+}
+
+// Does the table's sort tag hold `expression` in ascending order over every
+// record? Case and blanks aside, since our expressions hold no strings.
+bool tagHolds(const db::Table& table, const std::string& name, const std::string& expression) {
+    for (const db::TagInfo& tag : table.tags())
+        if (core::equalsNoCase(tag.name, name))
+            return !tag.descending && !tag.unique && tag.forExpression.empty() &&
+                   core::equalsNoCase(withoutBlanks(tag.expression), withoutBlanks(expression));
+    return false;
+}
+
+// The field names in a table's header, read without writing; nothing when
+// the file has no readable dBASE header (opening it then tells why).
+std::optional<std::vector<std::string>> headerFieldNames(const std::filesystem::path& path) {
+    try {
+        auto file = db::FileSystem::native().open(path, db::FileMode::ReadOnly);
+        std::vector<std::string> names;
+        for (const db::FieldLayout& f : db::dbf::readHeader(*file, path.string()).fields)
+            names.push_back(f.name);
+        return names;
+    } catch (const db::DatabaseError&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -54,8 +88,16 @@ void Databases::showEngineError(const std::exception& e) {
 
 bool Databases::CheckDBaseFormat(const QString& path) {
     const DatabasePaths p = databasePathsFor(path);
-    if (!QFileInfo::exists(p.index))
+    if (!QFileInfo::exists(p.index)) {
+        // Only a book table loses its index mark: another program's table is
+        // refused untouched.
+        if (const auto names = headerFieldNames(toPath(p.current));
+            names && !db::isBookTable(*names)) {
+            ctx_.prompter->error(QString::fromLatin1(kStructureMessage));
+            return false;
+        }
         db::Table::removeMdxByte(toPath(p.current));
+    }
     bool book = false;
     try {
         auto table = db::Table::open(toPath(p.current), db::OpenMode::ReadOnly);
@@ -197,17 +239,21 @@ std::optional<QString> Databases::chooseDatabase(bool forNew) {
     return ctx_.prompter->chooseFile(request);
 }
 
-void Databases::openChosen(SwitchKind kind) {
+Databases::Chosen Databases::openChosen(SwitchKind kind) {
+    Chosen result = Chosen::Cancelled;
     if (const std::optional<QString> chosen = chooseDatabase(false)) {
+        result = Chosen::Refused;
         if (!hasDatabaseExtension(*chosen)) {
             ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
         } else if (CheckDBaseFormat(*chosen)) {
             if (ctx_.SearchOn)
                 view_.DoEndSearch();
             switchTo(*chosen, kind);
+            result = Chosen::Opened;
         }
     }
     view_.DisplayCount();
+    return result;
 }
 
 void Databases::DoOpen() {
@@ -261,9 +307,10 @@ void Databases::openFirstChoice(const QString& path) {
     ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
     if (!openMyTable(db::OpenMode::Shared))
         return;
-    // The tag is rebuilt here only when the index has none (deleted, or
-    // made by another tool); a present one is taken as it is.
-    if (!ctx_.sortTag.empty() && ctx_.MyTable->selectedTag().empty())
+    // The tag is rebuilt here only when it is missing or does not hold the
+    // stored order (an older order, another tool's tag); one that does is
+    // taken as it is.
+    if (!ctx_.sortTag.empty() && !tagHolds(*ctx_.MyTable, ctx_.sortTag, ctx_.sortExpression))
         openWithSortTag();
 }
 
@@ -287,10 +334,17 @@ bool Databases::openAtStartup() {
         return true;
     }
     ctx_.prompter->error(QString::fromLatin1(kNotValidMessage));
-    do {
-        openChosen(SwitchKind::FirstChoice);
-    } while (!CheckDBaseFormat(ctx_.current.current));
-    return true;
+    // Asked until a book database is chosen; Cancel ends the program.
+    for (;;) {
+        switch (openChosen(SwitchKind::FirstChoice)) {
+        case Chosen::Opened:
+            return true;
+        case Chosen::Cancelled:
+            return false;
+        case Chosen::Refused:
+            break;
+        }
+    }
 }
 
 } // namespace shelvix::app

@@ -59,7 +59,9 @@ public:
     void MenuUpdateDatabaseClick();
 
     // Start-up: the last database, else MASTER.DBF (created when missing).
-    // False when there is none and none can be created: the program ends.
+    // False when there is none and none can be created, or when the last one
+    // is not a book database and the user cancels the choice of another:
+    // the program ends.
     bool openAtStartup();
 
     // MyTable opened on the current database in the sort tag, with the filter.
@@ -76,7 +78,8 @@ private:
     void setCurrentPaths(const QString& path);
     void openFirstChoice(const QString& path);
     void openWithSortTag();
-    void openChosen(SwitchKind kind);
+    enum class Chosen { Cancelled, Refused, Opened };
+    Chosen openChosen(SwitchKind kind);
     void showEngineError(const std::exception& e);
 
     AppContext& ctx_;

@@ -1,5 +1,6 @@
 #include "app/appcontext.h"
 #include "app/appinfo.h"
+#include "app/forms/qtlongwork.h"
 #include "app/forms/qtprompter.h"
 #include "app/forms/resources.h"
 #include "app/forms/tmain.h"
@@ -24,10 +25,13 @@ int main(int argc, char* argv[]) {
         QApplication::arguments(), QProcessEnvironment::systemEnvironment(), QDir::currentPath());
     context.browseMode = context.paths.browseMode;
     context.prompter = &prompter;
+    QtLongWork longWork;
+    context.longWork = &longWork;
 
     TMain window(context);
     window.startupTipAllowed = true;
     prompter.setParent(&window);
+    longWork.setWindow(&window);
     if (!window.FormCreate())
         return 0;
     window.show();

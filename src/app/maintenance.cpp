@@ -1,5 +1,6 @@
 #include "app/maintenance.h"
 
+#include "app/longwork.h"
 #include "app/prompter.h"
 #include "db/engine/error.h"
 #include "db/sortorder.h"
@@ -90,10 +91,28 @@ bool Maintenance::setSortOrder(const std::array<int, 4>& levels) {
     return true;
 }
 
-bool Maintenance::packDatabase(const db::Progress& progress) {
-    if (ctx_.prompter->confirm(QStringLiteral("Confirm"), kPackQuestion) != Button::Yes)
+bool Maintenance::packDatabase() {
+    return askAndRun(Operation::Pack);
+}
+
+bool Maintenance::rebuildIndexes() {
+    return askAndRun(Operation::Rebuild);
+}
+
+bool Maintenance::askAndRun(Operation op) {
+    if (ctx_.longWork && ctx_.longWork->running())
         return false;
-    return pack(progress);
+    // The question comes before the busy cursor.
+    const bool packing = op == Operation::Pack;
+    if (ctx_.prompter->confirm(QStringLiteral("Confirm"),
+                               packing ? kPackQuestion : kRebuildQuestion) != Button::Yes)
+        return false;
+    bool done = false;
+    runLongWork(ctx_.longWork,
+                packing ? QStringLiteral("Packing the database...")
+                        : QStringLiteral("Rebuilding the indexes..."),
+                [&](const db::Progress& progress) { done = runExclusive(op, progress); });
+    return done;
 }
 
 bool Maintenance::pack(const db::Progress& progress) {
@@ -102,12 +121,6 @@ bool Maintenance::pack(const db::Progress& progress) {
 
 bool Maintenance::rebuild(const db::Progress& progress) {
     return runExclusive(Operation::Rebuild, progress);
-}
-
-bool Maintenance::rebuildIndexes(const db::Progress& progress) {
-    if (ctx_.prompter->confirm(QStringLiteral("Confirm"), kRebuildQuestion) != Button::Yes)
-        return false;
-    return rebuild(progress);
 }
 
 bool Maintenance::runExclusive(Operation op, const db::Progress& progress) {

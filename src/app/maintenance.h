@@ -20,10 +20,12 @@ public:
     // a message has been shown.
     bool setSortOrder(const std::array<int, 4>& levels);
 
-    // Ask first; on Yes pack (or regenerate the indexes of) the table held
-    // for sole use. False when declined or when it failed (message shown).
-    bool packDatabase(const db::Progress& progress = {});
-    bool rebuildIndexes(const db::Progress& progress = {});
+    // The commands: ask first; on Yes pack (or regenerate the indexes of)
+    // the table held for sole use, as long work. False when declined, when
+    // it failed (message shown), or while other long work runs (nothing
+    // asked).
+    bool packDatabase();
+    bool rebuildIndexes();
     // The same once the question has been answered Yes.
     bool pack(const db::Progress& progress = {});
     bool rebuild(const db::Progress& progress = {});
@@ -33,6 +35,7 @@ public:
 
 private:
     enum class Operation { Pack, Rebuild };
+    bool askAndRun(Operation op);
     bool runExclusive(Operation op, const db::Progress& progress);
     void reopenShared();
 

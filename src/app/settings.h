@@ -128,7 +128,7 @@ struct DatabaseSettings {
     bool importSkipFirst = true;
     int importFileType = 1;
 
-    std::array<int, 4> sortOrder{2, 0, 0, 0}; // field numbers, 0 for none
+    std::array<int, 4> sortOrder{db::field::Author, 0, 0, 0}; // field numbers, 0 for none
 
     std::array<ColorSet, ColorGroupCount> colors;
 

@@ -50,6 +50,14 @@ constexpr std::array<FieldInfo, kFieldCount> kFields = {{
     {"UserDef6", 'C', 40, 0, K::Text, false, "User Defined 6"},
 }};
 
+constexpr bool named(int number, std::string_view name) {
+    return std::string_view(kFields[static_cast<std::size_t>(number - 1)].name) == name;
+}
+static_assert(named(field::Title, "Title") && named(field::Author, "Author") &&
+              named(field::PurchDate, "PurchDate") && named(field::CheckDate, "CheckDate") &&
+              named(field::Location, "Location") && named(field::UserDef1, "UserDef1") &&
+              named(field::UserDef6, "UserDef6"));
+
 } // namespace
 
 const std::array<FieldInfo, kFieldCount>& fieldTable() {

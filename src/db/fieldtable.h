@@ -22,6 +22,49 @@ struct FieldInfo {
 
 inline constexpr int kFieldCount = 36;
 
+// The field numbers by the fields' internal names, for code that means one
+// particular field.
+namespace field {
+enum : int {
+    Title = 1,
+    Author,
+    YearPub,
+    Publisher,
+    Category,
+    WherePurch,
+    Cost,
+    Value,
+    Descriptio,
+    ISBN,
+    Rating,
+    PurchDate,
+    BookType,
+    CatalogNum,
+    Sub1,
+    Sub2,
+    CheckOut,
+    CheckDate,
+    CheckName,
+    Volume,
+    Issue,
+    Edition,
+    KeyWords,
+    Pages,
+    Location,
+    Condition,
+    Editor,
+    Dewey,
+    LowMarket,
+    HighMarket,
+    UserDef1,
+    UserDef2,
+    UserDef3,
+    UserDef4,
+    UserDef5,
+    UserDef6
+};
+} // namespace field
+
 const std::array<FieldInfo, kFieldCount>& fieldTable();
 
 // Field `number` (1 to 36); throws std::out_of_range for any other number.

@@ -37,15 +37,15 @@ constexpr std::array<EditControlInfo, db::kFieldCount> kControls = {{
 }};
 
 constexpr int kCheckOut = 17;
-constexpr int kCheckDate = 18;
-constexpr int kPurchDate = 12;
+constexpr int kCheckDate = db::field::CheckDate;
+constexpr int kPurchDate = db::field::PurchDate;
 constexpr int kDateSnapshotLength = 12;
 
 bool isMoney(int field) {
     return db::fieldInfo(field).kind == db::FieldKind::Money;
 }
 bool isUserDefined(int field) {
-    return field >= 31;
+    return field >= db::field::UserDef1;
 }
 
 // Sign, digits with an optional fraction (or a fraction alone), exponent.

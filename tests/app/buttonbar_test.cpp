@@ -15,7 +15,8 @@ TEST(ButtonBar, LayoutsAtTheDesignSize) {
     EXPECT_TRUE(lettered.letteredButtons && lettered.navigatorLabel && !lettered.speedPanel);
     EXPECT_FALSE(none.speedPanel || none.letteredButtons || none.navigatorLabel);
 
-    EXPECT_EQ(speed.navigator, (Span{424, 3, 241, 25}));
+    // The speed-button navigator is narrowed to end inside the window.
+    EXPECT_EQ(speed.navigator, (Span{424, 3, 201, 25}));
     EXPECT_EQ(lettered.navigator, (Span{400, 47, 221, 25}));
     EXPECT_EQ(none.navigator, (Span{w - 207, 8, 201, 25}));
 
@@ -50,4 +51,26 @@ TEST(ButtonBar, ResizeFollowsTheClientArea) {
     // A stored mode out of range lays out as speed buttons.
     EXPECT_EQ(buttonBarMode(7), SpeedButtons);
     EXPECT_EQ(buttonBarMode(3), NoButtonBar);
+}
+
+// The whole navigator at every width the window allows: never past the right
+// edge, never over the controls left of it, its buttons never too narrow.
+TEST(ButtonBar, TheNavigatorStaysWhole) {
+    const std::pair<ButtonBarMode, int> modes[] = {
+        {SpeedButtons, 421},    // the end of the Help speed button
+        {LetteredButtons, 393}, // the end of the last bevel
+        {NoButtonBar, 197}};    // the end of the count
+    for (const auto& [mode, leftmost] : modes) {
+        const int narrowest = buttonBarLayout(mode, 0, 0).minimumClientWidth;
+        EXPECT_LE(narrowest, 640) << mode;
+        for (int w = narrowest; w <= 1400; ++w) {
+            const Span n = buttonBarLayout(mode, w, 480).navigator;
+            ASSERT_LE(n.left + n.width, w - 6) << mode << " at " << w;
+            ASSERT_GT(n.left, leftmost) << mode << " at " << w;
+            ASSERT_GE(n.width, kNavigatorMinimumWidth) << mode << " at " << w;
+        }
+    }
+    // Where there is room, the design place.
+    EXPECT_EQ(buttonBarLayout(SpeedButtons, 800, 600).navigator, (Span{424, 3, 241, 25}));
+    EXPECT_EQ(buttonBarLayout(LetteredButtons, 640, 480).navigator, (Span{400, 47, 221, 25}));
 }

@@ -352,13 +352,56 @@ TEST_F(DatabasesTest, StartUpWithAForeignTableAsksUntilABookDatabaseIsChosen) {
     prompter.expectError(QStringLiteral(
         "The last database used as recorded in the INI file is not a valid Shelvix Books 97 "
         "file.  You will need to choose a new file."));
-    expectOpen(std::nullopt); // cancelled: the check fails again
+    expectOpen(other); // the same again: refused, and asked again
     prompter.expectError(kStructure);
     expectOpen(book);
     ASSERT_TRUE(dbs.openAtStartup());
     EXPECT_EQ(ctx.current.current, book);
     EXPECT_EQ(ctx.MyTable->recordCount(), 1u);
     EXPECT_EQ(view.caption, "Shelvix Books 97 (BOOK)");
+}
+
+// Its index gone, another program's table is refused without a byte
+// written (its index mark stays).
+TEST_F(DatabasesTest, AtStartUpAForeignLastDatabaseAndCancelEndTheProgram) {
+    const QString other = q(dir.copyFixture("independent/BOOKS1.DBF"));
+    const std::string before = test::readFile(dir / "BOOKS1.DBF");
+    ASSERT_NE(before.at(28), 0);
+    ctx.global.lastDatabase = other;
+    prompter.expectError(kStructure);
+    prompter.expectError(QStringLiteral(
+        "The last database used as recorded in the INI file is not a valid Shelvix Books 97 "
+        "file.  You will need to choose a new file."));
+    expectOpen(std::nullopt);
+    EXPECT_FALSE(dbs.openAtStartup());
+    EXPECT_EQ(ctx.MyTable, nullptr);
+    EXPECT_EQ(test::readFile(dir / "BOOKS1.DBF"), before);
+}
+
+// The stored order wins over a "NewIndex" tag that holds another one (an
+// older order, or one another tool left).
+TEST_F(DatabasesTest, AtStartUpANewIndexOfAnotherOrderIsRebuilt) {
+    const QString book = makeBook("BOOK.DBF", {"Zola", "adams", "Mann"});
+    {
+        auto t = db::Table::open(dir / "BOOK.DBF", db::OpenMode::Exclusive);
+        t->addTag("NewIndex", "Upper(Left(Title,80))");
+    }
+    ctx.global.lastDatabase = book;
+    ASSERT_TRUE(dbs.openAtStartup());
+    EXPECT_EQ(ctx.MyTable->selectedTag(), "NewIndex");
+    EXPECT_EQ(ctx.MyTable->tags().at(0).expression, "Upper(Left(Author,80))");
+    EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
+
+    // A tag that holds the order (another tool's capitals) is kept as it is.
+    dbs.closeMyTable();
+    {
+        auto t = db::Table::open(dir / "BOOK.DBF", db::OpenMode::Exclusive);
+        t->deleteTag("NewIndex");
+        t->addTag("NewIndex", "UPPER(LEFT(AUTHOR, 80))");
+    }
+    ASSERT_TRUE(dbs.openAtStartup());
+    EXPECT_EQ(ctx.MyTable->tags().at(0).expression, "UPPER(LEFT(AUTHOR, 80))");
+    EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
 }
 
 TEST_F(DatabasesTest, BrowseModeNeverChangesFieldEditing) {

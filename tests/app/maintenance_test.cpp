@@ -1,3 +1,4 @@
+#include "app/longwork.h"
 #include "app/maintenance.h"
 #include "app/prompter.h"
 #include "db/booktable.h"
@@ -192,14 +193,28 @@ TEST_F(MaintenanceTest, PackRemovesDeletedRecordsAndKeepsTheOrder) {
     EXPECT_EQ(test::readFile(dir / "BOOKS.DBF"), before);
     EXPECT_EQ(view.viewerOptions, 0);
 
-    std::uint64_t lastDone = 0;
-    std::uint64_t lastTotal = 0;
+    // Run as long work, which reports its progress to the end.
+    struct RecordingWork : app::LongWork {
+        QStringList labels;
+        std::uint64_t lastDone = 0;
+        std::uint64_t lastTotal = 0;
+        bool busy = false;
+        bool run(const QString& label, const app::LongTask& task) override {
+            labels << label;
+            task([this](std::uint64_t done, std::uint64_t total) {
+                lastDone = done;
+                lastTotal = total;
+            });
+            return true;
+        }
+        bool running() const override { return busy; }
+    } work;
+    ctx.longWork = &work;
     prompter.expectConfirm(QStringLiteral("Confirm"), kPackQuestion, app::Button::Yes);
-    EXPECT_TRUE(maintenance.packDatabase([&](std::uint64_t done, std::uint64_t total) {
-        lastDone = done;
-        lastTotal = total;
-    }));
-    EXPECT_EQ(lastDone, lastTotal);
+    EXPECT_TRUE(maintenance.packDatabase());
+    EXPECT_EQ(work.labels, QStringList{"Packing the database..."});
+    EXPECT_GT(work.lastTotal, 0u);
+    EXPECT_EQ(work.lastDone, work.lastTotal);
     ASSERT_NE(ctx.MyTable, nullptr);
     EXPECT_EQ(ctx.MyTable->mode(), db::OpenMode::Shared);
     EXPECT_EQ(titles(), (Titles{"D", "B", "C"}));
@@ -209,6 +224,12 @@ TEST_F(MaintenanceTest, PackRemovesDeletedRecordsAndKeepsTheOrder) {
     prompter.expectConfirm(QStringLiteral("Confirm"), kRebuildQuestion, app::Button::Yes);
     EXPECT_TRUE(maintenance.rebuildIndexes());
     EXPECT_EQ(titles(), (Titles{"D", "B", "C"}));
+
+    // While other long work runs, neither command asks or does anything.
+    work.busy = true;
+    EXPECT_FALSE(maintenance.packDatabase());
+    EXPECT_FALSE(maintenance.rebuildIndexes());
+    EXPECT_EQ(work.labels.size(), 2);
 }
 
 } // namespace

@@ -35,7 +35,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     back_->setObjectName(QStringLiteral("BackButton"));
     forward_ = new QPushButton(QStringLiteral("&Forward"), this);
     forward_->setObjectName(QStringLiteral("ForwardButton"));
-    auto* close = new QPushButton(QStringLiteral("&Close"), this);
+    // Alt+C belongs to Contents.
+    auto* close = new QPushButton(QStringLiteral("C&lose"), this);
     close->setObjectName(QStringLiteral("CloseButton"));
 
     browser_ = new QTextBrowser(this);

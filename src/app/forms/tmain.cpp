@@ -1,4 +1,5 @@
 #include "app/forms/tmain.h"
+#include "reports/reportdefinition.h"
 
 #include "app/appinfo.h"
 #include "app/datadir.h"
@@ -21,15 +22,6 @@
 
 namespace shelvix::app {
 
-struct TMain::Command {
-    QString name;
-    std::function<void()> run; // empty while the feature is still to come
-    bool changesData = false;  // barred in browse mode
-    std::vector<QAction*> actions;
-    std::vector<QAbstractButton*> speeds;
-    std::vector<QAbstractButton*> lettered;
-};
-
 namespace {
 
 QFont arial(int pixelHeight, bool bold = false) {
@@ -42,14 +34,56 @@ QFont arial(int pixelHeight, bool bold = false) {
 } // namespace
 
 TMain::TMain(AppContext& context, QWidget* parent)
-    : QMainWindow(parent), ctx_(context), databases_(context, *this),
-      maintenance_(context, databases_, *this) {
+    : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
+      maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
+      commands_(this) {
     setObjectName(QStringLiteral("TMain"));
+    dialogs_.mainColorsChanged = [this] { SetColors(); };
+    defineCommands();
     buildControls();
     buildMenus();
-    connectColorAndHelpCommands();
     updateCommandStates();
     giveMenuKeysPrecedence(this);
+}
+
+// Each command once, calling the object of its subsystem; a command left
+// out here is a feature still to come, disabled wherever it is offered.
+void TMain::defineCommands() {
+    using F = CommandSet::Flag;
+    CommandSet& c = commands_;
+    c.define(Cmd::New, [this] { databases_.DoNew(); });
+    c.define(Cmd::Open, [this] { databases_.DoOpen(); });
+    c.define(Cmd::Update, [this] { databases_.MenuUpdateDatabaseClick(); });
+    c.define(Cmd::Exit, [this] { close(); });
+    c.define(Cmd::Add, F::ChangesData, [this] { records_.DoAdd(); });
+    c.define(Cmd::Edit, [this] { records_.DoEdit(); });
+    c.define(Cmd::Copy, F::ChangesData, [this] { records_.DoCopy(); });
+    c.define(Cmd::Delete, F::ChangesData, [this] { records_.DoDelete(); });
+    c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
+    c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
+    c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
+    c.define(Cmd::Colors, [this] { dialogs_.DoColors(ColorConfigMode::All); });
+    c.define(Cmd::MainColor, [this] { dialogs_.DoColors(ColorConfigMode::Main); });
+    c.define(Cmd::EditColor, [this] { dialogs_.DoColors(ColorConfigMode::Edit); });
+    c.define(Cmd::SearchColor, [this] { dialogs_.DoColors(ColorConfigMode::Search); });
+    c.define(Cmd::ReportColor, [this] { dialogs_.DoColors(ColorConfigMode::Report); });
+    c.define(Cmd::ConfigureColor, [this] { dialogs_.DoColors(ColorConfigMode::Configure); });
+    c.define(Cmd::AllColor, [this] { dialogs_.DoColors(ColorConfigMode::All); });
+    c.define(Cmd::ListMaintenance, F::ChangesData, [] {});
+    c.define(Cmd::SaveDefaults, F::ChangesData,
+             [this] { myEdit_ ? myEdit_->MenuSaveDefaultsClick() : void(); });
+    c.define(Cmd::LoadDefaults, F::ChangesData,
+             [this] { myEdit_ ? myEdit_->MenuLoadDefaultsClick() : void(); });
+    c.define(Cmd::EditList, F::ChangesData,
+             [this] { myEdit_ ? myEdit_->EditAList(commands_.argument()) : void(); });
+    c.define(Cmd::Rebuild, [this] { maintenance_.rebuildIndexes(); });
+    // Packing removes deleted books for good: not while only browsing.
+    c.define(Cmd::Pack, F::ChangesData, [this] { maintenance_.packDatabase(); });
+    c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
+    c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
+    c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
+    // Still to come: Backup, Restore, Reports, Import, Export, Search, Find,
+    // FindNext, SearchReplace.
 }
 
 TMain::~TMain() {
@@ -85,19 +119,26 @@ void TMain::buildControls() {
         const char* text;
         int left;
         int top;
+        Cmd command;
     };
     static constexpr ButtonSpec kButtons[] = {
-        {"AddButton", "&Add", 8, 8},          {"EditButton", "&Edit", 8, 44},
-        {"CopyButton", "&Copy", 80, 8},       {"DeleteButton", "&Delete", 80, 44},
-        {"SearchButton", "&Search", 160, 8},  {"EndSearchButton", "E&nd Srch", 160, 44},
-        {"ReportButton", "&Reports", 240, 8}, {"ViewerButton", "&Viewer", 240, 44},
-        {"HelpButton", "He&lp", 320, 8},      {"ButtonExit", "E&xit", 320, 44},
+        {"AddButton", "&Add", 8, 8, Cmd::Add},
+        {"EditButton", "&Edit", 8, 44, Cmd::Edit},
+        {"CopyButton", "&Copy", 80, 8, Cmd::Copy},
+        {"DeleteButton", "&Delete", 80, 44, Cmd::Delete},
+        {"SearchButton", "&Search", 160, 8, Cmd::Search},
+        {"EndSearchButton", "E&nd Srch", 160, 44, Cmd::EndSearch},
+        {"ReportButton", "&Reports", 240, 8, Cmd::Reports},
+        {"ViewerButton", "&Viewer", 240, 44, Cmd::Viewer},
+        {"HelpButton", "He&lp", 320, 8, Cmd::Help},
+        {"ButtonExit", "E&xit", 320, 44, Cmd::Exit},
     };
     for (const ButtonSpec& def : kButtons) {
         auto* b = new QPushButton(QString::fromLatin1(def.text), client_);
         b->setObjectName(QString::fromLatin1(def.name));
         b->setGeometry(def.left, def.top, 69, 33);
         b->setAutoDefault(false);
+        commands_.button(b, def.command, true);
         lettered_.push_back(b);
     }
     endSearchButton_ = lettered_[5];
@@ -158,25 +199,26 @@ void TMain::buildSpeedButtons() {
         int left;
         const char* icon;
         const char* hint;
+        Cmd command;
     };
     static constexpr SpeedSpec kSpeeds[] = {
-        {"NewSpeed", 0, "new", "New Database"},
-        {"OpenSpeed", 24, "open", "Open Database"},
-        {"AddSpeed", 52, "add", "Add Record"},
-        {"EditSpeed", 76, "edit", "Edit Record"},
-        {"CopySpeed", 100, "copy", "Copy Record"},
-        {"DeleteSpeed", 124, "delete", "Delete Record"},
-        {"ImportSpeed", 148, "import", "Import Records"},
-        {"ExportSpeed", 172, "export", "Export Records"},
-        {"SearchSpeed", 200, "search", "Search Records"},
-        {"EndSearchSpeed", 224, "endsearch", "End Search"},
-        {"LocateSpeed", 248, "locate", "Locate Record"},
-        {"LocateNextSpeed", 272, "locatenext", "Locate Next Record"},
-        {"ReportSpeed", 296, "reports", "Reports"},
-        {"ViewerSpeed", 320, "viewer", "Viewer Configuration"},
-        {"ColorSpeed", 344, "color", "Color Setup"},
-        {"SpeedSetOrder", 368, "sortorder", "Set Sorting Order"},
-        {"HelpSpeed", 396, "help", "Help"},
+        {"NewSpeed", 0, "new", "New Database", Cmd::New},
+        {"OpenSpeed", 24, "open", "Open Database", Cmd::Open},
+        {"AddSpeed", 52, "add", "Add Record", Cmd::Add},
+        {"EditSpeed", 76, "edit", "Edit Record", Cmd::Edit},
+        {"CopySpeed", 100, "copy", "Copy Record", Cmd::Copy},
+        {"DeleteSpeed", 124, "delete", "Delete Record", Cmd::Delete},
+        {"ImportSpeed", 148, "import", "Import Records", Cmd::Import},
+        {"ExportSpeed", 172, "export", "Export Records", Cmd::Export},
+        {"SearchSpeed", 200, "search", "Search Records", Cmd::Search},
+        {"EndSearchSpeed", 224, "endsearch", "End Search", Cmd::EndSearch},
+        {"LocateSpeed", 248, "locate", "Locate Record", Cmd::Find},
+        {"LocateNextSpeed", 272, "locatenext", "Locate Next Record", Cmd::FindNext},
+        {"ReportSpeed", 296, "reports", "Reports", Cmd::Reports},
+        {"ViewerSpeed", 320, "viewer", "Viewer Configuration", Cmd::Viewer},
+        {"ColorSpeed", 344, "color", "Color Setup", Cmd::Colors},
+        {"SpeedSetOrder", 368, "sortorder", "Set Sorting Order", Cmd::SortOrder},
+        {"HelpSpeed", 396, "help", "Help", Cmd::Help},
     };
     for (const SpeedSpec& def : kSpeeds) {
         auto* b = new QToolButton(speedPanel_);
@@ -186,6 +228,7 @@ void TMain::buildSpeedButtons() {
         b->setIconSize(QSize(16, 16));
         b->setToolTip(QString::fromLatin1(def.hint));
         b->setFocusPolicy(Qt::NoFocus);
+        commands_.button(b, def.command, false);
         speedButtons_.push_back(b);
     }
     endSearchSpeed_ = speedButtons_[9];
@@ -193,93 +236,24 @@ void TMain::buildSpeedButtons() {
 
 // ------------------------------------------------------------------ menus
 
-TMain::Command& TMain::command(const char* name, std::function<void()> run, bool changesData) {
-    auto cmd = std::make_unique<Command>();
-    cmd->name = QString::fromLatin1(name);
-    cmd->run = std::move(run);
-    cmd->changesData = changesData;
-    commands_.push_back(std::move(cmd));
-    return *commands_.back();
-}
-
-QAction* TMain::addItem(QMenu* menu, const char* objectName, const QString& text,
-                        const QKeySequence& shortcut, Command* cmd) {
-    QAction* a = menu->addAction(text);
-    a->setObjectName(QString::fromLatin1(objectName));
-    a->setShortcut(shortcut);
-    if (cmd) {
-        cmd->actions.push_back(a);
-        connect(a, &QAction::triggered, this, [cmd] {
-            if (cmd->run)
-                cmd->run();
-        });
-    } else {
-        a->setEnabled(false); // its feature is still to come
-    }
-    return a;
-}
-
-void TMain::connectButton(QAbstractButton* button, Command& cmd, bool lettered) {
-    (lettered ? cmd.lettered : cmd.speeds).push_back(button);
-    Command* c = &cmd;
-    connect(button, &QAbstractButton::clicked, this, [c] {
-        if (c->run)
-            c->run();
-    });
-}
-
 void TMain::buildMenus() {
-    const auto findButton = [this](const char* name) {
-        return client_->findChild<QAbstractButton*>(QString::fromLatin1(name));
-    };
     const auto key = [](const char* k) { return QKeySequence(QString::fromLatin1(k)); };
-
-    Command& doNew = command("DoNew", [this] { databases_.DoNew(); });
-    Command& doOpen = command("DoOpen", [this] { databases_.DoOpen(); });
-    Command& update = command("UpdateDatabase", [this] { databases_.MenuUpdateDatabaseClick(); });
-    Command& backup = command("DoBackup", {}, true);
-    Command& restore = command("DoRestore", {}, true);
-    Command& reports = command("DoReports", {});
-    Command& doExit = command("DoExit", [this] { DoExit(); });
-    Command& add = command(
-        "DoAdd", [this] { DoAdd(); }, true);
-    Command& edit = command("DoEdit", [this] { DoEdit(); });
-    Command& copy = command(
-        "DoCopy", [this] { DoCopy(); }, true);
-    Command& del = command(
-        "DoDelete", [this] { DoDelete(); }, true);
-    Command& import = command("DoImport", {}, true);
-    Command& exportCmd = command("DoExport", {});
-    Command& search = command("DoSearch", {});
-    Command& endSearch = command("DoEndSearch", [this] { DoEndSearch(); });
-    Command& find = command("DoFind", {});
-    Command& findNext = command("DoFindNext", {});
-    Command& viewer = command(
-        "DoViewer", [this] { DoViewer(); }, true);
-    Command& sortOrder = command("DoSortOrder", [this] { DoSortOrder(); });
-    Command& rebuild = command("MenuRebuild", [this] { MenuRebuildClick(); });
-    // Packing removes deleted books for good: not while only browsing.
-    Command& pack = command(
-        "MenuPack", [this] { MenuPackClick(); }, true);
-    Command& colors = command("Colors", [this] { DoColors(ColorConfigMode::All); });
-    Command& help = command("DoHelp", [this] { DoHelp(); });
-    Command& listMaintenance = command(
-        "ListMaintenance", [] {}, true);
-    Command& searchReplace = command("SearchAndReplace", {}, true);
+    CommandSet& c = commands_;
 
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MenuFile"));
-    addItem(file, "MenuNewDatabase", QStringLiteral("&New Database"), key("Ctrl+W"), &doNew);
-    addItem(file, "MenuOpenDatabase", QStringLiteral("&Open Database"), key("Ctrl+O"), &doOpen);
-    addItem(file, "MenuUpdateDatabase", QStringLiteral("&Update Database"), key("Ctrl+Z"), &update);
+    c.item(file, "MenuNewDatabase", QStringLiteral("&New Database"), Cmd::New, key("Ctrl+W"));
+    c.item(file, "MenuOpenDatabase", QStringLiteral("&Open Database"), Cmd::Open, key("Ctrl+O"));
+    c.item(file, "MenuUpdateDatabase", QStringLiteral("&Update Database"), Cmd::Update,
+           key("Ctrl+Z"));
     file->addSeparator();
-    addItem(file, "MenuBackUp", QStringLiteral("&Back Up Data"), key("Ctrl+B"), &backup);
-    addItem(file, "MenuRestore", QStringLiteral("&Restore Data"), key("Ctrl+Y"), &restore);
+    c.item(file, "MenuBackUp", QStringLiteral("&Back Up Data"), Cmd::Backup, key("Ctrl+B"));
+    c.item(file, "MenuRestore", QStringLiteral("&Restore Data"), Cmd::Restore, key("Ctrl+Y"));
     file->addSeparator();
-    addItem(file, "MenuPrint", QStringLiteral("&Print"), key("Ctrl+P"), &reports);
+    c.item(file, "MenuPrint", QStringLiteral("&Print"), Cmd::Reports, key("Ctrl+P"));
     file->addSeparator();
-    addItem(file, "MenuExit", QStringLiteral("E&xit"), key("Ctrl+X"), &doExit);
+    c.item(file, "MenuExit", QStringLiteral("E&xit"), Cmd::Exit, key("Ctrl+X"));
     lastFileSeparator_ = file->addSeparator();
     lastFileSeparator_->setObjectName(QStringLiteral("MenuLastFileSeparator"));
     for (int i = 0; i < 5; ++i) {
@@ -291,27 +265,28 @@ void TMain::buildMenus() {
 
     QMenu* records = bar->addMenu(QStringLiteral("&Records"));
     records->setObjectName(QStringLiteral("MenuRecords"));
-    addItem(records, "MenuAdd", QStringLiteral("&Add"), key("Ctrl+A"), &add);
-    addItem(records, "MenuEdit", QStringLiteral("&Edit"), key("Ctrl+E"), &edit);
-    addItem(records, "MenuCopy", QStringLiteral("&Copy"), key("Ctrl+C"), &copy);
-    addItem(records, "MenuDelete", QStringLiteral("&Delete"), key("Ctrl+D"), &del);
+    c.item(records, "MenuAdd", QStringLiteral("&Add"), Cmd::Add, key("Ctrl+A"));
+    c.item(records, "MenuEdit", QStringLiteral("&Edit"), Cmd::Edit, key("Ctrl+E"));
+    c.item(records, "MenuCopy", QStringLiteral("&Copy"), Cmd::Copy, key("Ctrl+C"));
+    c.item(records, "MenuDelete", QStringLiteral("&Delete"), Cmd::Delete, key("Ctrl+D"));
     records->addSeparator();
-    addItem(records, "MenuImport", QStringLiteral("&Import"), key("Ctrl+M"), &import);
-    addItem(records, "MenuExport", QStringLiteral("E&xport"), key("Ctrl+T"), &exportCmd);
+    c.item(records, "MenuImport", QStringLiteral("&Import"), Cmd::Import, key("Ctrl+M"));
+    c.item(records, "MenuExport", QStringLiteral("E&xport"), Cmd::Export, key("Ctrl+T"));
 
     QMenu* navigate = bar->addMenu(QStringLiteral("&Navigate"));
     navigate->setObjectName(QStringLiteral("MenuNavigate"));
-    addItem(navigate, "MenuSearch", QStringLiteral("&Search (Query)"), key("Ctrl+S"), &search);
-    menuEndSearch_ = addItem(navigate, "MenuEndSearch", QStringLiteral("&End Search"),
-                             key("Ctrl+I"), &endSearch);
-    addItem(navigate, "MenuLocate", QStringLiteral("&Locate"), key("Ctrl+L"), &find);
-    addItem(navigate, "MenuLocateNext", QStringLiteral("Locate &Next"), key("Ctrl+N"), &findNext);
-    addItem(navigate, "MenuReports", QStringLiteral("&Reports"), key("Ctrl+R"), &reports);
-    addItem(navigate, "MenuViewer", QStringLiteral("&Viewer"), key("Ctrl+V"), &viewer);
+    c.item(navigate, "MenuSearch", QStringLiteral("&Search (Query)"), Cmd::Search, key("Ctrl+S"));
+    menuEndSearch_ = c.item(navigate, "MenuEndSearch", QStringLiteral("&End Search"),
+                            Cmd::EndSearch, key("Ctrl+I"));
+    c.item(navigate, "MenuLocate", QStringLiteral("&Locate"), Cmd::Find, key("Ctrl+L"));
+    c.item(navigate, "MenuLocateNext", QStringLiteral("Locate &Next"), Cmd::FindNext,
+           key("Ctrl+N"));
+    c.item(navigate, "MenuReports", QStringLiteral("&Reports"), Cmd::Reports, key("Ctrl+R"));
+    c.item(navigate, "MenuViewer", QStringLiteral("&Viewer"), Cmd::Viewer, key("Ctrl+V"));
 
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("MenuOptions"));
-    addItem(options, "MenuSortOrder", QStringLiteral("Sort &Order"), key("Ctrl+Q"), &sortOrder);
+    c.item(options, "MenuSortOrder", QStringLiteral("Sort &Order"), Cmd::SortOrder, key("Ctrl+Q"));
 
     buildScreenSizeMenu(options);
 
@@ -332,17 +307,23 @@ void TMain::buildMenus() {
 
     QMenu* color = options->addMenu(QStringLiteral("&Color"));
     color->setObjectName(QStringLiteral("MenuColor"));
-    addItem(color, "MenuMainColor", QStringLiteral("&Main Window Color"), key("Ctrl+F4"));
-    addItem(color, "MenuEditColor", QStringLiteral("&Edit Window Color"), key("Ctrl+F5"));
-    addItem(color, "MenuSearchColor", QStringLiteral("&Search Window Color"), key("Ctrl+F6"));
-    addItem(color, "MenuReportColor", QStringLiteral("&Report Window Color"), key("Ctrl+F7"));
-    addItem(color, "MenuConfigureColor", QStringLiteral("&Configure Window Color"), key("Ctrl+F8"));
+    c.item(color, "MenuMainColor", QStringLiteral("&Main Window Color"), Cmd::MainColor,
+           key("Ctrl+F4"));
+    c.item(color, "MenuEditColor", QStringLiteral("&Edit Window Color"), Cmd::EditColor,
+           key("Ctrl+F5"));
+    c.item(color, "MenuSearchColor", QStringLiteral("&Search Window Color"), Cmd::SearchColor,
+           key("Ctrl+F6"));
+    c.item(color, "MenuReportColor", QStringLiteral("&Report Window Color"), Cmd::ReportColor,
+           key("Ctrl+F7"));
+    c.item(color, "MenuConfigureColor", QStringLiteral("&Configure Window Color"),
+           Cmd::ConfigureColor, key("Ctrl+F8"));
     color->addSeparator();
-    addItem(color, "MenuAllColor", QStringLiteral("&ALL Windows Color"), key("Ctrl+F9"));
+    c.item(color, "MenuAllColor", QStringLiteral("&ALL Windows Color"), Cmd::AllColor,
+           key("Ctrl+F9"));
 
     QMenu* lists = options->addMenu(QStringLiteral("List &Maintenance"));
     lists->setObjectName(QStringLiteral("MenuListMaintenance"));
-    addListMaintenanceItems(lists, listMaintenance);
+    addListMaintenanceItems(lists);
 
     buildFormatMenus(options);
     options->addSeparator();
@@ -350,59 +331,23 @@ void TMain::buildMenus() {
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("MenuTools"));
-    addItem(tools, "MenuSearchReplace", QStringLiteral("&Search and Replace"), key("Ctrl+F"),
-            &searchReplace);
-    addItem(tools, "MenuRebuild", QStringLiteral("&Rebuild Indexes"), {}, &rebuild);
-    addItem(tools, "MenuPack", QStringLiteral("&Pack Database"), {}, &pack);
+    c.item(tools, "MenuSearchReplace", QStringLiteral("&Search and Replace"), Cmd::SearchReplace,
+           key("Ctrl+F"));
+    c.item(tools, "MenuRebuild", QStringLiteral("&Rebuild Indexes"), Cmd::Rebuild);
+    c.item(tools, "MenuPack", QStringLiteral("&Pack Database"), Cmd::Pack);
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("MenuHelp"));
-    addItem(helpMenu, "MenuContents", QStringLiteral("&Contents"), key("Ctrl+H"), &help);
-    addItem(helpMenu, "MenuTips", QStringLiteral("&Review \"Tips of the Day\""));
-    addItem(helpMenu, "MenuAbout", QStringLiteral("&About"));
-
-    // The lettered buttons and the speed buttons run the same commands.
-    const std::pair<const char*, Command*> kLettered[] = {
-        {"AddButton", &add},        {"EditButton", &edit},     {"CopyButton", &copy},
-        {"DeleteButton", &del},     {"SearchButton", &search}, {"EndSearchButton", &endSearch},
-        {"ReportButton", &reports}, {"ViewerButton", &viewer}, {"HelpButton", &help},
-        {"ButtonExit", &doExit}};
-    for (const auto& [name, cmd] : kLettered)
-        connectButton(findButton(name), *cmd, true);
-    const std::pair<const char*, Command*> kSpeeds[] = {
-        {"NewSpeed", &doNew},           {"OpenSpeed", &doOpen},      {"AddSpeed", &add},
-        {"EditSpeed", &edit},           {"CopySpeed", &copy},        {"DeleteSpeed", &del},
-        {"ImportSpeed", &import},       {"ExportSpeed", &exportCmd}, {"SearchSpeed", &search},
-        {"EndSearchSpeed", &endSearch}, {"LocateSpeed", &find},      {"LocateNextSpeed", &findNext},
-        {"ReportSpeed", &reports},      {"ViewerSpeed", &viewer},    {"ColorSpeed", &colors},
-        {"SpeedSetOrder", &sortOrder},  {"HelpSpeed", &help}};
-    for (const auto& [name, cmd] : kSpeeds)
-        connectButton(findButton(name), *cmd, false);
+    c.item(helpMenu, "MenuContents", QStringLiteral("&Contents"), Cmd::Help, key("Ctrl+H"));
+    c.item(helpMenu, "MenuTips", QStringLiteral("&Review \"Tips of the Day\""), Cmd::Tips);
+    c.item(helpMenu, "MenuAbout", QStringLiteral("&About"), Cmd::About);
 }
 
 // ------------------------------------------------------- command states
 
-bool TMain::commandEnabled(const Command& cmd) const {
-    return cmd.run && !(ctx_.browseMode && cmd.changesData);
-}
-
-// Menu items and speed buttons follow their command; End Search also the
-// search state. The lettered buttons follow the button bar.
 void TMain::updateCommandStates() {
-    const bool lettered = buttonBarMode(ctx_.global.buttonBar) == LetteredButtons;
-    for (const auto& cmd : commands_) {
-        const bool on = commandEnabled(*cmd);
-        const bool isEndSearch = cmd->name == QLatin1String("DoEndSearch");
-        for (QAction* a : cmd->actions)
-            a->setEnabled(on && (!isEndSearch || ctx_.SearchOn));
-        for (QAbstractButton* b : cmd->speeds)
-            b->setEnabled(on && (!isEndSearch || ctx_.SearchOn));
-        // Lettered End Search: enabled with the bar whatever the search
-        // state, then following it (EnableEndSearch, DisableEndSearch).
-        if (!isEndSearch)
-            for (QAbstractButton* b : cmd->lettered)
-                b->setEnabled(on && lettered);
-    }
+    commands_.update(ctx_.browseMode, buttonBarMode(ctx_.global.buttonBar) == LetteredButtons,
+                     ctx_.SearchOn);
 }
 
 void TMain::DisableEndSearch() {
@@ -457,9 +402,11 @@ void TMain::SetButtonBar(int mode) {
 }
 
 void TMain::applyLayout() {
+    const ButtonBarMode mode = buttonBarMode(ctx_.global.buttonBar);
+    // The window never gets too narrow for the whole navigator.
+    client_->setMinimumWidth(buttonBarLayout(mode, 0, 0).minimumClientWidth);
     const ButtonBarLayout l =
-        buttonBarLayout(buttonBarMode(ctx_.global.buttonBar), client_->width(), client_->height(),
-                        viewerLabel_->width());
+        buttonBarLayout(mode, client_->width(), client_->height(), viewerLabel_->width());
     const auto place = [](QWidget* w, const Span& s) {
         w->setGeometry(s.left, s.top, s.width, s.height);
     };
@@ -484,46 +431,6 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// --------------------------------------------------------- record commands
-
-void TMain::DoAdd() {
-    ctx_.EditMode = 1;
-    if (showEditForm)
-        showEditForm();
-    DisplayCount();
-}
-
-void TMain::DoEdit() {
-    ctx_.EditMode = 2;
-    if (showEditForm)
-        showEditForm();
-    DisplayCount();
-}
-
-void TMain::DoCopy() {
-    ctx_.EditMode = 3;
-    if (showEditForm)
-        showEditForm();
-    DisplayCount();
-}
-
-void TMain::DoDelete() {
-    if (ctx_.prompter->confirm(QStringLiteral("Confirm"), QStringLiteral("Delete this record?")) ==
-            Button::Yes &&
-        ctx_.MyTable && ctx_.MyTable->recno() != 0) {
-        try {
-            ctx_.MyTable->deleteRecord();
-        } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
-        }
-    }
-    DisplayCount();
-}
-
-void TMain::DoExit() {
-    close();
-}
-
 void TMain::DisplayCount() {
     std::uint32_t count = 0;
     if (ctx_.MyTable) {
@@ -541,31 +448,19 @@ void TMain::DisplayCount() {
 void TMain::CreateEditForm() {
     if (!myEdit_) {
         myEdit_ = new edit::TMyEdit(ctx_, this);
-        showEditForm = [this] { myEdit_->exec(); };
+        records_.showEditForm = [this] { myEdit_->exec(); };
     } else {
         myEdit_->LoadAllList();
     }
     myEdit_->setViewerGrid(viewerGrid_);
 }
 
-void TMain::addListMaintenanceItems(QMenu* lists, Command& maintenance) {
-    maintenance.actions.push_back(lists->menuAction());
-    Command& saveDefaults = command(
-        "SaveDefaults",
-        [this] {
-            if (myEdit_)
-                myEdit_->MenuSaveDefaultsClick();
-        },
-        true);
-    Command& loadDefaults = command(
-        "LoadDefaults",
-        [this] {
-            if (myEdit_)
-                myEdit_->MenuLoadDefaultsClick();
-        },
-        true);
-    addItem(lists, "MenuSaveDefaults", QStringLiteral("&Save As Defaults"), {}, &saveDefaults);
-    addItem(lists, "MenuLoadDefaults", QStringLiteral("Load In &Defaults"), {}, &loadDefaults);
+void TMain::addListMaintenanceItems(QMenu* lists) {
+    commands_.menu(lists, Cmd::ListMaintenance);
+    commands_.item(lists, "MenuSaveDefaults", QStringLiteral("&Save As Defaults"),
+                   Cmd::SaveDefaults);
+    commands_.item(lists, "MenuLoadDefaults", QStringLiteral("Load In &Defaults"),
+                   Cmd::LoadDefaults);
     lists->addSeparator();
     // The menu lists Book Type before Rating.
     for (const int n : {1, 2, 3, 4, 5, 7, 6, 8, 9}) {
@@ -574,15 +469,9 @@ void TMain::addListMaintenanceItems(QMenu* lists, Command& maintenance) {
                                     .arg(QLatin1String(info.captionName))
                                     .remove(' ')
                                     .toLatin1();
-        Command& cmd = command(
-            name.constData(), [this, n] { EditAList(n); }, true);
-        addItem(lists, name.constData(), QString::fromLatin1(info.menuItem), {}, &cmd);
+        commands_.item(lists, name.constData(), QString::fromLatin1(info.menuItem), Cmd::EditList,
+                       {}, n);
     }
-}
-
-void TMain::EditAList(int number) {
-    if (myEdit_)
-        myEdit_->EditAList(number);
 }
 
 // ------------------------------------------------------------ the viewer
@@ -591,7 +480,8 @@ void TMain::BuildViewerGrid() {
     viewerGrid_ = new viewer::ViewerGrid(client_);
     viewerGrid_->setDisplayFormats(&ctx_.formats);
     viewerGrid_->setPrompter(ctx_.prompter);
-    connect(viewerGrid_, &viewer::ViewerGrid::rowDoubleClicked, this, [this] { DoEdit(); });
+    connect(viewerGrid_, &viewer::ViewerGrid::rowDoubleClicked, this,
+            [this] { records_.DoEdit(); });
     connect(viewerGrid_, &viewer::ViewerGrid::listValueEntered, this,
             [this](int list, const QString& text) {
                 // Kept at once, as the edit form keeps what it adds.
@@ -653,17 +543,14 @@ void TMain::applyBrowseMode() {
 }
 
 bool TMain::FormCreate() {
-    AllocateCurrentReport();
     DisableEndSearch();
     setWindowTitle(QLatin1String(kProductName));
     viewerLabel_->setText(QStringLiteral("Book Viewer"));
 
-    // The data and config directories; a new data directory gets the
-    // default lists. Failures here surface as MASTER.DBF not being made.
+    // The data and config directories. Failures here surface as MASTER.DBF
+    // not being made.
     ctx_.paths.makeDirectories();
-    seedDataDirectory(ctx_.paths.dataDir);
     applyLayout();
-    EnsureReportFile();
 
     ctx_.global = GlobalSettings::load(ctx_.paths.globalSettingsFile(), ctx_.paths.startDir);
     ctx_.recent = db::RecentList(ctx_.global.lastFiles);
@@ -675,7 +562,11 @@ bool TMain::FormCreate() {
     tickFormatItems();
 
     if (!databases_.openAtStartup())
-        return false;
+        return false; // nothing written
+    // A new data directory gets the default lists and report definitions;
+    // both wait for a database so that a cancelled start writes nothing.
+    seedDataDirectory(ctx_.paths.dataDir);
+    reports::CheckReportFile(ctx_.paths.dataDir);
     // The record edit form loads the lists of the database just opened.
     CreateEditForm();
 
@@ -683,8 +574,6 @@ bool TMain::FormCreate() {
     ApplyScreenSize();
     ctx_.formats.setIntl(IntlValues::fromLocale());
     SetMenuLastFiles();
-    OfferConversion();
-    CreateLocate();
     applyBrowseMode();
     return true;
 }

@@ -4,16 +4,16 @@
 #include "app/buttonbar.h"
 #include "app/colors.h"
 #include "app/databases.h"
+#include "app/forms/commandset.h"
+#include "app/forms/maindialogs.h"
 #include "app/maintenance.h"
-#include "reports/reportdefinition.h"
+#include "app/records.h"
 
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
-#include <functional>
 #include <vector>
 
-class QAbstractButton;
 class QAction;
 class QFrame;
 class QLabel;
@@ -34,6 +34,8 @@ class DBNavigator;
 
 // The main window: the open database in the viewer grid, the record count,
 // the navigator, one of three command bars, and every command's menu item.
+// Each command calls an object of its subsystem: Databases, RecordCommands,
+// Maintenance, MainDialogs, the record edit form.
 class TMain : public QMainWindow, public DatabaseView {
     Q_OBJECT
 public:
@@ -41,20 +43,18 @@ public:
     ~TMain() override;
 
     // Start-up: settings, the database, the layout. False when there is no
-    // database and none could be made: the program ends with exit code 0.
+    // database (none could be made, or the user cancelled the choice of
+    // one): the program ends with exit code 0, having written nothing.
     bool FormCreate();
 
     Databases& databases() { return databases_; }
+    RecordCommands& records() { return records_; }
+    MainDialogs& dialogs() { return dialogs_; }
     QWidget* clientArea() const { return client_; }
     viewer::ViewerGrid* viewerGrid() const { return viewerGrid_; }
     DBNavigator* navigator() const { return navigator_; }
-
-    // Record commands.
-    void DoAdd();
-    void DoEdit();
-    void DoCopy();
-    void DoDelete();
-    void DoExit();
+    // The record edit form, made at start-up once the database is open.
+    edit::TMyEdit* editForm() const { return myEdit_; }
 
     // The search state.
     void DisableEndSearch();
@@ -63,21 +63,8 @@ public:
 
     void SetButtonBar(int mode);
     void FormResize();
-
-    // The main window's colours from the Main set; the colour dialog for
-    // one group (or all of them, ColorConfigMode::All).
+    // The main window's colours from the Main set.
     void SetColors();
-    void DoColors(ColorConfigMode mode);
-    void DoHelp();
-
-    // The viewer configuration, the sort order, pack and rebuild
-    // (tmain_maintenance.cpp).
-    void DoViewer();
-    void DoSortOrder();
-    void MenuPackClick();
-    void MenuRebuildClick();
-    void runWithProgress(const QString& label,
-                         const std::function<bool(const db::Progress&)>& operation);
 
     // DatabaseView
     void setCaption(const QString& caption) override;
@@ -86,12 +73,6 @@ public:
     void SetMenuLastFiles() override;
     void DisplayCount() override;
     void SetViewerOptions() override;
-
-    // Shows the record edit form for the EditMode just set; until the form
-    // is there, nothing.
-    std::function<void()> showEditForm;
-    // The record edit form, made at start-up once the database is open.
-    edit::TMyEdit* editForm() const { return myEdit_; }
 
     // Whether the first activation may show the tip of the day (while "Show
     // Tips" is on); main() allows it, a window made without it never does.
@@ -104,16 +85,10 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    struct Command;
-
+    void defineCommands();
     void buildControls();
     void buildSpeedButtons();
     void buildMenus();
-    Command& command(const char* name, std::function<void()> run, bool changesData = false);
-    QAction* addItem(QMenu* menu, const char* objectName, const QString& text,
-                     const QKeySequence& shortcut = {}, Command* cmd = nullptr);
-    void connectButton(QAbstractButton* button, Command& cmd, bool lettered);
-    bool commandEnabled(const Command& cmd) const;
     void updateCommandStates();
     void applyLayout();
     void applyBrowseMode();
@@ -138,29 +113,20 @@ private:
     void attachGrid();
     void detachGrid();
 
-    // The record edit form and the "List Maintenance" commands.
+    // The record edit form and the "List Maintenance" items.
     void CreateEditForm();
-    void addListMaintenanceItems(QMenu* lists, Command& maintenance);
-    void EditAList(int number);
+    void addListMaintenanceItems(QMenu* lists);
 
-    // Steps of start-up that belong to features still to come.
-    void AllocateCurrentReport() {}
-    void EnsureReportFile() { reports::CheckReportFile(ctx_.paths.dataDir); }
     void ApplyScreenSize();
-    void OfferConversion() {}
-    void CreateLocate() {}
     void ApplyFonts();
-
-    // Colours, tips, help and About (tmain_colorshelp.cpp).
-    void connectColorAndHelpCommands();
     void ShowTipsOnce();
-    void ShowTips();
-    void ShowAbout();
 
     AppContext& ctx_;
     Databases databases_;
+    RecordCommands records_;
     Maintenance maintenance_;
-    bool maintaining_ = false; // a pack or rebuild is running
+    MainDialogs dialogs_;
+    CommandSet commands_;
     bool shown_ = false;
     bool activated_ = false;
 
@@ -187,7 +153,6 @@ private:
     std::array<QAction*, 3> screenAccess_{};
     std::array<QAction*, 4> screenSizeItems_{};
     std::vector<QAction*> formatItems_;
-    std::vector<std::unique_ptr<Command>> commands_;
 };
 
 } // namespace shelvix::app

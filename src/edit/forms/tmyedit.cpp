@@ -28,11 +28,11 @@ namespace {
 
 constexpr int kFormWidth = 600;
 constexpr int kFormHeight = 414;
-constexpr int kCheckOutField = 17;
-constexpr int kCheckDateField = 18;
-constexpr int kCheckNameField = 19;
-constexpr int kPurchDateField = 12;
-constexpr int kTitleField = 1;
+constexpr int kCheckOutField = db::field::CheckOut;
+constexpr int kCheckDateField = db::field::CheckDate;
+constexpr int kCheckNameField = db::field::CheckName;
+constexpr int kPurchDateField = db::field::PurchDate;
+constexpr int kTitleField = db::field::Title;
 
 enum ClipboardOp { Cut, Copy, Paste, Delete };
 
@@ -434,13 +434,13 @@ bool TMyEdit::DoUpdate() {
         return false;
     // Edit mode on a table without a current record has nothing to edit;
     // the user's entries become a new record rather than being lost.
-    const bool insert = ctx_.EditMode != 2 || table->recno() == 0;
+    const bool insert = ctx_.EditMode != app::EditMode::Edit || table->recno() == 0;
     if (const auto failure = writeRecord(*table, v, insert, ctx_.formats)) {
         // The table's change was cancelled; the entries stay for another try.
         ctx_.prompter->error(*failure);
         return false;
     }
-    ctx_.EditMode = 2;
+    ctx_.EditMode = app::EditMode::Edit;
     return true;
 }
 
@@ -491,7 +491,7 @@ void TMyEdit::MenuNewClick() {
                                "Data has changed.  Update this record before creating new one?")))
         return;
     DoClear();
-    ctx_.EditMode = 1;
+    ctx_.EditMode = app::EditMode::Add;
     SaveValues();
     setWindowTitle(QStringLiteral("Edit (New Record)"));
 }
@@ -501,7 +501,7 @@ void TMyEdit::MenuCopyRecordClick() {
                                                      "before creating new one with the current "
                                                      "data?")))
         return;
-    ctx_.EditMode = 1;
+    ctx_.EditMode = app::EditMode::Add;
     SaveValues();
     setWindowTitle(QStringLiteral("Edit (New Copied Record)"));
 }
@@ -510,7 +510,7 @@ void TMyEdit::moveRecord(bool forward) {
     const QString where = forward ? QStringLiteral("next") : QStringLiteral("previous");
     if (!ctx_.browseMode) {
         QString question;
-        if (ctx_.EditMode == 1 || ctx_.EditMode == 3)
+        if (ctx_.EditMode == app::EditMode::Add || ctx_.EditMode == app::EditMode::Copy)
             question = QStringLiteral("This record has not been updated yet.  Update this record "
                                       "before moving to the %1 record?")
                            .arg(where);
@@ -534,7 +534,7 @@ void TMyEdit::moveRecord(bool forward) {
     }
     LoadInData();
     SaveValues();
-    ctx_.EditMode = 2;
+    ctx_.EditMode = app::EditMode::Edit;
 }
 
 void TMyEdit::DoPreviousRecord() {
@@ -618,7 +618,7 @@ void TMyEdit::FormShow() {
     setDateMasks();
     showLists();
     SetCaptions();
-    if (ctx_.EditMode == 2 || ctx_.EditMode == 3)
+    if (ctx_.EditMode == app::EditMode::Edit || ctx_.EditMode == app::EditMode::Copy)
         LoadInData();
     else
         DoClear();

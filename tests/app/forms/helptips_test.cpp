@@ -11,7 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextBrowser>
 #include <gtest/gtest.h>
 #include <set>
@@ -105,6 +108,32 @@ TEST(HelpViewer, EveryKeywordHasItsTopicAndOthersGetTheContents) {
         ++links;
     }
     EXPECT_GE(links, int(keywords.size()));
+}
+
+// Each button has a key of its own: Alt+C shows the contents, Alt+L closes.
+TEST(HelpViewer, EachButtonHasItsOwnAltKey) {
+    auto* help = new app::HelpViewer; // goes when closed
+    QPointer<app::HelpViewer> alive(help);
+    QStringList keys;
+    for (QPushButton* b : help->findChildren<QPushButton*>())
+        keys << QKeySequence::mnemonic(b->text()).toString();
+    keys.removeDuplicates();
+    EXPECT_EQ(keys.size(), help->findChildren<QPushButton*>().size());
+    help->showTopic("Search Window");
+    help->show();
+    help->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    // A button's key clicks it after showing it pressed for a moment.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return help->browser()->source().fileName() == "contents.html"; }));
+    EXPECT_TRUE(help->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return alive.isNull();
+    }));
+    delete alive.data();
 }
 
 TEST(AboutBox, ProductVersionAndDataDirectory) {

@@ -1,3 +1,5 @@
+#include "app/forms/qtlongwork.h"
+#include "app/forms/qtprompter.h"
 #include "app/forms/tmain.h"
 #include "core/profile.h"
 #include "db/booktable.h"
@@ -13,6 +15,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -95,7 +99,7 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
 
     // Cancel changes nothing.
     test::onNextModal([](QWidget* d) { test::clickButton(d, QStringLiteral("Cancel")); });
-    window->DoSortOrder();
+    window->dialogs().DoSortOrder();
     EXPECT_EQ(ctx.database.sortOrder, (std::array<int, 4>{2, 0, 0, 0}));
 
     test::onNextModal([](QWidget* d) {
@@ -117,7 +121,7 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
         }
         test::clickButton(d, QStringLiteral("Ok"));
     });
-    window->DoSortOrder();
+    window->dialogs().DoSortOrder();
     EXPECT_EQ(ctx.sortExpression, "Upper(Left(Title,80))");
     EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "emma", "Orlando"}));
     EXPECT_EQ(ini("Sort Order", "Primary Sort"), "0");
@@ -133,7 +137,7 @@ TEST_F(MaintenanceWindowTest, SortOrderDialogSetsTheOrder) {
             EXPECT_TRUE(d->isVisible());
             test::clickButton(d, QStringLiteral("Cancel"));
         });
-        window->DoSortOrder();
+        window->dialogs().DoSortOrder();
     }
     EXPECT_EQ(ctx.database.sortOrder, (std::array<int, 4>{0, 0, 0, 1}));
     EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "emma", "Orlando"}));
@@ -168,6 +172,44 @@ TEST_F(MaintenanceWindowTest, PackThroughTheMenu) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// Another program holds the table: pack and rebuild fail with their
+// message, shown by the real boxes and left answerable however long it is
+// up: no progress display comes over it.
+TEST_F(MaintenanceWindowTest, AFailedPackOrRebuildLeavesItsMessageAnswerable) {
+    app::QtPrompter real;
+    app::QtLongWork work;
+    ctx.longWork = &work;
+    start();
+    real.setParent(window.get());
+    work.setWindow(window.get());
+    ctx.prompter = &real;
+    auto other = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);
+    for (const char* item : {"MenuPack", "MenuRebuild"}) {
+        QString failure;
+        test::onNextModal([&](QWidget* question) {
+            test::onNextModal([&](QWidget* box) {
+                QTest::qWait(3 * app::QtLongWork::kDisplayDelayMs);
+                EXPECT_EQ(QApplication::activeModalWidget(), box);
+                auto* display = window->findChild<QDialog*>(QStringLiteral("ProgressDisplay"));
+                EXPECT_TRUE(!display || !display->isVisible());
+                EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+                failure = qobject_cast<QMessageBox*>(box)->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+            test::clickButton(question, QStringLiteral("Yes"));
+        });
+        window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+        EXPECT_TRUE(failure.startsWith(
+            item == std::string("MenuPack") ? "Unable to pack table." : "Unable to reindex table."))
+            << failure.toStdString();
+        ASSERT_NE(ctx.MyTable, nullptr);
+        EXPECT_EQ(ctx.MyTable->mode(), db::OpenMode::Shared);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(work.running());
+    }
+    ctx.prompter = &prompter;
+}
+
 TEST_F(MaintenanceWindowTest, ViewerNamesLabelTheGridAtOnce) {
     start();
     test::onNextModal([](QWidget* d) {
@@ -177,7 +219,7 @@ TEST_F(MaintenanceWindowTest, ViewerNamesLabelTheGridAtOnce) {
         dialog->fieldsToDisplay()->item(1, 1)->setText(QStringLiteral("No"));
         test::clickButton(d, QStringLiteral("Exit"));
     });
-    window->DoViewer();
+    window->dialogs().DoViewer();
     auto* model = window->viewerGrid()->gridModel();
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Book Title");
     EXPECT_EQ(model->columnCount(), 35);

@@ -1,4 +1,5 @@
 #include "app/forms/dbnavigator.h"
+#include "app/forms/qtprompter.h"
 #include "app/forms/tmain.h"
 #include "core/profile.h"
 #include "db/booktable.h"
@@ -14,9 +15,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace shelvix;
 using app::TMain;
@@ -161,7 +165,7 @@ TEST_F(MainWindowTest, ButtonBarsMoveTheViewer) {
     auto* nav = window->navigator();
     const QRect speed = grid->geometry();
     EXPECT_EQ(speed.top(), 70);
-    EXPECT_EQ(nav->geometry(), QRect(424, 3, 241, 25));
+    EXPECT_EQ(nav->geometry(), QRect(424, 3, 640 - 6 - 424, 25));
 
     action("MenuLetteredButtons")->trigger();
     EXPECT_EQ(grid->y(), speed.y() + 52);
@@ -215,15 +219,39 @@ TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
     start();
     addBooks(1);
     int shown = 0;
-    window->showEditForm = [&] { ++shown; };
+    window->records().showEditForm = [&] { ++shown; };
     action("MenuAdd")->trigger();
-    EXPECT_EQ(ctx.EditMode, 1);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Add);
     find<QToolButton>("CopySpeed")->click();
-    EXPECT_EQ(ctx.EditMode, 3);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Copy);
     window->navigator()->click(app::DBNavigator::Refresh);
     Q_EMIT window->viewerGrid()->rowDoubleClicked(0);
-    EXPECT_EQ(ctx.EditMode, 2);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Edit);
     EXPECT_EQ(shown, 3);
+}
+
+// A command runs the same from its key, its lettered button and its speed
+// button, and all of them follow it into browse mode.
+TEST_F(MainWindowTest, EveryPlaceOfACommandRunsIt) {
+    start();
+    int shown = 0;
+    window->records().showEditForm = [&] { ++shown; };
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->viewerGrid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(shown, 1);
+    find<QToolButton>("AddSpeed")->click();
+    action("MenuLetteredButtons")->trigger();
+    QTest::mouseClick(find<QPushButton>("AddButton"), Qt::LeftButton);
+    EXPECT_EQ(shown, 3);
+    EXPECT_EQ(ctx.EditMode, app::EditMode::Add);
+    closeWindow();
+
+    start({QStringLiteral("/BROWSE")});
+    for (const char* name : {"AddButton", "AddSpeed"})
+        EXPECT_FALSE(find<QAbstractButton>(name)->isEnabled()) << name;
+    EXPECT_FALSE(action("MenuAdd")->isEnabled());
 }
 
 TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
@@ -283,6 +311,88 @@ TEST_F(MainWindowTest, ALastDatabaseThatWasDeletedOpensMaster) {
     start();
     EXPECT_EQ(window->windowTitle(), "Shelvix Books 97 (MASTER)");
     EXPECT_TRUE(prompter.messages().empty());
+}
+
+// Every button the navigator shows lies inside the window, whatever the
+// button bar, browse mode and width; the stored settings stay as they were.
+TEST_F(MainWindowTest, TheWholeNavigatorIsAlwaysVisible) {
+    for (const bool browse : {false, true}) {
+        start(browse ? QStringList{QStringLiteral("/BROWSE")} : QStringList{});
+        QWidget* client = window->clientArea();
+        for (const char* mode : {"MenuSpeedButtons", "MenuLetteredButtons", "MenuNoButtons"}) {
+            action(mode)->trigger();
+            for (const int width : {640, 200, 500, 700, 1280}) {
+                window->resize(width, 480);
+                QApplication::processEvents();
+                const QRect inside = client->rect().adjusted(0, 0, -2, 0);
+                int shown = 0;
+                for (int b = 0; b < app::DBNavigator::kButtonCount; ++b) {
+                    QWidget* button = window->navigator()->button(app::DBNavigator::NavButton(b));
+                    if (!button->isVisibleTo(window.get()))
+                        continue;
+                    ++shown;
+                    const QRect r(button->mapTo(client, QPoint(0, 0)), button->size());
+                    EXPECT_TRUE(inside.contains(r))
+                        << mode << " width " << width << " browse " << browse << " button " << b;
+                    EXPECT_GE(r.width(), 18) << mode << " width " << width;
+                }
+                EXPECT_EQ(shown, browse ? 4 : 10);
+            }
+        }
+        action("MenuSpeedButtons")->trigger();
+        window->resize(640, 480);
+        QApplication::processEvents();
+        closeWindow();
+        EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Main Window Width"), "640");
+        EXPECT_EQ(ini("SHVBOOK.INI", "Misc", "Button Bar"), "1");
+    }
+}
+
+// A last database that is not a book table, answered with the real boxes:
+// the two messages, then the open dialog; Cancel there ends the program
+// without a byte written.
+TEST_F(MainWindowTest, CancelAtStartUpEndsTheProgramWritingNothing) {
+    start();
+    closeWindow();
+    home.copyFixture("independent/BOOKS1.DBF");
+    home.copyFixture("independent/BOOKS1.MDX");
+    test::writeFile(home / "SHVBOOK.INI",
+                    "[Misc]\nLast Database=" + (home / "BOOKS1.DBF").string() + "\n");
+    const auto files = [this] {
+        std::map<std::string, std::string> out;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(home.path()))
+            if (e.is_regular_file())
+                out[e.path().string()] = test::readFile(e.path());
+        return out;
+    };
+    const auto before = files();
+
+    app::QtPrompter real;
+    ctx.paths = app::AppPaths::resolve(
+        {QStringLiteral("shelvix"), QStringLiteral("--home"), q(home.path())},
+        QProcessEnvironment(), q(home.path()));
+    ctx.prompter = &real;
+    QStringList shown;
+    test::onNextModal([&](QWidget* structure) {
+        shown << qobject_cast<QMessageBox*>(structure)->text();
+        test::onNextModal([&](QWidget* notValid) {
+            shown << qobject_cast<QMessageBox*>(notValid)->text();
+            test::onNextModal([&](QWidget* open) {
+                shown << open->windowTitle();
+                QTest::keyClick(open, Qt::Key_Escape);
+            });
+            QTest::keyClick(notValid, Qt::Key_Return);
+        });
+        QTest::keyClick(structure, Qt::Key_Return);
+    });
+    window = std::make_unique<TMain>(ctx);
+    EXPECT_FALSE(window->FormCreate());
+    window.reset();
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_TRUE(shown[0].startsWith("This DBase file was not created with Shelvix Books 97."));
+    EXPECT_TRUE(shown[1].startsWith("The last database used as recorded in the INI file"));
+    EXPECT_EQ(shown[2], "Open Database File");
+    EXPECT_EQ(files(), before);
 }
 
 // Pictures of the three button bars for a look at the window: set

@@ -84,7 +84,7 @@ protected:
     }
     // The form shown for `mode` without its modal loop, so the test drives it.
     void open(int mode) {
-        ctx->EditMode = mode;
+        ctx->EditMode = app::EditMode(mode);
         form->show();
     }
     QLineEdit* edit(const char* name) {
@@ -148,9 +148,9 @@ TEST_F(EditFormTest, AddedRecordIsStoredListedAndThereAfterARestart) {
         edit("UserDef1")->setText(" first ");
         form->findChild<QPushButton*>("UpdateExitButton")->click();
     });
-    window->DoAdd();
+    window->records().DoAdd();
     ASSERT_TRUE(shown);
-    EXPECT_EQ(ctx->EditMode, 2);
+    EXPECT_EQ(ctx->EditMode, app::EditMode::Edit);
     EXPECT_EQ(window->findChild<QLabel*>("CountLabel")->text(), "1");
     // Both displays of the lists hold the new values.
     EXPECT_EQ(combo("Author")->findText("Herbert"), combo("Author")->count() - 1);
@@ -189,14 +189,14 @@ TEST_F(EditFormTest, ExitAndMovingAskOnlyWhenSomethingWouldBeLost) {
                                           "record before moving to the next record?"),
                            app::Button::Cancel);
     form->DoNextRecord();
-    EXPECT_EQ(ctx->EditMode, 1);
+    EXPECT_EQ(ctx->EditMode, app::EditMode::Add);
     EXPECT_EQ(edit("Title")->text(), "");
     // No: the new record is dropped and the next one shown.
     prompter.expectMessage(updateQuestion("This record has not been updated yet.  Update this "
                                           "record before moving to the next record?"),
                            app::Button::No);
     form->DoNextRecord();
-    EXPECT_EQ(ctx->EditMode, 2);
+    EXPECT_EQ(ctx->EditMode, app::EditMode::Edit);
     EXPECT_EQ(edit("Title")->text(), "B");
     EXPECT_EQ(ctx->MyTable->recordCount(), 2u);
 
@@ -268,12 +268,12 @@ TEST_F(EditFormTest, BadYearKeepsTheFormAndEntriesAndTheNextUpdateSucceeds) {
     EXPECT_EQ(ctx->MyTable->recordCount(), 0u);
     EXPECT_EQ(ctx->MyTable->state(), db::Table::State::Browse);
     EXPECT_EQ(edit("Title")->text(), "Dune");
-    EXPECT_EQ(ctx->EditMode, 1);
+    EXPECT_EQ(ctx->EditMode, app::EditMode::Add);
 
     edit("YearPub")->setText("1965");
     form->DoAnUpdate();
     EXPECT_EQ(ctx->MyTable->recordCount(), 1u);
-    EXPECT_EQ(ctx->EditMode, 2);
+    EXPECT_EQ(ctx->EditMode, app::EditMode::Edit);
     EXPECT_EQ(form->windowTitle(), "Edit");
     // The next update edits that record rather than adding another.
     edit("Title")->setText("Dune Messiah");
