@@ -81,7 +81,12 @@ ReportRenderer::ReportRenderer(const ReportDefinition& definition, db::Table& ta
     }
 }
 
-ReportRenderer::~ReportRenderer() = default;
+ReportRenderer::~ReportRenderer() {
+    // A run that ended by an exception still gives the grid its table back.
+    if (controlsHeld_) {
+        table_.enableControls();
+    }
+}
 
 void ReportRenderer::attach(TBaseReport& engine) {
     engine.OnBeforePrint = [this](TBaseReport& e) { MyBeforePrintReport(e); };
@@ -208,6 +213,7 @@ void ReportRenderer::MyBeforePrintReport(TBaseReport& e) {
         }
     }
     table_.disableControls();
+    controlsHeld_ = true;
     table_.first();
     readRecord();
 }
@@ -346,7 +352,10 @@ void ReportRenderer::MyAfterPrintReport(TBaseReport& e) {
         }
         file_.reset();
     }
-    table_.enableControls();
+    if (controlsHeld_) {
+        controlsHeld_ = false;
+        table_.enableControls();
+    }
 }
 
 // ------------------------------------------------------------ lines and cells

@@ -123,6 +123,7 @@ private:
     std::array<double, 5> GrandTotals{};
     std::array<double, 5> GroupTotals{};
     bool pageFresh_ = false;
+    bool controlsHeld_ = false;
     std::unique_ptr<db::RecordView> record_; // the current record, read once per move
     std::unique_ptr<TextReportFile> file_;
     QString error_;
