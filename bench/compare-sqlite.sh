@@ -10,7 +10,7 @@ build=${SHELVIX_BENCH_BUILD_DIR:-build-bench}
 
 scripts/install-deps
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHELVIX_WERROR=OFF -DSHELVIX_TESTS=OFF >/dev/null
-cmake --build "$build" --target shelvix-tool bench_catalogue >/dev/null
+cmake --build "$build" --target shelvix-tool bench_catalogue bench_search >/dev/null
 
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
@@ -33,10 +33,13 @@ fi
 
 SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_catalogue" --benchmark_format=json \
     --benchmark_out="$dir/results.json" --benchmark_out_format=json >/dev/null
+SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_search" --benchmark_format=json \
+    --benchmark_out="$dir/results-search.json" --benchmark_out_format=json >/dev/null
 
-/usr/bin/python3 - "$dir/results.json" "$n" <<'PY'
+/usr/bin/python3 - "$dir/results.json" "$n" "$dir/results-search.json" <<'PY'
 import json, sys
-runs = {b["name"].split("/")[0]: b for b in json.load(open(sys.argv[1]))["benchmarks"]}
+runs = {b["name"].split("/")[0]: b for f in (sys.argv[1], sys.argv[3])
+        for b in json.load(open(f))["benchmarks"]}
 def t(name):
     b = runs[name]
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}[b["time_unit"]]
@@ -51,6 +54,12 @@ rows = [
      "ratio <= 1"),
     ("count titles containing WAR (ms)", "BM_Ours_CountTitlesWithWar",
      "BM_Sqlite_CountTitlesWithWar", "ratio <= 1"),
+    ("search: Title contains war, count (ms)", "BM_Ours_SearchTitleWar",
+     "BM_Sqlite_SearchTitleWar", "ratio <= 1"),
+    ("search: two levels, count (ms)", "BM_Ours_SearchTwoLevels", "BM_Sqlite_SearchTwoLevels",
+     "ratio <= 1"),
+    ("search in force: first screen + count (ms)", "BM_Ours_SearchInForceFirstScreen", None,
+     "<= 1000 ms"),
     ("insert one record, tag kept (ms)", "BM_Ours_InsertOneWithTag",
      "BM_Sqlite_InsertOneWithIndex", "<= 1 ms"),
 ]
@@ -64,6 +73,11 @@ for label, ours, theirs, target in rows:
 scan = runs["BM_Ours_FullScanHeap"]
 print(f"{'heap during a full scan in tag order (MB)':<44}{scan['peak_heap_MB']:>12.2f}"
       f"{'':>12}{'':>8}{'<= 64 MB':>16}")
+for label, ours, theirs in [("search matches: Title contains war", "BM_Ours_SearchTitleWar",
+                             "BM_Sqlite_SearchTitleWar"),
+                            ("search matches: two levels", "BM_Ours_SearchTwoLevels",
+                             "BM_Sqlite_SearchTwoLevels")]:
+    print(f"{label:<44}{runs[ours]['count']:>12.0f}{runs[theirs]['count']:>12.0f}")
 print(f"{'records counted with WAR':<44}{runs['BM_Ours_CountTitlesWithWar']['count']:>12.0f}"
       f"{runs['BM_Sqlite_CountTitlesWithWar']['count']:>12.0f}")
 PY

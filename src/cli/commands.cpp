@@ -27,6 +27,10 @@ const char* const kUsage =
     "  info FILE                           fields, counts, language driver and tags\n"
     "  dump FILE [--tag NAME] [--fields A,B,...] [--deleted]\n"
     "                                      the records as CSV, in tag or record order\n"
+    "  search FILE --level \"FIELD OP VALUE[; FIELD OP VALUE...]\" [--level ...]\n"
+    "         [--count] [--fields A,B,...] [--date-format m/d/yyyy]\n"
+    "                                      the records the search window's criteria pass\n"
+    "                                      (OP: = > < between contains any)\n"
     "  index FILE --tag NAME --expr EXPR   add or replace an index tag\n"
     "  check FILE                          verify the table and every tag\n"
     "  pack FILE                           remove deleted records and rebuild the tags\n"
@@ -152,50 +156,7 @@ int cmdDump(const Args& a, std::ostream& out) {
     if (a.options.count("--tag"))
         table->selectTag(a.option("--tag"));
     table->setShowDeleted(a.has("--deleted"));
-    std::vector<int> fields;
-    if (a.options.count("--fields")) {
-        std::string list = a.option("--fields");
-        std::size_t start = 0;
-        while (start <= list.size()) {
-            std::size_t comma = list.find(',', start);
-            if (comma == std::string::npos)
-                comma = list.size();
-            fields.push_back(table->fieldIndex(list.substr(start, comma - start)));
-            start = comma + 1;
-        }
-    } else {
-        for (int i = 0; i < table->fieldCount(); ++i)
-            fields.push_back(i);
-    }
-    const auto cp = core::codePageForLanguageDriver(table->languageDriver());
-    out << "Recno,Deleted";
-    for (int f : fields)
-        out << "," << table->field(f).name;
-    out << "\n";
-    std::string line;
-    table->scan([&](const db::RecordView& r) {
-        line = std::to_string(r.recno());
-        line += r.deleted() ? ",*" : ",";
-        for (int f : fields) {
-            line += ',';
-            char type = table->field(f).type;
-            if (type == 'D') {
-                if (auto d = r.date(f)) {
-                    char buf[16];
-                    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d->year, d->month, d->day);
-                    line += buf;
-                }
-            } else if (type == 'N' || type == 'F') {
-                std::string_view t = r.text(f);
-                line += csvField(t);
-            } else {
-                line += csvField(core::decode(r.text(f), cp));
-            }
-        }
-        line += '\n';
-        out << line;
-        return false;
-    });
+    writeCsv(*table, a.option("--fields"), out);
     return 0;
 }
 
@@ -238,10 +199,59 @@ int cmdReindex(const Args& a, std::ostream& out) {
 
 } // namespace
 
+void writeCsv(Table& table, const std::string& fieldList, std::ostream& out) {
+    std::vector<int> fields;
+    if (!fieldList.empty()) {
+        const std::string& list = fieldList;
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            std::size_t comma = list.find(',', start);
+            if (comma == std::string::npos)
+                comma = list.size();
+            fields.push_back(table.fieldIndex(list.substr(start, comma - start)));
+            start = comma + 1;
+        }
+    } else {
+        for (int i = 0; i < table.fieldCount(); ++i)
+            fields.push_back(i);
+    }
+    const auto cp = core::codePageForLanguageDriver(table.languageDriver());
+    out << "Recno,Deleted";
+    for (int f : fields)
+        out << "," << table.field(f).name;
+    out << "\n";
+    std::string line;
+    table.scan([&](const db::RecordView& r) {
+        line = std::to_string(r.recno());
+        line += r.deleted() ? ",*" : ",";
+        for (int f : fields) {
+            line += ',';
+            char type = table.field(f).type;
+            if (type == 'D') {
+                if (auto d = r.date(f)) {
+                    char buf[16];
+                    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d->year, d->month, d->day);
+                    line += buf;
+                }
+            } else if (type == 'N' || type == 'F') {
+                std::string_view t = r.text(f);
+                line += csvField(t);
+            } else {
+                line += csvField(core::decode(r.text(f), cp));
+            }
+        }
+        line += '\n';
+        out << line;
+        return false;
+    });
+}
+
 int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty())
         throw UsageError{};
     const std::string& cmd = args[0];
+    if (cmd == "search")
+        return runSearch(args, out);
     if (cmd == "create")
         return cmdCreate(parse(args, {}, {}, 1), out);
     if (cmd == "generate")

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace shelvix::db {
+class Table;
+}
+
 namespace shelvix::cli {
 
 // Thrown for a command line that does not make sense; exit status 2.
@@ -16,5 +20,13 @@ struct UsageError {
 int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 extern const char* const kUsage;
+
+// `search FILE --level ... [--count]`: the search window's criteria over a
+// table (search.cpp).
+int runSearch(const std::vector<std::string>& args, std::ostream& out);
+
+// The table's visible records as `dump` writes them: CSV with a header line,
+// the fields of the comma-separated list (every field when it is empty).
+void writeCsv(db::Table& table, const std::string& fieldList, std::ostream& out);
 
 } // namespace shelvix::cli

@@ -750,7 +750,7 @@ TEST_F(EditFormTest, MainWindowShortcutsWorkFromAGridCellAndKeepItsTyping) {
     bool added = false;
     onNextModal([&](QWidget* w) {
         added = w == form;
-        EXPECT_EQ(ctx->EditMode, 1);
+        EXPECT_EQ(ctx->EditMode, app::EditMode::Add);
         clickButton(w, "CancelButton");
     });
     key(Qt::Key_A, Qt::ControlModifier);

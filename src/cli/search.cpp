@@ -1,0 +1,153 @@
+#include "app/displayformats.h"
+#include "cli/commands.h"
+#include "db/engine/table.h"
+#include "db/fieldtable.h"
+#include "find/criteria.h"
+#include "find/searchfilter.h"
+
+#include <QRegularExpression>
+#include <ostream>
+
+namespace shelvix::cli {
+
+namespace {
+
+struct SearchArgs {
+    std::string file;
+    std::vector<std::string> levels;
+    bool count = false;
+    std::string fields;
+    std::string dateFormat = "m/d/yyyy";
+};
+
+SearchArgs parseSearch(const std::vector<std::string>& args) {
+    SearchArgs a;
+    std::vector<std::string> positional;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size())
+                throw UsageError{arg + " needs a value"};
+            return args[++i];
+        };
+        if (arg == "--level")
+            a.levels.push_back(value());
+        else if (arg == "--fields")
+            a.fields = value();
+        else if (arg == "--date-format")
+            a.dateFormat = value();
+        else if (arg == "--count")
+            a.count = true;
+        else if (arg.rfind("--", 0) == 0)
+            throw UsageError{"unknown option " + arg};
+        else
+            positional.push_back(arg);
+    }
+    if (positional.size() != 1)
+        throw UsageError{"search takes 1 argument"};
+    if (a.levels.empty())
+        throw UsageError{"search needs at least one --level"};
+    if (int(a.levels.size()) > find::kMaxLevels)
+        throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
+    a.file = positional[0];
+    return a;
+}
+
+// One of the twelve date formats, by its pattern with or without zeros.
+int dateFormatNumber(const std::string& text) {
+    const QString t = QString::fromStdString(text).toLower();
+    for (const auto& f : app::dateFormats())
+        if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
+            return f.number;
+    throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
+}
+
+// "FIELD OP VALUE" as the form would hold it: the row's cell text as typed
+// into its mask, and the row's operator.
+void putCriterion(const QString& criterion, std::array<QString, find::kRows>& cells,
+                  std::array<int, find::kRows>& operators) {
+    static const QRegularExpression re(
+        QStringLiteral(R"(^\s*([A-Za-z0-9_]+)\s*(=|>|<|between\b|contains\b|any\b)\s*(.*?)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(criterion);
+    if (!m.hasMatch())
+        throw UsageError{"a criterion is FIELD OP VALUE: " + criterion.toStdString()};
+    const std::string name = m.captured(1).toStdString();
+    const int row = db::fieldNumber(name);
+    if (row == 0)
+        throw UsageError{"no book field " + name};
+    const QString op = m.captured(2).toLower();
+    const QString value = m.captured(3);
+    QString& cell = cells[std::size_t(row - 1)];
+    if (!cell.isEmpty())
+        throw UsageError{name + " is given twice in one level"};
+    if (value.isEmpty())
+        throw UsageError{"no value for " + name};
+
+    const auto type = find::rowType(row);
+    if (type == find::RowType::Text) {
+        const bool keywords = row == find::kKeyWordsField;
+        if (op != (keywords ? QLatin1String("any") : QLatin1String("contains")))
+            throw UsageError{name + (keywords ? " takes any" : " takes contains")};
+        cell = value;
+        return;
+    }
+    if (op == QLatin1String("contains") || op == QLatin1String("any"))
+        throw UsageError{name + " takes =, >, < or between"};
+    int& rowOp = operators[std::size_t(row - 1)];
+    if (op == QLatin1String("between")) {
+        static const QRegularExpression andWord(QStringLiteral(R"(\s+and\s+)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const QStringList parts = value.split(andWord);
+        if (parts.size() != 2)
+            throw UsageError{"between takes LOW and HIGH: " + criterion.toStdString()};
+        rowOp = find::OpBetween;
+        cell = QStringLiteral("> ") + parts[0] + QStringLiteral(" AND < ") + parts[1];
+        return;
+    }
+    rowOp = op == QLatin1String(">")   ? find::OpGreater
+            : op == QLatin1String("<") ? find::OpLess
+                                       : find::OpEqual;
+    cell = op + u' ' + value;
+}
+
+} // namespace
+
+int runSearch(const std::vector<std::string>& args, std::ostream& out) {
+    const SearchArgs a = parseSearch(args);
+    app::DisplayFormats formats;
+    formats.setDateFormat(dateFormatNumber(a.dateFormat));
+
+    find::Criteria criteria;
+    for (const std::string& level : a.levels) {
+        std::array<QString, find::kRows> cells{};
+        std::array<int, find::kRows> operators{};
+        operators.fill(find::OpEqual);
+        for (const QString& criterion :
+             QString::fromStdString(level).split(u';', Qt::SkipEmptyParts))
+            putCriterion(criterion, cells, operators);
+        const find::SaveResult r = criteria.SaveFields(cells, operators, formats);
+        switch (r.status) {
+        case find::SaveResult::Saved:
+            criteria.nextLevel();
+            break;
+        case find::SaveResult::NoCriteria:
+            throw UsageError{find::kNoCriteriaText.toStdString()};
+        case find::SaveResult::Invalid:
+            throw UsageError{find::kInvalidText.toStdString() + " (" + db::fieldInfo(r.row).name +
+                             ")"};
+        case find::SaveResult::TooMany:
+            throw UsageError{find::tooManyItemsText().toStdString()};
+        }
+    }
+
+    auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
+    table->setFilter(find::SearchFilter(criteria.items(), *table));
+    if (a.count)
+        out << table->recordCount() << "\n";
+    else
+        writeCsv(*table, a.fields, out);
+    return 0;
+}
+
+} // namespace shelvix::cli

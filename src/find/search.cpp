@@ -1,0 +1,62 @@
+#include "find/search.h"
+
+#include "app/databases.h"
+#include "find/searchfilter.h"
+
+namespace shelvix::find {
+
+void Search::DoSearch() {
+    view_.showSearchWindow();
+    view_.DisplayCount();
+}
+
+void Search::DoEndSearch() {
+    DisableEndSearch();
+    databases_.openMyTable(ctx_.MyTable ? ctx_.MyTable->mode() : db::OpenMode::Shared);
+    view_.SetViewerOptions();
+    view_.DisplayCount();
+}
+
+void Search::EnableEndSearch() {
+    ctx_.BuildFilter = filter_;
+    ctx_.SearchOn = true;
+    view_.showSearchOn(true);
+    // A new filter object makes the table count and list its rows afresh.
+    if (ctx_.MyTable)
+        ctx_.MyTable->setFilter(
+            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+}
+
+void Search::DisableEndSearch() {
+    ctx_.SearchOn = false;
+    ctx_.BuildFilter = nullptr;
+    view_.showSearchOn(false);
+    if (ctx_.MyTable)
+        ctx_.MyTable->setFilter(
+            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+}
+
+bool Search::Doit(const std::vector<SearchItem>& items) {
+    if (ctx_.SearchOn) {
+        databases_.openMyTable(ctx_.MyTable ? ctx_.MyTable->mode() : db::OpenMode::Shared);
+        view_.SetViewerOptions();
+    }
+    inForce_ = items;
+    filter_ = ctx_.MyTable ? SearchFilter(items, *ctx_.MyTable) : SearchFilter();
+    EnableEndSearch();
+    // The one pass that counts and lists the matches, now, while the caller
+    // shows the busy cursor, rather than at the first repaint. The first
+    // match is then the first row: no walk through the sort order to it,
+    // which could read most of a large table at random when the matches
+    // lie late in that order.
+    db::Table* table = ctx_.MyTable.get();
+    if (!table || table->rowCount() == 0 || !table->moveToRow(0)) {
+        DoEndSearch();
+        inForce_.clear();
+        filter_ = SearchFilter();
+        return false;
+    }
+    return true;
+}
+
+} // namespace shelvix::find
