@@ -36,7 +36,9 @@ const char* const kUsage =
     "  pack FILE                           remove deleted records and rebuild the tags\n"
     "  reindex FILE                        rebuild every tag\n"
     "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
-    "                                      render a report definition (SHVBOOK.URP beside FILE)\n";
+    "         [--level \"FIELD OP VALUE[; ...]\" ...] [--date-format m/d/yyyy]\n"
+    "                                      render a report definition (SHVBOOK.URP beside FILE)\n"
+    "                                      over the books the levels pass, as search reads them\n";
 
 namespace {
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/displayformats.h"
+#include "find/criteria.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,6 +27,12 @@ extern const char* const kUsage;
 // `search FILE --level ... [--count]`: the search window's criteria over a
 // table (search.cpp).
 int runSearch(const std::vector<std::string>& args, std::ostream& out);
+// The criteria of `--level` arguments, read with `formats`; a level that
+// does not make sense is a UsageError (search.cpp).
+std::vector<find::SearchItem> criteriaFromLevels(const std::vector<std::string>& levels,
+                                                 const app::DisplayFormats& formats);
+// One of the twelve date formats, by its pattern with or without zeros.
+int dateFormatNumber(const std::string& text);
 
 // The table's visible records as `dump` writes them: CSV with a header line,
 // the fields of the comma-separated list (every field when it is empty).

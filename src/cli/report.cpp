@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "core/codec.h"
 #include "db/engine/table.h"
+#include "find/searchfilter.h"
 #include "reports/forms/qtreport.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrender.h"
@@ -24,10 +25,12 @@ namespace {
 struct ReportArgs {
     std::string file;
     std::map<std::string, std::string> options;
+    std::vector<std::string> levels;
 };
 
 ReportArgs parseReportArgs(const std::vector<std::string>& args) {
-    static const std::vector<std::string> valued = {"--name", "--text", "--pdf", "--definitions"};
+    static const std::vector<std::string> valued = {"--name",        "--text",  "--pdf",
+                                                    "--definitions", "--level", "--date-format"};
     ReportArgs out;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -36,7 +39,10 @@ ReportArgs parseReportArgs(const std::vector<std::string>& args) {
                 throw UsageError{"unknown option " + a};
             if (i + 1 >= args.size())
                 throw UsageError{a + " needs a value"};
-            out.options[a] = args[++i];
+            if (a == "--level")
+                out.levels.push_back(args[++i]);
+            else
+                out.options[a] = args[++i];
         } else if (out.file.empty()) {
             out.file = a;
         } else {
@@ -49,6 +55,8 @@ ReportArgs parseReportArgs(const std::vector<std::string>& args) {
         throw UsageError{"report needs --name NAME"};
     if (out.options.count("--text") == out.options.count("--pdf"))
         throw UsageError{"report needs one of --text OUT and --pdf OUT"};
+    if (int(out.levels.size()) > find::kMaxLevels)
+        throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
     return out;
 }
 
@@ -60,6 +68,11 @@ QString q(const std::string& s) {
 
 int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
     const ReportArgs a = parseReportArgs(args);
+    // Dates read and shown as `search` reads them.
+    app::DisplayFormats formats;
+    formats.setDateFormat(dateFormatNumber(
+        a.options.count("--date-format") ? a.options.at("--date-format") : "m/d/yyyy"));
+    const std::vector<find::SearchItem> criteria = criteriaFromLevels(a.levels, formats);
     // Pages are laid out with real fonts, which need the GUI library, not a screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -102,7 +115,9 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
             levels = settings.sortOrder;
         }
     }
-    const app::DisplayFormats formats;
+    // A search prints what it passes, as "Print Search Criteria" does.
+    if (!criteria.empty())
+        table->setFilter(find::SearchFilter(criteria, *table));
     reports::ReportRenderer renderer(def, *table, formats);
     renderer.SortLevels = levels;
     for (std::size_t i = 0; i < renderer.FieldCaptions.size(); ++i)

@@ -53,7 +53,8 @@ SearchArgs parseSearch(const std::vector<std::string>& args) {
     return a;
 }
 
-// One of the twelve date formats, by its pattern with or without zeros.
+} // namespace
+
 int dateFormatNumber(const std::string& text) {
     const QString t = QString::fromStdString(text).toLower();
     for (const auto& f : app::dateFormats())
@@ -61,6 +62,8 @@ int dateFormatNumber(const std::string& text) {
             return f.number;
     throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
 }
+
+namespace {
 
 // "FIELD OP VALUE" as the form would hold it: the row's cell text as typed
 // into its mask, and the row's operator.
@@ -113,13 +116,10 @@ void putCriterion(const QString& criterion, std::array<QString, find::kRows>& ce
 
 } // namespace
 
-int runSearch(const std::vector<std::string>& args, std::ostream& out) {
-    const SearchArgs a = parseSearch(args);
-    app::DisplayFormats formats;
-    formats.setDateFormat(dateFormatNumber(a.dateFormat));
-
+std::vector<find::SearchItem> criteriaFromLevels(const std::vector<std::string>& levels,
+                                                 const app::DisplayFormats& formats) {
     find::Criteria criteria;
-    for (const std::string& level : a.levels) {
+    for (const std::string& level : levels) {
         std::array<QString, find::kRows> cells{};
         std::array<int, find::kRows> operators{};
         operators.fill(find::OpEqual);
@@ -141,8 +141,17 @@ int runSearch(const std::vector<std::string>& args, std::ostream& out) {
         }
     }
 
+    return criteria.items();
+}
+
+int runSearch(const std::vector<std::string>& args, std::ostream& out) {
+    const SearchArgs a = parseSearch(args);
+    app::DisplayFormats formats;
+    formats.setDateFormat(dateFormatNumber(a.dateFormat));
+    const std::vector<find::SearchItem> items = criteriaFromLevels(a.levels, formats);
+
     auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
-    table->setFilter(find::SearchFilter(criteria.items(), *table));
+    table->setFilter(find::SearchFilter(items, *table));
     if (a.count)
         out << table->recordCount() << "\n";
     else

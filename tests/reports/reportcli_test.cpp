@@ -105,6 +105,26 @@ TEST(ReportCliTest, EveryDefaultReportGivesTheSamePagesAsTextAndAsPdf) {
     EXPECT_NE(first.find("GRAND TOTALS"), std::string::npos);
     EXPECT_NE(first.find("-----"), std::string::npos);
 
+    // A search limits the walk, read as `search` reads it.
+    const Out count = sh(tool(dir, "search B.DBF --level 'Author contains Twain' --count"));
+    ASSERT_EQ(count.status, 0) << count.text;
+    ASSERT_EQ(sh(tool(dir, "report B.DBF --name 'Short Narrow Report' --text twain.txt --level "
+                           "'Author contains Twain'"))
+                  .status,
+              0);
+    int books = 0;
+    for (const QString& line :
+         QString::fromLatin1(test::readFile(dir / "twain.txt")).split("\r\n")) {
+        if (!line.isEmpty() && line[0] != u' ' && !line.startsWith("Title") &&
+            !line.startsWith("Page")) {
+            ++books;
+            EXPECT_TRUE(line.contains("Twain")) << line.toStdString();
+        }
+    }
+    EXPECT_GT(books, 0);
+    EXPECT_EQ(std::to_string(books) + "\n", count.text);
+    EXPECT_EQ(sh(tool(dir, "report B.DBF --name X --text a --level 'Cost contains 3'")).status, 2);
+
     const Out missing = sh(tool(dir, "report B.DBF --name 'No Such' --text x.txt"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.text, "shelvix-tool: no report named \"No Such\" in " +
