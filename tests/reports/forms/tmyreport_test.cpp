@@ -5,6 +5,7 @@
 #include "app/databases.h"
 #include "app/forms/qtprompter.h"
 #include "db/booktable.h"
+#include "reports/forms/tfilepreview.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/tprintselect.h"
 #include "reports/forms/treportform.h"
@@ -310,6 +311,43 @@ TEST_F(ReportListTest, AnEmptyDefinitionsFileListsNothingAndEveryCommandSaysSo) 
         EXPECT_TRUE(QTest::qWaitFor([l] { return QApplication::focusWidget() == l->ReportBox; }));
     });
     EXPECT_EQ(ctx.database.lastReport, -1);
+}
+
+TEST_F(ReportListTest, ViewShowsThePagesInTheReportColours) {
+    ctx.database.colors[app::ColorsReport][app::ColorMainBackground] = 0x001EC80A;
+    makeList();
+    withList([&](TMyReport* l) {
+        const QImage drawn = l->grab().toImage();
+        EXPECT_EQ(drawn.pixelColor(l->width() - 3, l->height() - 3), QColor(0x0A, 0xC8, 0x1E));
+        answerStatus();
+        // The pages come once the status screen has closed.
+        bool seen = false;
+        QTimer waiter;
+        QObject::connect(&waiter, &QTimer::timeout, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (seen || !w || w->objectName() != "ReportPages") {
+                return;
+            }
+            seen = true;
+            EXPECT_EQ(w->windowTitle(), "Report Preview");
+            auto* label = w->findChild<QLabel*>("PageLabel");
+            ASSERT_TRUE(label);
+            EXPECT_EQ(label->text(), "Page 1 of 1");
+            // The page is drawn: dark ink on white paper.
+            const QImage page = w->findChild<TFilePreview*>("MyFilePreview")->grab().toImage();
+            int ink = 0;
+            for (int y = 0; y < page.height(); y += 2) {
+                for (int x = 0; x < page.width(); x += 2) {
+                    ink += qGray(page.pixel(x, y)) < 100;
+                }
+            }
+            EXPECT_GT(ink, 50);
+            test::clickButton(w, "CloseButton");
+        });
+        waiter.start(10);
+        key(l, Qt::Key_Return); // View is the default button
+        EXPECT_TRUE(seen);
+    });
 }
 
 TEST_F(ReportListTest, CancelOnTheStatusScreenStopsAfterTheCurrentPage) {
