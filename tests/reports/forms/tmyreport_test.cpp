@@ -383,5 +383,26 @@ TEST_F(ReportListTest, CancelOnTheStatusScreenStopsAfterTheCurrentPage) {
     EXPECT_FALSE(ctx.MyTable->controlsDisabled());
 }
 
+// Pictures of the report list, the status screen and the printer selection:
+// set SHELVIX_SCREENSHOTS to a directory.
+TEST_F(ReportListTest, Screenshots) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty()) {
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    }
+    makeList();
+    withList([&](TMyReport* l) {
+        l->grab().save(out + "/report-list.png");
+        test::onNextModal([&](QWidget* w) {
+            w->grab().save(out + "/report-printer-selection.png");
+            test::clickButton(w, "CancelButton");
+        });
+        key(l, Qt::Key_S, Qt::ControlModifier);
+        answerStatus([&](TReportForm* f) { f->grab().save(out + "/report-status.png"); });
+        prompter.expectFile(saveRequest(), q(dir / "SHOT.TXT"));
+        key(l, Qt::Key_F, Qt::ControlModifier);
+    });
+}
+
 } // namespace
 } // namespace shelvix::reports
