@@ -313,6 +313,21 @@ TEST_F(ReportListTest, AnEmptyDefinitionsFileListsNothingAndEveryCommandSaysSo) 
     EXPECT_EQ(ctx.database.lastReport, -1);
 }
 
+TEST_F(ReportListTest, AMissingOrDamagedDefinitionsFileIsReportedAndNothingRuns) {
+    makeList();
+    ASSERT_TRUE(ctx.MyTable->goToRecord(2));
+    std::filesystem::remove(dir / "SHVBOOK.URP");
+    prompter.expectError("Report format could not be located.");
+    withList([&](TMyReport* l) { key(l, Qt::Key_P, Qt::ControlModifier); });
+    // A file whose length is no whole number of records is named, not read.
+    test::writeFile(dir / "SHVBOOK.URP", std::string(100, 'x'));
+    prompter.expectError(
+        "SHVBOOK.URP is damaged: report 1, the last, is cut short at 100 of 20622 bytes.");
+    withList([&](TMyReport* l) { key(l, Qt::Key_V, Qt::ControlModifier); });
+    EXPECT_EQ(prompter.beeps(), (std::vector<app::Beep>{app::Beep::Error, app::Beep::Error}));
+    EXPECT_EQ(ctx.MyTable->recno(), 2u); // no walk was made
+}
+
 TEST_F(ReportListTest, ViewShowsThePagesInTheReportColours) {
     ctx.database.colors[app::ColorsReport][app::ColorMainBackground] = 0x001EC80A;
     makeList();
