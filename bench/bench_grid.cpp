@@ -4,10 +4,10 @@
 // one); otherwise generates SHELVIX_GRID_BOOKS books (default 1,000,000) once
 // into build/bench-grid-data.
 
-#include "app/displayformats.h"
 #include "app/settings.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "viewer/gridmodel.h"
 #include "viewer/viewercolumns.h"
@@ -67,7 +67,7 @@ std::vector<viewer::ViewerColumn> allColumns() {
 
 struct Grid {
     std::unique_ptr<db::Table> table = db::Table::open(catalogue(), db::OpenMode::Shared);
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     viewer::GridModel model;
 
     explicit Grid(bool tagOrder) {
@@ -89,7 +89,7 @@ struct Grid {
 void BM_Grid_Attach(benchmark::State& state) {
     bool tagOrder = state.range(0) != 0;
     auto table = db::Table::open(catalogue(), db::OpenMode::Shared);
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     for (auto _ : state) {
         table->selectTag(tagOrder ? kTag : ""); // drops the engine's rows
         viewer::GridModel model;

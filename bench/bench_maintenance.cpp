@@ -80,7 +80,7 @@ struct Session {
     explicit Session(const fs::path& table) {
         prompter.answerYes = true;
         ctx.prompter = &prompter;
-        ctx.current = app::databasePathsFor(QString::fromStdString(table.string()));
+        ctx.current = db::DatabaseFiles::of(QString::fromStdString(table.string()));
         ctx.sortExpression = db::buildSortString(ctx.database.sortOrder);
         ctx.sortTag = "NewIndex";
         dbs.openMyTable();

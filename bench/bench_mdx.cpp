@@ -85,6 +85,7 @@ public:
     void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
         native().rename(a, b);
     }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
 };
 
 std::filesystem::path benchFile(const char* name) {

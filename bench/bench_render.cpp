@@ -6,9 +6,9 @@
 //
 // Figures: see the end of this file.
 
-#include "app/displayformats.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "reports/forms/qtreport.h"
 #include "reports/reportdefinition.h"
@@ -74,7 +74,7 @@ void run(benchmark::State& state, bool pdf) {
     const int books = static_cast<int>(state.range(0));
     db::Table& table = catalogue(workDir(), books);
     const ReportDefinition def = DefaultReports()[0];
-    const app::DisplayFormats formats;
+    const db::DisplayFormats formats;
     int pages = 0;
     double grown = 0;
     for (auto _ : state) {

@@ -3,7 +3,7 @@
 // BOOKS.sqlite; bench/compare-sqlite.sh prepares both and prints the ratios.
 
 #include "app/databases.h"
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "benchsupport.h"
 #include "db/engine/table.h"
 #include "find/criteria.h"
@@ -32,7 +32,7 @@ fs::path benchDir() {
 // Levels of cells as typed into the search window, saved as it saves them.
 std::vector<find::SearchItem>
 criteria(const std::vector<std::vector<std::tuple<int, const char*, int>>>& levels) {
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     find::Criteria c;
     for (const auto& level : levels) {
         std::array<QString, find::kRows> cells{};
@@ -139,7 +139,7 @@ void BM_Ours_SearchInForceFirstScreen(benchmark::State& state) {
     NullSearchView searchView;
     app::AppContext ctx;
     ctx.prompter = &prompter;
-    ctx.current = app::databasePathsFor(QString::fromStdString(file.string()));
+    ctx.current = db::DatabaseFiles::of(QString::fromStdString(file.string()));
     ctx.sortTag = "NewIndex";
     app::Databases dbs(ctx, dbView);
     find::Search search(ctx, dbs, searchView);

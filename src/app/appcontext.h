@@ -1,11 +1,12 @@
 #pragma once
 
-#include "app/displayformats.h"
 #include "app/paths.h"
 #include "app/settings.h"
+#include "db/databasefiles.h"
+#include "db/datalists.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/recentlist.h"
-#include "edit/datalists.h"
 
 #include <QSize>
 #include <QString>
@@ -19,27 +20,6 @@ namespace shelvix::app {
 class LongWork;
 class Prompter;
 
-// The files of one database. A table named MY.BOOKS.DBF is the table "MY"
-// (its caption), but its companions follow the file's own stem, as the
-// engine's .MDX does, so that it never shares them with MY.DBF.
-struct DatabasePaths {
-    QString current;   // full path of the .DBF
-    QString index;     // its production index
-    QString settings;  // its settings file
-    QString base;      // directory + stem: where the data lists live
-    QString tableName; // file name up to its first "."
-
-    bool operator==(const DatabasePaths&) const = default;
-};
-
-// The file name up to, not including, its first ".".
-QString tableNameOf(const QString& path);
-// Every path of the database at `path` (made absolute). The .MDX and .INI are
-// the existing files when their extension differs only in case.
-DatabasePaths databasePathsFor(const QString& path);
-std::filesystem::path toPath(const QString& path);
-QString fromPath(const std::filesystem::path& path);
-
 // What the record edit form does with its entries: a new record, the
 // current one changed, or a new one started from the current one.
 enum class EditMode { None = 0, Add = 1, Edit = 2, Copy = 3 };
@@ -51,7 +31,7 @@ struct AppContext {
     AppPaths paths;
     GlobalSettings global;
     DatabaseSettings database;
-    DisplayFormats formats;
+    db::DisplayFormats formats;
     Prompter* prompter = nullptr;
     // Long work with the busy cursor and a progress display; without one it
     // runs plainly.
@@ -75,12 +55,12 @@ struct AppContext {
 
     // The open book table; null while none is open.
     std::unique_ptr<db::Table> MyTable;
-    DatabasePaths current;
+    db::DatabaseFiles current;
     std::string sortExpression;
     std::string sortTag; // the tag MyTable is shown in: "" or "NewIndex"
 
     db::RecentList recent;
-    edit::DataLists lists; // the nine data lists of the open database
+    db::DataLists lists; // the nine data lists of the open database
 
     // The table's record filter: every record while no search is on.
     bool MyTableFilter(const db::RecordView& record) const;

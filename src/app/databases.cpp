@@ -2,11 +2,13 @@
 
 #include "app/appinfo.h"
 #include "app/prompter.h"
+#include "app/showerror.h"
 #include "core/text.h"
 #include "db/booktable.h"
 #include "db/engine/dbf.h"
 #include "db/engine/file.h"
 #include "db/sortorder.h"
+#include "db/textcodec.h"
 
 #include <QFileInfo>
 
@@ -61,6 +63,18 @@ std::optional<std::vector<std::string>> headerFieldNames(const std::filesystem::
     }
 }
 
+// What the open put right (records past the count taken back, say) is told,
+// never done silently.
+void tellRepairs(Prompter& prompter, const db::Table& table) {
+    if (table.repairsAtOpen().empty())
+        return;
+    QString text = QStringLiteral("The table %1 was repaired when it was opened:")
+                       .arg(db::fromPath(table.path().filename()));
+    for (const std::string& line : table.repairsAtOpen())
+        text += QStringLiteral("\n- ") + db::errorText(line);
+    prompter.message({MessageKind::Information, QStringLiteral("Information"), text});
+}
+
 } // namespace
 
 QString mainCaption(const QString& tableName) {
@@ -83,24 +97,24 @@ std::string applySortTag(db::Table& table, const std::string& expression) {
 }
 
 void Databases::showEngineError(const std::exception& e) {
-    ctx_.prompter->error(QString::fromUtf8(e.what()));
+    showError(*ctx_.prompter, e);
 }
 
 bool Databases::CheckDBaseFormat(const QString& path) {
-    const DatabasePaths p = databasePathsFor(path);
+    const db::DatabaseFiles p = db::DatabaseFiles::of(path);
     if (!QFileInfo::exists(p.index)) {
         // Only a book table loses its index mark: another program's table is
         // refused untouched.
-        if (const auto names = headerFieldNames(toPath(p.current));
+        if (const auto names = headerFieldNames(db::toPath(p.current));
             names && !db::isBookTable(*names)) {
             ctx_.prompter->error(QString::fromLatin1(kStructureMessage));
             return false;
         }
-        db::Table::removeMdxByte(toPath(p.current));
+        db::Table::removeMdxByte(db::toPath(p.current));
     }
     bool book = false;
     try {
-        auto table = db::Table::open(toPath(p.current), db::OpenMode::ReadOnly);
+        auto table = db::Table::open(db::toPath(p.current), db::OpenMode::ReadOnly);
         book = db::isBookTable(*table);
     } catch (const db::DatabaseError& e) {
         showEngineError(e);
@@ -113,7 +127,7 @@ bool Databases::CheckDBaseFormat(const QString& path) {
 
 bool Databases::DBaseInUse(const QString& path) {
     try {
-        db::Table::open(toPath(databasePathsFor(path).current), db::OpenMode::Exclusive);
+        db::Table::open(db::toPath(db::DatabaseFiles::of(path).current), db::OpenMode::Exclusive);
         return false;
     } catch (const db::DatabaseError&) {
         return true;
@@ -128,7 +142,7 @@ bool Databases::MakeNewDB(const QString& path) {
         return false;
     }
     try {
-        db::createBookTable(toPath(path));
+        db::createBookTable(db::toPath(path));
     } catch (const db::DatabaseError& e) {
         showEngineError(e);
         return false;
@@ -139,7 +153,8 @@ bool Databases::MakeNewDB(const QString& path) {
 bool Databases::openMyTable(db::OpenMode mode) {
     closeMyTable();
     try {
-        auto table = db::Table::open(toPath(ctx_.current.current), mode);
+        auto table = db::Table::open(db::toPath(ctx_.current.current), mode);
+        tellRepairs(*ctx_.prompter, *table);
         AppContext* ctx = &ctx_;
         table->setFilter([ctx](const db::RecordView& r) { return ctx->MyTableFilter(r); });
         table->selectTag(hasTag(*table, ctx_.sortTag) ? ctx_.sortTag : std::string());
@@ -165,7 +180,7 @@ bool Databases::writeDatabaseSettings() {
 }
 
 void Databases::setCurrentPaths(const QString& path) {
-    ctx_.current = databasePathsFor(path);
+    ctx_.current = db::DatabaseFiles::of(path);
     view_.setCaption(mainCaption(ctx_.current.tableName));
 }
 
@@ -177,12 +192,13 @@ void Databases::openWithSortTag() {
     if (!ctx_.sortExpression.empty()) {
         std::unique_ptr<db::Table> sole;
         try {
-            sole = db::Table::open(toPath(ctx_.current.current), db::OpenMode::Exclusive);
+            sole = db::Table::open(db::toPath(ctx_.current.current), db::OpenMode::Exclusive);
         } catch (const db::DatabaseError&) {
             // In use elsewhere: the tag stays as it is. Any other failure
             // the shared open below reports.
         }
         if (sole) {
+            tellRepairs(*ctx_.prompter, *sole);
             try {
                 ctx_.sortTag = applySortTag(*sole, ctx_.sortExpression);
             } catch (const db::DatabaseError& e) {
@@ -194,24 +210,24 @@ void Databases::openWithSortTag() {
 }
 
 void Databases::switchTo(const QString& path, SwitchKind kind) {
-    const DatabasePaths old = ctx_.current;
+    const db::DatabaseFiles old = ctx_.current;
     closeMyTable();
     setCurrentPaths(path);
 
     if (kind != SwitchKind::FirstChoice && !old.current.isEmpty()) {
         if (!old.settings.isEmpty())
             ctx_.settingsToWrite().save(old.settings);
-        edit::SaveAllLists(old.base, ctx_.lists);
+        db::SaveAllLists(old.base, ctx_.lists);
     }
 
     const QString globalIni = ctx_.paths.globalSettingsFile();
     if (kind == SwitchKind::New) {
-        ctx_.lists = edit::LoadDefaultList(ctx_.paths.dataDir);
+        ctx_.lists = db::LoadDefaultList(ctx_.paths.dataDir);
         ctx_.takeDatabaseSettings(
             DatabaseSettings::loadForNewDatabase(ctx_.paths.newDatabaseSettingsFile(), globalIni));
     } else {
         if (kind == SwitchKind::Existing)
-            ctx_.lists = edit::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
+            ctx_.lists = db::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
         ctx_.takeDatabaseSettings(DatabaseSettings::load(ctx_.current.settings, globalIni));
     }
     ctx_.sortExpression = db::buildSortString(ctx_.database.sortOrder);
@@ -320,7 +336,7 @@ bool Databases::openAtStartup() {
         chosen = ctx_.paths.masterDatabase();
         if (!QFileInfo::exists(chosen)) {
             try {
-                db::createBookTable(toPath(chosen));
+                db::createBookTable(db::toPath(chosen));
             } catch (const db::DatabaseError&) {
                 return false;
             }
@@ -328,7 +344,7 @@ bool Databases::openAtStartup() {
     }
     // Chosen even when it fails the check, so the check below keeps failing
     // until the user picks a book database.
-    ctx_.current = databasePathsFor(chosen);
+    ctx_.current = db::DatabaseFiles::of(chosen);
     if (CheckDBaseFormat(chosen)) {
         openFirstChoice(chosen);
         return true;

@@ -1,6 +1,6 @@
 #include "app/datadir.h"
 
-#include "edit/datalists.h"
+#include "db/datalists.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +11,8 @@ namespace shelvix::app {
 SeedResult seedDataDirectory(const QString& dataDir, const QString& sourceDir) {
     SeedResult result;
     QDir().mkpath(dataDir);
-    for (int n = 1; n <= edit::kDataListCount; ++n) {
-        const QString target = edit::defaultListFile(dataDir, n);
+    for (int n = 1; n <= db::kDataListCount; ++n) {
+        const QString target = db::defaultListFile(dataDir, n);
         if (QFileInfo::exists(target))
             continue;
         const QString name = QFileInfo(target).fileName();

@@ -14,7 +14,7 @@ void applyStoredFormats(AppContext& ctx) {
 }
 
 bool chooseDateFormat(AppContext& ctx, int number) {
-    if (ctx.global.dateFormat == number || !dateFormatInfo(number))
+    if (ctx.global.dateFormat == number || !db::dateFormatInfo(number))
         return false;
     ctx.formats.setDateFormat(number);
     ctx.formats.setLeadingZeros(ctx.global.dateLeadingZeros);
@@ -39,7 +39,7 @@ void chooseNumericFormat(AppContext& ctx, int style) {
 
 bool formatTicked(const AppContext& ctx, const char* menuItem) {
     const auto is = [menuItem](const char* name) { return std::strcmp(menuItem, name) == 0; };
-    for (const DateFormatInfo& f : dateFormats())
+    for (const db::DateFormatInfo& f : db::dateFormats())
         if (is(f.menuItem))
             return ctx.global.dateFormat == f.number;
     if (is("MenuDateLeadingZeros"))

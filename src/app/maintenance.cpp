@@ -37,7 +37,7 @@ const QString kRebuildFailed = QStringLiteral(
     "the software or that no other copies of the software are in use.");
 
 std::unique_ptr<db::Table> openExclusive(const AppContext& ctx) {
-    return db::Table::open(toPath(ctx.current.current), db::OpenMode::Exclusive);
+    return db::Table::open(db::toPath(ctx.current.current), db::OpenMode::Exclusive);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/report.h"
+#include "cli/transfer.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
@@ -32,7 +33,10 @@ const char* const kUsage =
     "                                      the records the search window's criteria pass\n"
     "                                      (OP: = > < between contains any)\n"
     "  index FILE --tag NAME --expr EXPR   add or replace an index tag\n"
-    "  check FILE                          verify the table and every tag\n"
+    "  check FILE                          verify the table and every tag, changing nothing;\n"
+    "                                      exit status 1 on damage\n"
+    "  repair FILE                         take back uncounted records, put the end mark\n"
+    "                                      right, rebuild a half-updated index\n"
     "  pack FILE                           remove deleted records and rebuild the tags\n"
     "  reindex FILE                        rebuild every tag\n"
     "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
@@ -103,18 +107,27 @@ std::string csvField(std::string_view value) {
     return out;
 }
 
+// Opens for a command that writes; the open repairs what a writer that died
+// left behind, and the user hears of it.
+std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err) {
+    auto table = Table::open(file, OpenMode::Exclusive);
+    for (const auto& line : table->repairsAtOpen())
+        err << "repaired: " << line << "\n";
+    return table;
+}
+
 int cmdCreate(const Args& a, std::ostream&) {
     db::createBookTable(a.positional[0]);
     return 0;
 }
 
-int cmdGenerate(const Args& a, std::ostream& out) {
+int cmdGenerate(const Args& a, std::ostream& out, std::ostream& err) {
     std::uint64_t n = parseCount(a.positional[0], "N");
     std::uint64_t seed = a.options.count("--seed") ? parseCount(a.option("--seed"), "S") : 1;
     fs::path file = a.positional[1];
     if (!fs::exists(file))
         db::createBookTable(file);
-    auto table = Table::open(file, OpenMode::Exclusive);
+    auto table = openToWrite(file, err);
     db::appendGeneratedBooks(*table, n, seed);
     out << "appended " << n << " records\n";
     return 0;
@@ -136,7 +149,7 @@ int cmdInfo(const Args& a, std::ostream& out) {
         << "records: " << total << "\n"
         << "deleted: " << deleted << "\n"
         << "language driver: " << driver
-        << (table->codePage() == db::CodePage::Dos437 ? " (cp437)" : " (cp1252)") << "\n"
+        << (table->codePage() == db::CodePage::Cp437 ? " (cp437)" : " (cp1252)") << "\n"
         << "fields: " << table->fieldCount() << "\n";
     for (int i = 0; i < table->fieldCount(); ++i) {
         const auto& f = table->field(i);
@@ -162,38 +175,53 @@ int cmdDump(const Args& a, std::ostream& out) {
     return 0;
 }
 
-int cmdIndex(const Args& a, std::ostream& out) {
+int cmdIndex(const Args& a, std::ostream& out, std::ostream& err) {
     std::string tag = a.option("--tag"), expr = a.option("--expr");
     if (tag.empty() || expr.empty())
         throw UsageError{"index needs --tag NAME and --expr EXPR"};
-    auto table = Table::open(a.positional[0], OpenMode::Exclusive);
+    auto table = openToWrite(a.positional[0], err);
     table->addTag(tag, expr);
     out << "tag " << tag << " built\n";
     return 0;
 }
 
-int cmdCheck(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = Table::open(a.positional[0], OpenMode::Exclusive);
-    for (const auto& note : table->repairsAtOpen())
-        err << "repaired: " << note << "\n";
-    auto problems = table->check();
-    for (const auto& p : problems)
-        err << "problem: " << p << "\n";
-    if (!problems.empty())
+// Damage and notes of an open table; 1 when damaged.
+int reportCheck(Table& table, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> notes;
+    auto damage = table.check(&notes);
+    for (const auto& n : notes)
+        out << "note: " << n << "\n";
+    for (const auto& p : damage)
+        err << "damage: " << p << "\n";
+    if (!damage.empty())
         return 1;
     out << "ok\n";
     return 0;
 }
 
-int cmdPack(const Args& a, std::ostream& out) {
+int cmdCheck(const Args& a, std::ostream& out, std::ostream& err) {
+    auto table = Table::open(a.positional[0], OpenMode::ReadOnly);
+    return reportCheck(*table, out, err);
+}
+
+int cmdRepair(const Args& a, std::ostream& out, std::ostream& err) {
     auto table = Table::open(a.positional[0], OpenMode::Exclusive);
+    for (const auto& line : table->repairsAtOpen())
+        out << "repaired: " << line << "\n";
+    if (table->repairsAtOpen().empty())
+        out << "nothing to repair\n";
+    return reportCheck(*table, out, err);
+}
+
+int cmdPack(const Args& a, std::ostream& out, std::ostream& err) {
+    auto table = openToWrite(a.positional[0], err);
     table->pack();
     out << "packed: " << table->recordCount() << " records\n";
     return 0;
 }
 
-int cmdReindex(const Args& a, std::ostream& out) {
-    auto table = Table::open(a.positional[0], OpenMode::Exclusive);
+int cmdReindex(const Args& a, std::ostream& out, std::ostream& err) {
+    auto table = openToWrite(a.positional[0], err);
     table->regenerateIndexes();
     out << "reindexed " << table->tags().size() << " tags\n";
     return 0;
@@ -257,23 +285,29 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (cmd == "create")
         return cmdCreate(parse(args, {}, {}, 1), out);
     if (cmd == "generate")
-        return cmdGenerate(parse(args, {"--seed"}, {}, 2), out);
+        return cmdGenerate(parse(args, {"--seed"}, {}, 2), out, err);
     if (cmd == "info")
         return cmdInfo(parse(args, {}, {}, 1), out);
     if (cmd == "dump")
         return cmdDump(parse(args, {"--tag", "--fields"}, {"--deleted"}, 1), out);
     if (cmd == "index")
-        return cmdIndex(parse(args, {"--tag", "--expr"}, {}, 1), out);
+        return cmdIndex(parse(args, {"--tag", "--expr"}, {}, 1), out, err);
     if (cmd == "check")
         return cmdCheck(parse(args, {}, {}, 1), out, err);
+    if (cmd == "repair")
+        return cmdRepair(parse(args, {}, {}, 1), out, err);
     if (cmd == "pack")
-        return cmdPack(parse(args, {}, {}, 1), out);
+        return cmdPack(parse(args, {}, {}, 1), out, err);
     if (cmd == "reindex")
-        return cmdReindex(parse(args, {}, {}, 1), out);
+        return cmdReindex(parse(args, {}, {}, 1), out, err);
+    if (cmd == "import")
+        return runImport(args, out, err);
+    if (cmd == "export")
+        return runExport(args, out, err);
     if (cmd == "report")
         return cmdReport(args, out);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kUsage;
+        out << kUsage << kTransferUsage;
         return 0;
     }
     throw UsageError{"unknown command " + cmd};

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/displayformats.h"
 #include "find/criteria.h"
 
 #include <iosfwd>
@@ -27,12 +26,11 @@ extern const char* const kUsage;
 // `search FILE --level ... [--count]`: the search window's criteria over a
 // table (search.cpp).
 int runSearch(const std::vector<std::string>& args, std::ostream& out);
-// The criteria of `--level` arguments, read with `formats`; a level that
-// does not make sense is a UsageError (search.cpp).
-std::vector<find::SearchItem> criteriaFromLevels(const std::vector<std::string>& levels,
-                                                 const app::DisplayFormats& formats);
-// One of the twelve date formats, by its pattern with or without zeros.
-int dateFormatNumber(const std::string& text);
+
+// The items of `--level "FIELD OP VALUE; ..."` options, saved as the search
+// window saves its levels; a level the window would refuse is a UsageError.
+std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
+                                           const std::string& dateFormat);
 
 // The table's visible records as `dump` writes them: CSV with a header line,
 // the fields of the comma-separated list (every field when it is empty).

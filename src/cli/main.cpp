@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/transfer.h"
 #include "db/engine/error.h"
 
 #include <exception>
@@ -12,7 +13,7 @@ int main(int argc, char* argv[]) {
     } catch (const shelvix::cli::UsageError& e) {
         if (!e.message.empty())
             std::cerr << "shelvix-tool: " << e.message << "\n";
-        std::cerr << shelvix::cli::kUsage;
+        std::cerr << shelvix::cli::kUsage << shelvix::cli::kTransferUsage;
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "shelvix-tool: " << e.what() << "\n";

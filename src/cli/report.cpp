@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "core/codec.h"
+#include "db/databasefiles.h"
 #include "db/engine/table.h"
 #include "find/searchfilter.h"
 #include "reports/forms/qtreport.h"
@@ -69,10 +70,15 @@ QString q(const std::string& s) {
 int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
     const ReportArgs a = parseReportArgs(args);
     // Dates read and shown as `search` reads them.
-    app::DisplayFormats formats;
-    formats.setDateFormat(dateFormatNumber(
-        a.options.count("--date-format") ? a.options.at("--date-format") : "m/d/yyyy"));
-    const std::vector<find::SearchItem> criteria = criteriaFromLevels(a.levels, formats);
+    const std::string dateFormat =
+        a.options.count("--date-format") ? a.options.at("--date-format") : "m/d/yyyy";
+    db::DisplayFormats formats;
+    for (const db::DateFormatInfo& f : db::dateFormats()) {
+        if (QString::fromStdString(dateFormat).toLower() == QLatin1String(f.caption) ||
+            QString::fromStdString(dateFormat).toLower() == QLatin1String(f.patternWithoutZeros))
+            formats.setDateFormat(f.number);
+    }
+    const std::vector<find::SearchItem> criteria = searchLevels(a.levels, dateFormat);
     // Pages are laid out with real fonts, which need the GUI library, not a screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -85,7 +91,7 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
     if (!QCoreApplication::instance())
         gui = std::make_unique<QGuiApplication>(argc, argv);
 
-    const app::DatabasePaths paths = app::databasePathsFor(q(a.file));
+    const db::DatabaseFiles paths = db::DatabaseFiles::of(q(a.file));
     const QString definitions =
         a.options.count("--definitions")
             ? q(a.options.at("--definitions"))

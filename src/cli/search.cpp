@@ -1,5 +1,5 @@
-#include "app/displayformats.h"
 #include "cli/commands.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 #include "find/criteria.h"
@@ -53,17 +53,14 @@ SearchArgs parseSearch(const std::vector<std::string>& args) {
     return a;
 }
 
-} // namespace
-
+// One of the twelve date formats, by its pattern with or without zeros.
 int dateFormatNumber(const std::string& text) {
     const QString t = QString::fromStdString(text).toLower();
-    for (const auto& f : app::dateFormats())
+    for (const auto& f : db::dateFormats())
         if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
             return f.number;
     throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
 }
-
-namespace {
 
 // "FIELD OP VALUE" as the form would hold it: the row's cell text as typed
 // into its mask, and the row's operator.
@@ -116,8 +113,11 @@ void putCriterion(const QString& criterion, std::array<QString, find::kRows>& ce
 
 } // namespace
 
-std::vector<find::SearchItem> criteriaFromLevels(const std::vector<std::string>& levels,
-                                                 const app::DisplayFormats& formats) {
+std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
+                                           const std::string& dateFormat) {
+    db::DisplayFormats formats;
+    formats.setDateFormat(dateFormatNumber(dateFormat));
+
     find::Criteria criteria;
     for (const std::string& level : levels) {
         std::array<QString, find::kRows> cells{};
@@ -140,15 +140,12 @@ std::vector<find::SearchItem> criteriaFromLevels(const std::vector<std::string>&
             throw UsageError{find::tooManyItemsText().toStdString()};
         }
     }
-
     return criteria.items();
 }
 
 int runSearch(const std::vector<std::string>& args, std::ostream& out) {
     const SearchArgs a = parseSearch(args);
-    app::DisplayFormats formats;
-    formats.setDateFormat(dateFormatNumber(a.dateFormat));
-    const std::vector<find::SearchItem> items = criteriaFromLevels(a.levels, formats);
+    const std::vector<find::SearchItem> items = searchLevels(a.levels, a.dateFormat);
 
     auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
     table->setFilter(find::SearchFilter(items, *table));

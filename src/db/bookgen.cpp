@@ -253,6 +253,7 @@ void appendGeneratedBooks(Table& table, std::uint64_t count, std::uint64_t seed)
     BookGenerator::Book book;
     table.disableControls();
     try {
+        Table::Bulk bulk(table); // one sync at the end, not one per book
         for (std::uint64_t i = 0; i < count; ++i) {
             gen.next(book);
             table.insert();
@@ -262,6 +263,7 @@ void appendGeneratedBooks(Table& table, std::uint64_t count, std::uint64_t seed)
             if (book.deleted)
                 table.deleteRecord();
         }
+        bulk.finish();
     } catch (...) {
         table.enableControls();
         throw;

@@ -1,8 +1,8 @@
 #include "edit/recordedit.h"
 
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
-#include "viewer/bookrecord.h"
+#include "db/recordtext.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -54,9 +54,9 @@ const QRegularExpression& numberPattern() {
     return re;
 }
 
-QString normaliseMoney(const QString& text, const app::DisplayFormats& formats) {
+QString normaliseMoney(const QString& text, const db::DisplayFormats& formats) {
     QString s = text.trimmed();
-    if (formats.currencyFormat() == app::DisplayFormats::Windows) {
+    if (formats.currencyFormat() == db::DisplayFormats::Windows) {
         s.remove(formats.intl().thousandsChar);
         const qsizetype dot = s.indexOf(formats.intl().decimalChar);
         if (dot >= 0)
@@ -90,19 +90,19 @@ bool isBlankDate(const QString& text) {
            t == QLatin1String(".  .");
 }
 
-QString dateForMask(const QDate& date, const app::DisplayFormats& formats) {
+QString dateForMask(const QDate& date, const db::DisplayFormats& formats) {
     if (!date.isValid())
         return blankDateMask(formats.dateSeparator());
-    const app::DateFormatInfo* info = app::dateFormatInfo(formats.dateFormat());
+    const db::DateFormatInfo* info = db::dateFormatInfo(formats.dateFormat());
     QString pattern = info ? QString::fromLatin1(info->caption) : QStringLiteral("mm/dd/yy");
     // A two-digit year would be read back through the century window and
     // move an untouched 1970 to 2070: the mask has room for all four digits.
     if (!pattern.contains(QLatin1String("yyyy")))
         pattern.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return app::DisplayFormats::formatDate(date, pattern, formats.dateSeparator());
+    return db::DisplayFormats::formatDate(date, pattern, formats.dateSeparator());
 }
 
-MoneyEntry parseMoney(const QString& text, const app::DisplayFormats& formats) {
+MoneyEntry parseMoney(const QString& text, const db::DisplayFormats& formats) {
     const QString s = normaliseMoney(text, formats);
     if (s.isEmpty())
         return {};
@@ -116,7 +116,7 @@ MoneyEntry parseMoney(const QString& text, const app::DisplayFormats& formats) {
     return {MoneyEntry::Number, v};
 }
 
-QString moneyOnExit(const QString& text, const app::DisplayFormats& formats) {
+QString moneyOnExit(const QString& text, const db::DisplayFormats& formats) {
     // An entry that is not a number stays as typed, so that the update
     // refuses it instead of storing a guess (0, or the leading digits).
     const MoneyEntry entry = parseMoney(text, formats);
@@ -125,10 +125,10 @@ QString moneyOnExit(const QString& text, const app::DisplayFormats& formats) {
     return formats.money(1, entry.value);
 }
 
-RecordValues readRecord(db::Table& table, const app::DisplayFormats& formats) {
+RecordValues readRecord(db::Table& table, const db::DisplayFormats& formats) {
     RecordValues values;
     const db::RecordView record = table.record(table.recno());
-    const core::CodePage cp = viewer::tableCodePage(table);
+    const core::CodePage cp = table.codePage();
     for (const EditControlInfo& c : kControls) {
         const int index = table.fieldIndex(db::fieldInfo(c.field).name);
         const db::FieldLayout& layout = table.field(index);
@@ -137,7 +137,7 @@ RecordValues readRecord(db::Table& table, const app::DisplayFormats& formats) {
             values[c.field] = dateForMask(d ? QDate(d->year, d->month, d->day) : QDate(), formats);
             continue;
         }
-        QString text = viewer::fieldDisplayText(record, index, layout, cp, formats);
+        QString text = db::fieldDisplayText(record, index, layout, cp, formats);
         if (isMoney(c.field) && !text.isEmpty()) {
             if (const auto n = record.number(index))
                 text = formats.money(1, *n);
@@ -177,7 +177,7 @@ bool valuesChanged(const RecordValues& current, const RecordValues& saved) {
 }
 
 std::optional<EntryError> validateEntries(const RecordValues& values,
-                                          const app::DisplayFormats& formats) {
+                                          const db::DisplayFormats& formats) {
     const auto badDate = [&](int field) {
         const QString t = values[field].trimmed();
         return !isBlankDate(t) && !formats.parseDate(t).isValid();
@@ -205,8 +205,8 @@ std::optional<EntryError> validateEntries(const RecordValues& values,
 }
 
 std::optional<QString> writeRecord(db::Table& table, const RecordValues& values, bool insert,
-                                   const app::DisplayFormats& formats) {
-    const core::CodePage cp = viewer::tableCodePage(table);
+                                   const db::DisplayFormats& formats) {
+    const core::CodePage cp = table.codePage();
     struct Write {
         std::string name;
         const EditControlInfo* control;
@@ -223,7 +223,7 @@ std::optional<QString> writeRecord(db::Table& table, const RecordValues& values,
                                  : isUserDefined(c.field) ? values[c.field].trimmed()
                                                           : values[c.field];
             QChar bad;
-            auto bytes = viewer::encodeField(text, cp, &bad);
+            auto bytes = db::encodeField(text, cp, &bad);
             if (!bytes)
                 return QStringLiteral("'%1' cannot be stored in field '%2'")
                     .arg(bad, QString::fromStdString(w.name));
@@ -257,7 +257,7 @@ std::optional<QString> writeRecord(db::Table& table, const RecordValues& values,
     } catch (const db::DatabaseError& e) {
         if (table.state() != db::Table::State::Browse)
             table.cancel();
-        return viewer::decodeField(e.what(), cp);
+        return db::errorText(e);
     }
     return std::nullopt;
 }

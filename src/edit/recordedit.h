@@ -8,7 +8,7 @@
 #include <array>
 #include <optional>
 
-namespace shelvix::app {
+namespace shelvix::db {
 class DisplayFormats;
 }
 namespace shelvix::db {
@@ -57,7 +57,7 @@ bool isBlankDate(const QString& text);
 // The date as the masked control shows it: day and month always two digits
 // and the year always four, so the text fits the mask whatever the date
 // format and reads back as the same date.
-QString dateForMask(const QDate& date, const app::DisplayFormats& formats);
+QString dateForMask(const QDate& date, const db::DisplayFormats& formats);
 
 // A typed money amount: trimmed, thousands separators removed, the decimal
 // separator made "." for the current currency style, then read as a whole.
@@ -65,14 +65,14 @@ struct MoneyEntry {
     enum State { Empty, Number, Invalid } state = Empty;
     double value = 0;
 };
-MoneyEntry parseMoney(const QString& text, const app::DisplayFormats& formats);
+MoneyEntry parseMoney(const QString& text, const db::DisplayFormats& formats);
 // The text a money control shows after the user leaves it: an amount in the
 // money format. Empty text, and text that is not a number, stay as they are.
-QString moneyOnExit(const QString& text, const app::DisplayFormats& formats);
+QString moneyOnExit(const QString& text, const db::DisplayFormats& formats);
 
 // The current record as the controls show it (dates in the mask, money in
 // the money format, empty numbers empty).
-RecordValues readRecord(db::Table& table, const app::DisplayFormats& formats);
+RecordValues readRecord(db::Table& table, const db::DisplayFormats& formats);
 
 // The snapshot the form compares against: each text cut to its control's
 // length, dates to 12 characters.
@@ -89,14 +89,14 @@ struct EntryError {
 };
 // Check-out date, purchase date, then the four amounts, in that order.
 std::optional<EntryError> validateEntries(const RecordValues& values,
-                                          const app::DisplayFormats& formats);
+                                          const db::DisplayFormats& formats);
 
 // Writes the controls' values as a new record (`insert`) or into the current
 // one, and posts. Entries must have passed validateEntries. On failure the
 // table's pending change is cancelled, so nothing is half-written, and the
 // message is returned.
 std::optional<QString> writeRecord(db::Table& table, const RecordValues& values, bool insert,
-                                   const app::DisplayFormats& formats);
+                                   const db::DisplayFormats& formats);
 
 // The control Enter moves to from `control`, with the page to show first (-1:
 // the page stays); nothing when the control is not in the chain.

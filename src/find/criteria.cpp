@@ -1,6 +1,6 @@
 #include "find/criteria.h"
 
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "db/fieldtable.h"
 
 #include <charconv>
@@ -198,7 +198,7 @@ void Criteria::clear() {
 
 SaveResult Criteria::SaveFields(const std::array<QString, kRows>& cells,
                                 const std::array<int, kRows>& operators,
-                                const app::DisplayFormats& formats) {
+                                const db::DisplayFormats& formats) {
     const std::size_t entryCount = items_.size();
     bool found = false;
 

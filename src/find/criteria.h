@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-namespace shelvix::app {
+namespace shelvix::db {
 class DisplayFormats;
 }
 
@@ -90,7 +90,7 @@ public:
     // the short date format dates are typed in.
     SaveResult SaveFields(const std::array<QString, kRows>& cells,
                           const std::array<int, kRows>& operators,
-                          const app::DisplayFormats& formats);
+                          const db::DisplayFormats& formats);
     // After a successful Find More: the next level is entered.
     void nextLevel() { ++level_; }
     void clear();

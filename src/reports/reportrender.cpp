@@ -3,7 +3,7 @@
 #include "core/codec.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
-#include "viewer/bookrecord.h"
+#include "db/recordtext.h"
 
 #include <algorithm>
 
@@ -74,7 +74,7 @@ bool TextReportFile::close() {
 // ------------------------------------------------------------ ReportRenderer
 
 ReportRenderer::ReportRenderer(const ReportDefinition& definition, db::Table& table,
-                               const app::DisplayFormats& formats)
+                               const db::DisplayFormats& formats)
     : def_(definition), table_(table), formats_(formats) {
     for (int n = 1; n <= db::kFieldCount; ++n) {
         FieldCaptions[std::size_t(n - 1)] = QString::fromLatin1(db::fieldInfo(n).label);
@@ -144,8 +144,8 @@ QString ReportRenderer::fieldText(int number) const {
     const db::FieldInfo& info = db::fieldInfo(number);
     const int index = fieldIndex_[std::size_t(number - 1)];
     if (info.type != 'N') {
-        return viewer::fieldDisplayText(*record_, index, table_.field(index),
-                                        viewer::tableCodePage(table_), formats_);
+        return db::fieldDisplayText(*record_, index, table_.field(index), table_.codePage(),
+                                    formats_);
     }
     const double x = record_->number(index).value_or(0);
     if (info.decimals == 2) {
@@ -162,8 +162,7 @@ QString ReportRenderer::groupText(int number) const {
         return {};
     }
     const int index = fieldIndex_[std::size_t(number - 1)];
-    return viewer::fieldDisplayText(*record_, index, table_.field(index),
-                                    viewer::tableCodePage(table_), formats_)
+    return db::fieldDisplayText(*record_, index, table_.field(index), table_.codePage(), formats_)
         .left(kGroupTextLength);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportengine.h"
 
@@ -47,7 +47,7 @@ private:
 class ReportRenderer {
 public:
     ReportRenderer(const ReportDefinition& definition, db::Table& table,
-                   const app::DisplayFormats& formats);
+                   const db::DisplayFormats& formats);
     ~ReportRenderer();
 
     ReportMode OutputMode = ReportMode::Print;
@@ -108,7 +108,7 @@ private:
 
     ReportDefinition def_;
     db::Table& table_;
-    const app::DisplayFormats& formats_;
+    const db::DisplayFormats& formats_;
 
     std::array<int, 36> fieldIndex_{}; // table column of each field number
     double PrintWidth = 0;

@@ -1,8 +1,8 @@
 #include "viewer/gridmodel.h"
 
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "db/fieldtable.h"
-#include "viewer/bookrecord.h"
+#include "db/recordtext.h"
 
 #include <QDate>
 #include <algorithm>
@@ -38,7 +38,7 @@ void GridModel::setTable(db::Table* table) {
     table_ = table;
     if (table_) {
         table_->addObserver(this);
-        codePage_ = tableCodePage(*table_);
+        codePage_ = table_->codePage();
     }
     mapColumns();
     for (auto& c : cache_)
@@ -48,7 +48,7 @@ void GridModel::setTable(db::Table* table) {
     endResetModel();
 }
 
-void GridModel::setDisplayFormats(const app::DisplayFormats* formats) {
+void GridModel::setDisplayFormats(const db::DisplayFormats* formats) {
     formats_ = formats;
     refreshTexts();
 }
@@ -181,7 +181,7 @@ const GridModel::CachedRow* GridModel::cachedRow(int row) const {
                 texts.append(QString());
                 continue;
             }
-            texts.append(fieldDisplayText(record, fi, table_->field(fi), codePage_, *formats_));
+            texts.append(db::fieldDisplayText(record, fi, table_->field(fi), codePage_, *formats_));
         }
         slot.row = row;
         slot.recno = recno;
@@ -273,7 +273,7 @@ bool GridModel::writeCell(int row, int column, const QString& text) {
         }
     } else {
         QChar bad;
-        auto encoded = encodeField(text, codePage_, &bad);
+        auto encoded = db::encodeField(text, codePage_, &bad);
         if (!encoded) {
             lastError_ = QStringLiteral("'%1' cannot be stored in field '%2'").arg(bad, fieldName);
             return false;
@@ -296,7 +296,7 @@ bool GridModel::writeCell(int row, int column, const QString& text) {
     } catch (const db::DatabaseError& e) {
         if (table_->state() != db::Table::State::Browse)
             table_->cancel();
-        lastError_ = decodeField(e.what(), codePage_);
+        lastError_ = db::errorText(e);
         ok = false;
     }
     posting_ = false;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace shelvix::app {
+namespace shelvix::db {
 class DisplayFormats;
 }
 
@@ -33,7 +33,7 @@ public:
     void setTable(db::Table* table);
     db::Table* table() const { return table_; }
     // Dates are shown in these formats; without them, not at all.
-    void setDisplayFormats(const app::DisplayFormats* formats);
+    void setDisplayFormats(const db::DisplayFormats* formats);
     void setColumns(std::vector<ViewerColumn> columns);
     const std::vector<ViewerColumn>& columns() const { return columns_; }
     // Field number (1 to 36) of a column, or 0.
@@ -89,7 +89,7 @@ private:
     bool writeCell(int row, int column, const QString& text);
 
     db::Table* table_ = nullptr;
-    const app::DisplayFormats* formats_ = nullptr;
+    const db::DisplayFormats* formats_ = nullptr;
     core::CodePage codePage_ = core::CodePage::Windows1252;
     std::vector<ViewerColumn> columns_;
     std::vector<int> tableFields_; // per column: field index in the table, or -1

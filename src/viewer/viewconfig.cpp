@@ -1,7 +1,7 @@
 #include "viewer/viewconfig.h"
 
-#include "app/settings.h"
 #include "db/fieldtable.h"
+#include "db/settings.h"
 
 #include <algorithm>
 #include <numeric>
@@ -20,7 +20,7 @@ std::vector<int> defaultOrder() {
     return order;
 }
 
-ViewConfigPages pagesFromSettings(const app::DatabaseSettings& settings) {
+ViewConfigPages pagesFromSettings(const db::DatabaseSettings& settings) {
     ViewConfigPages pages;
     for (std::size_t i = 0; i < std::size_t(db::kFieldCount); ++i) {
         pages.shown << yesNo(settings.displayFields[i]);
@@ -77,7 +77,7 @@ int widthFromCell(const QString& cell) {
     return int(value);
 }
 
-void storePages(ViewConfigPages& pages, app::DatabaseSettings& settings) {
+void storePages(ViewConfigPages& pages, db::DatabaseSettings& settings) {
     for (std::size_t i = 0; i < std::size_t(db::kFieldCount); ++i) {
         const qsizetype row = qsizetype(i);
         const int width = widthFromCell(pages.widths.value(row));

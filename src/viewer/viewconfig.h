@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-namespace shelvix::app {
+namespace shelvix::db {
 struct DatabaseSettings;
 }
 
@@ -26,7 +26,7 @@ struct ViewConfigPages {
 
 // The pages as the settings describe them. The order list holds every field
 // once whatever the stored positions: by position, ties in table order.
-ViewConfigPages pagesFromSettings(const app::DatabaseSettings& settings);
+ViewConfigPages pagesFromSettings(const db::DatabaseSettings& settings);
 // The fields in table order (the order page's Defaults).
 std::vector<int> defaultOrder();
 
@@ -45,6 +45,6 @@ int widthFromCell(const QString& cell);
 
 // Stores the pages into the settings: widths (an unusable cell is rewritten
 // "10" in `pages`), shown flags, positions, then names cut to 20.
-void storePages(ViewConfigPages& pages, app::DatabaseSettings& settings);
+void storePages(ViewConfigPages& pages, db::DatabaseSettings& settings);
 
 } // namespace shelvix::viewer

@@ -1,12 +1,12 @@
 #include "viewer/viewercolumns.h"
 
-#include "app/settings.h"
+#include "db/settings.h"
 
 #include <algorithm>
 
 namespace shelvix::viewer {
 
-std::vector<ViewerColumn> planViewerColumns(const app::DatabaseSettings& settings) {
+std::vector<ViewerColumn> planViewerColumns(const db::DatabaseSettings& settings) {
     constexpr int n = db::kFieldCount;
     // Field numbers in grid order, with their visibility: the list the
     // placement moves fields around in.

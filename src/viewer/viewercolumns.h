@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-namespace shelvix::app {
+namespace shelvix::db {
 struct DatabaseSettings;
 }
 
@@ -26,6 +26,6 @@ struct ViewerColumn {
 // (a hand-edited file) leave fields that no position names where table order
 // put them, and a field that appears twice ends at its last place; a field
 // set not to show is never shown, named or not.
-std::vector<ViewerColumn> planViewerColumns(const app::DatabaseSettings& settings);
+std::vector<ViewerColumn> planViewerColumns(const db::DatabaseSettings& settings);
 
 } // namespace shelvix::viewer

@@ -114,7 +114,7 @@ TEST_F(DatabasesTest, StructureCheck) {
 
 TEST_F(DatabasesTest, OpenChecksTheNameThenTheStructure) {
     const QString a = makeBook("A.DBF");
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
 
     // ".dbf" in small letters is a database; ".dbf.bak" and ".db" are not.
     test::writeFile(dir / "B.dbf.bak", "");
@@ -146,7 +146,7 @@ TEST_F(DatabasesTest, RecentListFollowsTheSwitches) {
     const QString a = makeBook("A.DBF");
     const QString b = makeBook("B.DBF");
     const QString c = makeBook("C.DBF");
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
 
     expectOpen(b);
     dbs.DoOpen();
@@ -180,23 +180,23 @@ TEST_F(DatabasesTest, RecentListFollowsTheSwitches) {
     prompter.expectError(kStructure);
     dbs.OpenSaveFile(1);
     EXPECT_EQ(ctx.recent.entry(1), other);
-    EXPECT_TRUE(app::databasePathsFor(q(dir / "C.DBF")) == ctx.current);
+    EXPECT_TRUE(db::DatabaseFiles::of(q(dir / "C.DBF")) == ctx.current);
 }
 
 TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
     const QString a = makeBook("A.DBF");
     const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
     ctx.database.fieldWidth[0] = 33;
     ctx.lists[0] = QStringList{"Austen"};
     // B has lists of its own, so no defaults; its settings sort by title.
-    edit::SaveList(q(dir / "B.004"), {"Crime"});
+    db::SaveList(q(dir / "B.004"), {"Crime"});
     test::writeFile(dir / "B.INI", "[Sort Order]\r\nPrimary Sort=1\r\n");
 
     expectOpen(b);
     dbs.DoOpen();
     EXPECT_EQ(app::DatabaseSettings::load(q(dir / "A.INI"), {}).fieldWidth[0], 33);
-    EXPECT_EQ(edit::LoadList(q(dir / "A.001")), QStringList{"Austen"});
+    EXPECT_EQ(db::LoadList(q(dir / "A.001")), QStringList{"Austen"});
     EXPECT_EQ(ctx.lists[3], QStringList{"Crime"});
     EXPECT_TRUE(ctx.lists[0].isEmpty());
     EXPECT_EQ(ctx.database.fieldWidth[0], 15);
@@ -205,9 +205,9 @@ TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
     EXPECT_EQ(view.fileSpecific, 1);
 
     // A database with only its author list gets the default lists.
-    edit::SaveList(q(dir / "data" / "CATEGORY.LST"), {"Poetry"});
+    db::SaveList(q(dir / "data" / "CATEGORY.LST"), {"Poetry"});
     const QString c = makeBook("C.DBF");
-    edit::SaveList(q(dir / "C.001"), {"Only"});
+    db::SaveList(q(dir / "C.001"), {"Only"});
     expectOpen(c);
     dbs.DoOpen();
     EXPECT_EQ(ctx.lists[3], QStringList{"Poetry"});
@@ -217,7 +217,7 @@ TEST_F(DatabasesTest, SwitchingSavesTheOldAndLoadsTheNew) {
 TEST_F(DatabasesTest, SortTagIsRebuiltUnlessAnotherUserHasTheTable) {
     const QString a = makeBook("A.DBF");
     const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
 
     expectOpen(b);
     dbs.DoOpen();
@@ -246,14 +246,35 @@ TEST_F(DatabasesTest, SortTagIsRebuiltUnlessAnotherUserHasTheTable) {
     EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
 }
 
+// Records past a count that is too low are taken back at open, and the user
+// is told, rather than cut off in silence.
+TEST_F(DatabasesTest, RecordsTakenBackAtOpenAreReported) {
+    const QString a = makeBook("A.DBF");
+    const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
+    ctx.current = db::DatabaseFiles::of(a);
+    std::string bytes = test::readFile(dir / "B.DBF");
+    bytes[4] = 1;
+    test::writeFile(dir / "B.DBF", bytes);
+
+    expectOpen(b);
+    prompter.expectMessage({app::MessageKind::Information, QStringLiteral("Information"),
+                            QStringLiteral("The table B.DBF was repaired when it was opened:\n"
+                                           "- records 2 to 3, complete after the 1 the header "
+                                           "counted, were taken back")},
+                           app::Button::Ok);
+    dbs.DoOpen();
+    prompter.verify();
+    EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
+}
+
 TEST_F(DatabasesTest, NewDatabase) {
     const QString a = makeBook("A.DBF", {"Kim"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
     dbs.openMyTable();
     ctx.lists[0] = QStringList{"Kept"};
     // New databases start from SHVINV.INI.
     test::writeFile(dir / "config" / "SHVINV.INI", "[Field Width]\nTitle=40\n");
-    edit::SaveList(q(dir / "data" / "RATING.LST"), {"Good"});
+    db::SaveList(q(dir / "data" / "RATING.LST"), {"Good"});
 
     app::FileRequest r;
     r.mode = app::FileMode::Save;
@@ -288,7 +309,7 @@ TEST_F(DatabasesTest, NewDatabase) {
     EXPECT_EQ(ctx.MyTable->recordCount(), 0u);
     EXPECT_EQ(ctx.database.fieldWidth[0], 40);
     EXPECT_EQ(ctx.lists[5], QStringList{"Good"});
-    EXPECT_EQ(edit::LoadList(q(dir / "A.001")), QStringList{"Kept"});
+    EXPECT_EQ(db::LoadList(q(dir / "A.001")), QStringList{"Kept"});
     EXPECT_EQ(ctx.recent.entry(1), a);
     // Its own settings file waits for the first occasion to write it.
     EXPECT_FALSE(QFileInfo::exists(q(dir / "NEW.INI")));
@@ -298,7 +319,7 @@ TEST_F(DatabasesTest, NewDatabase) {
 
 TEST_F(DatabasesTest, UpdateDatabaseWritesTheSettingsAndKeepsTheSearch) {
     const QString a = makeBook("A.DBF", {"Kim", "Lee"});
-    ctx.current = app::databasePathsFor(a);
+    ctx.current = db::DatabaseFiles::of(a);
     dbs.openMyTable();
     ctx.database.fieldWidth[1] = 21;
     ctx.SearchOn = true;
@@ -314,12 +335,12 @@ TEST_F(DatabasesTest, UpdateDatabaseWritesTheSettingsAndKeepsTheSearch) {
 TEST_F(DatabasesTest, ATableNameEndsAtTheFirstDot) {
     const QString mine = makeBook("MY.BOOKS.DBF", {"Kim"});
     makeBook("MY.DBF");
-    const app::DatabasePaths p = app::databasePathsFor(mine);
+    const db::DatabaseFiles p = db::DatabaseFiles::of(mine);
     EXPECT_EQ(p.tableName, "MY");
     // The chosen file itself is opened, with companions of its own.
     EXPECT_EQ(p.settings, q(dir / "MY.BOOKS.INI"));
     EXPECT_EQ(p.base, q(dir / "MY.BOOKS"));
-    ctx.current = app::databasePathsFor(makeBook("A.DBF"));
+    ctx.current = db::DatabaseFiles::of(makeBook("A.DBF"));
     expectOpen(mine);
     dbs.DoOpen();
     EXPECT_EQ(view.caption, "Shelvix Books 97 (MY)");

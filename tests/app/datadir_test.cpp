@@ -1,5 +1,5 @@
 #include "app/datadir.h"
-#include "edit/datalists.h"
+#include "db/datalists.h"
 #include "support/tempdir.h"
 
 #include <QDir>
@@ -45,15 +45,15 @@ TEST(DataDir, SeedingCopiesOnlyTheMissingLists) {
     const auto other = dir / "other";
     const app::SeedResult bad = app::seedDataDirectory(
         QString::fromStdString(other.string()), QString::fromStdString((dir / "none").string()));
-    EXPECT_EQ(bad.failed.size(), edit::kDataListCount);
+    EXPECT_EQ(bad.failed.size(), db::kDataListCount);
     EXPECT_TRUE(QDir(QString::fromStdString(other.string())).isEmpty());
 }
 
 TEST(DataDir, ShippedListsAreWindows1252CrLfWithinTheEntryLengths) {
     const QString shipped = QString::fromStdString(kShipped.string());
-    const edit::DataLists lists = edit::LoadDefaultList(shipped);
-    for (int n = 1; n <= edit::kDataListCount; ++n) {
-        const auto& info = edit::dataListTable()[n - 1];
+    const db::DataLists lists = db::LoadDefaultList(shipped);
+    for (int n = 1; n <= db::kDataListCount; ++n) {
+        const auto& info = db::dataListTable()[n - 1];
         SCOPED_TRACE(info.defaultFile);
         const std::string bytes = readFile(kShipped / info.defaultFile);
         // Every line ends in CR LF, and the file says exactly what it holds.

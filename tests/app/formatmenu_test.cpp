@@ -9,7 +9,7 @@ namespace {
 
 int tickedDates(const AppContext& ctx) {
     int n = 0;
-    for (const DateFormatInfo& f : dateFormats())
+    for (const shelvix::db::DateFormatInfo& f : shelvix::db::dateFormats())
         n += formatTicked(ctx, f.menuItem);
     return n;
 }
@@ -68,7 +68,7 @@ TEST(FormatMenu, CurrencyAndNumericTickOnePerGroup) {
     EXPECT_TRUE(formatTicked(ctx, "MenuCurrencyUS"));
     EXPECT_TRUE(formatTicked(ctx, "MenuNumericUS"));
 
-    IntlValues intl;
+    shelvix::db::IntlValues intl;
     intl.decimalChar = u',';
     intl.thousandsChar = u'.';
     ctx.formats.setIntl(intl);

@@ -68,7 +68,7 @@ protected:
                 t->post();
             }
         }
-        ctx.current = app::databasePathsFor(QString::fromStdString(path.string()));
+        ctx.current = db::DatabaseFiles::of(QString::fromStdString(path.string()));
         ctx.sortExpression = db::buildSortString(ctx.database.sortOrder);
         ctx.sortTag =
             app::applySortTag(*db::Table::open(path, db::OpenMode::Exclusive), ctx.sortExpression);

@@ -1,6 +1,6 @@
-#include "app/displayformats.h"
+#include "db/bookfixture.h"
+#include "db/displayformats.h"
 #include "edit/recordedit.h"
-#include "viewer/bookfixture.h"
 
 #include <QDate>
 #include <QSet>
@@ -11,14 +11,14 @@ using namespace shelvix::edit;
 
 namespace {
 
-app::DisplayFormats usFormats() {
-    app::DisplayFormats f;
+db::DisplayFormats usFormats() {
+    db::DisplayFormats f;
     f.setDateFormat(1); // mm/dd/yy
-    f.setCurrencyFormat(app::DisplayFormats::US);
+    f.setCurrencyFormat(db::DisplayFormats::US);
     return f;
 }
 
-RecordValues blankValues(const app::DisplayFormats& f) {
+RecordValues blankValues(const db::DisplayFormats& f) {
     RecordValues v;
     v[12] = blankDateMask(f.dateSeparator());
     v[18] = blankDateMask(f.dateSeparator());
@@ -28,7 +28,7 @@ RecordValues blankValues(const app::DisplayFormats& f) {
 } // namespace
 
 TEST(RecordEdit, MoneyEntriesFollowTheCurrencyStyle) {
-    app::DisplayFormats us = usFormats();
+    db::DisplayFormats us = usFormats();
     EXPECT_EQ(moneyOnExit(" 1,234.5 ", us), "1,234.50");
     EXPECT_EQ(parseMoney("1,234.5", us).state, MoneyEntry::Number);
     EXPECT_DOUBLE_EQ(parseMoney("1,234.5", us).value, 1234.5);
@@ -42,8 +42,8 @@ TEST(RecordEdit, MoneyEntriesFollowTheCurrencyStyle) {
     EXPECT_EQ(moneyOnExit("0-5", us), "0-5");
     EXPECT_EQ(moneyOnExit("-5", us), "-5.00");
 
-    app::DisplayFormats win = us;
-    win.setCurrencyFormat(app::DisplayFormats::Windows);
+    db::DisplayFormats win = us;
+    win.setCurrencyFormat(db::DisplayFormats::Windows);
     win.setIntl({.decimalChar = u',', .thousandsChar = u'.', .numberDigits = 2, .moneyDigits = 2});
     EXPECT_DOUBLE_EQ(parseMoney("1.234,5", win).value, 1234.5);
     EXPECT_EQ(moneyOnExit("1.234,5", win), "1.234,50");
@@ -57,7 +57,7 @@ TEST(RecordEdit, BlankMasksWithAnySeparatorAreNoDate) {
     EXPECT_FALSE(isBlankDate("12/25/2023"));
     EXPECT_FALSE(isBlankDate("12/  /    "));
 
-    app::DisplayFormats f = usFormats();
+    db::DisplayFormats f = usFormats();
     EXPECT_EQ(dateForMask(QDate(2023, 1, 5), f), "01/05/2023");
     f.setDateFormat(12); // dd.mm.yyyy
     EXPECT_EQ(dateForMask(QDate(2023, 1, 5), f), "05.01.2023");
@@ -65,7 +65,7 @@ TEST(RecordEdit, BlankMasksWithAnySeparatorAreNoDate) {
 }
 
 TEST(RecordEdit, EntriesAreCheckedInOrderWithTheirPageAndControl) {
-    const app::DisplayFormats f = usFormats();
+    const db::DisplayFormats f = usFormats();
     RecordValues v = blankValues(f);
     EXPECT_FALSE(validateEntries(v, f));
 
@@ -98,7 +98,7 @@ TEST(RecordEdit, EntriesAreCheckedInOrderWithTheirPageAndControl) {
 
 TEST(RecordEdit, WritesEveryKindOfFieldAndReadsItBackAsTheFormShowsIt) {
     test::BookTable books;
-    const app::DisplayFormats f = usFormats();
+    const db::DisplayFormats f = usFormats();
     RecordValues v = blankValues(f);
     v[1] = "Dune";
     v[2] = " Herbert ";
@@ -138,7 +138,7 @@ TEST(RecordEdit, WritesEveryKindOfFieldAndReadsItBackAsTheFormShowsIt) {
 
 TEST(RecordEdit, RefusedNumberLeavesNothingHalfWrittenAndCanBeRetried) {
     test::BookTable books;
-    const app::DisplayFormats f = usFormats();
+    const db::DisplayFormats f = usFormats();
     books.add({{"TITLE", "Old"}});
     RecordValues v = blankValues(f);
     v[1] = "New";
@@ -171,7 +171,7 @@ TEST(RecordEdit, RefusedNumberLeavesNothingHalfWrittenAndCanBeRetried) {
 }
 
 TEST(RecordEdit, ChangesCountCaseAndSpacesButNotBlanksAroundDates) {
-    const app::DisplayFormats f = usFormats();
+    const db::DisplayFormats f = usFormats();
     RecordValues v = blankValues(f);
     v[2] = "Smith";
     v[12] = "01/05/23  ";
@@ -217,7 +217,7 @@ TEST(RecordEdit, PrintedLinesNameEveryFieldInTableOrder) {
     std::array<QString, 36> names;
     for (int i = 0; i < 36; ++i)
         names[std::size_t(i)] = QString::fromLatin1(db::fieldInfo(i + 1).label);
-    const app::DisplayFormats f = usFormats();
+    const db::DisplayFormats f = usFormats();
     RecordValues v = blankValues(f);
     v[1] = "Dune";
     v[7] = "12.00";

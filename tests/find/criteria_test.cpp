@@ -1,10 +1,10 @@
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 #include "find/criteria.h"
 
 #include <gtest/gtest.h>
 
 using namespace shelvix::find;
-using shelvix::app::DisplayFormats;
+using shelvix::db::DisplayFormats;
 
 namespace {
 
@@ -33,7 +33,7 @@ DisplayFormats formats(int dateFormat = 7) {
 
 TEST(SearchCriteria, ALevelWithNothingUsableIsRefused) {
     for (int format : {7, 8, 9}) {
-        const QChar sep = shelvix::app::dateFormatInfo(format)->separator;
+        const QChar sep = shelvix::db::dateFormatInfo(format)->separator;
         // Untouched masks read their blanks as spaces; operators stay in the cell.
         const QString blankDate = QStringLiteral("=   %1  %1    ").arg(sep);
         Level level;

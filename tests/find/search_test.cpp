@@ -50,7 +50,7 @@ protected:
                 t->post();
             }
         }
-        ctx.current = app::databasePathsFor(QString::fromStdString(path.string()));
+        ctx.current = db::DatabaseFiles::of(QString::fromStdString(path.string()));
         EXPECT_TRUE(dbs.openMyTable());
     }
 

@@ -1,11 +1,11 @@
-#include "app/displayformats.h"
-#include "app/textcodec.h"
 #include "core/codec.h"
+#include "db/bookfixture.h"
 #include "db/bookgen.h"
+#include "db/displayformats.h"
 #include "db/fieldtable.h"
+#include "db/textcodec.h"
 #include "find/criteria.h"
 #include "find/searchfilter.h"
-#include "viewer/bookfixture.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -21,7 +21,7 @@ using Row = std::pair<int, QString>; // field number, cell text as typed with it
 
 // Items of several levels, each given as its rows, saved as the form saves them.
 std::vector<SearchItem> levels(const std::vector<std::vector<std::pair<Row, int>>>& spec) {
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     formats.setDateFormat(7);
     Criteria c;
     for (const auto& level : spec) {
@@ -174,7 +174,7 @@ bool reference(const std::vector<SearchItem>& items, const db::Table& table,
                             : item.Op == 2 ? value > operand
                                            : value < operand);
         } else {
-            QString value = app::fromWindows1252(r.text(f));
+            QString value = db::fromWindows1252(r.text(f));
             for (QChar& c : value)
                 if (c >= u'a' && c <= u'z')
                     c = c.toUpper();
@@ -217,7 +217,7 @@ TEST(SearchFilter, AgreesWithTheReferenceOnGeneratedBooks) {
         if (s.size() < 3)
             return QString::fromLatin1(s.c_str());
         const std::size_t at = rng() % (s.size() - 2);
-        return app::fromWindows1252(s.substr(at, 2 + rng() % 3));
+        return db::fromWindows1252(s.substr(at, 2 + rng() % 3));
     };
     auto typedDate = [&](const std::string& ymd) {
         if (ymd.find_first_not_of(' ') == std::string::npos)

@@ -68,7 +68,7 @@ ReportDefinition narrow() {
 
 struct Rendered {
     RecordingReport engine;
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     std::unique_ptr<ReportRenderer> renderer;
 
     Rendered(const ReportDefinition& def, db::Table& table, std::array<int, 4> sort = {2, 0, 0, 0},

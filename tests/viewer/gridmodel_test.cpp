@@ -1,7 +1,7 @@
-#include "app/displayformats.h"
-#include "app/settings.h"
-#include "bookfixture.h"
+#include "db/bookfixture.h"
 #include "db/bookgen.h"
+#include "db/displayformats.h"
+#include "db/settings.h"
 #include "viewer/gridmodel.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ std::vector<ViewerColumn> someColumns() {
 
 struct Fixture {
     test::BookTable books;
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     GridModel model;
     int resets = 0;
     std::vector<int> changedRows;

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "db/settings.h"
 #include "viewer/viewconfig.h"
 #include "viewer/viewercolumns.h"
 
@@ -8,7 +8,7 @@ using namespace shelvix;
 using viewer::ViewConfigPages;
 
 TEST(ViewConfigTest, DuplicateNamesAreExactAndCompareAsStored) {
-    app::DatabaseSettings s;
+    db::DatabaseSettings s;
     QStringList names = viewer::pagesFromSettings(s).names;
     EXPECT_EQ(viewer::duplicateFieldName(names), std::nullopt);
 
@@ -40,7 +40,7 @@ TEST(ViewConfigTest, WidthCells) {
 }
 
 TEST(ViewConfigTest, StoringThePages) {
-    app::DatabaseSettings s;
+    db::DatabaseSettings s;
     ViewConfigPages pages = viewer::pagesFromSettings(s);
     pages.widths[0] = QStringLiteral("abc");
     pages.widths[1] = QStringLiteral("255");
@@ -86,7 +86,7 @@ TEST(ViewConfigTest, StoringThePages) {
 }
 
 TEST(ViewConfigTest, OrderListHoldsEveryFieldOnceWhateverThePositions) {
-    app::DatabaseSettings s;
+    db::DatabaseSettings s;
     s.fieldOrder.fill(7); // a hand-edited file
     s.fieldOrder[35] = 1;
     s.fieldOrder[10] = 99;

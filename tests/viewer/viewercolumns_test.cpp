@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "db/settings.h"
 #include "viewer/viewercolumns.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ std::vector<int> range(int from, int to) {
 } // namespace
 
 TEST(ViewerColumns, DefaultsShowEveryFieldInTableOrder) {
-    app::DatabaseSettings s;
+    db::DatabaseSettings s;
     auto columns = planViewerColumns(s);
     ASSERT_EQ(columns.size(), 36u);
     EXPECT_EQ(fields(columns), range(1, 36));
@@ -34,7 +34,7 @@ TEST(ViewerColumns, DefaultsShowEveryFieldInTableOrder) {
 }
 
 TEST(ViewerColumns, PositionsOrderTheShownFieldsUnderTheirNamesAndWidths) {
-    app::DatabaseSettings s;
+    db::DatabaseSettings s;
     for (int i = 0; i < 36; ++i)
         s.fieldOrder[std::size_t(i)] = 36 - i; // reversed
     s.displayFields[35] = false;               // UserDef6, would come first
@@ -55,7 +55,7 @@ TEST(ViewerColumns, PositionsOrderTheShownFieldsUnderTheirNamesAndWidths) {
 TEST(ViewerColumns, RepeatedOrMissingPositionsNeverShowAFieldTwice) {
     // Position 5 missing: its turn places field 1, and field 5, named by no
     // position, stays where table order had it.
-    app::DatabaseSettings s;
+    db::DatabaseSettings s;
     s.fieldOrder[4] = 0;
     std::vector<int> expected = {2, 3, 4, 5, 1};
     for (int f = 6; f <= 36; ++f)
@@ -68,7 +68,7 @@ TEST(ViewerColumns, RepeatedOrMissingPositionsNeverShowAFieldTwice) {
     EXPECT_EQ(fields(planViewerColumns(s)), expected);
 
     // Every field on position 1: field 1 takes each turn and ends last.
-    app::DatabaseSettings all;
+    db::DatabaseSettings all;
     all.fieldOrder.fill(1);
     auto plan = planViewerColumns(all);
     std::vector<int> rotated = range(2, 36);
@@ -76,7 +76,7 @@ TEST(ViewerColumns, RepeatedOrMissingPositionsNeverShowAFieldTwice) {
     EXPECT_EQ(fields(plan), rotated);
 
     // Out-of-range positions (a hand-edited file) count as missing.
-    app::DatabaseSettings wild;
+    db::DatabaseSettings wild;
     wild.fieldOrder[0] = 99;
     wild.fieldOrder[1] = -3;
     auto w = fields(planViewerColumns(wild));

@@ -1,6 +1,7 @@
 #include "app/forms/dbnavigator.h"
 
 #include "app/prompter.h"
+#include "app/showerror.h"
 
 #include <QIcon>
 #include <QToolButton>
@@ -153,7 +154,7 @@ void DBNavigator::run(NavButton which) {
             break;
         }
     } catch (const db::DatabaseError& e) {
-        prompter_.error(QString::fromUtf8(e.what()));
+        showError(prompter_, e);
     }
 }
 

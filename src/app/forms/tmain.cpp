@@ -1,5 +1,4 @@
 #include "app/forms/tmain.h"
-#include "reports/reportdefinition.h"
 
 #include "app/appinfo.h"
 #include "app/datadir.h"
@@ -7,8 +6,11 @@
 #include "app/forms/dbnavigator.h"
 #include "app/forms/menukeys.h"
 #include "app/prompter.h"
+#include "app/showerror.h"
 #include "db/fieldtable.h"
 #include "edit/forms/tmyedit.h"
+#include "find/forms/tmysearch.h"
+#include "reports/reportdefinition.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QActionGroup>
@@ -36,7 +38,8 @@ QFont arial(int pixelHeight, bool bold = false) {
 TMain::TMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
-      commands_(this) {
+      search_(context, databases_, *this),
+      transfer_(context, *this, this, [this] { DisplayCount(); }), commands_(this) {
     setObjectName(QStringLiteral("TMain"));
     dialogs_.mainColorsChanged = [this] { SetColors(); };
     defineCommands();
@@ -59,6 +62,9 @@ void TMain::defineCommands() {
     c.define(Cmd::Edit, [this] { records_.DoEdit(); });
     c.define(Cmd::Copy, F::ChangesData, [this] { records_.DoCopy(); });
     c.define(Cmd::Delete, F::ChangesData, [this] { records_.DoDelete(); });
+    c.define(Cmd::Search, [this] { search_.DoSearch(); });
+    c.define(Cmd::Import, F::ChangesData, [this] { transfer_.DoImport(); });
+    c.define(Cmd::Export, [this] { transfer_.DoExport(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
     c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
@@ -82,7 +88,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore, Reports, Import, Export, Search, Find,
+    // Still to come: Backup, Restore, Reports, Find,
     // FindNext, SearchReplace.
 }
 
@@ -351,33 +357,33 @@ void TMain::updateCommandStates() {
 }
 
 void TMain::DisableEndSearch() {
-    ctx_.SearchOn = false;
-    endSearchButton_->setEnabled(false);
-    menuEndSearch_->setEnabled(false);
-    endSearchSpeed_->setEnabled(false);
-    searchOnLabel_->hide();
-    if (ctx_.MyTable)
-        ctx_.MyTable->setFilter(
-            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+    search_.DisableEndSearch();
 }
 
 void TMain::EnableEndSearch() {
-    ctx_.SearchOn = true;
-    endSearchButton_->setEnabled(true);
-    menuEndSearch_->setEnabled(true);
-    endSearchSpeed_->setEnabled(true);
-    searchOnLabel_->show();
-    // A new filter object makes the table count and list its rows afresh.
-    if (ctx_.MyTable)
-        ctx_.MyTable->setFilter(
-            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+    search_.EnableEndSearch();
 }
 
 void TMain::DoEndSearch() {
-    DisableEndSearch();
-    databases_.openMyTable(ctx_.MyTable ? ctx_.MyTable->mode() : db::OpenMode::Shared);
-    SetViewerOptions();
-    DisplayCount();
+    search_.DoEndSearch();
+}
+
+void TMain::showSearchOn(bool on) {
+    endSearchButton_->setEnabled(on);
+    menuEndSearch_->setEnabled(on);
+    endSearchSpeed_->setEnabled(on);
+    searchOnLabel_->setVisible(on);
+}
+
+void TMain::restoreSearch() {
+    EnableEndSearch();
+    if (ctx_.MyTable)
+        ctx_.MyTable->first();
+}
+
+void TMain::showSearchWindow() {
+    if (mySearch_)
+        mySearch_->exec();
 }
 
 // ----------------------------------------------------------------- layout
@@ -437,7 +443,7 @@ void TMain::DisplayCount() {
         try {
             count = ctx_.MyTable->recordCount();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            showError(*ctx_.prompter, e);
         }
     }
     countLabel_->setText(QString::number(count));
@@ -449,10 +455,14 @@ void TMain::CreateEditForm() {
     if (!myEdit_) {
         myEdit_ = new edit::TMyEdit(ctx_, this);
         records_.showEditForm = [this] { myEdit_->exec(); };
+        connect(myEdit_, &edit::TMyEdit::listsShown, viewerGrid_,
+                &viewer::ViewerGrid::setDataLists);
+        connect(myEdit_, &edit::TMyEdit::gridListEntryAdded, viewerGrid_,
+                &viewer::ViewerGrid::addToDropDownList);
     } else {
         myEdit_->LoadAllList();
     }
-    myEdit_->setViewerGrid(viewerGrid_);
+    viewerGrid_->setDataLists(ctx_.lists);
 }
 
 void TMain::addListMaintenanceItems(QMenu* lists) {
@@ -464,7 +474,7 @@ void TMain::addListMaintenanceItems(QMenu* lists) {
     lists->addSeparator();
     // The menu lists Book Type before Rating.
     for (const int n : {1, 2, 3, 4, 5, 7, 6, 8, 9}) {
-        const edit::DataListInfo& info = edit::dataListTable()[std::size_t(n - 1)];
+        const db::DataListInfo& info = db::dataListTable()[std::size_t(n - 1)];
         const QByteArray name = QStringLiteral("MenuList%1")
                                     .arg(QLatin1String(info.captionName))
                                     .remove(' ')
@@ -486,8 +496,8 @@ void TMain::BuildViewerGrid() {
             [this](int list, const QString& text) {
                 // Kept at once, as the edit form keeps what it adds.
                 QStringList& entries = ctx_.lists[std::size_t(list - 1)];
-                if (edit::AddToList(entries, text) && !ctx_.current.base.isEmpty())
-                    edit::SaveList(edit::databaseListFile(ctx_.current.base, list), entries);
+                if (db::AddToList(entries, text) && !ctx_.current.base.isEmpty())
+                    db::SaveList(ctx_.current.list(list), entries);
             });
 }
 
@@ -569,10 +579,12 @@ bool TMain::FormCreate() {
     reports::CheckReportFile(ctx_.paths.dataDir);
     // The record edit form loads the lists of the database just opened.
     CreateEditForm();
+    if (!mySearch_)
+        mySearch_ = new find::TMySearch(ctx_, search_, this);
 
     SetButtonBar(ctx_.global.buttonBar);
     ApplyScreenSize();
-    ctx_.formats.setIntl(IntlValues::fromLocale());
+    ctx_.formats.setIntl(db::IntlValues::fromLocale());
     SetMenuLastFiles();
     applyBrowseMode();
     return true;

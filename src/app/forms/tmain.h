@@ -8,6 +8,9 @@
 #include "app/forms/maindialogs.h"
 #include "app/maintenance.h"
 #include "app/records.h"
+#include "find/search.h"
+#include "transfer/exporter.h"
+#include "transfer/forms/transfercommands.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -27,6 +30,9 @@ class ViewerGrid;
 namespace shelvix::edit {
 class TMyEdit;
 }
+namespace shelvix::find {
+class TMySearch;
+}
 
 namespace shelvix::app {
 
@@ -36,7 +42,10 @@ class DBNavigator;
 // the navigator, one of three command bars, and every command's menu item.
 // Each command calls an object of its subsystem: Databases, RecordCommands,
 // Maintenance, MainDialogs, the record edit form.
-class TMain : public QMainWindow, public DatabaseView {
+class TMain : public QMainWindow,
+              public DatabaseView,
+              public find::SearchView,
+              public transfer::SearchControl {
     Q_OBJECT
 public:
     explicit TMain(AppContext& context, QWidget* parent = nullptr);
@@ -55,6 +64,8 @@ public:
     DBNavigator* navigator() const { return navigator_; }
     // The record edit form, made at start-up once the database is open.
     edit::TMyEdit* editForm() const { return myEdit_; }
+    find::Search& search() { return search_; }
+    find::TMySearch* searchForm() const { return mySearch_; }
 
     // The search state.
     void DisableEndSearch();
@@ -73,6 +84,16 @@ public:
     void SetMenuLastFiles() override;
     void DisplayCount() override;
     void SetViewerOptions() override;
+
+    // SearchView
+    void showSearchOn(bool on) override;
+    void showSearchWindow() override;
+
+    // transfer::SearchControl: an entire export ends the search and brings
+    // it back afterwards.
+    bool searchOn() const override { return ctx_.SearchOn; }
+    void endSearch() override { DoEndSearch(); }
+    void restoreSearch() override;
 
     // Whether the first activation may show the tip of the day (while "Show
     // Tips" is on); main() allows it, a window made without it never does.
@@ -126,6 +147,8 @@ private:
     RecordCommands records_;
     Maintenance maintenance_;
     MainDialogs dialogs_;
+    find::Search search_;
+    transfer::TransferCommands transfer_;
     CommandSet commands_;
     bool shown_ = false;
     bool activated_ = false;
@@ -146,6 +169,7 @@ private:
     DBNavigator* navigator_ = nullptr;
     viewer::ViewerGrid* viewerGrid_ = nullptr;
     edit::TMyEdit* myEdit_ = nullptr;
+    find::TMySearch* mySearch_ = nullptr;
 
     QAction* menuEndSearch_ = nullptr;
     QAction* lastFileSeparator_ = nullptr;

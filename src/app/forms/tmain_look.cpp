@@ -57,7 +57,7 @@ void TMain::buildFormatMenus(QMenu* options) {
 
     QMenu* date = options->addMenu(QStringLiteral("&Date Format"));
     date->setObjectName(QStringLiteral("MenuDateFormat"));
-    for (const DateFormatInfo& f : dateFormats())
+    for (const db::DateFormatInfo& f : db::dateFormats())
         item(date, f.menuItem, f.caption, [this, n = f.number] { dateFormatClick(n); });
     date->addSeparator();
     item(date, "MenuDateLeadingZeros", "&Leading Zeros", [this] { MenuDateLeadingZerosClick(); });

@@ -1,5 +1,6 @@
 #include "db/engine/dbf.h"
 
+#include "db/engine/bytes.h"
 #include "db/engine/error.h"
 #include "db/engine/value.h"
 
@@ -14,22 +15,6 @@ namespace shelvix::db::dbf {
 namespace {
 
 using Kind = DatabaseError::Kind;
-
-std::uint16_t get16(const std::uint8_t* p) {
-    return std::uint16_t(p[0] | (p[1] << 8));
-}
-std::uint32_t get32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-void put16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
-}
 
 std::string upperAscii(std::string_view s) {
     std::string out(s);
@@ -187,7 +172,9 @@ std::vector<FieldLayout> layoutFields(const std::vector<FieldLayout>& defs) {
         FieldLayout f = def;
         f.name = upperAscii(def.name);
         auto bad = [&](const std::string& why) {
-            throw DatabaseError("Invalid field '" + def.name + "': " + why, Kind::InvalidValue);
+            // A table is created in Windows-1252.
+            throw DatabaseError(core::decode("Invalid field '" + def.name + "': " + why),
+                                Kind::InvalidValue);
         };
         if (f.name.empty() || f.name.size() > 10)
             bad("a name has 1 to 10 characters");
@@ -287,12 +274,12 @@ void formatDate(const std::optional<Date>& date, const FieldLayout& f, std::uint
     std::memcpy(out, buf, std::min<std::size_t>(8, std::size_t(f.length)));
 }
 
-void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out) {
+void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out, core::CodePage cp) {
     char* o = reinterpret_cast<char*>(out);
     switch (f.type) {
     case 'N':
     case 'F':
-        if (auto v = parseNumberText(text, f.name))
+        if (auto v = parseNumberText(text, f.name, cp))
             formatNumber(*v, f, out);
         else
             std::memset(out, ' ', std::size_t(f.length));
@@ -301,8 +288,9 @@ void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out) 
         std::string_view t = trimBoth(text);
         auto d = parseDateField(t);
         if (!t.empty() && !d)
-            throw DatabaseError("'" + std::string(text) + "' is not a valid date for field '" +
-                                    f.name + "'",
+            throw DatabaseError(core::decode("'" + std::string(text) +
+                                                 "' is not a valid date for field '" + f.name + "'",
+                                             cp),
                                 Kind::InvalidValue);
         formatDate(d, f, out);
         return;
@@ -311,8 +299,10 @@ void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out) 
         std::string_view t = trimBoth(text);
         if (!t.empty() &&
             (t.size() != 1 || std::string_view("TtFfYyNn?").find(t[0]) == std::string_view::npos))
-            throw DatabaseError("'" + std::string(text) +
-                                    "' is not a valid logical value for field '" + f.name + "'",
+            throw DatabaseError(core::decode("'" + std::string(text) +
+                                                 "' is not a valid logical value for field '" +
+                                                 f.name + "'",
+                                             cp),
                                 Kind::InvalidValue);
         std::memset(out, ' ', std::size_t(f.length));
         if (!t.empty())

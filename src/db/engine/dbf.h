@@ -3,6 +3,7 @@
 // The .DBF file layout: header and field descriptors, record values. Private
 // to the engine; the program uses table.h.
 
+#include "core/codec.h"
 #include "db/engine/expr.h"
 #include "db/engine/file.h"
 #include "db/engine/keys.h"
@@ -89,7 +90,8 @@ bool isWellFormed(std::string_view raw, char type);
 void formatNumber(double value, const FieldLayout& f, std::uint8_t* out);
 // Text typed by the layer above: C as is (cut to width), N/F decimal text,
 // D as YYYYMMDD, L as T/F/Y/N/?. Blank text clears. Throws InvalidValue.
-void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out);
+// Messages show the text decoded from `cp`, the table's code page.
+void formatText(std::string_view text, const FieldLayout& f, std::uint8_t* out, core::CodePage cp);
 void formatDate(const std::optional<Date>& date, const FieldLayout& f, std::uint8_t* out);
 
 } // namespace shelvix::db::dbf

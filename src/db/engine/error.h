@@ -7,6 +7,13 @@ namespace shelvix::db {
 
 // The one error type the engine throws. The message is complete and meant for
 // the user ("'abc' is not a valid floating point value for field 'YEARPUB'").
+//
+// what() is UTF-8. File names appear as the file system gives them (UTF-8 on
+// the systems we run on); everything that is table text (field values, names
+// and expressions, whether read from the files or handed in by the caller in
+// the table's code page) is decoded from the table's code page through
+// core::decode. An index has no code page of its own: its tag names are read
+// as Windows-1252. Show what() by decoding it as UTF-8.
 class DatabaseError : public std::runtime_error {
 public:
     enum class Kind {

@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace shelvix::db {
@@ -15,12 +16,6 @@ namespace {
 
 char asciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return asciiUpper(x) == asciiUpper(y);
-           });
 }
 
 // Windows-1252 case pairs: ASCII letters, the Latin-1 letters (not the
@@ -131,27 +126,6 @@ struct Node {
 
 // ---------------------------------------------------------------------------
 
-RecordLayout::RecordLayout(std::vector<FieldLayout> fields) : fields_(std::move(fields)) {
-    // Fields follow each other after the deletion flag.
-    int offset = 1;
-    for (FieldLayout& f : fields_) {
-        f.offset = offset;
-        offset += f.length;
-    }
-    recordLength_ = offset;
-}
-
-int RecordLayout::indexOf(std::string_view name) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        if (equalsNoCase(fields_[i].name, name)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-// ---------------------------------------------------------------------------
-
 struct KeyExpression::Impl {
     std::string text;
     std::vector<Node> nodes;
@@ -162,6 +136,8 @@ struct KeyExpression::Impl {
     // Per-node output buffers, sized at compile time so that evaluation does
     // not allocate. Makes an expression unsafe to share between threads.
     mutable std::vector<std::vector<char>> scratch;
+    // STR() as other writers give it, for check() alone.
+    mutable bool binaryStr = false;
 
     std::string_view textOf(int n, const std::uint8_t* record) const;
     std::size_t textInto(int n, const std::uint8_t* record, char* out) const;
@@ -341,6 +317,18 @@ std::size_t KeyExpression::Impl::textInto(int n, const std::uint8_t* record, cha
         } else {
             known = decimalFromDouble(numberOf(node.a, record), number);
         }
+        if (binaryStr) {
+            // Rounded on the binary value, all decimals or asterisks.
+            const auto width = static_cast<std::size_t>(node.p1);
+            char shown[64];
+            int len = std::snprintf(shown, sizeof shown, "%*.*f", node.p1, node.p2,
+                                    numberOf(node.a, record));
+            if (len < 0 || static_cast<std::size_t>(len) > width)
+                std::memset(out, '*', width);
+            else
+                std::memcpy(out, shown, width);
+            return width;
+        }
         return formatStr(known ? &number : nullptr, node.p1, node.p2, out);
     }
     case Op::Dtos: {
@@ -458,8 +446,11 @@ public:
     }
 
     [[noreturn]] void fail(const std::string& detail) const {
-        throw DatabaseError("Invalid key expression '" + std::string(text_) + "': " + detail,
-                            DatabaseError::Kind::InvalidExpression);
+        // The detail quotes bytes of the expression too.
+        throw DatabaseError(
+            core::decode("Invalid key expression '" + std::string(text_) + "': " + detail,
+                         layout_.codePage()),
+            DatabaseError::Kind::InvalidExpression);
     }
 
 private:
@@ -909,6 +900,32 @@ int KeyExpression::keyLength() const {
 }
 int KeyExpression::bareField() const {
     return impl_->bareField;
+}
+
+bool KeyExpression::readsBlankNumberOrDate(const std::uint8_t* record) const {
+    for (const Node& n : impl_->nodes) {
+        if (n.op != Op::NumberField && n.op != Op::DateField)
+            continue;
+        const std::uint8_t* p = record + n.offset;
+        if (std::all_of(p, p + n.length, [](std::uint8_t c) { return c == ' ' || c == 0; }))
+            return true;
+    }
+    return false;
+}
+
+std::uint8_t upperCase(std::uint8_t c) {
+    return kUpper[c];
+}
+
+void KeyExpression::evaluateAsOthers(const std::uint8_t* record, std::uint8_t* key) const {
+    impl_->binaryStr = true;
+    try {
+        evaluate(record, key);
+    } catch (...) {
+        impl_->binaryStr = false;
+        throw;
+    }
+    impl_->binaryStr = false;
 }
 
 void KeyExpression::evaluate(const std::uint8_t* record, std::uint8_t* key) const {

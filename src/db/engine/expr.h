@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/engine/keys.h"
+#include "db/engine/record.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,33 +11,6 @@
 
 namespace shelvix::db {
 
-// Where a field lives in a record buffer. A record buffer starts with the
-// deletion flag byte, so the first field has offset 1.
-struct FieldLayout {
-    std::string name; // as stored in the header (upper case, at most 10 chars)
-    char type = 'C';  // C N F D L M
-    int offset = 0;
-    int length = 0;
-    int decimals = 0;
-};
-
-class RecordLayout {
-public:
-    RecordLayout() = default;
-    // Fields lie one after the other from offset 1 in the order given; the
-    // offsets are computed here, whatever the entries held.
-    explicit RecordLayout(std::vector<FieldLayout> fields);
-
-    const std::vector<FieldLayout>& fields() const { return fields_; }
-    int recordLength() const { return recordLength_; }
-    // Index of the field named `name` without regard to case, or -1.
-    int indexOf(std::string_view name) const;
-
-private:
-    std::vector<FieldLayout> fields_;
-    int recordLength_ = 1;
-};
-
 // A compiled dBASE key expression: field names, string ("..", '..', [..]),
 // number and date ({MM/DD/YY}, {MM/DD/YYYY}, {}) literals, '+' and '-', and
 // UPPER LOWER LEFT RIGHT SUBSTR TRIM LTRIM RTRIM STR DTOS VAL (names without
@@ -44,11 +18,15 @@ private:
 // key. A blank or unreadable number counts as 0, a blank or impossible date as
 // no date. UPPER and LOWER map the Windows-1252 letter pairs (also Š Œ Ž Ÿ;
 // ß stays).
+// The capital UPPER gives a Windows-1252 byte (the byte itself when none).
+std::uint8_t upperCase(std::uint8_t c);
+
 class KeyExpression {
 public:
     // Throws DatabaseError (Kind::InvalidExpression) with a readable message
     // when the text does not parse, names an unknown field or function, or
     // mixes types (e.g. a date + a text).
+    // The message shows the text decoded from the layout's code page.
     static KeyExpression compile(std::string_view text, const RecordLayout& layout);
 
     KeyExpression(KeyExpression&&) noexcept;
@@ -67,6 +45,12 @@ public:
     // rather than allocating, so one expression must not be evaluated on two
     // threads at once.
     void evaluate(const std::uint8_t* record, std::uint8_t* key) const;
+    // The key as other dBASE writers build it: STR() rounds the binary value
+    // and gives asterisks rather than fewer decimals when the number is wide.
+    void evaluateAsOthers(const std::uint8_t* record, std::uint8_t* key) const;
+    // Whether a number or date field the expression reads is blank in the
+    // record: other tools key such blanks by conventions of their own.
+    bool readsBlankNumberOrDate(const std::uint8_t* record) const;
 
 private:
     struct Impl;

@@ -171,6 +171,16 @@ public:
         if (::rename(from.c_str(), to.c_str()) != 0)
             throwErrno("Cannot rename " + from.string() + " to " + to.string());
     }
+
+    // Best effort: the rename it follows has already happened, and a folder
+    // that cannot be opened has nothing of ours to flush.
+    void syncDirectory(const fs::path& dir) override {
+        int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
 };
 
 std::string upper(std::string s) {
@@ -187,23 +197,30 @@ FileSystem& FileSystem::native() {
 }
 
 fs::path findCompanion(const fs::path& tablePath, const std::string& ext, bool* found) {
-    fs::path dir = tablePath.parent_path();
-    std::string stem = tablePath.stem().string();
-    fs::path preferred = (dir.empty() ? fs::path(".") : dir) / (stem + ext);
+    return findCompanionFile(tablePath.parent_path(), tablePath.stem().string() + ext, found);
+}
+
+fs::path findCompanionFile(const fs::path& directory, const std::string& name, bool* found) {
+    const fs::path dir = directory.empty() ? fs::path(".") : directory;
+    const fs::path preferred = dir / name;
     std::error_code ec;
     if (fs::is_regular_file(preferred, ec)) {
         if (found)
             *found = true;
         return preferred;
     }
-    const std::string wanted = upper(stem + ext);
-    for (const auto& entry : fs::directory_iterator(dir.empty() ? fs::path(".") : dir, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == wanted.size() && name.compare(0, stem.size(), stem) == 0 &&
-            upper(name) == wanted && entry.is_regular_file(ec)) {
-            if (found)
-                *found = true;
-            return entry.path();
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        const std::string stem = name.substr(0, dot + 1);
+        const std::string wanted = upper(name);
+        for (const auto& entry : fs::directory_iterator(dir, ec)) {
+            const std::string candidate = entry.path().filename().string();
+            if (candidate.size() == name.size() && candidate.compare(0, stem.size(), stem) == 0 &&
+                upper(candidate) == wanted && entry.is_regular_file(ec)) {
+                if (found)
+                    *found = true;
+                return entry.path();
+            }
         }
     }
     if (found)

@@ -57,6 +57,8 @@ public:
     virtual void remove(const std::filesystem::path& path) = 0;
     // Atomic replacement of `to` by `from` (rename(2)).
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Makes the directory's entries durable (after a create or a rename).
+    virtual void syncDirectory(const std::filesystem::path& dir) = 0;
 
     // The process-wide POSIX file system.
     static FileSystem& native();
@@ -67,5 +69,10 @@ public:
 // spelling `dir/stem + ext` when none exists.
 std::filesystem::path findCompanion(const std::filesystem::path& tablePath, const std::string& ext,
                                     bool* found = nullptr);
+// `dir`/`name`, or the regular file of `dir` whose name differs from `name`
+// only in the (ASCII) case of its extension; `dir`/`name` when there is none.
+// The one rule for every companion: index, settings, lists.
+std::filesystem::path findCompanionFile(const std::filesystem::path& dir, const std::string& name,
+                                        bool* found = nullptr);
 
 } // namespace shelvix::db

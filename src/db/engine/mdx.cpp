@@ -1,5 +1,6 @@
 #include "db/engine/mdx.h"
 
+#include "core/codec.h"
 #include "db/engine/error.h"
 #include "db/engine/mdx_impl.h"
 
@@ -73,7 +74,8 @@ MdxImpl::MdxImpl(std::filesystem::path path, std::unique_ptr<File> file, bool wr
       cache_(kCacheBlocks, [this](Block& b) { writeBlock(b); }) {}
 
 void MdxImpl::corrupt(const std::string& what) const {
-    throw DatabaseError("The index " + path_.string() + " is damaged: " + what +
+    // `what` may name a tag: bytes of the index.
+    throw DatabaseError("The index " + path_.string() + " is damaged: " + core::decode(what) +
                             ". Rebuild the indexes.",
                         DatabaseError::Kind::Corrupt);
 }
@@ -508,6 +510,13 @@ void MdxImpl::beginUpdate() {
     ++updateDepth_;
 }
 
+void MdxImpl::sync() {
+    if (!writable_)
+        return;
+    cache_.flush();
+    file_->sync();
+}
+
 void MdxImpl::endUpdate() {
     if (updateDepth_ == 0)
         return;
@@ -620,7 +629,7 @@ void MdxImpl::dropTag(std::string_view name) {
     requireWritable();
     int index = findTag(name);
     if (index < 0)
-        throw DatabaseError("The index " + path_.string() + " has no tag " + std::string(name),
+        throw DatabaseError("The index " + path_.string() + " has no tag " + core::decode(name),
                             DatabaseError::Kind::NotFound);
     UpdateScope scope(*this);
     if (tags_.size() == 1) {

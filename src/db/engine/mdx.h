@@ -110,9 +110,16 @@ public:
     // were read. Called after taking the table's write lock and before reads.
     virtual void refresh() = 0;
 
+    // Writes every changed page and makes the file durable (fsync), without
+    // touching the mark: inside an update the mark stays on disk until
+    // endUpdate, so a power cut after sync() still shows the change as
+    // unfinished.
+    virtual void sync() = 0;
+
     // Structural check of one tag: order, counts, pointers inside the file,
-    // no loops. Returns problems found, empty when sound.
-    virtual std::vector<std::string> check(int tag) = 0;
+    // no loops. Returns the damage found, empty when sound; what other
+    // writers do differently without harm goes to `notes`.
+    virtual std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) = 0;
 };
 
 } // namespace shelvix::db

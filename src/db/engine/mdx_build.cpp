@@ -1,6 +1,7 @@
 // Building a whole tag at once: sort every entry, then write the tree
 // bottom-up, leaves first, in consecutive blocks.
 
+#include "core/codec.h"
 #include "db/engine/error.h"
 #include "db/engine/mdx_impl.h"
 
@@ -99,7 +100,7 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
     requireWritable();
     TagInfo info = given;
     if (!validTagName(info.name))
-        throw DatabaseError("'" + info.name +
+        throw DatabaseError("'" + core::decode(info.name) +
                                 "' is not a valid tag name (a letter, then up to nine letters, "
                                 "digits or underscores)",
                             DatabaseError::Kind::InvalidValue);
@@ -113,12 +114,13 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
                             DatabaseError::Kind::InvalidValue);
     if (info.expression.empty() || info.expression.size() > kMaxExpressionLength ||
         info.expression.find('\0') != std::string::npos)
-        throw DatabaseError("The key expression of tag " + info.name +
+        throw DatabaseError("The key expression of tag " + core::decode(info.name) +
                                 " must be 1 to 220 characters long",
                             DatabaseError::Kind::InvalidExpression);
     if (!info.forExpression.empty() &&
         (blockSize() <= 762 || info.forExpression.size() >= blockSize() - 762))
-        throw DatabaseError("The filter expression of tag " + info.name + " is too long",
+        throw DatabaseError("The filter expression of tag " + core::decode(info.name) +
+                                " is too long",
                             DatabaseError::Kind::InvalidExpression);
     const int existing = findTag(info.name);
     if (existing < 0 && tags_.size() >= static_cast<std::size_t>(kMaxTags))

@@ -79,7 +79,8 @@ public:
     void endUpdate() override;
     bool interrupted() const override { return interrupted_; }
     void refresh() override;
-    std::vector<std::string> check(int tag) override;
+    std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) override;
+    void sync() override;
 
     // Used by the cursor.
     std::uint64_t generation() const { return generation_; }
@@ -151,6 +152,7 @@ private:
     struct CheckState {
         std::vector<bool> visited; // by page
         std::vector<std::uint32_t> pages;
+        std::uint32_t unusualLinks = 0; // nodes whose bytes 4-7 hold something else
     };
     void checkSubtree(Tag& t, std::uint32_t page, int level, CheckState& seen,
                       std::vector<std::string>& problems, std::vector<std::uint8_t>& prevKey,

@@ -1,7 +1,9 @@
 #pragma once
 
-// Private to the MDX implementation: little-endian helpers, the block cache
-// and a view of one B-tree node.
+// Private to the MDX implementation: the block cache and a view of one
+// B-tree node.
+
+#include "db/engine/bytes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,24 +21,6 @@ inline constexpr std::uint32_t kPageSize = 512;
 // Header and tag table fill the first 2048 bytes; blocks start after them.
 inline constexpr std::uint32_t kHeaderBytes = 2048;
 inline constexpr std::uint32_t kFirstDataPage = kHeaderBytes / kPageSize;
-
-inline std::uint16_t get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void put16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void put32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 struct Block {
     std::uint32_t page = 0;

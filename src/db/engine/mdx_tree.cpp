@@ -781,8 +781,9 @@ void MdxImpl::checkSubtree(Tag& t, std::uint32_t page, int level, CheckState& se
     Node n = view(b, t);
     const int count = n.count();
     const std::size_t keyLen = static_cast<std::size_t>(t.info.keyLength);
-    if (get32(b->data.data() + 4) != 0)
-        problems.push_back(where + ": bytes 4-7 are not zero");
+    // Readers ignore them: we write 0, other writers the node's own page.
+    if (std::uint32_t link = get32(b->data.data() + 4); link != 0 && link != page)
+        ++seen.unusualLinks;
     if (level == t.depth - 1) {
         if (count == 0 && page != t.root)
             problems.push_back(where + " is an empty leaf");
@@ -823,7 +824,7 @@ void MdxImpl::checkSubtree(Tag& t, std::uint32_t page, int level, CheckState& se
     maxOut = childMax;
 }
 
-std::vector<std::string> MdxImpl::check(int tag) {
+std::vector<std::string> MdxImpl::check(int tag, std::vector<std::string>* notes) {
     Tag& t = checkedTag(tag);
     std::vector<std::string> problems;
     try {
@@ -836,6 +837,9 @@ std::vector<std::string> MdxImpl::check(int tag) {
         std::uint64_t entries = 0;
         checkSubtree(t, t.root, 0, seen, problems, prevKey, prevRecno, havePrev, entries, maxKey);
         const std::size_t treePages = seen.pages.size() * ppb_;
+        if (seen.unusualLinks && notes)
+            notes->push_back(std::to_string(seen.unusualLinks) +
+                             " nodes hold neither 0 nor their own page number in bytes 4-7");
         if (treePages != t.sizePages)
             problems.push_back("the tag header gives " + std::to_string(t.sizePages) +
                                " pages, the tree has " + std::to_string(treePages));

@@ -5,6 +5,7 @@
 // a grid. All failures throw DatabaseError. Not thread-safe: one thread uses
 // a Table; other processes and other Table objects may use the same file.
 
+#include "core/codec.h"
 #include "db/engine/error.h"
 #include "db/engine/expr.h"
 #include "db/engine/file.h"
@@ -43,7 +44,7 @@ enum class OpenMode {
 };
 
 // The 8-bit code page the language driver byte names. The layer above decodes.
-enum class CodePage { Windows1252, Dos437 };
+using CodePage = core::CodePage;
 
 // One record as the filter and scans see it. Valid only during the callback.
 class RecordView {
@@ -111,7 +112,8 @@ public:
     static std::unique_ptr<Table> open(const std::filesystem::path& path, OpenMode mode,
                                        FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
-    // is missing; silently does nothing when the file cannot be opened.
+    // is missing; silently does nothing when the file cannot be opened or does
+    // not read as a dBASE table.
     static void removeMdxByte(const std::filesystem::path& path);
 
     ~Table(); // cancels a pending edit or insert
@@ -143,7 +145,9 @@ public:
     // engine cannot evaluate), or empty.
     std::string writeBlockedReason() const;
     bool needsRebuild() const;
-    // What the open put right after a writer that died (for `check`).
+    // What the open put right: records past the header's count taken back,
+    // an end mark, an index a writer left half-updated. One line each, for
+    // the user.
     const std::vector<std::string>& repairsAtOpen() const;
 
     // Cursor. Moves skip records the filter rejects and, unless showDeleted,
@@ -212,14 +216,41 @@ public:
     void deleteRecord(); // marks it deleted; it stays until pack
     void recall();
 
+    // Durability. A post, delete or recall is on disk when it returns: the
+    // table and its index are synced, so a power cut cannot take it back.
+    // Bulk work (generating, importing, replacing) defers that between
+    // beginBulk() and the matching endBulk(), which syncs both files once;
+    // until then a power cut may lose any of its changes, but never leaves
+    // the index disagreeing with the table unnoticed. Adding a tag, pack and
+    // regenerate sync once at their end.
+    void beginBulk();
+    void endBulk();
+    // beginBulk() for the time it lives. finish() ends it and reports a
+    // failed sync; the destructor ends it quietly (work that threw).
+    class Bulk {
+    public:
+        explicit Bulk(Table& table);
+        ~Bulk();
+        Bulk(const Bulk&) = delete;
+        Bulk& operator=(const Bulk&) = delete;
+        void finish();
+
+    private:
+        Table* table_;
+    };
+
     void addObserver(TableObserver* observer);
     void removeObserver(TableObserver* observer);
     void disableControls();
     void enableControls(); // one dataChanged when the last disable ends
     bool controlsDisabled() const;
 
-    // Verifies the table and every tag; an empty list when sound.
-    std::vector<std::string> check();
+    // Verifies the table and every tag without changing anything. Returns
+    // the damage, what makes a reader go wrong (keys out of order, a key no
+    // ordering could give for its record, pointers out of range, wrong
+    // counts): an empty list when sound. Differences of convention between
+    // writers, which do no harm, go to `notes`.
+    std::vector<std::string> check(std::vector<std::string>* notes = nullptr);
 
 private:
     struct Impl;

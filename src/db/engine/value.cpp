@@ -106,7 +106,8 @@ StoredNumber parseNumberField(std::string_view raw) {
     return {StoredNumber::State::Invalid, 0.0};
 }
 
-std::optional<double> parseNumberText(std::string_view text, std::string_view fieldName) {
+std::optional<double> parseNumberText(std::string_view text, std::string_view fieldName,
+                                      core::CodePage cp) {
     const std::string_view trimmed = trimBoth(text);
     if (trimmed.empty()) {
         return std::nullopt;
@@ -114,9 +115,10 @@ std::optional<double> parseNumberText(std::string_view text, std::string_view fi
     if (const auto value = readPlainNumber(trimmed)) {
         return value;
     }
-    throw DatabaseError("'" + std::string(text) +
-                            "' is not a valid floating point value for field '" +
-                            std::string(fieldName) + "'",
+    throw DatabaseError(core::decode("'" + std::string(text) +
+                                         "' is not a valid floating point value for field '" +
+                                         std::string(fieldName) + "'",
+                                     cp),
                         DatabaseError::Kind::InvalidValue);
 }
 

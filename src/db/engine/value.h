@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/codec.h"
 #include "db/engine/keys.h"
 
 #include <cstddef>
@@ -40,7 +41,9 @@ StoredNumber parseNumberField(std::string_view raw);
 // no value; anything else must be a plain decimal number ("-12.5", "1e3";
 // '.' is the decimal point), otherwise DatabaseError (InvalidValue)
 // "'<text>' is not a valid floating point value for field '<fieldName>'".
-std::optional<double> parseNumberText(std::string_view text, std::string_view fieldName);
+// The message shows `text` decoded from `cp`.
+std::optional<double> parseNumberText(std::string_view text, std::string_view fieldName,
+                                      core::CodePage cp = core::CodePage::Windows1252);
 
 // A number as decimal digits: 0.d0 d1 ... d(count-1) x 10^exponent, without
 // leading or trailing zeros (zero has no digits).

@@ -6,9 +6,9 @@
 #include "app/forms/menukeys.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
-#include "edit/datalists.h"
+#include "app/showerror.h"
+#include "db/datalists.h"
 #include "edit/forms/tmyeditbox.h"
-#include "viewer/forms/viewergrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -296,12 +296,6 @@ void TMyEdit::setDateMasks() {
     }
 }
 
-void TMyEdit::setViewerGrid(viewer::ViewerGrid* grid) {
-    grid_ = grid;
-    if (grid_)
-        grid_->setDataLists(ctx_.lists);
-}
-
 QWidget* TMyEdit::control(const QString& name) const {
     const EditControlInfo* info = editControl(name);
     return info ? controls_[std::size_t(info->field - 1)] : nullptr;
@@ -368,7 +362,7 @@ void TMyEdit::LoadInData() {
         try {
             v = readRecord(*table, ctx_.formats);
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            app::showError(*ctx_.prompter, e);
         }
     }
     for (int field : {kPurchDateField, kCheckDateField})
@@ -420,11 +414,11 @@ bool TMyEdit::DoUpdate() {
         control(bad->control)->setFocus();
         return false;
     }
-    const auto& lists = dataListTable();
-    for (int n = 1; n <= kDataListCount; ++n)
+    const auto& lists = db::dataListTable();
+    for (int n = 1; n <= db::kDataListCount; ++n)
         AddToList(n, controlText(
                          editControl(QLatin1String(lists[std::size_t(n - 1)].editControl))->field));
-    for (int n = 1; n <= kDataListCount; ++n)
+    for (int n = 1; n <= db::kDataListCount; ++n)
         AddToListTwwDB(
             n, controlText(editControl(QLatin1String(lists[std::size_t(n - 1)].editControl))->field)
                    .trimmed());
@@ -529,7 +523,7 @@ void TMyEdit::moveRecord(bool forward) {
             else
                 table->prior();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            app::showError(*ctx_.prompter, e);
         }
     }
     LoadInData();
@@ -691,8 +685,8 @@ bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
 // ----------------------------------------------------------- data lists
 
 void TMyEdit::showLists() {
-    const auto& table = dataListTable();
-    for (int n = 1; n <= kDataListCount; ++n) {
+    const auto& table = db::dataListTable();
+    for (int n = 1; n <= db::kDataListCount; ++n) {
         auto* combo =
             static_cast<QComboBox*>(control(QLatin1String(table[std::size_t(n - 1)].editControl)));
         const QString text = combo->currentText();
@@ -701,56 +695,51 @@ void TMyEdit::showLists() {
         combo->setCurrentIndex(-1);
         combo->setEditText(text);
     }
-    if (grid_)
-        grid_->setDataLists(ctx_.lists);
+    Q_EMIT listsShown(ctx_.lists);
 }
 
 void TMyEdit::AddToList(int number, const QString& text) {
     QStringList& list = ctx_.lists[std::size_t(number - 1)];
-    if (!edit::AddToList(list, text))
+    if (!db::AddToList(list, text))
         return;
     auto* combo = static_cast<QComboBox*>(
-        control(QLatin1String(dataListTable()[std::size_t(number - 1)].editControl)));
+        control(QLatin1String(db::dataListTable()[std::size_t(number - 1)].editControl)));
     const QString current = combo->currentText();
     combo->addItem(list.back());
     combo->setEditText(current);
 }
 
 void TMyEdit::AddToListTwwDB(int number, const QString& text) {
-    if (!grid_)
-        return;
     const int field =
-        editControl(QLatin1String(dataListTable()[std::size_t(number - 1)].editControl))->field;
-    QStringList list = grid_->dropDownList(field);
-    if (edit::AddToList(list, text))
-        grid_->setDropDownList(field, list);
+        editControl(QLatin1String(db::dataListTable()[std::size_t(number - 1)].editControl))->field;
+    Q_EMIT gridListEntryAdded(field, text);
 }
 
 void TMyEdit::LoadAllList() {
-    ctx_.lists = edit::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
+    ctx_.lists = db::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
     showLists();
 }
 
 void TMyEdit::SaveAllLists() {
     if (!ctx_.current.base.isEmpty())
-        edit::SaveAllLists(ctx_.current.base, ctx_.lists);
+        db::SaveAllLists(ctx_.current.base, ctx_.lists);
 }
 
 void TMyEdit::LoadDefaultList() {
-    ctx_.lists = edit::LoadDefaultList(ctx_.paths.dataDir);
+    ctx_.lists = db::LoadDefaultList(ctx_.paths.dataDir);
     showLists();
 }
 
 void TMyEdit::SaveDefaultLists() {
-    edit::SaveDefaultLists(ctx_.paths.dataDir, ctx_.lists);
+    db::SaveDefaultLists(ctx_.paths.dataDir, ctx_.lists);
 }
 
 void TMyEdit::EditAList(int number) {
-    if (number < 1 || number > kDataListCount) {
+    if (number < 1 || number > db::kDataListCount) {
         SaveAllLists();
         return;
     }
-    const DataListInfo& info = dataListTable()[std::size_t(number - 1)];
+    const db::DataListInfo& info = db::dataListTable()[std::size_t(number - 1)];
     TMyEditBox box(ctx_, ctx_.lists[std::size_t(number - 1)], QString::fromLatin1(info.captionName),
                    info.entryLength, number, parentWidget());
     if (box.exec() != QDialog::Accepted)

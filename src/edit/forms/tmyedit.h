@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/forms/placement.h"
+#include "db/datalists.h"
 #include "edit/forms/recordprint.h"
 #include "edit/recordedit.h"
 
@@ -18,9 +19,6 @@ class QTabWidget;
 namespace shelvix::app {
 struct AppContext;
 }
-namespace shelvix::viewer {
-class ViewerGrid;
-}
 
 namespace shelvix::edit {
 
@@ -34,8 +32,6 @@ public:
     explicit TMyEdit(app::AppContext& ctx, QWidget* parent = nullptr);
     ~TMyEdit() override;
 
-    // The main window's grid, whose in-cell drop-downs show the same lists.
-    void setViewerGrid(viewer::ViewerGrid* grid);
     RecordPrinter& recordPrinter() { return printer_; }
 
     // The controls as a record, and back.
@@ -77,6 +73,12 @@ public:
     void MenuSaveDefaultsClick();
     void MenuLoadDefaultsClick();
 
+Q_SIGNALS:
+    // For the main window's grid, whose in-cell drop-downs show the same
+    // lists: all of them anew, or one entry for the drop-down of `field`.
+    void listsShown(const db::DataLists& lists);
+    void gridListEntryAdded(int field, const QString& text);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -103,7 +105,6 @@ private:
 
     app::AppContext& ctx_;
     app::FormGeometry geometry_;
-    viewer::ViewerGrid* grid_ = nullptr;
     RecordPrinter printer_;
 
     QMenuBar* menu_ = nullptr;

@@ -18,7 +18,7 @@ namespace {
 
 // Field numbers of data lists 1 to 9: Author, Location, WherePurch,
 // Category, Publisher, Rating, BookType, CheckName, Condition.
-constexpr std::array<int, edit::kDataListCount> kListFields = {2, 25, 6, 5, 4, 11, 13, 19, 26};
+constexpr std::array<int, db::kDataListCount> kListFields = {2, 25, 6, 5, 4, 11, 13, 19, 26};
 constexpr int kCheckOutField = 17;
 
 QString yesNo(bool on) {
@@ -78,7 +78,7 @@ QWidget* GridDelegate::makeEditor(QWidget* parent, const QModelIndex& index) con
     if (int list = dataListOfField(field)) {
         auto* combo = new QComboBox(parent);
         combo->setObjectName(
-            QString::fromLatin1(edit::dataListTable()[std::size_t(list - 1)].gridEditor));
+            QString::fromLatin1(db::dataListTable()[std::size_t(list - 1)].gridEditor));
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // What is typed is what is stored: no completion behind the user's back.

@@ -196,14 +196,14 @@ void TViewConfig::buildLookPage(QWidget* page) {
          {"RowLines", "Show lines between rows"},
          {"RowIndicator", "Show current row indicator"},
          {"FieldEditing", "Allow field editing"}}};
-    const std::array<bool app::DatabaseSettings::*, 4> members = {
-        &app::DatabaseSettings::columnLines, &app::DatabaseSettings::rowLines,
-        &app::DatabaseSettings::rowIndicator, &app::DatabaseSettings::fieldEditing};
+    const std::array<bool db::DatabaseSettings::*, 4> members = {
+        &db::DatabaseSettings::columnLines, &db::DatabaseSettings::rowLines,
+        &db::DatabaseSettings::rowIndicator, &db::DatabaseSettings::fieldEditing};
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         auto* c = new QCheckBox(QString::fromLatin1(boxes[i].second), page);
         c->setObjectName(QString::fromLatin1(boxes[i].first));
         c->setGeometry(16, 16 + int(i) * 28, 300, 22);
-        bool app::DatabaseSettings::*member = members[i];
+        bool db::DatabaseSettings::*member = members[i];
         connect(c, &QCheckBox::toggled, this, [this, member](bool on) {
             settings_.*member = on;
             changed();

@@ -95,7 +95,7 @@ private:
     void changed();
 
     app::AppContext& ctx_;
-    app::DatabaseSettings& settings_;
+    db::DatabaseSettings& settings_;
     bool filling_ = false;
     QTabWidget* pages_ = nullptr;
     QCheckBox* showGridTitle_ = nullptr;

@@ -1,8 +1,8 @@
 #include "viewer/forms/viewergrid.h"
 
 #include "app/prompter.h"
-#include "app/settings.h"
 #include "db/fieldtable.h"
+#include "db/settings.h"
 #include "viewer/forms/griddelegate.h"
 #include "viewer/gridmodel.h"
 #include "viewer/viewercolumns.h"
@@ -20,7 +20,7 @@ QColor fromWindowsColor(int c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-QFont toFont(const app::FontSpec& def) {
+QFont toFont(const db::FontSpec& def) {
     QFont font(def.name);
     font.setPointSize(def.size > 0 ? def.size : 10);
     font.setBold(def.bold);
@@ -112,7 +112,7 @@ db::Table* ViewerGrid::table() const {
     return model_->table();
 }
 
-void ViewerGrid::setDisplayFormats(const app::DisplayFormats* formats) {
+void ViewerGrid::setDisplayFormats(const db::DisplayFormats* formats) {
     formats_ = formats;
     model_->setDisplayFormats(formats);
 }
@@ -126,7 +126,7 @@ void ViewerGrid::setDropDownList(int field, const QStringList& entries) {
         lists_[std::size_t(field)] = entries;
 }
 
-void ViewerGrid::setDataLists(const edit::DataLists& lists) {
+void ViewerGrid::setDataLists(const db::DataLists& lists) {
     for (int field = 1; field <= db::kFieldCount; ++field)
         if (int list = dataListOfField(field))
             lists_[std::size_t(field)] = lists[std::size_t(list - 1)];
@@ -138,13 +138,18 @@ QStringList ViewerGrid::dropDownList(int field) const {
     return lists_[std::size_t(field)];
 }
 
+void ViewerGrid::addToDropDownList(int field, const QString& text) {
+    if (field >= 1 && field <= db::kFieldCount)
+        db::AddToList(lists_[std::size_t(field)], text);
+}
+
 int ViewerGrid::columnPixels(int chars) const {
     // Widths from a hand-edited file are held to what the dialog allows.
     chars = std::clamp(chars, 1, 255);
     return QFontMetrics(cellFont_).averageCharWidth() * chars + 8;
 }
 
-void ViewerGrid::SetViewerOptions(const app::DatabaseSettings& s) {
+void ViewerGrid::SetViewerOptions(const db::DatabaseSettings& s) {
     // Options: Tab between columns and a selection that stays visible
     // without focus always; the rest as set.
     setTabKeyNavigation(true);
@@ -261,7 +266,7 @@ void ViewerGrid::listValueStored(int column, const QString& text) {
     if (list == 0)
         return;
     const QString trimmed = text.trimmed();
-    if (edit::AddToList(lists_[std::size_t(field)], trimmed))
+    if (db::AddToList(lists_[std::size_t(field)], trimmed))
         Q_EMIT listValueEntered(list, trimmed);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edit/datalists.h"
+#include "db/datalists.h"
 
 #include <QFont>
 #include <QList>
@@ -12,10 +12,12 @@
 #include <optional>
 
 namespace shelvix::app {
-class DisplayFormats;
 class Prompter;
+}
+namespace shelvix::db {
+class DisplayFormats;
 struct DatabaseSettings;
-} // namespace shelvix::app
+} // namespace shelvix::db
 
 namespace shelvix::db {
 class Table;
@@ -39,18 +41,20 @@ public:
     // Null shows nothing. Set null before the table is closed.
     void setTable(db::Table* table);
     db::Table* table() const;
-    void setDisplayFormats(const app::DisplayFormats* formats);
+    void setDisplayFormats(const db::DisplayFormats* formats);
     // Shows refused cell values; without one they are refused silently.
     void setPrompter(app::Prompter* prompter);
     // The entries of the drop-down of a data-list field (field number 1 to 36).
     void setDropDownList(int field, const QStringList& entries);
     // All nine drop-downs from the database's data lists.
-    void setDataLists(const edit::DataLists& lists);
+    void setDataLists(const db::DataLists& lists);
     QStringList dropDownList(int field) const;
+    // Adds an entry to the drop-down of `field` as db::AddToList does.
+    void addToDropDownList(int field, const QString& text);
 
     // Applies the viewer settings: titles, colours, fonts, lines, the row
     // indicator, editing, and the columns with their titles and widths.
-    void SetViewerOptions(const app::DatabaseSettings& settings);
+    void SetViewerOptions(const db::DatabaseSettings& settings);
 
     GridModel* gridModel() const { return model_; }
     const QFont& cellFont() const { return cellFont_; }
@@ -95,7 +99,7 @@ private:
 
     GridModel* model_;
     GridDelegate* delegate_;
-    const app::DisplayFormats* formats_ = nullptr;
+    const db::DisplayFormats* formats_ = nullptr;
     app::Prompter* prompter_ = nullptr;
     std::array<QStringList, 37> lists_; // by field number
     QFont cellFont_;

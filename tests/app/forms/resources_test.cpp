@@ -1,5 +1,5 @@
 #include "app/datadir.h"
-#include "edit/datalists.h"
+#include "db/datalists.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +11,8 @@ TEST(BuiltInLists, SeedANewDataDirectory) {
     const QString data = QString::fromStdString((dir / "data").string());
     const app::SeedResult r = app::seedDataDirectory(data);
     EXPECT_TRUE(r.failed.isEmpty()) << r.failed.join(", ").toStdString();
-    EXPECT_EQ(r.copied.size(), edit::kDataListCount);
-    const edit::DataLists lists = edit::LoadDefaultList(data);
+    EXPECT_EQ(r.copied.size(), db::kDataListCount);
+    const db::DataLists lists = db::LoadDefaultList(data);
     EXPECT_TRUE(lists[5].contains("Good"));
     EXPECT_TRUE(lists[0].isEmpty());
 }

@@ -57,7 +57,7 @@ protected:
     }
     QStringList tickedDates() {
         QStringList out;
-        for (const app::DateFormatInfo& f : app::dateFormats())
+        for (const db::DateFormatInfo& f : db::dateFormats())
             if (action(f.menuItem)->isChecked())
                 out << f.menuItem;
         return out;

@@ -250,8 +250,7 @@ TEST_F(MaintenanceWindowTest, AValueTypedIntoAGridDropDownJoinsItsList) {
     auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::ReadOnly);
     EXPECT_EQ(t->record(2).text("AUTHOR"), "Austen, J.");
     EXPECT_TRUE(ctx.lists[0].contains(QStringLiteral("Austen, J.")));
-    EXPECT_TRUE(edit::LoadList(edit::databaseListFile(ctx.current.base, 1))
-                    .contains(QStringLiteral("Austen, J.")));
+    EXPECT_TRUE(db::LoadList(ctx.current.list(1)).contains(QStringLiteral("Austen, J.")));
 
     // Editing switched off: whole rows again.
     ctx.database.fieldEditing = false;

@@ -3,6 +3,7 @@
 #include "app/forms/tmain.h"
 #include "core/profile.h"
 #include "db/booktable.h"
+#include "find/forms/tmysearch.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -252,6 +253,81 @@ TEST_F(MainWindowTest, EveryPlaceOfACommandRunsIt) {
     for (const char* name : {"AddButton", "AddSpeed"})
         EXPECT_FALSE(find<QAbstractButton>(name)->isEnabled()) << name;
     EXPECT_FALSE(action("MenuAdd")->isEnabled());
+}
+
+// Ctrl+S puts a search in force from the main window, Ctrl+I ends it, and the
+// count, the "SEARCH ON" label and the End Search controls follow.
+TEST_F(MainWindowTest, SearchAndEndSearchFromTheKeyboard) {
+    start();
+    closeWindow();
+    addBooks(5); // "Author 0" ... "Author 4"
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->viewerGrid()->setFocus();
+    EXPECT_FALSE(find<QLabel>("SearchOnLabel")->isVisible());
+    EXPECT_FALSE(action("MenuEndSearch")->isEnabled());
+
+    bool shown = false;
+    test::onNextModal([&](QWidget* w) {
+        shown = w == window->searchForm();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        // Row 2 is the author; its cell takes the typing.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("r 3"));
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("OkButton")), Qt::LeftButton);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(ctx.SearchOn);
+    EXPECT_EQ(count(), "1");
+    EXPECT_TRUE(find<QLabel>("SearchOnLabel")->isVisible());
+    EXPECT_TRUE(action("MenuEndSearch")->isEnabled());
+    EXPECT_TRUE(find<QToolButton>("EndSearchSpeed")->isEnabled());
+    EXPECT_EQ(ctx.MyTable->text("AUTHOR"), "Author 3");
+
+    // Nothing reactivates the main window offscreen once the dialog is gone.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+    window->viewerGrid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::ControlModifier);
+    EXPECT_FALSE(ctx.SearchOn);
+    EXPECT_EQ(count(), "5");
+    EXPECT_FALSE(find<QLabel>("SearchOnLabel")->isVisible());
+    EXPECT_FALSE(action("MenuEndSearch")->isEnabled());
+}
+
+// Import and Export open their windows from their keys; browse mode leaves
+// only Export.
+TEST_F(MainWindowTest, ImportAndExportOpenFromTheirKeys) {
+    for (const bool browse : {false, true}) {
+        start(browse ? QStringList{QStringLiteral("/BROWSE")} : QStringList{});
+        EXPECT_EQ(action("MenuImport")->isEnabled(), !browse);
+        EXPECT_EQ(find<QToolButton>("ImportSpeed")->isEnabled(), !browse);
+        EXPECT_TRUE(action("MenuExport")->isEnabled());
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+        window->viewerGrid()->setFocus();
+        std::vector<QString> opened;
+        const auto closeIt = [&](QWidget* w) {
+            opened.push_back(w->objectName());
+            w->close();
+        };
+        test::onNextModal(closeIt);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
+        if (!browse) {
+            window->activateWindow();
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+            window->viewerGrid()->setFocus();
+            test::onNextModal(closeIt);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::ControlModifier);
+        }
+        EXPECT_EQ(opened, browse ? std::vector<QString>{"TMyExport"}
+                                 : std::vector<QString>({"TMyExport", "TImportFormat"}));
+        closeWindow();
+    }
 }
 
 TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {

@@ -801,3 +801,41 @@ TEST(Mdx, RandomDamageIsContained) {
         }
     }
 }
+
+// Other writers put a node's own page number in its bytes 4-7, where we write
+// 0: readers ignore them, so check() reports no damage, and a note only for
+// other values.
+TEST(Mdx, NodeBytesFourToSevenAreAConventionNotDamage) {
+    TempDir dir;
+    auto path = dir / "C.MDX";
+    std::vector<Entry> entries;
+    for (std::uint32_t i = 1; i <= 2000; ++i)
+        entries.emplace_back(padded(std::to_string(i), 16), i);
+    {
+        auto mdx = MdxFile::create(FileSystem::native(), path, "C");
+        mdx->buildTag(charTag("C", 16), sourceOf(entries));
+    }
+    const std::string good = readFile(path);
+    const std::uint32_t rootPage = u32(good, 512 * std::size_t{u32(good, 544)});
+    const std::size_t root = 512 * std::size_t{rootPage};
+    auto inKeyOrder = entries;
+    std::sort(inKeyOrder.begin(), inKeyOrder.end());
+    auto withLinks = [&](bool ownPage) {
+        std::string f = good;
+        setU32(f, root + 4, ownPage ? rootPage : 0xBEEF);
+        for (std::uint32_t i = 0; i <= u32(good, root); ++i) {
+            const std::uint32_t child = u32(good, root + 8 + 20 * i);
+            setU32(f, 512 * std::size_t{child} + 4, ownPage ? child : 0xBEEF);
+        }
+        return f;
+    };
+    for (bool ownPage : {true, false}) {
+        SCOPED_TRACE(ownPage ? "own page numbers" : "other values");
+        writeFile(path, withLinks(ownPage));
+        auto mdx = MdxFile::open(FileSystem::native(), path, false);
+        std::vector<std::string> notes;
+        EXPECT_TRUE(mdx->check(0, &notes).empty());
+        EXPECT_EQ(notes.size(), ownPage ? 0u : 1u) << ::testing::PrintToString(notes);
+        EXPECT_EQ(walk(*mdx, 0), inKeyOrder);
+    }
+}

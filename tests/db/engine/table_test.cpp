@@ -1,3 +1,4 @@
+#include "core/codec.h"
 #include "db/engine/table.h"
 #include "support/tempdir.h"
 
@@ -239,7 +240,7 @@ TEST(Table, ReadsTablesWrittenByOtherTools) {
         auto path = dir.copyFixture("independent/" + name + ".DBF");
         dir.copyFixture("independent/" + name + ".MDX");
         auto t = Table::open(path, OpenMode::ReadOnly);
-        EXPECT_EQ(t->codePage(), name == "BOOKS1" ? CodePage::Dos437 : CodePage::Windows1252);
+        EXPECT_EQ(t->codePage(), name == "BOOKS1" ? CodePage::Cp437 : CodePage::Windows1252);
         EXPECT_EQ(t->languageDriver(), name == "BOOKS1" ? 0x1B : 0x57);
         EXPECT_EQ(t->recordCount(), 10u);
         t->setShowDeleted(true);
@@ -439,10 +440,14 @@ TEST(Table, RefusesUnreadableFilesWithoutTouchingThem) {
         {"header only", bytes.substr(0, 20), Kind::Corrupt},
         {"empty", std::string(), Kind::Corrupt},
     };
-    for (const Case& c : cases) {
+    for (Case& c : cases) {
         SCOPED_TRACE(c.what);
+        // Claims an index that is missing: clearing the flag would be a write.
+        if (c.bytes.size() > 28)
+            c.bytes[28] = 1;
         auto path = dir / "BAD.DBF";
         writeFile(path, c.bytes);
+        Table::removeMdxByte(path);
         for (OpenMode mode : {OpenMode::Exclusive, OpenMode::Shared, OpenMode::ReadOnly}) {
             try {
                 Table::open(path, mode);
@@ -475,4 +480,57 @@ TEST(Table, RemoveMdxByteClearsOnlyTheFlagOfATable) {
     Table::removeMdxByte(dir / "NOTES.TXT");
     EXPECT_EQ(readFile(dir / "NOTES.TXT"), "hello, this is no table");
     Table::removeMdxByte(dir / "MISSING.DBF");
+}
+
+// Messages are UTF-8: the file name as it is, table text decoded from the
+// table's code page, whether it came from the file or from the caller.
+TEST(Table, MessagesAreUtf8WithTableTextDecodedFromItsCodePage) {
+    TempDir dir;
+    const auto path = dir / "B\xC3\xBC"
+                            "cher.DBF"; // Bücher.DBF
+    Table::create(path, bookFields());
+    auto message = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const DatabaseError& e) {
+            EXPECT_TRUE(shelvix::core::isValidUtf8(e.what())) << e.what();
+            return std::string(e.what());
+        }
+        ADD_FAILURE() << "no error";
+        return std::string();
+    };
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        t->insert();
+        EXPECT_EQ(message([&] { t->setText("YearPub", "\xE9t\xE9"); }),
+                  "'\xC3\xA9t\xC3\xA9' is not a valid floating point value for field 'YEARPUB'");
+        EXPECT_EQ(message([&] { t->setText("PurchDate", "1\xB0"); }),
+                  "'1\xC2\xB0' is not a valid date for field 'PURCHDATE'");
+        EXPECT_EQ(message([&] { (void)t->fieldIndex("T\xEAte"); }),
+                  "Field 'T\xC3\xAAte' not found in table B\xC3\xBC"
+                  "cher.DBF");
+        t->cancel();
+        EXPECT_THAT(message([&] { t->addTag("T", "Upper(Auteur\xE9)"); }),
+                    HasSubstr("'Upper(Auteur\xC3\xA9)'"));
+        addBook(*t, "A", "T", "1", 1, std::nullopt);
+    }
+    // The same bytes in a DOS table read in code page 437 (0x82 is é there).
+    std::string bytes = readFile(path);
+    bytes[29] = 0x01;
+    const std::size_t yearPub = 32 + 32 * 6 + 1 + 1 + 30 + 40;
+    bytes.replace(yearPub, 3, "\x82\x82\x82");
+    writeFile(path, bytes);
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        t->insert();
+        EXPECT_EQ(message([&] { t->setText("YearPub", "\x82"); }),
+                  "'\xC3\xA9' is not a valid floating point value for field 'YEARPUB'");
+        t->cancel();
+        auto damage = t->check();
+        ASSERT_EQ(damage.size(), 1u) << ::testing::PrintToString(damage);
+        EXPECT_THAT(damage[0], HasSubstr("holds '\xC3\xA9\xC3\xA9\xC3\xA9"));
+    }
+    writeFile(path, bytes.substr(0, 40));
+    EXPECT_THAT(message([&] { Table::open(path, OpenMode::ReadOnly); }), HasSubstr("B\xC3\xBC"
+                                                                                   "cher.DBF"));
 }

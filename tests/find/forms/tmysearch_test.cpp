@@ -102,7 +102,7 @@ protected:
                 t->post();
             }
         }
-        ctx.current = app::databasePathsFor(QString::fromStdString(path.string()));
+        ctx.current = db::DatabaseFiles::of(QString::fromStdString(path.string()));
         EXPECT_TRUE(dbs.openMyTable());
         ctx.lists[0] = QStringList{QStringLiteral("Austen"), QStringLiteral("Smith, Ann")};
         form = std::make_unique<TMySearch>(ctx, search);

@@ -1,8 +1,8 @@
-#include "app/displayformats.h"
-#include "app/settings.h"
+#include "db/bookfixture.h"
 #include "db/bookgen.h"
+#include "db/displayformats.h"
+#include "db/settings.h"
 #include "support/gui_scriptedprompter.h"
-#include "viewer/bookfixture.h"
 #include "viewer/forms/viewergrid.h"
 #include "viewer/gridmodel.h"
 
@@ -24,8 +24,8 @@ namespace {
 
 struct GridFixture {
     test::BookTable books;
-    app::DisplayFormats formats;
-    app::DatabaseSettings settings;
+    db::DisplayFormats formats;
+    db::DatabaseSettings settings;
     test::ScriptedPrompter prompter;
     ViewerGrid grid;
 
@@ -178,7 +178,7 @@ TEST(ViewerGrid, CellsEditThroughTheirEditors) {
     GridFixture f;
     f.settings.fieldEditing = true;
     f.grid.setDropDownList(2, {"Austen, Jane", "Tolkien, J.R.R."});
-    edit::DataLists lists;
+    db::DataLists lists;
     lists[0] = QStringList{"Austen, Jane", "Zola, \u00C9mile"};
     lists[7] = QStringList{"Alice", "Bob"};
     f.grid.setDataLists(lists);
@@ -231,7 +231,7 @@ TEST(ViewerGrid, ADropDownListOpensWideEnoughForItsLongestEntry) {
     GridFixture f;
     f.settings.fieldEditing = true;
     f.settings.fieldWidth[25] = 4; // Condition, four characters wide
-    edit::DataLists lists;
+    db::DataLists lists;
     const QString longest = QStringLiteral("Non-circulating, signed first edition");
     lists[8] = QStringList{"Fine", longest};
     for (int i = 0; i < 20; ++i) // more than the list shows at once
@@ -291,8 +291,8 @@ TEST(ViewerGrid, Screenshots) {
             books.table->setText(field, value);
         books.table->post();
     }
-    app::DisplayFormats formats;
-    app::DatabaseSettings settings;
+    db::DisplayFormats formats;
+    db::DatabaseSettings settings;
     ViewerGrid grid;
     grid.setDisplayFormats(&formats);
     grid.setTable(books.table.get());

@@ -1,4 +1,4 @@
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 
 #include <QStringList>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-namespace shelvix::app {
+namespace shelvix::db {
 
 namespace {
 
@@ -262,4 +262,4 @@ QString DisplayFormats::money(int width, double x) const {
     return group(text, d, intl_.thousandsChar, width);
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::db

@@ -1,10 +1,10 @@
-#include "edit/datalists.h"
+#include "db/datalists.h"
 #include "support/tempdir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
-using namespace shelvix::edit;
+using namespace shelvix::db;
 using shelvix::test::readFile;
 using shelvix::test::TempDir;
 using shelvix::test::writeFile;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/databasefiles.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -8,9 +10,9 @@
 // database keeps its own nine files beside its table (base path + ".001" ...
 // ".009"); the data directory keeps nine default files that seed new
 // databases. List files are Windows-1252 text, one entry a line, CR LF.
-namespace shelvix::edit {
+namespace shelvix::db {
 
-inline constexpr int kDataListCount = 9;
+inline constexpr int kDataListCount = kListFileCount;
 
 struct DataListInfo {
     const char* defaultFile; // in the data directory
@@ -25,15 +27,9 @@ struct DataListInfo {
 // 5 Publisher, 6 Rating, 7 Book type, 8 Check-out person, 9 Condition.
 const std::array<DataListInfo, kDataListCount>& dataListTable();
 
-// List `number` (1 to 9) of the database at `basePath` (directory + base
-// name, no extension). An existing file whose extension differs only in case
-// is preferred, so it is read and rewritten rather than shadowed.
-QString databaseListFile(const QString& basePath, int number);
-// Default list `number` in `dataDir`, found the same way.
+// Default list `number` in `dataDir`, found as every companion is
+// (databaseListFile() names a database's own).
 QString defaultListFile(const QString& dataDir, int number);
-// `dir`/`name`, or the existing file of that directory whose name differs
-// from it only in the case of its extension.
-QString findCompanionFile(const QString& dir, const QString& name);
 
 // A file that cannot be read gives an empty list. Lines are cut to 255
 // characters and trimmed; blank lines are skipped, duplicates kept.
@@ -58,4 +54,4 @@ bool SaveAllLists(const QString& basePath, const DataLists& lists);
 DataLists LoadDefaultList(const QString& dataDir);
 bool SaveDefaultLists(const QString& dataDir, const DataLists& lists);
 
-} // namespace shelvix::edit
+} // namespace shelvix::db

@@ -1,14 +1,14 @@
-#include "edit/datalists.h"
+#include "db/datalists.h"
 
-#include "app/textcodec.h"
 #include "core/text.h"
+#include "db/textcodec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace shelvix::edit {
+namespace shelvix::db {
 
 namespace {
 
@@ -26,37 +26,10 @@ constexpr std::array<DataListInfo, kDataListCount> kLists = {{
 
 constexpr std::size_t kMaxLine = 255;
 
-QString listExtension(int number) {
-    return QStringLiteral(".%1").arg(number, 3, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 const std::array<DataListInfo, kDataListCount>& dataListTable() {
     return kLists;
-}
-
-QString findCompanionFile(const QString& dir, const QString& name) {
-    const QString exact = QDir(dir).filePath(name);
-    if (QFileInfo::exists(exact))
-        return exact;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return exact;
-    const QString stem = name.left(dot + 1);
-    const QString extension = name.mid(dot + 1);
-    const QStringList candidates = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& candidate : candidates) {
-        if (candidate.size() == name.size() && candidate.startsWith(stem, Qt::CaseSensitive) &&
-            candidate.mid(dot + 1).compare(extension, Qt::CaseInsensitive) == 0)
-            return QDir(dir).filePath(candidate);
-    }
-    return exact;
-}
-
-QString databaseListFile(const QString& basePath, int number) {
-    const QFileInfo base(basePath);
-    return findCompanionFile(base.path(), base.fileName() + listExtension(number));
 }
 
 QString defaultListFile(const QString& dataDir, int number) {
@@ -79,7 +52,7 @@ QStringList LoadList(const QString& file) {
             end = text.size();
         const std::string entry = core::trim(text.substr(start, std::min(end - start, kMaxLine)));
         if (!entry.empty())
-            list.append(app::fromWindows1252(entry));
+            list.append(fromWindows1252(entry));
         start = end;
         if (start < text.size() && text[start] == '\r')
             ++start;
@@ -96,7 +69,7 @@ bool SaveList(const QString& file, const QStringList& entries) {
         QString line = entry;
         line.replace(QLatin1Char('\r'), QLatin1Char(' '))
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
-        bytes += app::toWindows1252(line);
+        bytes += toWindows1252(line);
         bytes += "\r\n";
     }
     QSaveFile out(file);
@@ -151,4 +124,4 @@ bool SaveDefaultLists(const QString& dataDir, const DataLists& lists) {
     return all;
 }
 
-} // namespace shelvix::edit
+} // namespace shelvix::db

@@ -1,25 +1,25 @@
-#include "app/displayformats.h"
-#include "bookfixture.h"
-#include "viewer/bookrecord.h"
+#include "db/bookfixture.h"
+#include "db/displayformats.h"
+#include "db/recordtext.h"
 
 #include <gtest/gtest.h>
 
 using namespace shelvix;
-using viewer::fieldDisplayText;
-using viewer::generalNumber;
+using db::fieldDisplayText;
+using db::generalNumber;
 
 namespace {
 
 QString shown(test::BookTable& b, std::uint32_t recno, const char* field,
-              const app::DisplayFormats& formats) {
+              const db::DisplayFormats& formats) {
     int i = b.table->fieldIndex(field);
-    return fieldDisplayText(b.table->record(recno), i, b.table->field(i),
-                            viewer::tableCodePage(*b.table), formats);
+    return fieldDisplayText(b.table->record(recno), i, b.table->field(i), b.table->codePage(),
+                            formats);
 }
 
 } // namespace
 
-TEST(BookRecord, GeneralNumberIsTheShortestDecimalText) {
+TEST(RecordText, GeneralNumberIsTheShortestDecimalText) {
     EXPECT_EQ(generalNumber(1999), "1999");
     EXPECT_EQ(generalNumber(12.5), "12.5");
     EXPECT_EQ(generalNumber(12.50), "12.5");
@@ -32,7 +32,7 @@ TEST(BookRecord, GeneralNumberIsTheShortestDecimalText) {
     EXPECT_EQ(generalNumber(0.0005), "0.0005");
 }
 
-TEST(BookRecord, FieldsReadAsTheGridShowsThem) {
+TEST(RecordText, FieldsReadAsTheGridShowsThem) {
     test::BookTable b;
     std::uint32_t full = b.add({{"Title", "  Indented title"},
                                 {"Author", "Zola, \xC9mile"},
@@ -42,7 +42,7 @@ TEST(BookRecord, FieldsReadAsTheGridShowsThem) {
                                 {"PurchDate", "19990115"},
                                 {"CheckOut", "Yes"}});
     std::uint32_t empty = b.add({{"Title", "Nothing else"}});
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
 
     EXPECT_EQ(shown(b, full, "Title", formats), "  Indented title"); // leading blanks are data
     EXPECT_EQ(shown(b, full, "Author", formats), QString::fromUtf8("Zola, \u00C9mile"));
@@ -68,26 +68,24 @@ TEST(BookRecord, FieldsReadAsTheGridShowsThem) {
     EXPECT_EQ(shown(b, empty, "PurchDate", formats), "");
 }
 
-TEST(BookRecord, TextCrossesTheTablesCodePage) {
+TEST(RecordText, TextCrossesTheTablesCodePage) {
     test::BookTable b;
     std::uint32_t r = b.add({{"Title", "Caf\x82 na\x8Bve"}}); // é ï in cp437
     b.setLanguageDriver(0x1B);
-    app::DisplayFormats formats;
+    db::DisplayFormats formats;
     EXPECT_EQ(shown(b, r, "Title", formats), QString::fromUtf8("Caf\u00E9 na\u00EFve"));
     b.setLanguageDriver(0x57);
     EXPECT_EQ(shown(b, r, "Title", formats), QString::fromUtf8("Caf\u201A na\u2039ve"));
 
     using core::CodePage;
-    EXPECT_EQ(viewer::encodeField(QString::fromUtf8("Caf\u00E9"), CodePage::Cp437), "Caf\x82");
-    EXPECT_EQ(viewer::encodeField(QString::fromUtf8("Caf\u00E9"), CodePage::Windows1252),
-              "Caf\xE9");
-    EXPECT_EQ(viewer::encodeField(QString::fromUtf8("\u0141\u00F3d\u017A"), CodePage::Windows1252),
+    EXPECT_EQ(db::encodeField(QString::fromUtf8("Caf\u00E9"), CodePage::Cp437), "Caf\x82");
+    EXPECT_EQ(db::encodeField(QString::fromUtf8("Caf\u00E9"), CodePage::Windows1252), "Caf\xE9");
+    EXPECT_EQ(db::encodeField(QString::fromUtf8("\u0141\u00F3d\u017A"), CodePage::Windows1252),
               std::nullopt);
     QChar bad;
-    EXPECT_EQ(viewer::encodeField(QString::fromUtf8("\u017Dx"), CodePage::Cp437, &bad),
-              std::nullopt);
+    EXPECT_EQ(db::encodeField(QString::fromUtf8("\u017Dx"), CodePage::Cp437, &bad), std::nullopt);
     EXPECT_EQ(bad, QChar(0x017D));
-    EXPECT_EQ(viewer::encodeField(QString::fromUtf8("\u017Dx"), CodePage::Windows1252), "\x8Ex");
-    EXPECT_EQ(viewer::encodeField(QString::fromUtf8("\U0001F600"), CodePage::Windows1252),
+    EXPECT_EQ(db::encodeField(QString::fromUtf8("\u017Dx"), CodePage::Windows1252), "\x8Ex");
+    EXPECT_EQ(db::encodeField(QString::fromUtf8("\U0001F600"), CodePage::Windows1252),
               std::nullopt);
 }

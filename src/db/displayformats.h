@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-namespace shelvix::app {
+namespace shelvix::db {
 
 // One of the twelve date formats. With leading zeros the pattern is the
 // caption itself.
@@ -101,4 +101,4 @@ private:
     IntlValues intl_;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::db

@@ -1,9 +1,9 @@
-#include "app/displayformats.h"
+#include "db/displayformats.h"
 
 #include <clocale>
 #include <gtest/gtest.h>
 
-using namespace shelvix::app;
+using namespace shelvix::db;
 
 namespace {
 

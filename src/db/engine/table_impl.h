@@ -1,0 +1,351 @@
+#pragma once
+
+// The state behind Table, shared by the files that implement it: reading
+// and cursors (table_read.cpp), the write path (table_write.cpp), pack and
+// regenerate (table_pack.cpp), check and repair (table_check.cpp), and the
+// rest (table.cpp). Private to the engine.
+
+#include "db/engine/bytes.h"
+#include "db/engine/dbf.h"
+#include "db/engine/mdx.h"
+#include "db/engine/table.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace shelvix::db {
+
+inline constexpr std::size_t kStreamChunk = 1 << 17;   // bytes per sequential read
+inline constexpr std::size_t kWindowBytes = 64 * 1024; // read-ahead while walking record order
+inline constexpr std::size_t kRandomCacheSlots = 1024; // direct-mapped by record number
+
+inline std::string displayName(const std::filesystem::path& p) {
+    return p.filename().string();
+}
+
+// Reads the table front to back in large chunks.
+class Streamer {
+public:
+    Streamer(File& file, const dbf::Header& h, std::uint32_t count)
+        : file_(file), h_(h), count_(count) {
+        perChunk_ = std::max<std::size_t>(1, kStreamChunk / h.recordLength);
+        buf_.resize(perChunk_ * h.recordLength);
+    }
+    // The next record or nullptr at the end.
+    const std::uint8_t* next(std::uint32_t& recno) {
+        if (nextRecno_ > count_)
+            return nullptr;
+        if (nextRecno_ >= bufFirst_ + bufCount_ || bufCount_ == 0) {
+            bufFirst_ = nextRecno_;
+            bufCount_ = std::uint32_t(std::min<std::uint64_t>(perChunk_, count_ - nextRecno_ + 1));
+            file_.readExact(h_.recordOffset(bufFirst_), buf_.data(),
+                            std::size_t(bufCount_) * h_.recordLength, "the records");
+        }
+        recno = nextRecno_++;
+        return buf_.data() + std::size_t(recno - bufFirst_) * h_.recordLength;
+    }
+
+private:
+    File& file_;
+    const dbf::Header& h_;
+    std::uint32_t count_;
+    std::size_t perChunk_;
+    std::vector<std::uint8_t> buf_;
+    std::uint32_t bufFirst_ = 1, bufCount_ = 0, nextRecno_ = 1;
+};
+
+struct Table::Impl {
+    using Kind = DatabaseError::Kind;
+    // A position in record or tag order, without the filter.
+    struct Walker {
+        Impl* t = nullptr;
+        int tag = -1;
+        std::uint64_t gen = 0;
+        std::unique_ptr<MdxFile::Cursor> cur;
+        std::vector<std::uint8_t> key;
+        std::uint32_t recno = 0;
+
+        void reset(int newTag) {
+            tag = newTag;
+            cur.reset();
+            recno = 0;
+        }
+        bool first();
+        bool last();
+        bool next();
+        bool prior();
+        bool positionAt(std::uint32_t r);
+        bool seek(const std::uint8_t* k, std::size_t len);
+
+    private:
+        enum class Where { Exact, After, End };
+        Where ensure();
+        bool take();
+        bool skipForward();
+        bool skipBackward();
+    };
+
+    FileSystem& fs;
+    std::filesystem::path path;
+    std::string name;
+    OpenMode mode;
+    std::unique_ptr<File> file;
+    dbf::Header hdr;
+    RecordLayout layout;
+
+    std::unique_ptr<MdxFile> mdx;
+    std::filesystem::path mdxPath;
+    std::vector<std::optional<KeyExpression>> exprs; // per tag of mdx
+    std::vector<std::string> exprErrors;
+    int selected = -1;
+    bool needsRebuild = false;
+    std::vector<std::string> repairs; // made by the open
+    std::uint64_t indexGen = 1;
+
+    // Record caches: a read-ahead window for record order, a small map else.
+    std::vector<std::uint8_t> window;
+    std::uint32_t winFirst = 0, winCount = 0;
+    std::vector<std::uint8_t> slab;    // kRandomCacheSlots records
+    std::vector<std::uint32_t> slotOf; // record number held by each slot, 0 = none
+
+    RecordFilter filter;
+    bool showDeleted = false;
+
+    Walker main;
+    bool bof = true, eof = true;
+    std::uint32_t cur = 0;
+    std::vector<std::uint8_t> curBuf, editBuf;
+    Table::State state = Table::State::Browse;
+    std::uint32_t lockedRecord = 0;
+
+    std::optional<std::uint32_t> countCache;
+    bool rowsValid = false;
+    std::vector<std::uint32_t> rows;
+
+    std::vector<TableObserver*> observers;
+    int disabled = 0;
+
+    Impl(FileSystem& f, std::filesystem::path p, OpenMode m)
+        : fs(f), path(std::move(p)), name(displayName(path)), mode(m) {
+        main.t = this;
+    }
+
+    bool shared() const { return mode == OpenMode::Shared; }
+    // Table text (names and values, stored or handed in) as messages show it.
+    std::string shown(std::string_view bytes) const {
+        return core::decode(bytes, layout.codePage());
+    }
+
+    // Bulk work in progress (beginBulk): changes are synced at its end only.
+    int bulk = 0;
+    bool durable() const { return bulk == 0; }
+    void syncFiles() {
+        if (mode == OpenMode::ReadOnly)
+            return;
+        file->sync();
+        if (mdx)
+            mdx->sync();
+    }
+    std::uint32_t count() const { return hdr.recordCount; }
+    std::size_t recLen() const { return hdr.recordLength; }
+
+    // ---- locks
+    struct RangeLock {
+        File* f = nullptr;
+        std::uint64_t off = 0;
+        RangeLock() = default;
+        RangeLock(File* file, std::uint64_t offset) : f(file), off(offset) {
+            if (f)
+                f->lockRange(off, 1);
+        }
+        RangeLock(const RangeLock&) = delete;
+        RangeLock& operator=(const RangeLock&) = delete;
+        ~RangeLock() {
+            if (f) {
+                try {
+                    f->unlockRange(off, 1);
+                } catch (...) {
+                }
+            }
+        }
+    };
+    File* lockTarget() { return shared() ? file.get() : nullptr; }
+
+    // The record from a cache; dir > 0 reads ahead, < 0 behind, 0 at random.
+    const std::uint8_t* readRecord(std::uint32_t recno, int dir);
+    void dropCaches() {
+        winCount = 0;
+        std::fill(slotOf.begin(), slotOf.end(), 0u);
+    }
+    void dataChangedLocally() {
+        dropCaches();
+        countCache.reset();
+        rowsValid = false;
+        rows.clear();
+        ++indexGen;
+    }
+
+    // Keeps the count and the rows right after one record changed here, so a
+    // post on a large table costs a few reads rather than a rescan.
+    void recordChanged(std::uint32_t recno, const std::uint8_t* before, const std::uint8_t* after);
+
+    bool passesBuf(std::uint32_t recno, const std::uint8_t* buf) const {
+        if (!showDeleted && buf[0] == '*')
+            return false;
+        return !filter || filter(RecordView(buf, &layout, recno));
+    }
+    bool passes(std::uint32_t recno, int dir) { return passesBuf(recno, readRecord(recno, dir)); }
+
+    // Re-reads the record count another user may have changed.
+    void refreshHeader();
+    // The record count as the file holds it now.
+    std::uint32_t countOnDisk();
+
+    // ---- notifications
+    bool pendingData = false;
+    void notifyData() {
+        if (disabled > 0) {
+            pendingData = true;
+            return;
+        }
+        for (auto* o : std::vector<TableObserver*>(observers))
+            o->tableDataChanged();
+    }
+    void notifyStructure() {
+        if (disabled > 0) {
+            pendingData = true;
+            return;
+        }
+        for (auto* o : std::vector<TableObserver*>(observers))
+            o->tableStructureChanged();
+    }
+    void notifyCurrent() {
+        if (disabled > 0)
+            return;
+        for (auto* o : std::vector<TableObserver*>(observers))
+            o->tableCurrentChanged();
+    }
+
+    // ---- cursor
+    void setCurrent(std::uint32_t recno) {
+        cur = recno;
+        if (recno == 0) {
+            curBuf.assign(recLen(), ' ');
+        } else {
+            const std::uint8_t* b = readRecord(recno, 0);
+            curBuf.assign(b, b + recLen());
+        }
+    }
+    void goEmpty() {
+        main.recno = 0;
+        setCurrent(0);
+        bof = eof = true;
+    }
+    int walkDir() const { return main.tag < 0 ? 1 : 0; }
+
+    bool firstPassing(Walker& w) {
+        for (bool ok = w.first(); ok; ok = w.next())
+            if (passes(w.recno, walkDir()))
+                return true;
+        return false;
+    }
+    bool lastPassing(Walker& w) {
+        for (bool ok = w.last(); ok; ok = w.prior())
+            if (passes(w.recno, main.tag < 0 ? -1 : 0))
+                return true;
+        return false;
+    }
+
+    void checkBrowseMode();
+    void setDeletedFlag(char flag);
+    const std::vector<std::uint8_t>& buffer() const {
+        return state == Table::State::Browse ? curBuf : editBuf;
+    }
+    std::uint8_t* editField(int index) {
+        if (state == Table::State::Browse)
+            throw DatabaseError("The table " + name + " is not in edit or insert mode");
+        return editBuf.data() + layout.fields()[std::size_t(index)].offset;
+    }
+
+    // ---- index
+    void compileTags();
+    bool hasTags() const { return mdx && !mdx->tags().empty(); }
+    int tagIndex(std::string_view tagName) const { return mdx ? mdx->findTag(tagName) : -1; }
+
+    std::vector<std::uint8_t> keyOf(int tag, const std::uint8_t* record) const {
+        const KeyExpression& e = *exprs[std::size_t(tag)];
+        std::vector<std::uint8_t> k(std::size_t(e.keyLength()));
+        e.evaluate(record, k.data());
+        return k;
+    }
+
+    std::string blockReason() const;
+    void checkWritable() {
+        if (mode == OpenMode::ReadOnly)
+            throw DatabaseError("The table " + name + " is open read-only");
+        if (std::string why = blockReason(); !why.empty())
+            throw DatabaseError(why);
+    }
+
+    // Runs `work` with no other user of the table, upgrading a shared lock for
+    // the time being.
+    template <class F> void withSoleUse(const std::string& what, F&& work) {
+        if (mode == OpenMode::ReadOnly)
+            throw DatabaseError("The table " + name + " is open read-only");
+        const bool upgrade = mode == OpenMode::Shared;
+        if (upgrade && !file->tryLockRange(dbf::kUsersLock, 1, true))
+            throw DatabaseError(what + " requires exclusive use of the table " + name, Kind::InUse);
+        try {
+            work();
+        } catch (...) {
+            if (upgrade)
+                file->tryLockRange(dbf::kUsersLock, 1, false);
+            throw;
+        }
+        if (upgrade)
+            file->tryLockRange(dbf::kUsersLock, 1, false);
+    }
+
+    void writeHeaderBytes(std::uint64_t offset, const std::uint8_t* b, std::size_t n) {
+        file->writeAt(offset, b, n);
+    }
+    void updateTagFlags();
+
+    // Builds every tag of the current table into a fresh index beside the old
+    // one. The DBF is not changed.
+    std::unique_ptr<MdxFile> buildIndexFile(File& table, const dbf::Header& h,
+                                            const std::filesystem::path& at,
+                                            const Progress& progress, std::uint64_t doneBefore,
+                                            std::uint64_t total);
+    void syncPath(const std::filesystem::path& p) { fs.open(p, FileMode::ReadWrite)->sync(); }
+
+    void regenerate(const Progress& progress);
+
+    // What follows the last counted record.
+    struct Tail {
+        std::uint32_t records = 0; // complete records past the count
+        std::uint64_t end = 0;     // where the end mark belongs after them
+        bool hasMark = false;      // and it is there
+        std::uint64_t extra = 0;   // bytes after that (after the mark, when there is one)
+        bool sound() const { return records == 0 && hasMark && extra == 0; }
+    };
+    Tail inspectTail();
+    // Whether a stored key that differs from ours is one another dBASE writer
+    // gives the record: a difference of convention, not damage.
+    bool keyOfAnotherWriter(int tag, std::uint32_t recno, const std::uint8_t* stored,
+                            const std::uint8_t* ours);
+
+    // Repairs left by a writer that died: a half-written index, records past
+    // the count, a missing end mark. Only with no other user.
+    void repairIfSoleUser();
+    // Takes back complete records past the count (setting `rebuildIndex`
+    // when tags must learn of them) and puts the end mark right.
+    void repairTail(bool& rebuildIndex);
+};
+
+} // namespace shelvix::db

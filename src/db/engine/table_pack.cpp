@@ -1,0 +1,213 @@
+#include "db/engine/table_impl.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace shelvix::db {
+
+using Kind = DatabaseError::Kind;
+
+// Builds every tag of the current table into a fresh index beside the old
+// one, then puts it in place. The DBF is not changed.
+std::unique_ptr<MdxFile> Table::Impl::buildIndexFile(File& table, const dbf::Header& h,
+                                                     const fs::path& at, const Progress& progress,
+                                                     std::uint64_t doneBefore,
+                                                     std::uint64_t total) {
+    auto fresh = MdxFile::create(fs, at, path.stem().string());
+    std::uint64_t done = doneBefore;
+    for (std::size_t i = 0; i < mdx->tags().size(); ++i) {
+        TagInfo info = mdx->tags()[i];
+        if (!exprs[i])
+            throw DatabaseError("The index tag " + shown(info.name) +
+                                    " cannot be rebuilt: " + exprErrors[i],
+                                Kind::InvalidExpression);
+        info.type = exprs[i]->type();
+        info.keyLength = exprs[i]->keyLength();
+        info.bareField = exprs[i]->bareField() >= 0;
+        Streamer s(table, h, h.recordCount);
+        const KeyExpression& e = *exprs[i];
+        fresh->buildTag(info, [&](std::uint8_t* key, std::uint32_t& recno) {
+            const std::uint8_t* rec = s.next(recno);
+            if (!rec)
+                return false;
+            e.evaluate(rec, key);
+            if (progress && (++done & 0xFFF) == 0)
+                progress(done, total);
+            return true;
+        });
+    }
+    return fresh;
+}
+
+void Table::Impl::regenerate(const Progress& progress) {
+    if (!hasTags()) {
+        needsRebuild = false;
+        return;
+    }
+    std::uint64_t total = std::uint64_t(count()) * mdx->tags().size();
+    fs::path tmp = mdxPath;
+    tmp += ".tmp";
+    { auto fresh = buildIndexFile(*file, hdr, tmp, progress, 0, total); }
+    syncPath(tmp);
+    mdx.reset();
+    try {
+        fs.rename(tmp, mdxPath);
+    } catch (...) {
+        // The old index is still in place: keep using it.
+        try {
+            fs.remove(tmp);
+            mdx = MdxFile::open(fs, mdxPath, true);
+            compileTags();
+        } catch (...) {
+            needsRebuild = true;
+        }
+        throw;
+    }
+    fs.syncDirectory(path.parent_path());
+    mdx = MdxFile::open(fs, mdxPath, true);
+    compileTags();
+    needsRebuild = false;
+    ++indexGen;
+    if (progress)
+        progress(total, total);
+}
+
+void Table::regenerateIndexes(const Progress& progress) {
+    d->checkBrowseMode();
+    std::string selectedName = selectedTag();
+    d->withSoleUse("Rebuilding the indexes", [&] {
+        d->refreshHeader();
+        d->regenerate(progress);
+        d->updateTagFlags();
+        d->file->sync();
+        d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
+        d->main.reset(d->selected);
+        d->dataChangedLocally();
+    });
+    first();
+    d->notifyData();
+}
+
+void Table::pack(const Progress& progress) {
+    d->checkBrowseMode();
+    std::string selectedName = selectedTag();
+    d->withSoleUse("Packing", [&] {
+        Impl& t = *d;
+        t.refreshHeader();
+        for (std::size_t i = 0; i < t.exprs.size(); ++i)
+            if (!t.exprs[i])
+                throw DatabaseError("The index tag " + t.shown(t.mdx->tags()[i].name) +
+                                        " cannot be rebuilt: " + t.exprErrors[i],
+                                    Kind::InvalidExpression);
+        std::uint64_t tagCount = t.hasTags() ? t.mdx->tags().size() : 0;
+        std::uint64_t total = std::uint64_t(t.count()) * (1 + tagCount);
+
+        // 1. The new table beside the old one.
+        fs::path tmp = t.path;
+        tmp += ".tmp";
+        auto out = t.fs.open(tmp, FileMode::Create);
+        dbf::Header nh = t.hdr;
+        nh.recordCount = 0;
+        nh.lastUpdate = dbf::today();
+        auto headerBytes = dbf::buildHeader(nh);
+        nh.headerLength = std::uint16_t(headerBytes.size());
+        out->writeAt(0, headerBytes.data(), headerBytes.size());
+        std::vector<std::uint8_t> buf;
+        buf.reserve(kStreamChunk + t.recLen());
+        std::uint64_t at = nh.headerLength;
+        Streamer s(*t.file, t.hdr, t.count());
+        std::uint32_t recno = 0;
+        std::uint64_t done = 0;
+        while (const std::uint8_t* rec = s.next(recno)) {
+            if (rec[0] != '*') {
+                buf.insert(buf.end(), rec, rec + t.recLen());
+                ++nh.recordCount;
+            }
+            if (buf.size() >= kStreamChunk) {
+                out->writeAt(at, buf.data(), buf.size());
+                at += buf.size();
+                buf.clear();
+            }
+            if (progress && (++done & 0xFFF) == 0)
+                progress(done, total);
+        }
+        buf.push_back(dbf::kEndMark);
+        out->writeAt(at, buf.data(), buf.size());
+        headerBytes = dbf::buildHeader(nh);
+        out->writeAt(0, headerBytes.data(), headerBytes.size());
+        out->sync();
+
+        // 2. Its index, from the new records.
+        fs::path tmpMdx = t.mdxPath;
+        tmpMdx += ".tmp";
+        if (tagCount > 0) {
+            { auto fresh = t.buildIndexFile(*out, nh, tmpMdx, progress, done, total); }
+            t.syncPath(tmpMdx);
+        }
+        // The new file carries our locks across the rename.
+        if (!out->tryLockFile(t.mode == OpenMode::Exclusive ? File::OpenLock::Exclusive
+                                                            : File::OpenLock::Shared) ||
+            !out->tryLockRange(dbf::kUsersLock, 1, true))
+            throw DatabaseError("Packing requires exclusive use of the table " + t.name,
+                                Kind::InUse);
+
+        // 3. Swap. The old index is marked as mid-change first, so a crash
+        // between the two renames leaves the new table with an index that is
+        // rebuilt at the next open.
+        try {
+            if (tagCount > 0) {
+                t.mdx->beginUpdate();
+                t.mdx->markNow();
+                t.syncPath(t.mdxPath);
+            }
+            t.fs.rename(tmp, t.path);
+        } catch (...) {
+            // Still the old pair: unmark the index, drop the new files.
+            try {
+                if (tagCount > 0)
+                    t.mdx->endUpdate();
+                t.fs.remove(tmp);
+                t.fs.remove(tmpMdx);
+            } catch (...) {
+            }
+            throw;
+        }
+        t.fs.syncDirectory(t.path.parent_path());
+        t.file = std::move(out);
+        t.hdr = nh;
+        t.dataChangedLocally();
+        if (tagCount > 0) {
+            try {
+                t.mdx.reset();
+                t.fs.rename(tmpMdx, t.mdxPath);
+                t.fs.syncDirectory(t.path.parent_path());
+                t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
+                t.compileTags();
+            } catch (...) {
+                // The new table stands beside the old, marked index: refuse
+                // writes until it is rebuilt (the next open does it).
+                t.needsRebuild = true;
+                try {
+                    if (!t.mdx)
+                        t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
+                    t.compileTags();
+                } catch (...) {
+                }
+                t.selected = -1;
+                t.main.reset(-1);
+                throw;
+            }
+        }
+        t.needsRebuild = false;
+        t.selected = selectedName.empty() ? -1 : t.tagIndex(selectedName);
+        t.main.reset(t.selected);
+        t.dataChangedLocally();
+        if (progress)
+            progress(total, total);
+    });
+    first();
+    d->notifyStructure();
+}
+
+} // namespace shelvix::db

@@ -1,0 +1,622 @@
+#include "db/engine/table_impl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace fs = std::filesystem;
+
+namespace shelvix::db {
+
+using Kind = DatabaseError::Kind;
+
+// ---------------------------------------------------------------- RecordView
+
+int RecordView::fieldIndex(std::string_view name) const {
+    int i = layout_->indexOf(name);
+    if (i < 0)
+        throw DatabaseError("Field '" + core::decode(name, layout_->codePage()) + "' not found",
+                            Kind::NotFound);
+    return i;
+}
+
+std::string_view RecordView::raw(int field) const {
+    if (field < 0 || std::size_t(field) >= layout_->fields().size())
+        throw DatabaseError("Field number " + std::to_string(field) + " does not exist",
+                            Kind::NotFound);
+    const FieldLayout& f = layout_->fields()[std::size_t(field)];
+    return {reinterpret_cast<const char*>(record_) + f.offset, std::size_t(f.length)};
+}
+
+std::string_view RecordView::text(int field) const {
+    return dbf::trimmed(raw(field), layout_->fields()[std::size_t(field)].type);
+}
+
+std::optional<double> RecordView::number(int field) const {
+    return dbf::parseNumber(raw(field));
+}
+std::optional<Date> RecordView::date(int field) const {
+    return dbf::parseDate(raw(field));
+}
+bool RecordView::isEmpty(int field) const {
+    return dbf::isBlank(raw(field));
+}
+
+// ---------------------------------------------------------------- reading
+
+// ---- reading
+const std::uint8_t* Table::Impl::readRecord(std::uint32_t recno, int dir) {
+    if (recno >= winFirst && recno < winFirst + winCount)
+        return window.data() + std::size_t(recno - winFirst) * recLen();
+    if (dir == 0) {
+        if (slab.empty()) {
+            slab.resize(kRandomCacheSlots * recLen());
+            slotOf.assign(kRandomCacheSlots, 0);
+        }
+        std::size_t slot = recno % kRandomCacheSlots;
+        std::uint8_t* buf = slab.data() + slot * recLen();
+        if (slotOf[slot] != recno) {
+            slotOf[slot] = 0;
+            file->readExact(hdr.recordOffset(recno), buf, recLen(), "a record");
+            slotOf[slot] = recno;
+        }
+        return buf;
+    }
+    std::uint32_t per = std::uint32_t(std::max<std::size_t>(1, kWindowBytes / recLen()));
+    std::uint32_t firstRec = recno, n = std::min(per, count() - recno + 1);
+    if (dir < 0) {
+        firstRec = recno >= per ? recno - per + 1 : 1;
+        n = recno - firstRec + 1;
+    }
+    window.resize(std::size_t(n) * recLen());
+    winCount = 0;
+    file->readExact(hdr.recordOffset(firstRec), window.data(), window.size(), "the records");
+    winFirst = firstRec;
+    winCount = n;
+    return window.data() + std::size_t(recno - winFirst) * recLen();
+}
+
+// Keeps the count and the rows right after one record changed here, so a
+// post on a large table costs a few reads rather than a rescan.
+void Table::Impl::recordChanged(std::uint32_t recno, const std::uint8_t* before,
+                                const std::uint8_t* after) {
+    dropCaches();
+    ++indexGen;
+    bool was = before && passesBuf(recno, before);
+    bool now = passesBuf(recno, after);
+    if (countCache)
+        *countCache = *countCache + (now ? 1 : 0) - (was ? 1 : 0);
+    if (!rowsValid)
+        return;
+    if (selected >= 0 && (!exprErrors[std::size_t(selected)].empty() ||
+                          mdx->tags()[std::size_t(selected)].descending)) {
+        rowsValid = false;
+        rows.clear();
+        return;
+    }
+    if (was) {
+        auto it = selected < 0 ? std::lower_bound(rows.begin(), rows.end(), recno)
+                               : std::find(rows.begin(), rows.end(), recno);
+        if (it != rows.end() && *it == recno)
+            rows.erase(it);
+    }
+    if (!now)
+        return;
+    if (selected < 0) {
+        rows.insert(std::lower_bound(rows.begin(), rows.end(), recno), recno);
+        return;
+    }
+    // Binary search in key order, reading the records it probes.
+    const KeyType type = exprs[std::size_t(selected)]->type();
+    const auto key = keyOf(selected, after);
+    std::size_t lo = 0, hi = rows.size();
+    while (lo < hi) {
+        std::size_t mid = (lo + hi) / 2;
+        auto k = keyOf(selected, readRecord(rows[mid], 0));
+        int c = compareKeys(type, k.data(), key.data(), key.size());
+        if (c < 0 || (c == 0 && rows[mid] < recno))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    rows.insert(rows.begin() + std::ptrdiff_t(lo), recno);
+}
+
+std::uint32_t Table::Impl::countOnDisk() {
+    std::uint8_t b[4];
+    file->readExact(4, b, sizeof b, "the header");
+    return get32(b);
+}
+
+void Table::Impl::refreshHeader() {
+    if (mode == OpenMode::Exclusive)
+        return;
+    std::uint32_t n = 0;
+    {
+        RangeLock lock(lockTarget(), dbf::kHeaderLock);
+        n = countOnDisk();
+        if (mdx) {
+            mdx->refresh();
+            if (mdx->interrupted())
+                needsRebuild = true;
+        }
+    }
+    if (n != hdr.recordCount &&
+        hdr.headerLength + std::uint64_t(n) * hdr.recordLength <= file->size()) {
+        hdr.recordCount = n;
+        countCache.reset();
+        rowsValid = false;
+    }
+    // Records of other users may have changed too: read them afresh.
+    dropCaches();
+    ++indexGen;
+}
+
+// ---------------------------------------------------------------- Walker
+
+bool Table::Impl::Walker::take() {
+    KeyEntry e = cur->current();
+    key.assign(e.key, e.key + t->mdx->tags()[std::size_t(tag)].keyLength);
+    recno = e.recno;
+    return true;
+}
+
+// Entries pointing past the count (a broken index, or an append not yet
+// seen) are stepped over.
+bool Table::Impl::Walker::skipForward() {
+    while (recno == 0 || recno > t->count()) {
+        if (!cur->next())
+            return false;
+        take();
+    }
+    return true;
+}
+bool Table::Impl::Walker::skipBackward() {
+    while (recno == 0 || recno > t->count()) {
+        if (!cur->prior())
+            return false;
+        take();
+    }
+    return true;
+}
+
+Table::Impl::Walker::Where Table::Impl::Walker::ensure() {
+    if (cur && gen == t->indexGen)
+        return Where::Exact;
+    cur = t->mdx->cursor(tag);
+    gen = t->indexGen;
+    if (cur->seekExact(key.data(), recno))
+        return Where::Exact;
+    // Our entry is gone: stand on the first one after (key, recno).
+    if (!cur->seek(key.data(), key.size()))
+        return Where::End;
+    for (;;) {
+        KeyEntry e = cur->current();
+        if (std::memcmp(e.key, key.data(), key.size()) != 0 || e.recno > recno)
+            return Where::After;
+        if (!cur->next())
+            return Where::End;
+    }
+}
+
+bool Table::Impl::Walker::first() {
+    if (tag < 0) {
+        recno = t->count() > 0 ? 1 : 0;
+        return recno != 0;
+    }
+    cur = t->mdx->cursor(tag);
+    gen = t->indexGen;
+    if (!cur->first())
+        return false;
+    take();
+    return skipForward();
+}
+
+bool Table::Impl::Walker::last() {
+    if (tag < 0) {
+        recno = t->count();
+        return recno != 0;
+    }
+    cur = t->mdx->cursor(tag);
+    gen = t->indexGen;
+    if (!cur->last())
+        return false;
+    take();
+    return skipBackward();
+}
+
+bool Table::Impl::Walker::next() {
+    if (tag < 0) {
+        if (recno >= t->count())
+            return false;
+        ++recno;
+        return true;
+    }
+    switch (ensure()) {
+    case Where::End:
+        return false;
+    case Where::After:
+        take();
+        return skipForward();
+    case Where::Exact:
+        break;
+    }
+    if (!cur->next())
+        return false;
+    take();
+    return skipForward();
+}
+
+bool Table::Impl::Walker::prior() {
+    if (tag < 0) {
+        if (recno <= 1)
+            return false;
+        --recno;
+        return true;
+    }
+    Where w = ensure();
+    if (w == Where::End ? !cur->last() : !cur->prior())
+        return false;
+    take();
+    return skipBackward();
+}
+
+bool Table::Impl::Walker::positionAt(std::uint32_t r) {
+    if (r == 0 || r > t->count())
+        return false;
+    if (tag < 0) {
+        recno = r;
+        return true;
+    }
+    cur = t->mdx->cursor(tag);
+    gen = t->indexGen;
+    if (t->exprs[std::size_t(tag)] && t->exprErrors[std::size_t(tag)].empty()) {
+        auto k = t->keyOf(tag, t->readRecord(r, 0));
+        if (cur->seekExact(k.data(), r))
+            return take();
+    }
+    // Another tool may have written the key under other rules: look for it.
+    for (bool ok = cur->first(); ok; ok = cur->next())
+        if (cur->current().recno == r)
+            return take();
+    return false;
+}
+
+bool Table::Impl::Walker::seek(const std::uint8_t* k, std::size_t len) {
+    cur = t->mdx->cursor(tag);
+    gen = t->indexGen;
+    if (!cur->seek(k, len))
+        return false;
+    take();
+    return skipForward();
+}
+
+// ---- cursor
+
+void Table::setFilter(RecordFilter filter) {
+    d->filter = std::move(filter);
+    d->countCache.reset();
+    d->rowsValid = false;
+    d->rows.clear();
+    d->notifyData();
+}
+
+void Table::setShowDeleted(bool show) {
+    if (d->showDeleted == show)
+        return;
+    d->showDeleted = show;
+    d->countCache.reset();
+    d->rowsValid = false;
+    d->rows.clear();
+    d->notifyData();
+}
+bool Table::showDeleted() const {
+    return d->showDeleted;
+}
+
+void Table::first() {
+    d->checkBrowseMode();
+    d->refreshHeader();
+    if (d->firstPassing(d->main)) {
+        d->setCurrent(d->main.recno);
+        d->bof = true;
+        d->eof = false;
+    } else {
+        d->goEmpty();
+    }
+    d->notifyCurrent();
+}
+
+void Table::last() {
+    d->checkBrowseMode();
+    d->refreshHeader();
+    if (d->lastPassing(d->main)) {
+        d->setCurrent(d->main.recno);
+        d->eof = true;
+        d->bof = false;
+    } else {
+        d->goEmpty();
+    }
+    d->notifyCurrent();
+}
+
+void Table::next() {
+    d->checkBrowseMode();
+    if (d->cur == 0) {
+        d->eof = true;
+        return;
+    }
+    while (d->main.next()) {
+        if (d->passes(d->main.recno, d->walkDir())) {
+            d->setCurrent(d->main.recno);
+            d->bof = false;
+            d->eof = false;
+            d->notifyCurrent();
+            return;
+        }
+    }
+    d->main.positionAt(d->cur);
+    d->eof = true;
+}
+
+void Table::prior() {
+    d->checkBrowseMode();
+    if (d->cur == 0) {
+        d->bof = true;
+        return;
+    }
+    while (d->main.prior()) {
+        if (d->passes(d->main.recno, d->main.tag < 0 ? -1 : 0)) {
+            d->setCurrent(d->main.recno);
+            d->bof = false;
+            d->eof = false;
+            d->notifyCurrent();
+            return;
+        }
+    }
+    d->main.positionAt(d->cur);
+    d->bof = true;
+}
+
+bool Table::bof() const {
+    return d->bof;
+}
+bool Table::eof() const {
+    return d->eof;
+}
+std::uint32_t Table::recno() const {
+    return d->cur;
+}
+
+bool Table::goToRecord(std::uint32_t recno) {
+    d->checkBrowseMode();
+    if (recno == 0 || recno > d->count() || !d->passes(recno, 0) || !d->main.positionAt(recno))
+        return false;
+    d->setCurrent(recno);
+    d->bof = d->eof = false;
+    d->notifyCurrent();
+    return true;
+}
+
+void Table::refresh() {
+    d->checkBrowseMode();
+    std::uint32_t before = d->count();
+    d->refreshHeader();
+    d->countCache.reset();
+    d->rowsValid = false;
+    d->rows.clear();
+    if (d->cur && d->cur <= d->count())
+        d->setCurrent(d->cur);
+    if (before != d->count() || d->shared())
+        d->notifyData();
+}
+
+Table::Bookmark Table::bookmark() const {
+    return Bookmark{d->cur};
+}
+bool Table::gotoBookmark(const Bookmark& mark) {
+    return goToRecord(mark.recno);
+}
+
+bool Table::findNearestKey(const std::vector<std::uint8_t>& key) {
+    d->checkBrowseMode();
+    if (d->selected < 0)
+        throw DatabaseError("No index tag is selected for table " + d->name);
+    d->refreshHeader();
+    std::size_t len = std::min<std::size_t>(
+        key.size(), std::size_t(d->mdx->tags()[std::size_t(d->selected)].keyLength));
+    bool ok = d->main.seek(key.data(), len);
+    while (ok && !d->passes(d->main.recno, 0))
+        ok = d->main.next();
+    if (!ok) {
+        last();
+        return false;
+    }
+    d->setCurrent(d->main.recno);
+    d->bof = d->eof = false;
+    d->notifyCurrent();
+    return true;
+}
+
+bool Table::findNearest(std::string_view text) {
+    if (d->selected < 0)
+        throw DatabaseError("No index tag is selected for table " + d->name);
+    const TagInfo& tag = d->mdx->tags()[std::size_t(d->selected)];
+    if (tag.type == KeyType::Numeric) {
+        auto v = dbf::parseNumber(text);
+        if (!v)
+            throw DatabaseError("'" + d->shown(text) + "' is not a number", Kind::InvalidValue);
+        return findNearest(*v);
+    }
+    if (tag.type == KeyType::Date) {
+        auto v = dbf::parseDate(text);
+        if (!v)
+            throw DatabaseError("'" + d->shown(text) + "' is not a date", Kind::InvalidValue);
+        return findNearest(*v);
+    }
+    return findNearestKey(std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+namespace {
+void requireKeyType(const Table& t, KeyType type) {
+    for (const TagInfo& tag : t.tags())
+        if (tag.name == t.selectedTag() && tag.type != type)
+            throw DatabaseError("The index tag " + core::decode(tag.name, t.layout().codePage()) +
+                                    " does not hold keys of that type",
+                                Kind::InvalidValue);
+}
+} // namespace
+
+bool Table::findNearest(double number) {
+    requireKeyType(*this, KeyType::Numeric);
+    std::vector<std::uint8_t> key(kNumericKeyLength);
+    encodeNumericKey(number, key.data());
+    return findNearestKey(key);
+}
+
+bool Table::findNearest(const Date& date) {
+    requireKeyType(*this, KeyType::Date);
+    std::vector<std::uint8_t> key(kDateKeyLength);
+    encodeDateKey(date, key.data());
+    return findNearestKey(key);
+}
+
+std::uint32_t Table::scanAfterCurrent(const std::function<bool(const RecordView&)>& visit) {
+    if (d->cur == 0)
+        return 0;
+    Impl::Walker w;
+    w.t = d.get();
+    w.reset(d->main.tag);
+    if (!w.positionAt(d->cur))
+        return 0;
+    while (w.next()) {
+        const std::uint8_t* rec = d->readRecord(w.recno, d->walkDir());
+        if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
+            return w.recno;
+    }
+    return 0;
+}
+
+void Table::scan(const std::function<bool(const RecordView&)>& visit) {
+    Impl::Walker w;
+    w.t = d.get();
+    w.reset(d->main.tag);
+    for (bool ok = w.first(); ok; ok = w.next()) {
+        const std::uint8_t* rec = d->readRecord(w.recno, d->walkDir());
+        if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
+            return;
+    }
+}
+
+// ---- counts and rows
+
+std::uint32_t Table::recordCount() {
+    if (d->rowsValid)
+        return std::uint32_t(d->rows.size());
+    if (!d->filter && d->showDeleted)
+        return d->count();
+    if (!d->countCache) {
+        std::uint32_t n = 0, recno = 0;
+        Streamer s(*d->file, d->hdr, d->count());
+        while (const std::uint8_t* rec = s.next(recno))
+            n += d->passesBuf(recno, rec) ? 1 : 0;
+        d->countCache = n;
+    }
+    return *d->countCache;
+}
+
+std::uint32_t Table::rowCount() {
+    if (!d->rowsValid) {
+        Impl& t = *d;
+        t.rows.clear();
+        bool plain = !t.filter && t.showDeleted;
+        if (t.selected < 0 && plain) {
+            t.rows.resize(t.count());
+            std::iota(t.rows.begin(), t.rows.end(), 1u);
+        } else if (t.selected < 0) {
+            std::uint32_t recno = 0;
+            Streamer s(*t.file, t.hdr, t.count());
+            while (const std::uint8_t* rec = s.next(recno))
+                if (t.passesBuf(recno, rec))
+                    t.rows.push_back(recno);
+        } else {
+            // One pass over the table for the filter, one over the tag's leaves.
+            std::vector<std::uint8_t> ok(std::size_t(t.count()) + 1, plain ? 1 : 0);
+            if (!plain) {
+                std::uint32_t recno = 0;
+                Streamer s(*t.file, t.hdr, t.count());
+                while (const std::uint8_t* rec = s.next(recno))
+                    ok[recno] = t.passesBuf(recno, rec) ? 1 : 0;
+            }
+            auto c = t.mdx->cursor(t.selected);
+            for (bool more = c->first(); more; more = c->next()) {
+                std::uint32_t r = c->current().recno;
+                if (r >= 1 && r <= t.count() && ok[r]) {
+                    t.rows.push_back(r);
+                    ok[r] = 0;
+                }
+            }
+        }
+        t.rowsValid = true;
+        t.countCache = std::uint32_t(t.rows.size());
+    }
+    return std::uint32_t(d->rows.size());
+}
+
+std::uint32_t Table::recordAtRow(std::uint32_t row) {
+    if (row >= rowCount())
+        return 0;
+    return d->rows[row];
+}
+
+std::optional<std::uint32_t> Table::currentRow() {
+    if (d->cur == 0)
+        return std::nullopt;
+    rowCount();
+    const auto& rows = d->rows;
+    if (d->selected < 0) {
+        auto it = std::lower_bound(rows.begin(), rows.end(), d->cur);
+        if (it != rows.end() && *it == d->cur)
+            return std::uint32_t(it - rows.begin());
+        return std::nullopt;
+    }
+    auto it = std::find(rows.begin(), rows.end(), d->cur);
+    if (it == rows.end())
+        return std::nullopt;
+    return std::uint32_t(it - rows.begin());
+}
+
+bool Table::moveToRow(std::uint32_t row) {
+    std::uint32_t r = recordAtRow(row);
+    return r != 0 && goToRecord(r);
+}
+
+RecordView Table::record(std::uint32_t recno) {
+    if (recno == 0 || recno > d->count())
+        throw DatabaseError("Record " + std::to_string(recno) + " does not exist in " + d->name,
+                            Kind::NotFound);
+    return RecordView(d->readRecord(recno, 0), &d->layout, recno);
+}
+
+// ---- field access
+
+std::string Table::raw(std::string_view name) const {
+    return std::string(RecordView(d->buffer().data(), &d->layout, d->cur).raw(fieldIndex(name)));
+}
+std::string Table::text(std::string_view name) const {
+    return std::string(RecordView(d->buffer().data(), &d->layout, d->cur).text(fieldIndex(name)));
+}
+std::optional<double> Table::number(std::string_view name) const {
+    return RecordView(d->buffer().data(), &d->layout, d->cur).number(fieldIndex(name));
+}
+std::optional<Date> Table::date(std::string_view name) const {
+    return RecordView(d->buffer().data(), &d->layout, d->cur).date(fieldIndex(name));
+}
+bool Table::isEmpty(std::string_view name) const {
+    return RecordView(d->buffer().data(), &d->layout, d->cur).isEmpty(fieldIndex(name));
+}
+bool Table::isDeleted() const {
+    return d->buffer()[0] == '*';
+}
+
+} // namespace shelvix::db

@@ -1,0 +1,350 @@
+#include "db/engine/table_impl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace shelvix::db {
+
+using Kind = DatabaseError::Kind;
+
+void Table::Impl::checkBrowseMode() {
+    if (state != Table::State::Browse)
+        throw DatabaseError("The table " + name + " has a pending edit: post or cancel it first");
+}
+
+void Table::Impl::setDeletedFlag(char flag) {
+    Impl& t = *this;
+    t.checkBrowseMode();
+    t.checkWritable();
+    if (t.cur == 0)
+        throw DatabaseError("The table " + t.name + " has no current record");
+    bool locked = false;
+    const std::vector<std::uint8_t> before = t.curBuf;
+    if (t.shared()) {
+        if (!t.file->tryLockRange(dbf::recordLockOffset(t.cur), 1))
+            throw DatabaseError("Record " + std::to_string(t.cur) + " is locked by another user",
+                                Kind::InUse);
+        locked = true;
+    }
+    try {
+        std::uint8_t b = std::uint8_t(flag);
+        t.file->writeAt(t.hdr.recordOffset(t.cur), &b, 1);
+        Date today = dbf::today();
+        if (!(t.hdr.lastUpdate == today)) {
+            std::uint8_t hb[3];
+            dbf::putDate(hb, today);
+            t.file->writeAt(dbf::kDateOffset, hb, 3);
+            t.hdr.lastUpdate = today;
+        }
+        if (t.durable())
+            t.file->sync();
+    } catch (...) {
+        if (locked)
+            t.file->unlockRange(dbf::recordLockOffset(t.cur), 1);
+        throw;
+    }
+    if (locked)
+        t.file->unlockRange(dbf::recordLockOffset(t.cur), 1);
+    std::vector<std::uint8_t> after = before;
+    after[0] = std::uint8_t(flag);
+    t.recordChanged(t.cur, before.data(), after.data());
+    t.setCurrent(t.cur);
+}
+
+// ---- field values
+
+void Table::setText(std::string_view name, std::string_view value) {
+    int i = fieldIndex(name);
+    std::uint8_t* out = d->editField(i);
+    std::vector<std::uint8_t> tmp(std::size_t(field(i).length));
+    dbf::formatText(value, field(i), tmp.data(), d->layout.codePage());
+    std::memcpy(out, tmp.data(), tmp.size());
+}
+
+void Table::setNumber(std::string_view name, std::optional<double> value) {
+    int i = fieldIndex(name);
+    const FieldLayout& f = field(i);
+    if (f.type != 'N' && f.type != 'F')
+        throw DatabaseError("Field '" + d->shown(f.name) + "' is not a number field",
+                            Kind::InvalidValue);
+    std::uint8_t* out = d->editField(i);
+    std::vector<std::uint8_t> tmp(std::size_t(f.length), ' ');
+    if (value)
+        dbf::formatNumber(*value, f, tmp.data());
+    std::memcpy(out, tmp.data(), tmp.size());
+}
+
+void Table::setDate(std::string_view name, std::optional<Date> value) {
+    int i = fieldIndex(name);
+    const FieldLayout& f = field(i);
+    if (f.type != 'D')
+        throw DatabaseError("Field '" + d->shown(f.name) + "' is not a date field",
+                            Kind::InvalidValue);
+    std::uint8_t* out = d->editField(i);
+    std::vector<std::uint8_t> tmp(std::size_t(f.length));
+    dbf::formatDate(value, f, tmp.data());
+    std::memcpy(out, tmp.data(), tmp.size());
+}
+
+void Table::clear(std::string_view name) {
+    int i = fieldIndex(name);
+    std::uint8_t* out = d->editField(i);
+    std::memset(out, ' ', std::size_t(field(i).length));
+}
+
+// ---- editing
+
+Table::State Table::state() const {
+    return d->state;
+}
+
+void Table::edit() {
+    if (d->state != State::Browse)
+        return;
+    d->checkWritable();
+    if (d->cur == 0)
+        throw DatabaseError("The table " + d->name + " has no current record to edit");
+    if (d->shared()) {
+        if (!d->file->tryLockRange(dbf::recordLockOffset(d->cur), 1))
+            throw DatabaseError("Record " + std::to_string(d->cur) + " is locked by another user",
+                                Kind::InUse);
+        d->lockedRecord = d->cur;
+        d->dropCaches();
+    }
+    try {
+        d->editBuf.resize(d->recLen());
+        d->file->readExact(d->hdr.recordOffset(d->cur), d->editBuf.data(), d->recLen(), "a record");
+    } catch (...) {
+        cancel();
+        throw;
+    }
+    d->state = State::Edit;
+}
+
+void Table::insert() {
+    d->checkBrowseMode();
+    d->checkWritable();
+    d->editBuf.assign(d->recLen(), ' ');
+    d->state = State::Insert;
+}
+
+void Table::cancel() {
+    if (d->lockedRecord) {
+        d->file->unlockRange(dbf::recordLockOffset(d->lockedRecord), 1);
+        d->lockedRecord = 0;
+    }
+    d->state = State::Browse;
+    d->editBuf.clear();
+}
+
+void Table::post() {
+    Impl& t = *d;
+    if (t.state == State::Browse)
+        return;
+    t.checkWritable();
+    const bool inserting = t.state == State::Insert;
+    const std::size_t tagCount = t.hasTags() ? t.mdx->tags().size() : 0;
+    std::vector<std::vector<std::uint8_t>> newKeys(tagCount);
+    for (std::size_t i = 0; i < tagCount; ++i)
+        newKeys[i] = t.keyOf(int(i), t.editBuf.data());
+
+    std::uint32_t recno = t.cur;
+    Date today = dbf::today();
+    std::vector<std::uint8_t> old;
+    {
+        Impl::RangeLock lock(t.lockTarget(), dbf::kHeaderLock);
+        if (t.shared()) {
+            std::uint32_t n = t.countOnDisk();
+            if (n != t.hdr.recordCount) {
+                t.hdr.recordCount = n; // others appended: what we counted is stale
+                t.countCache.reset();
+                t.rowsValid = false;
+                t.rows.clear();
+            }
+        }
+        if (tagCount > 0) {
+            t.mdx->refresh();
+            if (t.mdx->interrupted()) {
+                t.needsRebuild = true;
+                t.checkWritable();
+            }
+        }
+        std::vector<std::vector<std::uint8_t>> oldKeys(tagCount);
+        if (!inserting) {
+            old.resize(t.recLen());
+            t.file->readExact(t.hdr.recordOffset(recno), old.data(), old.size(), "a record");
+            for (std::size_t i = 0; i < tagCount; ++i)
+                oldKeys[i] = t.keyOf(int(i), old.data());
+        }
+        // The index is marked as mid-change before the table, so a crash
+        // anywhere below is caught at the next open.
+        if (tagCount > 0) {
+            t.mdx->beginUpdate();
+            t.mdx->markNow();
+            if (t.durable()) {
+                // Durable before the table changes: a power cut anywhere
+                // below leaves the mark for the next open.
+                try {
+                    t.mdx->sync();
+                } catch (...) {
+                    t.mdx->endUpdate();
+                    throw;
+                }
+            }
+        }
+        std::uint8_t hb[7];
+        dbf::putDate(hb, today);
+        try {
+            if (inserting) {
+                recno = t.hdr.recordCount + 1;
+                std::vector<std::uint8_t> rec(t.editBuf);
+                rec.push_back(dbf::kEndMark);
+                t.file->writeAt(t.hdr.recordOffset(recno), rec.data(), rec.size());
+                std::uint64_t end = t.hdr.recordOffset(recno) + t.recLen() + 1;
+                if (t.file->size() > end)
+                    t.file->truncate(end); // leftovers of a writer that died
+                put32(hb + 3, recno);
+                t.file->writeAt(dbf::kDateOffset, hb, 7);
+                t.hdr.recordCount = recno;
+                t.hdr.lastUpdate = today;
+            } else {
+                t.file->writeAt(t.hdr.recordOffset(recno), t.editBuf.data(), t.recLen());
+            }
+        } catch (...) {
+            // Whatever reached the disk must not disagree with the index.
+            // An append is harmless until the count names it; a half-written
+            // edit gets its old bytes back.
+            bool consistent = false;
+            try {
+                if (inserting) {
+                    consistent = t.countOnDisk() < recno;
+                } else {
+                    t.file->writeAt(t.hdr.recordOffset(recno), old.data(), old.size());
+                    consistent = true;
+                }
+            } catch (...) {
+            }
+            if (tagCount > 0) {
+                if (consistent)
+                    t.mdx->endUpdate();
+                else
+                    t.needsRebuild = true; // the mark stays for the next open
+            }
+            t.dataChangedLocally();
+            throw;
+        }
+        try {
+            for (std::size_t i = 0; i < tagCount; ++i) {
+                if (inserting) {
+                    t.mdx->insertKey(int(i), newKeys[i].data(), recno);
+                } else if (oldKeys[i] != newKeys[i]) {
+                    t.mdx->removeKey(int(i), oldKeys[i].data(), recno);
+                    t.mdx->insertKey(int(i), newKeys[i].data(), recno);
+                }
+            }
+            if (tagCount > 0) {
+                // The record and its keys reach the disk before the mark is
+                // cleared.
+                if (t.durable()) {
+                    t.file->sync();
+                    t.mdx->sync();
+                }
+                t.mdx->endUpdate();
+            }
+        } catch (...) {
+            t.needsRebuild = true;
+            t.dataChangedLocally();
+            throw;
+        }
+        bool dated = false;
+        if (!inserting && !(t.hdr.lastUpdate == today)) {
+            t.file->writeAt(dbf::kDateOffset, hb, 3);
+            t.hdr.lastUpdate = today;
+            dated = true;
+        }
+        if (t.durable() && (tagCount == 0 || dated))
+            t.file->sync();
+    }
+    if (t.lockedRecord) {
+        t.file->unlockRange(dbf::recordLockOffset(t.lockedRecord), 1);
+        t.lockedRecord = 0;
+    }
+    t.state = State::Browse;
+    t.recordChanged(recno, inserting ? nullptr : old.data(), t.editBuf.data());
+    t.curBuf.swap(t.editBuf);
+    t.editBuf.clear();
+    t.cur = recno;
+    t.main.positionAt(recno);
+    t.bof = t.eof = false;
+    t.notifyData();
+    t.notifyCurrent();
+}
+
+void Table::deleteRecord() {
+    d->setDeletedFlag('*');
+    std::uint32_t was = d->cur;
+    d->main.positionAt(was);
+    if (!d->showDeleted) {
+        // The record leaves the view: go to the one after it, or before it.
+        bool moved = false;
+        while (d->main.next())
+            if ((moved = d->passes(d->main.recno, d->walkDir())))
+                break;
+        if (!moved) {
+            d->main.positionAt(was);
+            while (d->main.prior())
+                if ((moved = d->passes(d->main.recno, 0)))
+                    break;
+        }
+        if (moved) {
+            d->setCurrent(d->main.recno);
+            d->bof = d->eof = false;
+        } else {
+            d->goEmpty();
+        }
+    }
+    d->notifyData();
+    d->notifyCurrent();
+}
+
+void Table::recall() {
+    d->setDeletedFlag(' ');
+    d->notifyData();
+}
+
+// ---- bulk work
+
+void Table::beginBulk() {
+    ++d->bulk;
+}
+
+void Table::endBulk() {
+    if (d->bulk == 0)
+        return;
+    if (--d->bulk == 0)
+        d->syncFiles();
+}
+
+Table::Bulk::Bulk(Table& table) : table_(&table) {
+    table_->beginBulk();
+}
+
+Table::Bulk::~Bulk() {
+    if (!table_)
+        return;
+    try {
+        table_->endBulk();
+    } catch (...) {
+    }
+}
+
+void Table::Bulk::finish() {
+    Table* t = std::exchange(table_, nullptr);
+    if (t)
+        t->endBulk();
+}
+
+} // namespace shelvix::db

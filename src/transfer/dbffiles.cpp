@@ -1,0 +1,140 @@
+#include "transfer/dbffiles.h"
+
+#include "db/displayformats.h"
+#include "db/engine/table.h"
+#include "db/engine/value.h"
+#include "db/fieldtable.h"
+
+namespace shelvix::transfer {
+
+DbfReader::DbfReader(const std::filesystem::path& path, const db::DisplayFormats& formats)
+    : table_(db::Table::open(path, db::OpenMode::ReadOnly)), dates_(formats),
+      codePage_(core::codePageForLanguageDriver(table_->languageDriver())) {
+    for (int i = 0; i < table_->fieldCount(); ++i) {
+        names_.push_back(table_->field(i).name);
+        types_.push_back(table_->field(i).type);
+    }
+    table_->setShowDeleted(true);
+    total_ = table_->recordCount();
+}
+
+DbfReader::~DbfReader() = default;
+
+std::vector<std::string> DbfReader::fieldNames() const {
+    std::vector<std::string> out;
+    for (const std::string& n : names_)
+        out.push_back(n.substr(0, kMaxNameLength));
+    return out;
+}
+
+bool DbfReader::next(SourceRecord& record) {
+    record.values.resize(names_.size());
+    record.cutFields = 0;
+    record.extraFields = false;
+    while (recno_ < total_) {
+        const db::RecordView r = table_->record(++recno_);
+        if (r.deleted())
+            continue;
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            SourceValue& v = record.values[i];
+            const int index = int(i);
+            v.text.clear();
+            v.date.reset();
+            switch (types_[i]) {
+            case 'N':
+            case 'F':
+                if (!r.isEmpty(index))
+                    v.text = generalNumberText(r.raw(index));
+                break;
+            case 'D':
+                v.date = r.date(index);
+                if (v.date)
+                    dates_.format(*v.date, v.text);
+                break;
+            case 'L':
+                if (auto b = db::parseLogicalField(r.raw(index)))
+                    v.text.assign(1, *b ? 'T' : 'F');
+                break;
+            default:
+                v.text = recode(r.text(index), codePage_, core::CodePage::Windows1252);
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+DbfWriter::DbfWriter(const std::filesystem::path& target) : file_(target) {}
+
+DbfWriter::~DbfWriter() = default;
+
+void DbfWriter::begin(db::Table& source, const std::vector<ExportColumn>& columns) {
+    columns_ = columns;
+    std::vector<db::FieldDef> defs;
+    for (const ExportColumn& c : columns_) {
+        const db::FieldInfo& info = db::fieldInfo(c.field);
+        switch (info.kind) {
+        case db::FieldKind::WholeNumber:
+            defs.push_back(db::FieldDef::integer(info.name));
+            break;
+        case db::FieldKind::Money:
+            defs.push_back(db::FieldDef::floating(info.name));
+            break;
+        case db::FieldKind::Date:
+            defs.push_back(db::FieldDef::date(info.name));
+            break;
+        default:
+            defs.push_back(db::FieldDef::text(info.name, info.width));
+        }
+        names_.push_back(info.name);
+        sourceTypes_.push_back(source.field(c.index).type);
+        kinds_.push_back(int(info.kind));
+    }
+    codePage_ = core::codePageForLanguageDriver(source.languageDriver());
+    file_.closeFd();
+    db::Table::create(file_.tempPath(), defs);
+    table_ = db::Table::open(file_.tempPath(), db::OpenMode::Exclusive);
+    table_->disableControls();
+    table_->beginBulk(); // the commit syncs the whole file once
+}
+
+void DbfWriter::write(const db::RecordView& record) {
+    table_->insert();
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const int index = columns_[i].index;
+        if (record.isEmpty(index))
+            continue;
+        const std::string& name = names_[i];
+        const char type = sourceTypes_[i];
+        switch (db::FieldKind(kinds_[i])) {
+        case db::FieldKind::WholeNumber:
+        case db::FieldKind::Money: {
+            auto n = type == 'N' || type == 'F' ? record.number(index)
+                                                : readDecimalNumber(record.text(index));
+            if (n)
+                table_->setNumber(name, *n);
+            break;
+        }
+        case db::FieldKind::Date:
+            if (type == 'D')
+                table_->setDate(name, record.date(index));
+            break;
+        default:
+            if (codePage_ == core::CodePage::Windows1252)
+                table_->setText(name, record.text(index));
+            else
+                table_->setText(name,
+                                recode(record.text(index), codePage_, core::CodePage::Windows1252));
+        }
+    }
+    table_->post();
+}
+
+void DbfWriter::commit() {
+    table_->endBulk();
+    table_->enableControls();
+    table_.reset();
+    file_.commit();
+}
+
+} // namespace shelvix::transfer

@@ -1,0 +1,278 @@
+#include "transfer/forms/tmyimport.h"
+
+#include "app/forms/colors.h"
+#include "app/forms/helpviewer.h"
+#include "app/forms/placement.h"
+#include "app/prompter.h"
+#include "app/screensize.h"
+#include "db/engine/error.h"
+#include "db/fieldtable.h"
+#include "db/textcodec.h"
+#include "transfer/messages.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace shelvix::transfer {
+
+namespace {
+
+// The design height of a grid row.
+constexpr int kRowHeight = 20;
+
+constexpr int kDesignWidth = 640;
+constexpr int kDesignHeight = 450;
+constexpr int kSourceRole = Qt::UserRole;
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(at);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text, const QRect& at) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(at);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QTableWidgetItem* cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+} // namespace
+
+TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<RecordReader> reader,
+                     QWidget* parent)
+    : QDialog(parent), ctx_(context), kind_(kind), reader_(std::move(reader)) {
+    setObjectName(QStringLiteral("TMyImport"));
+    setWindowTitle(QStringLiteral("ASCII Delimited Import"));
+    resize(kDesignWidth, kDesignHeight);
+
+    auto* help = label(this, "InstructionLabel",
+                       QStringLiteral("Line up the Shelvix fields with the import fields using the "
+                                      "Up and Down buttons.  Double-click a USE cell to switch "
+                                      "between Yes and No."),
+                       QRect(10, 6, 620, 36));
+    help->setWordWrap(true);
+
+    grid_ = new QTableWidget(this);
+    grid_->setObjectName(QStringLiteral("ImportGrid"));
+    grid_->setGeometry(10, 46, 420, 394);
+    grid_->setColumnCount(3);
+    grid_->setHorizontalHeaderLabels(
+        {QStringLiteral("SHELVIX FIELDS"), QStringLiteral("IMPORT FIELDS"), QStringLiteral("USE")});
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setMinimumSectionSize(8);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setTabKeyNavigation(true);
+    connect(grid_, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int column) { ImportGridDblClick(row, column); });
+
+    label(this, "FieldLabel", QStringLiteral("Field"), QRect(450, 150, 85, 16));
+    label(this, "AlignmentLabel", QStringLiteral("Alignment"), QRect(450, 166, 85, 16));
+    auto* up = button(this, "UpButton", QStringLiteral("&Up"), QRect(450, 186, 85, 27));
+    connect(up, &QPushButton::clicked, this, [this] { UpButtonClick(); });
+    auto* down = button(this, "DownButton", QStringLiteral("&Down"), QRect(450, 218, 85, 27));
+    connect(down, &QPushButton::clicked, this, [this] { DownButtonClick(); });
+
+    label(this, "ImportLabel", QStringLiteral("Import"), QRect(540, 60, 90, 16));
+    label(this, "CountLabel", QStringLiteral("Count"), QRect(540, 76, 90, 16));
+    count_ = label(this, "ImportCount", QString(), QRect(540, 96, 90, 24));
+    count_->setFrameShape(QFrame::Panel);
+    count_->setFrameShadow(QFrame::Sunken);
+    count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    skipFirst_ = new QCheckBox(QStringLiteral("Skip First Record"), this);
+    skipFirst_->setObjectName(QStringLiteral("SkipFirst"));
+    skipFirst_->setGeometry(450, 270, 180, 22);
+    skipFirst_->setChecked(ctx_.database.importSkipFirst); // FormCreate
+    connect(skipFirst_, &QCheckBox::clicked, this, [this] { SkipFirstClick(); });
+
+    start_ = button(this, "StartButton", QStringLiteral("&Start Import"), QRect(450, 330, 120, 27));
+    connect(start_, &QPushButton::clicked, this, [this] { StartButtonClick(); });
+    exit_ = button(this, "ExitButton", QStringLiteral("E&xit"), QRect(450, 365, 120, 27));
+    connect(exit_, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
+    auto* helpButton =
+        button(this, "HelpButton", QStringLiteral("&Help"), QRect(450, 400, 120, 27));
+    connect(helpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+
+    // The grid's contents belong to the design, before any scaling.
+    const int sources = reader_->fieldCount();
+    const std::vector<std::string> names = reader_->fieldNames();
+    const auto rows = initialImportRows(sources);
+    grid_->setRowCount(int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r) {
+        grid_->setItem(
+            r, 0, cell(r < db::kFieldCount ? ctx_.database.fieldNames[std::size_t(r)] : QString()));
+        const int s = rows[std::size_t(r)].source;
+        auto* name =
+            cell(s >= 0 ? db::fromWindows1252(names[std::size_t(s)]) : QStringLiteral("<EMPTY>"));
+        name->setData(kSourceRole, s);
+        grid_->setItem(r, 1, name);
+        grid_->setItem(r, 2, cell(s >= 0 ? QStringLiteral("Yes") : QString()));
+    }
+    grid_->setCurrentCell(0, 1);
+}
+
+TMyImport::~TMyImport() = default;
+
+void TMyImport::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TMyImport::FormShow() {
+    if (kind_ == DBase) {
+        setWindowTitle(QStringLiteral("DBase File Import"));
+        skipFirst_->hide();
+        skipFirst_->setEnabled(false);
+    } else {
+        setWindowTitle(QStringLiteral("Ascii Delimited Text Import"));
+    }
+    const int percent = app::scalePercent(ctx_.screenFactor);
+    const int widths[] = {179, 179, 38};
+    for (int c = 0; c < 3; ++c)
+        grid_->setColumnWidth(c, app::scaleValue(widths[c], percent));
+    grid_->verticalHeader()->setDefaultSectionSize(app::scaleValue(kRowHeight, percent));
+    SetColors();
+}
+
+void TMyImport::SetColors() {
+    app::applyColorSet(this, ctx_, app::ColorGroup::Configure);
+}
+
+std::vector<ImportRow> TMyImport::gridRows() const {
+    std::vector<ImportRow> rows(std::size_t(grid_->rowCount()));
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        rows[std::size_t(r)].source = grid_->item(r, 1)->data(kSourceRole).toInt();
+        rows[std::size_t(r)].use = grid_->item(r, 2)->text() == QLatin1String("Yes");
+    }
+    return rows;
+}
+
+void TMyImport::swapRows(int a, int b) {
+    for (int column = 1; column <= 2; ++column) {
+        QTableWidgetItem* first = grid_->takeItem(a, column);
+        QTableWidgetItem* second = grid_->takeItem(b, column);
+        grid_->setItem(a, column, second);
+        grid_->setItem(b, column, first);
+    }
+}
+
+void TMyImport::UpButtonClick() {
+    const int row = grid_->currentRow();
+    if (running_ || row < 1)
+        return;
+    swapRows(row, row - 1);
+    grid_->setCurrentCell(row - 1, std::max(grid_->currentColumn(), 0));
+}
+
+void TMyImport::DownButtonClick() {
+    const int row = grid_->currentRow();
+    if (running_ || row < 0 || row >= grid_->rowCount() - 1)
+        return;
+    swapRows(row, row + 1);
+    grid_->setCurrentCell(row + 1, std::max(grid_->currentColumn(), 0));
+}
+
+void TMyImport::ImportGridDblClick(int row, int column) {
+    if (running_ || column != 2 || row < 0)
+        return;
+    QTableWidgetItem* use = grid_->item(row, 2);
+    if (use->text() == QLatin1String("Yes"))
+        use->setText(QStringLiteral("No"));
+    else if (use->text() == QLatin1String("No"))
+        use->setText(QStringLiteral("Yes"));
+}
+
+void TMyImport::SkipFirstClick() {
+    ctx_.database.importSkipFirst = skipFirst_->isChecked();
+}
+
+void TMyImport::showCount(std::uint64_t count) {
+    count_->setText(db::DisplayFormats::group(QString::number(count), 0, QChar(u','), 0) + u' ');
+    count_->repaint();
+}
+
+void TMyImport::StartButtonClick() {
+    if (running_ || !ctx_.MyTable)
+        return;
+    const FieldMap map = fieldMapFromRows(gridRows(), reader_->fieldCount());
+    running_ = true;
+    cancelRequested_ = false;
+    start_->setEnabled(false);
+    grid_->setEnabled(false);
+    exit_->setText(QStringLiteral("&Cancel"));
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+
+    Importer importer(*ctx_.MyTable, ctx_.formats);
+    ImportStats stats;
+    QString failure;
+    QElapsedTimer shown;
+    shown.start();
+    showCount(0);
+    try {
+        importer.run(*reader_, map, kind_ == Ascii && ctx_.database.importSkipFirst, stats,
+                     [&](const ImportStats& s) {
+                         // The counter and a Cancel click a few times a second.
+                         if (shown.elapsed() >= 40) {
+                             showCount(s.imported);
+                             QApplication::processEvents();
+                             shown.restart();
+                         }
+                         return !cancelRequested_;
+                     });
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    showCount(stats.imported);
+    QApplication::restoreOverrideCursor();
+    running_ = false;
+
+    auto* prompter = ctx_.prompter;
+    if (!failure.isEmpty()) {
+        prompter->error(failure + QStringLiteral("\n\n") + importCancelledMessage(stats.imported));
+    } else if (stats.cancelled) {
+        prompter->message({app::MessageKind::Information, QStringLiteral("Notice"),
+                           importCancelledMessage(stats.imported), app::Button::Ok});
+    } else {
+        prompter->message({app::MessageKind::Information, QStringLiteral("Ok"),
+                           QString::fromLatin1(kImportComplete), app::Button::Ok});
+    }
+    const QString warning = importWarning(stats);
+    if (!warning.isEmpty())
+        prompter->message(
+            {app::MessageKind::Warning, QStringLiteral("Warning"), warning, app::Button::Ok});
+    accept();
+}
+
+void TMyImport::ExitButtonClick() {
+    reject();
+}
+
+void TMyImport::reject() {
+    if (running_) {
+        cancelRequested_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void TMyImport::HelpButtonClick() {
+    app::showHelpTopic(this, QStringLiteral("Import Window"));
+}
+
+} // namespace shelvix::transfer

@@ -1,0 +1,157 @@
+#include "transfer/importer.h"
+
+#include "db/displayformats.h"
+#include "db/engine/error.h"
+#include "db/engine/table.h"
+#include "db/fieldtable.h"
+
+#include <QStringList>
+
+namespace shelvix::transfer {
+
+std::vector<ImportRow> initialImportRows(int sourceFields) {
+    std::vector<ImportRow> rows(std::size_t(std::max(sourceFields, db::kFieldCount)));
+    for (int i = 0; i < sourceFields; ++i)
+        rows[std::size_t(i)] = {i, true};
+    return rows;
+}
+
+FieldMap fieldMapFromRows(const std::vector<ImportRow>& rows, int sourceFields) {
+    FieldMap map(std::size_t(sourceFields), -1);
+    for (std::size_t r = 0; r < rows.size() && r < std::size_t(db::kFieldCount); ++r) {
+        const ImportRow& row = rows[r];
+        if (row.use && row.source >= 0 && row.source < sourceFields)
+            map[std::size_t(row.source)] = int(r) + 1;
+    }
+    return map;
+}
+
+QString importWarning(const ImportStats& s) {
+    QStringList lines;
+    if (s.cutFields)
+        lines << QStringLiteral("%1 field(s) longer than 255 characters were cut to 255.")
+                     .arg(s.cutFields);
+    if (s.unreadDates)
+        lines << QStringLiteral("%1 date(s) that could not be read were left empty.")
+                     .arg(s.unreadDates);
+    if (s.unreadNumbers)
+        lines << QStringLiteral(
+                     "%1 number(s) that could not be read or did not fit were left empty.")
+                     .arg(s.unreadNumbers);
+    if (s.longLines)
+        lines << QStringLiteral(
+                     "%1 line(s) had more fields than the first line; the extra fields were "
+                     "left out.")
+                     .arg(s.longLines);
+    if (lines.isEmpty())
+        return {};
+    return QStringLiteral("Some values were not imported as they stood:\n") + lines.join(u'\n');
+}
+
+std::unique_ptr<db::Table> openForImport(const std::filesystem::path& path) {
+    try {
+        return db::Table::open(path, db::OpenMode::Exclusive);
+    } catch (const db::DatabaseError& e) {
+        if (e.kind() != db::DatabaseError::Kind::InUse)
+            throw;
+    }
+    return db::Table::open(path, db::OpenMode::Shared);
+}
+
+Importer::Importer(db::Table& table, const db::DisplayFormats& formats)
+    : table_(table), dates_(formats),
+      codePage_(core::codePageForLanguageDriver(table.languageDriver())) {}
+
+namespace {
+
+bool hasLetter(std::string_view text) {
+    for (char c : text)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
+    const db::FieldInfo& info = db::fieldInfo(field);
+    switch (info.kind) {
+    case db::FieldKind::Text:
+        if (value.text.empty())
+            return; // a new record is blank already
+        if (codePage_ == core::CodePage::Windows1252) {
+            table_.setText(info.name, value.text);
+        } else {
+            recoded_ = recode(value.text, core::CodePage::Windows1252, codePage_);
+            table_.setText(info.name, recoded_);
+        }
+        return;
+    case db::FieldKind::Date: {
+        std::optional<db::Date> d = value.date;
+        if (!d && value.text.find(dates_.separator()) != std::string::npos &&
+            !hasLetter(value.text))
+            d = dates_.parse(value.text);
+        if (d)
+            table_.setDate(info.name, d);
+        else if (!trimBlanks(value.text).empty())
+            ++stats.unreadDates;
+        return;
+    }
+    default: {
+        const auto n = info.kind == db::FieldKind::WholeNumber ? readWholeNumber(value.text)
+                                                               : readDecimalNumber(value.text);
+        if (!n) {
+            if (!trimBlanks(value.text).empty())
+                ++stats.unreadNumbers;
+            return;
+        }
+        try {
+            table_.setNumber(info.name, *n);
+        } catch (const db::DatabaseError& e) {
+            if (e.kind() != db::DatabaseError::Kind::InvalidValue)
+                throw;
+            ++stats.unreadNumbers;
+        }
+    }
+    }
+}
+
+void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
+                   const std::function<bool(const ImportStats&)>& progress) {
+    stats = {};
+    reader.rewind();
+    SourceRecord record;
+    if (skipFirst && !reader.next(record))
+        return;
+    const std::size_t count = std::min(map.size(), std::size_t(reader.fieldCount()));
+    table_.disableControls();
+    struct Enable {
+        db::Table& t;
+        ~Enable() { t.enableControls(); }
+    } enable{table_};
+    // One sync at the end rather than one per record.
+    db::Table::Bulk bulk(table_);
+    while (reader.next(record)) {
+        stats.cutFields += std::uint64_t(record.cutFields);
+        if (record.extraFields)
+            ++stats.longLines;
+        table_.insert();
+        try {
+            for (std::size_t i = 0; i < count; ++i)
+                if (map[i] > 0)
+                    store(map[i], record.values[i], stats);
+            table_.post();
+        } catch (...) {
+            table_.cancel();
+            throw;
+        }
+        ++stats.imported;
+        if (progress && !progress(stats)) {
+            stats.cancelled = true;
+            break;
+        }
+    }
+    bulk.finish();
+}
+
+} // namespace shelvix::transfer

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "transfer/convert.h"
+#include "transfer/records.h"
+
+#include <QString>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace shelvix::db {
+class DisplayFormats;
+}
+
+namespace shelvix::db {
+class Table;
+}
+
+namespace shelvix::transfer {
+
+// Which book field (1 to 36) receives each source field, -1 for none.
+using FieldMap = std::vector<int>;
+
+// The import window's grid: book field rows 1 to 36 and below them the rest
+// of the source fields. Each row holds the source field placed there (its
+// index from 0, or -1) and whether it is used.
+struct ImportRow {
+    int source = -1;
+    bool use = false;
+};
+// Rows as the window first shows them: source field i beside book field i.
+std::vector<ImportRow> initialImportRows(int sourceFields);
+// The map the rows describe. A source field takes the book field of the row
+// it sits in, by place, so two sources with the same name stay apart; rows
+// below 36 and fields marked No are not imported.
+FieldMap fieldMapFromRows(const std::vector<ImportRow>& rows, int sourceFields);
+
+struct ImportStats {
+    std::uint64_t imported = 0;      // records posted
+    std::uint64_t cutFields = 0;     // fields over 255 characters, cut
+    std::uint64_t unreadDates = 0;   // date texts that are no date, left empty
+    std::uint64_t unreadNumbers = 0; // numbers that are none or do not fit, left empty
+    std::uint64_t longLines = 0;     // lines with more fields than the first
+    bool cancelled = false;
+};
+
+// What the user should know about values that were not stored as they
+// stood; empty when there is nothing.
+QString importWarning(const ImportStats& stats);
+
+// Appends the source's records to a book table, converting each value by
+// the kind of the book field it goes to. Records are posted one by one (an
+// import is not a transaction); the table's display stays off meanwhile.
+// A table to import into from the command line: held for sole use when no
+// one else has it (appends then skip the locks and count checks that sharing
+// needs), shared otherwise.
+std::unique_ptr<db::Table> openForImport(const std::filesystem::path& path);
+
+class Importer {
+public:
+    Importer(db::Table& table, const db::DisplayFormats& formats);
+
+    // `progress` is called after every record posted; answering false stops
+    // the import there. `stats` is kept up to date, so it tells what was
+    // stored even when the run ends in an exception.
+    void run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
+             const std::function<bool(const ImportStats&)>& progress = {});
+
+private:
+    void store(int field, const SourceValue& value, ImportStats& stats);
+
+    db::Table& table_;
+    DateStyle dates_;
+    core::CodePage codePage_;
+    std::string recoded_;
+};
+
+} // namespace shelvix::transfer

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "db/engine/keys.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace shelvix::db {
+class RecordView;
+class Table;
+} // namespace shelvix::db
+
+// What import reads and export writes, whatever the file format. Text is
+// Windows-1252 bytes on both sides; the formats recode from and to their own
+// code page.
+namespace shelvix::transfer {
+
+// A failure of the transfer itself (a file that cannot be read or written),
+// with a message meant for the user.
+class TransferError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The most source fields an import can line up: the 36 book fields and 10 more.
+inline constexpr int kMaxSourceFields = 46;
+// The most characters of one delimited field.
+inline constexpr std::size_t kMaxFieldLength = 255;
+// Source field names are cut to this.
+inline constexpr std::size_t kMaxNameLength = 20;
+
+struct SourceValue {
+    std::string text;               // the value as text
+    std::optional<db::Date> date{}; // set when the source holds a real date
+};
+
+struct SourceRecord {
+    std::vector<SourceValue> values; // one per source field, missing ones empty
+    int cutFields = 0;               // fields cut to kMaxFieldLength
+    bool extraFields = false;        // the line went on past the source's fields
+};
+
+// One source of records: a delimited text file or a dBASE table.
+class RecordReader {
+public:
+    virtual ~RecordReader() = default;
+    virtual int fieldCount() const = 0;
+    // At most kMaxNameLength bytes each.
+    virtual std::vector<std::string> fieldNames() const = 0;
+    // Back to the first record.
+    virtual void rewind() = 0;
+    // The next record; false at the end of the source.
+    virtual bool next(SourceRecord& record) = 0;
+    // How far the reading is, in units of progressTotal() (bytes or records).
+    virtual std::uint64_t progressDone() const = 0;
+    virtual std::uint64_t progressTotal() const = 0;
+};
+
+// One exported column: a book field and where the source table holds it.
+struct ExportColumn {
+    int field = 0;       // book field number, 1 to 36
+    int index = 0;       // the field's position in the source table
+    std::string label{}; // the heading, Windows-1252
+};
+
+// One target of records. Nothing replaces the target until commit(); a
+// writer destroyed before then leaves no trace.
+class RecordWriter {
+public:
+    virtual ~RecordWriter() = default;
+    virtual void begin(db::Table& source, const std::vector<ExportColumn>& columns) = 0;
+    virtual void write(const db::RecordView& record) = 0;
+    virtual void commit() = 0;
+};
+
+// A file written beside its target under a temporary name and renamed over
+// it once complete, so a failed or cancelled write never harms what was
+// there.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(std::filesystem::path target);
+    ~ReplacingFile(); // removes the temporary file unless committed
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    const std::filesystem::path& tempPath() const { return temp_; }
+    const std::filesystem::path& target() const { return target_; }
+    int fd() const { return fd_; }
+    // Closes our descriptor (when a table reopens the file by name).
+    void closeFd();
+    void write(const char* data, std::size_t size);
+    // Syncs the data, renames it into place and syncs the directory.
+    void commit();
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+// The text of errno for a failed file operation on `path`.
+[[noreturn]] void throwFileError(const char* what, const std::filesystem::path& path, int error);
+
+} // namespace shelvix::transfer
