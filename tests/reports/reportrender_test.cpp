@@ -7,8 +7,11 @@
 #include "support/tempdir.h"
 
 #include <QFile>
+#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -209,6 +212,39 @@ TEST(ReportRenderTest, TextFileHasAlignedColumnsDashedHeadingsAndAFormFeedAfterE
     EXPECT_TRUE(failed.renderer->error().contains("R.TXT"))
         << failed.renderer->error().toStdString();
     EXPECT_FALSE(cat.table->controlsDisabled());
+}
+
+TEST(ReportRenderTest, ARunKilledHalfWayLeavesTheOldTextFileWhole) {
+    std::vector<Values> many;
+    for (int i = 0; i < 200; ++i) {
+        many.push_back({{"Title", "Book " + std::to_string(i)}, {"Author", "Same"}});
+    }
+    Catalogue cat(many);
+    const auto out = cat.dir / "REPORT.TXT";
+    test::writeFile(out, "the report of yesterday\r\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        RecordingReport engine;
+        db::DisplayFormats formats;
+        ReportRenderer renderer(DefaultReports()[1], *cat.table, formats);
+        renderer.OutputMode = ReportMode::File;
+        renderer.TextFileName = QString::fromStdString(out.string());
+        renderer.attach(engine);
+        // The power goes on the third page.
+        engine.OnPrintPage = [&](TBaseReport& e, int page) {
+            if (page == 3) {
+                raise(SIGKILL);
+            }
+            return renderer.MyPrintPageReport(e);
+        };
+        engine.RunReport();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(test::readFile(out), "the report of yesterday\r\n");
 }
 
 TEST(ReportRenderTest, BlocksThatDoNotFitMoveToTheNextPageSubtotalsFirst) {
