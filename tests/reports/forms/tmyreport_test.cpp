@@ -328,6 +328,17 @@ TEST_F(ReportListTest, AMissingOrDamagedDefinitionsFileIsReportedAndNothingRuns)
     EXPECT_EQ(ctx.MyTable->recno(), 2u); // no walk was made
 }
 
+TEST_F(ReportListTest, TheListGrowsWithTheScreenAndNeverCreeps) {
+    ctx.screenFactor = 1.25;
+    makeList();
+    for (int showing = 0; showing < 2; ++showing) {
+        withList([&](TMyReport* l) {
+            EXPECT_EQ(l->size(), QSize(575, 400));
+            EXPECT_EQ(l->ViewButton->size(), QSize(120, 34));
+        });
+    }
+}
+
 TEST_F(ReportListTest, ViewShowsThePagesInTheReportColours) {
     ctx.database.colors[app::ColorsReport][app::ColorMainBackground] = 0x001EC80A;
     makeList();
