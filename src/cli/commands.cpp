@@ -32,6 +32,9 @@ const char* const kUsage =
     "         [--count] [--fields A,B,...] [--date-format m/d/yyyy]\n"
     "                                      the records the search window's criteria pass\n"
     "                                      (OP: = > < between contains any)\n"
+    "  replace FILE --field NAME --find VALUE --with VALUE [--date-format m/d/yyyy]\n"
+    "                                      every record whose field equals VALUE (text in\n"
+    "                                      any capitals) changed, no questions asked\n"
     "  index FILE --tag NAME --expr EXPR   add or replace an index tag\n"
     "  check FILE                          verify the table and every tag, changing nothing;\n"
     "                                      exit status 1 on damage\n"
@@ -282,6 +285,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     const std::string& cmd = args[0];
     if (cmd == "search")
         return runSearch(args, out);
+    if (cmd == "replace")
+        return runReplace(args, out, err);
     if (cmd == "create")
         return cmdCreate(parse(args, {}, {}, 1), out);
     if (cmd == "generate")

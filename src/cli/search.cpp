@@ -53,15 +53,6 @@ SearchArgs parseSearch(const std::vector<std::string>& args) {
     return a;
 }
 
-// One of the twelve date formats, by its pattern with or without zeros.
-int dateFormatNumber(const std::string& text) {
-    const QString t = QString::fromStdString(text).toLower();
-    for (const auto& f : db::dateFormats())
-        if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
-            return f.number;
-    throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
-}
-
 // "FIELD OP VALUE" as the form would hold it: the row's cell text as typed
 // into its mask, and the row's operator.
 void putCriterion(const QString& criterion, std::array<QString, find::kRows>& cells,
@@ -112,6 +103,15 @@ void putCriterion(const QString& criterion, std::array<QString, find::kRows>& ce
 }
 
 } // namespace
+
+// One of the twelve date formats, by its pattern with or without zeros.
+int dateFormatNumber(const std::string& text) {
+    const QString t = QString::fromStdString(text).toLower();
+    for (const auto& f : db::dateFormats())
+        if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
+            return f.number;
+    throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
+}
 
 std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
                                            const std::string& dateFormat) {
