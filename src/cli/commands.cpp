@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/report.h"
 #include "cli/transfer.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
@@ -40,7 +41,11 @@ const char* const kUsage =
     "  repair FILE                         take back uncounted records, put the end mark\n"
     "                                      right, rebuild a half-updated index\n"
     "  pack FILE                           remove deleted records and rebuild the tags\n"
-    "  reindex FILE                        rebuild every tag\n";
+    "  reindex FILE                        rebuild every tag\n"
+    "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
+    "         [--level \"FIELD OP VALUE[; ...]\" ...] [--date-format m/d/yyyy]\n"
+    "                                      render a report definition (SHVBOOK.URP beside FILE)\n"
+    "                                      over the books the levels pass, as search reads them\n";
 
 namespace {
 
@@ -304,6 +309,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return runImport(args, out, err);
     if (cmd == "export")
         return runExport(args, out, err);
+    if (cmd == "report")
+        return cmdReport(args, out);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         out << kUsage << kTransferUsage;
         return 0;
