@@ -12,6 +12,7 @@
 #include "find/forms/tmylocate.h"
 #include "find/forms/tmysearch.h"
 #include "find/forms/tsearchandreplace.h"
+#include "reports/forms/tmyreport.h"
 #include "reports/reportdefinition.h"
 #include "viewer/forms/viewergrid.h"
 
@@ -65,6 +66,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Copy, F::ChangesData, [this] { records_.DoCopy(); });
     c.define(Cmd::Delete, F::ChangesData, [this] { records_.DoDelete(); });
     c.define(Cmd::Search, [this] { search_.DoSearch(); });
+    c.define(Cmd::Reports, [this] { myReport_ ? myReport_->DoReports() : void(); });
     c.define(Cmd::Import, F::ChangesData, [this] { transfer_.DoImport(); });
     c.define(Cmd::Export, [this] { transfer_.DoExport(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
@@ -94,7 +96,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore, Reports.
+    // Still to come: Backup, Restore.
 }
 
 TMain::~TMain() {
@@ -586,6 +588,8 @@ bool TMain::FormCreate() {
     CreateEditForm();
     if (!mySearch_)
         mySearch_ = new find::TMySearch(ctx_, search_, this);
+    if (!myReport_)
+        myReport_ = new reports::TMyReport(ctx_, *this, this);
     CreateLocateDialog();
 
     SetButtonBar(ctx_.global.buttonBar);

@@ -9,6 +9,7 @@
 #include "app/maintenance.h"
 #include "app/records.h"
 #include "find/search.h"
+#include "reports/reportsearch.h"
 #include "transfer/exporter.h"
 #include "transfer/forms/transfercommands.h"
 
@@ -35,6 +36,9 @@ namespace shelvix::find {
 class TMySearch;
 class TMyLocateDialog;
 } // namespace shelvix::find
+namespace shelvix::reports {
+class TMyReport;
+} // namespace shelvix::reports
 
 namespace shelvix::app {
 
@@ -47,7 +51,8 @@ class DBNavigator;
 class TMain : public QMainWindow,
               public DatabaseView,
               public find::SearchView,
-              public transfer::SearchControl {
+              public transfer::SearchControl,
+              public reports::ReportSearch {
     Q_OBJECT
 public:
     explicit TMain(AppContext& context, QWidget* parent = nullptr);
@@ -68,6 +73,7 @@ public:
     edit::TMyEdit* editForm() const { return myEdit_; }
     find::Search& search() { return search_; }
     find::TMySearch* searchForm() const { return mySearch_; }
+    reports::TMyReport* reportList() const { return myReport_; }
     // The locate component, made at start-up; it remembers the last locate.
     find::TMyLocateDialog* locateDialog() const { return locate_.get(); }
 
@@ -93,8 +99,8 @@ public:
     void showSearchOn(bool on) override;
     void showSearchWindow() override;
 
-    // transfer::SearchControl: an entire export ends the search and brings
-    // it back afterwards.
+    // An entire export or print ends the search and brings it back
+    // afterwards (transfer::SearchControl, reports::ReportSearch).
     bool searchOn() const override { return ctx_.SearchOn; }
     void endSearch() override { DoEndSearch(); }
     void restoreSearch() override;
@@ -175,6 +181,7 @@ private:
     viewer::ViewerGrid* viewerGrid_ = nullptr;
     edit::TMyEdit* myEdit_ = nullptr;
     find::TMySearch* mySearch_ = nullptr;
+    reports::TMyReport* myReport_ = nullptr;
     std::unique_ptr<find::TMyLocateDialog> locate_;
 
     QAction* menuEndSearch_ = nullptr;

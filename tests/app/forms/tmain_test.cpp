@@ -330,6 +330,25 @@ TEST_F(MainWindowTest, ImportAndExportOpenFromTheirKeys) {
     }
 }
 
+// Ctrl+R and Ctrl+P both open the report list, the same window each time.
+TEST_F(MainWindowTest, ReportsAndPrintOpenTheReportList) {
+    start();
+    std::vector<QWidget*> opened;
+    for (const Qt::Key k : {Qt::Key_R, Qt::Key_P}) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+        window->viewerGrid()->setFocus();
+        test::onNextModal([&](QWidget* w) {
+            opened.push_back(w);
+            w->close();
+        });
+        QTest::keyClick(QApplication::focusWidget(), k, Qt::ControlModifier);
+    }
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], opened[1]);
+    EXPECT_EQ(opened[0]->objectName(), "TMyReport");
+}
+
 TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
     test::writeFile(home / "SHVBOOK.INI", "[Misc]\nButton Bar=2\n");
     start({QStringLiteral("/bRoWsE")});
