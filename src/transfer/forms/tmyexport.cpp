@@ -6,6 +6,7 @@
 #include "app/prompter.h"
 #include "app/screensize.h"
 #include "db/fieldtable.h"
+#include "transfer/forms/formcontrols.h"
 #include "transfer/messages.h"
 
 #include <QApplication>
@@ -23,38 +24,12 @@ namespace shelvix::transfer {
 
 namespace {
 
+using namespace controls;
+
 // The design height of a grid row.
 constexpr int kRowHeight = 20;
 
 constexpr int kFieldRole = Qt::UserRole;
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(at);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& text, const QRect& at) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(at);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QRadioButton* radio(QWidget* parent, const char* name, const QString& text, const QRect& at) {
-    auto* r = new QRadioButton(text, parent);
-    r->setObjectName(QString::fromLatin1(name));
-    r->setGeometry(at);
-    return r;
-}
-
-QTableWidgetItem* cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
 
 QString yesNo(bool yes) {
     return yes ? QStringLiteral("Yes") : QStringLiteral("No");

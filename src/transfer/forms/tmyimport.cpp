@@ -8,6 +8,7 @@
 #include "db/engine/error.h"
 #include "db/fieldtable.h"
 #include "db/textcodec.h"
+#include "transfer/forms/formcontrols.h"
 #include "transfer/messages.h"
 
 #include <QApplication>
@@ -23,33 +24,14 @@ namespace shelvix::transfer {
 
 namespace {
 
+using namespace controls;
+
 // The design height of a grid row.
 constexpr int kRowHeight = 20;
 
 constexpr int kDesignWidth = 640;
 constexpr int kDesignHeight = 450;
 constexpr int kSourceRole = Qt::UserRole;
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(at);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& text, const QRect& at) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(at);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QTableWidgetItem* cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
 
 } // namespace
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRect>
+#include <QString>
+#include <QTableWidgetItem>
+
+// Controls of the import and export windows, made at their design positions
+// with the object names tests find them by.
+namespace shelvix::transfer::controls {
+
+template <class Control>
+Control* make(QWidget* parent, const char* name, const QString& text, const QRect& at) {
+    auto* c = new Control(text, parent);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setGeometry(at);
+    return c;
+}
+
+inline QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at) {
+    return make<QLabel>(parent, name, text, at);
+}
+
+// Never a default button: Enter in the grid must not press one.
+inline QPushButton* button(QWidget* parent, const char* name, const QString& text,
+                           const QRect& at) {
+    auto* b = make<QPushButton>(parent, name, text, at);
+    b->setAutoDefault(false);
+    return b;
+}
+
+inline QRadioButton* radio(QWidget* parent, const char* name, const QString& text,
+                           const QRect& at) {
+    return make<QRadioButton>(parent, name, text, at);
+}
+
+// A grid cell the user can select but not type into.
+inline QTableWidgetItem* cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+} // namespace shelvix::transfer::controls
