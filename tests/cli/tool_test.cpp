@@ -1,4 +1,5 @@
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <chrono>
 #include <csignal>
@@ -20,29 +21,10 @@ using ::testing::StartsWith;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = shelvix::test::ToolResult;
 
-// Runs shelvix-tool with the given arguments (a shell-quoted string).
 Result tool(const TempDir& dir, const std::string& args) {
-    const std::string errPath = (dir / "stderr.txt").string();
-    const std::string cmd =
-        std::string("'") + SHELVIX_TOOL_PATH + "' " + args + " 2>'" + errPath + "'";
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = readFile(errPath);
-    return r;
+    return shelvix::test::runTool(dir, args);
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -1,6 +1,7 @@
 #include "db/booktable.h"
 #include "db/engine/table.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -11,28 +12,10 @@ using shelvix::test::TempDir;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = shelvix::test::ToolResult;
 
 Result tool(const TempDir& dir, const std::string& args) {
-    const std::string errPath = (dir / "stderr.txt").string();
-    const std::string cmd =
-        std::string("'") + SHELVIX_TOOL_PATH + "' " + args + " 2>'" + errPath + "'";
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = shelvix::test::readFile(errPath);
-    return r;
+    return shelvix::test::runTool(dir, args);
 }
 
 // The record numbers of a dump.

@@ -1,0 +1,26 @@
+#include "support/tool.h"
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace shelvix::test {
+
+ToolResult runTool(const TempDir& dir, const std::string& args) {
+    const std::string errPath = (dir / "stderr.txt").string();
+    const std::string cmd = "cd '" + dir.path().string() + "' && '" + SHELVIX_TOOL_PATH + "' " +
+                            args + " 2>'" + errPath + "'";
+    ToolResult r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readFile(errPath);
+    return r;
+}
+
+} // namespace shelvix::test

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "support/tempdir.h"
+
+#include <string>
+
+namespace shelvix::test {
+
+struct ToolResult {
+    int status = -1; // exit status, -1 when the tool did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs the built shelvix-tool in `dir` with `args`, a shell-quoted string.
+ToolResult runTool(const TempDir& dir, const std::string& args);
+
+} // namespace shelvix::test
