@@ -5,6 +5,7 @@
 #include "app/forms/placement.h"
 #include "app/prompter.h"
 #include "reports/forms/qtreport.h"
+#include "reports/forms/reportlook.h"
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tprintrange.h"
 
@@ -277,7 +278,7 @@ void TMyPreview::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     app::applyFonts(this, ctx_);
-    app::applyColorSet(this, ctx_, app::ColorGroup::Report);
+    applyReportColors(this, ctx_);
     FormActivate();
 }
 
@@ -317,12 +318,18 @@ void TMyPreview::SetZoom(double percent) {
     preview_->SetZoomFactor(percent);
 }
 
+// The room without scroll bars, less the pixel a page's rounding up may
+// add, so a fitted page never brings a scroll bar of its own.
+QSize TMyPreview::fitArea() const {
+    return scroll_->maximumViewportSize() - QSize(2, 2);
+}
+
 void TMyPreview::ZoomPageWidth() {
-    SetZoom(preview_->ZoomPageWidth(scroll_->maximumViewportSize()));
+    SetZoom(preview_->ZoomPageWidth(fitArea()));
 }
 
 void TMyPreview::ZoomWholePage() {
-    SetZoom(preview_->ZoomWholePage(scroll_->maximumViewportSize()));
+    SetZoom(preview_->ZoomWholePage(fitArea()));
 }
 
 void TMyPreview::UseColorClick() {

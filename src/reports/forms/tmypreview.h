@@ -56,6 +56,7 @@ private:
     void MyFilePreviewZoomChange(double percent);
     void MyFilePreviewPageChange(int page);
     bool printerIdle();
+    QSize fitArea() const;
     void placeFromBounds();
     QAction* addAction(QMenu* menu, const QString& text, const QKeySequence& key,
                        std::function<void()> run);

@@ -3,6 +3,7 @@
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
+#include "reports/forms/reportlook.h"
 #include "reports/reportediting.h"
 
 #include <QLabel>
@@ -47,7 +48,7 @@ void TPrintRange::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         app::placeDialog(this, ctx_);
-        app::applyColorSet(this, ctx_, app::ColorGroup::Report);
+        applyReportColors(this, ctx_);
         startPage_->setFocus();
         startPage_->selectAll();
     }

@@ -2,6 +2,7 @@
 
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
+#include "reports/forms/reportlook.h"
 #include "reports/forms/treportpart.h"
 
 #include <QFrame>
@@ -67,7 +68,7 @@ void TRepLayout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         app::placeDialog(this, ctx_);
-        app::applyColorSet(this, ctx_, app::ColorGroup::Report);
+        applyReportColors(this, ctx_);
         geometry_ = LayoutGeometry(ctx_.screenFactor);
         setFixedSize(size());
     }

@@ -4,6 +4,7 @@
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
+#include "reports/forms/reportlook.h"
 #include "reports/forms/treplayout.h"
 #include "reports/forms/treportfonts.h"
 #include "reports/reportediting.h"
@@ -238,7 +239,7 @@ void TUserReport::FormShow() {
 }
 
 void TUserReport::SetColors() {
-    app::applyColorSet(this, ctx_, app::ColorGroup::Report);
+    applyReportColors(this, ctx_);
 }
 
 int TUserReport::chosenLineWidth() const {

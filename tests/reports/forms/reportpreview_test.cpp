@@ -168,9 +168,9 @@ TEST(ReportPreview, PagesAndZoomFollowKeysAndTypedValues) {
         key(w, Qt::Key_W);
         EXPECT_LE(preview->width(), scroll->maximumViewportSize().width());
         EXPECT_LE(preview->height(), scroll->maximumViewportSize().height());
-        EXPECT_GE(preview->height(), scroll->maximumViewportSize().height() - 2);
+        EXPECT_GE(preview->height(), scroll->maximumViewportSize().height() - 4);
         key(w, Qt::Key_Z);
-        EXPECT_NEAR(preview->width(), scroll->maximumViewportSize().width(), 2);
+        EXPECT_NEAR(preview->width(), scroll->maximumViewportSize().width(), 4);
 
         // The page's red ink, then in black and white.
         preview->SetZoomFactor(100);
