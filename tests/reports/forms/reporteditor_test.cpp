@@ -332,3 +332,44 @@ TEST(ReportEditor, PartDialogFromTheDesignerFitsTheLine) {
     f.prompter.verify();
     EXPECT_EQ(f.file.read(0)->lines[0][0].width, 90); // Cancel wrote nothing
 }
+
+TEST(ReportEditor, FontsDialogChangesFourFontsAndTheEditorShowsThem) {
+    EditorFixture f;
+    const ReportDefinition before = *f.file.read(0);
+    app::FontSpec body;
+    body.name = QString::fromLatin1(before.fonts[2].name.c_str());
+    body.size = before.fonts[2].size;
+    body.color = before.fonts[2].color;
+    body.bold = before.fonts[2].bold;
+    body.italic = before.fonts[2].italic;
+    app::FontSpec chosen = body;
+    chosen.name = QStringLiteral("Courier New");
+    chosen.size = 9;
+    chosen.bold = true;
+    chosen.color = 0x0000FF;
+    f.edit(0, [&](QWidget* w) {
+        test::onNextModal([&](QWidget* fonts) {
+            EXPECT_EQ(fonts->windowTitle(), QStringLiteral("Report Fonts"));
+            EXPECT_EQ(fonts->findChildren<QLineEdit*>().size(), 4); // font 4 is not offered
+            f.prompter.expectFont({.initial = body}, std::nullopt);
+            click(fonts, "BodyFontButton");
+            f.prompter.expectFont({.initial = body}, chosen);
+            click(fonts, "BodyFontButton");
+            EXPECT_EQ(child<QLineEdit>(fonts, "BodyFont")->text(),
+                      QStringLiteral("Courier New 9pt"));
+            click(fonts, "OkButton");
+        });
+        click(w, "SetFonts");
+        EXPECT_EQ(child<QLineEdit>(w, "RepBodyDataFont")->text(),
+                  QStringLiteral("Courier New 9pt"));
+        click(w, "UpdateButton");
+    });
+    f.prompter.verify();
+    const ReportDefinition saved = *f.file.read(0);
+    EXPECT_EQ(saved.fonts[2].name, "Courier New");
+    EXPECT_EQ(saved.fonts[2].size, 9);
+    EXPECT_TRUE(saved.fonts[2].bold);
+    EXPECT_EQ(saved.fonts[2].color, 0x0000FF);
+    EXPECT_EQ(saved.fonts[0], before.fonts[0]);
+    EXPECT_EQ(saved.fonts[3], before.fonts[3]);
+}
