@@ -1,5 +1,7 @@
 #include "reports/reportediting.h"
 
+#include "db/textcodec.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +34,14 @@ void FitLinesToWidth(ReportDefinition& def, int width) {
         FitLineToWidth(def.lines[std::size_t(i)], width);
 }
 
+QString fromStored(const std::string& bytes) {
+    return db::fromWindows1252(bytes);
+}
+
+std::string toStored(const QString& text, int capacity) {
+    return db::toWindows1252(text.trimmed().left(capacity));
+}
+
 int leadingNumber(const QString& text) {
     const QString t = text.trimmed();
     int i = 0;
@@ -52,7 +62,8 @@ int leadingNumber(const QString& text) {
 double marginValue(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
+    // Past these the definitions file would be read as damaged.
+    return ok && std::isfinite(value) ? std::clamp(value, 0.0, 50.0) : 0.0;
 }
 
 QString marginText(double inches) {
@@ -60,7 +71,7 @@ QString marginText(double inches) {
 }
 
 QString fontText(const ReportFontSpec& font) {
-    return QString::fromLatin1(font.name.c_str()) + QLatin1Char(' ') + QString::number(font.size) +
+    return fromStored(font.name) + QLatin1Char(' ') + QString::number(font.size) +
            QStringLiteral("pt");
 }
 

@@ -17,10 +17,16 @@ void FitLineToWidth(ReportLine& line, int width);
 // Fits the first `def.lineCount` body lines (never the totals line).
 void FitLinesToWidth(ReportDefinition& def, int width);
 
+// Stored text (Windows-1252 bytes) for showing, and typed text for storing:
+// trimmed and cut to `capacity` characters.
+QString fromStored(const std::string& bytes);
+std::string toStored(const QString& text, int capacity);
+
 // A typed whole number: trimmed, an optional sign, then its leading digits;
 // 0 when there are none.
 int leadingNumber(const QString& text);
-// A typed margin in inches; text that is not a number gives 0.
+// A typed margin in inches; text that is not a number gives 0, and a margin
+// is held to the 0 to 50 inches a definitions file may hold.
 double marginValue(const QString& text);
 QString marginText(double inches);
 

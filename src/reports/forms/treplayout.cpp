@@ -32,8 +32,7 @@ TRepLayout::TRepLayout(app::AppContext& context, ReportDefinition& current, int 
     reportNameLabel_ = new QLabel(panel);
     reportNameLabel_->setObjectName(QStringLiteral("ReportNameLabel"));
     reportNameLabel_->setGeometry(8, 6, 600, 18);
-    reportNameLabel_->setText(
-        (QStringLiteral("Report: ") + QString::fromLatin1(copy_.name.c_str())).left(38));
+    reportNameLabel_->setText((QStringLiteral("Report: ") + fromStored(copy_.name)).left(38));
 
     bodyLabel_ = new QLabel(QStringLiteral("Report Body"), this);
     bodyLabel_->setObjectName(QStringLiteral("ReportBodyLabel"));
@@ -82,14 +81,14 @@ QString TRepLayout::partText(const ReportPartEntry& part, bool totalsRow) const 
     if (part.isFiller())
         return QStringLiteral("Filler");
     if (part.isLabel())
-        return QString::fromLatin1(part.label.c_str());
+        return fromStored(part.label);
     if (!totalsRow) {
         const auto& names = ReportFieldNames();
         for (std::size_t i = 0; i < names.size(); ++i)
             if (part.name == names[i])
                 return ctx_.database.fieldNames[i];
     }
-    return QString::fromLatin1(part.name.c_str());
+    return fromStored(part.name);
 }
 
 void TRepLayout::paintEvent(QPaintEvent* event) {

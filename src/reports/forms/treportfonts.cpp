@@ -61,7 +61,7 @@ void TReportFonts::showFonts() {
 void TReportFonts::NewFontClick(int edit) {
     ReportFontSpec& font = current_.fonts[std::size_t(kFontIndex[edit])];
     app::FontSpec initial;
-    initial.name = QString::fromLatin1(font.name.c_str());
+    initial.name = fromStored(font.name);
     initial.size = font.size;
     initial.color = font.color;
     initial.bold = font.bold;
@@ -71,10 +71,7 @@ void TReportFonts::NewFontClick(int edit) {
     const std::optional<app::FontSpec> chosen = ctx_.prompter->chooseFont({.initial = initial});
     if (!chosen)
         return;
-    std::string name;
-    for (QChar c : chosen->name.left(50))
-        name.push_back(c.unicode() < 256 ? char(c.unicode()) : '?');
-    font.name = name;
+    font.name = toStored(chosen->name, 50);
     font.size = std::int16_t(std::clamp(chosen->size, 1, 999));
     font.color = chosen->color;
     font.bold = chosen->bold;

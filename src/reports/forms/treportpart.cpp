@@ -95,7 +95,7 @@ TReportPart::TReportPart(app::AppContext& context, ReportDefinition& layout, int
     const ReportPartEntry& part = line_[std::size_t(partNo_ - 1)];
     if (part.isLabel()) {
         radioLabel_->setChecked(true);
-        labelName_->setText(QString::fromLatin1(part.label.c_str()));
+        labelName_->setText(fromStored(part.label));
         RadioLabelClick();
     } else if (part.isFiller()) {
         radioFiller_->setChecked(true);
@@ -179,8 +179,7 @@ void TReportPart::OkButtonClick() {
         part.name = kFiller;
     } else if (radioLabel_->isChecked()) {
         part.name = kLabel;
-        for (QChar c : labelName_->text().trimmed().left(40))
-            part.label.push_back(c.unicode() < 256 ? char(c.unicode()) : '?');
+        part.label = toStored(labelName_->text(), 40);
     } else {
         part.name = totals() ? ReportTotalNames()[std::size_t(entry)]
                              : ReportFieldNames()[std::size_t(entry)];

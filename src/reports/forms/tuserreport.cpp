@@ -41,21 +41,6 @@ const QString kNotice6 =
     QStringLiteral("The Report Body font size has been set to a 6 Point default size as a result "
                    "of switching to 150 characters per line.");
 
-QString fromBytes(const std::string& s) {
-    return QString::fromLatin1(s.c_str(), qsizetype(s.size()));
-}
-
-// Names and titles are stored as Windows-1252 bytes; the editor offers what
-// Latin-1 can hold, the rest becomes "?".
-std::string toBytes(const QString& s, int capacity) {
-    const QString cut = s.trimmed().left(capacity);
-    std::string out;
-    out.reserve(std::size_t(cut.size()));
-    for (QChar c : cut)
-        out.push_back(c.unicode() < 256 ? char(c.unicode()) : '?');
-    return out;
-}
-
 QLineEdit* edit(QWidget* parent, const char* name, const QRect& at, int maxLength = 0) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
@@ -193,12 +178,12 @@ TUserReport::TUserReport(app::AppContext& context, const ReportFile& file,
 
     // Filled here rather than on every showing: the dialog is shown once,
     // and a message box returning focus must not reload the controls.
-    reportName_->setText(fromBytes(current_.name));
+    reportName_->setText(fromStored(current_.name));
     openingName_ = reportName_->text().trimmed();
     checkWidth(current_.CharsPerLine);
     showFonts();
     for (int i = 0; i < 3; ++i)
-        titles_[i]->setText(fromBytes(current_.titles[std::size_t(i)]));
+        titles_[i]->setText(fromStored(current_.titles[std::size_t(i)]));
     level1Group_->setChecked(current_.groupLevel1);
     level2Group_->setChecked(current_.groupLevel1 && current_.groupLevel2);
     level2Group_->setEnabled(current_.groupLevel1);
@@ -280,7 +265,10 @@ void TUserReport::notice(const QString& text) {
 
 void TUserReport::NumLinesExit() {
     const int count = leadingNumber(numLines_->text());
-    current_.lineCount = std::int16_t(std::clamp(count, -99, 99));
+    // A count out of range stays in the edit for Update to refuse; the
+    // definition never holds one, so nothing reading it can overrun.
+    if (count >= 0 && count <= kBodyLines)
+        current_.lineCount = std::int16_t(count);
     numLines_->setText(QString::number(count));
     enableLineOptions(count);
 }
@@ -300,7 +288,7 @@ bool TUserReport::NumLinesOk() {
 void TUserReport::ReportNameExit() {
     if (isNew_)
         return;
-    current_.name = toBytes(reportName_->text(), 30);
+    current_.name = toStored(reportName_->text(), 30);
     deleteButton_->setEnabled(reportName_->text().trimmed() == openingName_);
 }
 
@@ -367,9 +355,9 @@ void TUserReport::SaveOutVars() {
     current_.leftMargin = marginValue(leftMargin_->text());
     current_.bottomMargin = marginValue(bottomMargin_->text());
     current_.rightMargin = marginValue(rightMargin_->text());
-    current_.name = toBytes(reportName_->text(), 30);
+    current_.name = toStored(reportName_->text(), 30);
     for (int i = 0; i < 3; ++i)
-        current_.titles[std::size_t(i)] = toBytes(titles_[i]->text(), 80);
+        current_.titles[std::size_t(i)] = toStored(titles_[i]->text(), 80);
     current_.CharsPerLine = std::int16_t(chosenLineWidth());
     current_.columnHeaders = columnHeaders_->isChecked();
     current_.groupLevel1 = level1Group_->isChecked();
@@ -387,7 +375,7 @@ void TUserReport::UpdateButtonClick() {
         return;
     SaveOutVars();
     bool asNew = isNew_;
-    if (!isNew_ && fromBytes(current_.name) != openingName_) {
+    if (!isNew_ && fromStored(current_.name) != openingName_) {
         const app::Button answer =
             ask(kTitleChanged, app::MessageKind::Error,
                 app::Button::Yes | app::Button::No | app::Button::Cancel, app::Button::Yes);

@@ -373,3 +373,26 @@ TEST(ReportEditor, FontsDialogChangesFourFontsAndTheEditorShowsThem) {
     EXPECT_EQ(saved.fonts[0], before.fonts[0]);
     EXPECT_EQ(saved.fonts[3], before.fonts[3]);
 }
+
+TEST(ReportEditor, TypedMarginsAndTextsAreStoredSoTheFileStaysReadable) {
+    EditorFixture f;
+    f.edit(3, [&](QWidget* w) {
+        typeInto(w, "NumLines", QStringLiteral("14"));
+        EXPECT_LE(f.current.lineCount, 12); // never held out of range, even before Update
+        typeInto(w, "NumLines", QStringLiteral("2"));
+        typeInto(w, "TopMargin", QStringLiteral("-1"));
+        typeInto(w, "BottomMargin", QStringLiteral("75"));
+        typeInto(w, "LeftMargin", QStringLiteral("abc"));
+        typeInto(w, "RightMargin", QStringLiteral(".75"));
+        typeInto(w, "Title1", QStringLiteral("Café € list"));
+        click(w, "UpdateButton");
+    });
+    const ReportDefinition saved = *f.file.read(3); // the whole file is still sound
+    EXPECT_EQ(f.file.names().size(), 8u);
+    EXPECT_DOUBLE_EQ(saved.topMargin, 0.0);
+    EXPECT_DOUBLE_EQ(saved.bottomMargin, 50.0);
+    EXPECT_DOUBLE_EQ(saved.leftMargin, 0.0);
+    EXPECT_DOUBLE_EQ(saved.rightMargin, 0.75);
+    EXPECT_EQ(saved.titles[0], "Caf\xE9 \x80 list"); // Windows-1252, as the file holds text
+    EXPECT_EQ(saved.lineCount, 2);
+}
