@@ -68,18 +68,6 @@ TEST(FitLineToWidth, OnlyTheCountedBodyLinesAreFitted) {
     EXPECT_EQ(widths(def.totalsLine), (std::vector<int>{100, 50}));
 }
 
-TEST(ReportEditing, TypedNumbersTakeTheirLeadingDigits) {
-    EXPECT_EQ(leadingNumber(QStringLiteral(" 12ab")), 12);
-    EXPECT_EQ(leadingNumber(QStringLiteral("ab")), 0);
-    EXPECT_EQ(leadingNumber(QString()), 0);
-    EXPECT_EQ(leadingNumber(QStringLiteral("-3")), -3);
-    EXPECT_GT(leadingNumber(QStringLiteral("99999999999999")),
-              12); // refused as too many lines, never wrapped
-    EXPECT_DOUBLE_EQ(marginValue(QStringLiteral(" 0.75 ")), 0.75);
-    EXPECT_DOUBLE_EQ(marginValue(QStringLiteral("1/2")), 0.0);
-    EXPECT_EQ(marginText(0.5), QStringLiteral("0.50"));
-}
-
 TEST(LayoutBoxes, PartsAreSizedByWidthAndTheLastReachesTheRightEdge) {
     const std::vector<PartBox> boxes = partBoxes(lineOf({30, 30, 30}), 90, 4, 629);
     ASSERT_EQ(boxes.size(), 3u);
