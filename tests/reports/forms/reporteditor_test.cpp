@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -65,7 +66,15 @@ void typeInto(QWidget* w, const char* name, const QString& text, bool leave = tr
     QWidget* focused = QApplication::focusWidget();
     ASSERT_EQ(focused, e) << name;
     QTest::keyClick(focused, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(focused, text);
+    for (QChar c : text) {
+        if (c.unicode() < 128) {
+            QTest::keyClick(focused, char(c.unicode()));
+        } else {
+            // Typed through an input method: a key event carrying the text.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(focused, &press);
+        }
+    }
     if (leave)
         QTest::keyClick(focused, Qt::Key_Tab);
 }
