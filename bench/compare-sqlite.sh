@@ -10,7 +10,7 @@ build=${SHELVIX_BENCH_BUILD_DIR:-build-bench}
 
 scripts/install-deps
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHELVIX_WERROR=OFF -DSHELVIX_TESTS=OFF >/dev/null
-cmake --build "$build" --target shelvix-tool bench_catalogue bench_search bench_transfer >/dev/null
+cmake --build "$build" --target shelvix-tool bench_catalogue bench_search bench_transfer bench_locate >/dev/null
 
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
@@ -37,8 +37,10 @@ SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_search" --benchmark_format=json \
     --benchmark_out="$dir/results-search.json" --benchmark_out_format=json >/dev/null
 SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_transfer" --benchmark_format=json \
     --benchmark_out="$dir/transfer.json" --benchmark_out_format=json >/dev/null
+SHELVIX_BENCH_DIR="$dir" "$build/bench/bench_locate" --benchmark_format=json \
+    --benchmark_out="$dir/results-locate.json" --benchmark_out_format=json >/dev/null
 
-/usr/bin/python3 - "$dir/results.json" "$n" "$dir/results-search.json" "$dir/transfer.json" <<'PY'
+/usr/bin/python3 - "$dir/results.json" "$n" "$dir/results-search.json" "$dir/transfer.json" "$dir/results-locate.json" <<'PY'
 import json, sys
 runs = {b["name"].split("/")[0]: b for f in (sys.argv[1], *sys.argv[3:])
         for b in json.load(open(f))["benchmarks"]}
@@ -72,6 +74,12 @@ rows = [
      "BM_Sqlite_ExportCsv", "ratio <= 1"),
     ("import that file into a new table (ms)", "BM_Ours_ImportDelimited",
      "BM_Sqlite_ImportCsv", "ratio <= 1"),
+    ("locate a value near the end, scan (ms)", "BM_Ours_LocateByScan",
+     "BM_Sqlite_LocateByScan", "beside SQLite"),
+    ("locate a value near the end, seek (ms)", "BM_Ours_LocateBySeek",
+     "BM_Sqlite_LocateBySeek", "<= 10 ms"),
+    ("replace 1 % of the records, one sync (ms)", "BM_Ours_Replace1Percent",
+     "BM_Sqlite_Replace1Percent", "ratio <= 1"),
 ]
 for label, ours, theirs, target in rows:
     o = t(ours)
@@ -91,6 +99,8 @@ for label, ours, theirs in [("search matches: Title contains war", "BM_Ours_Sear
 for label, name in [("heap during the export (MB)", "BM_Ours_ExportDelimited"),
                     ("heap during the import (MB)", "BM_Ours_ImportDelimited")]:
     print(f"{label:<44}{runs[name]['peak_heap_MB']:>12.2f}{'':>12}{'':>8}{'flat':>16}")
+print(f"{'records changed by the replace':<44}{runs['BM_Ours_Replace1Percent']['changed']:>12.0f}"
+      f"{runs['BM_Sqlite_Replace1Percent']['changed']:>12.0f}")
 print(f"{'records counted with WAR':<44}{runs['BM_Ours_CountTitlesWithWar']['count']:>12.0f}"
       f"{runs['BM_Sqlite_CountTitlesWithWar']['count']:>12.0f}")
 PY

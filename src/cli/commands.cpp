@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/report.h"
 #include "cli/transfer.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
@@ -31,13 +32,20 @@ const char* const kUsage =
     "         [--count] [--fields A,B,...] [--date-format m/d/yyyy]\n"
     "                                      the records the search window's criteria pass\n"
     "                                      (OP: = > < between contains any)\n"
+    "  replace FILE --field NAME --find VALUE --with VALUE [--date-format m/d/yyyy]\n"
+    "                                      every record whose field equals VALUE (text in\n"
+    "                                      any capitals) changed, no questions asked\n"
     "  index FILE --tag NAME --expr EXPR   add or replace an index tag\n"
     "  check FILE                          verify the table and every tag, changing nothing;\n"
     "                                      exit status 1 on damage\n"
     "  repair FILE                         take back uncounted records, put the end mark\n"
     "                                      right, rebuild a half-updated index\n"
     "  pack FILE                           remove deleted records and rebuild the tags\n"
-    "  reindex FILE                        rebuild every tag\n";
+    "  reindex FILE                        rebuild every tag\n"
+    "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
+    "         [--level \"FIELD OP VALUE[; ...]\" ...] [--date-format m/d/yyyy]\n"
+    "                                      render a report definition (SHVBOOK.URP beside FILE)\n"
+    "                                      over the books the levels pass, as search reads them\n";
 
 namespace {
 
@@ -277,6 +285,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     const std::string& cmd = args[0];
     if (cmd == "search")
         return runSearch(args, out);
+    if (cmd == "replace")
+        return runReplace(args, out, err);
     if (cmd == "create")
         return cmdCreate(parse(args, {}, {}, 1), out);
     if (cmd == "generate")
@@ -299,6 +309,8 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return runImport(args, out, err);
     if (cmd == "export")
         return runExport(args, out, err);
+    if (cmd == "report")
+        return cmdReport(args, out);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         out << kUsage << kTransferUsage;
         return 0;

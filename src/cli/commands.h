@@ -1,5 +1,7 @@
 #pragma once
 
+#include "find/criteria.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,6 +26,17 @@ extern const char* const kUsage;
 // `search FILE --level ... [--count]`: the search window's criteria over a
 // table (search.cpp).
 int runSearch(const std::vector<std::string>& args, std::ostream& out);
+
+// The items of `--level "FIELD OP VALUE; ..."` options, saved as the search
+// window saves its levels; a level the window would refuse is a UsageError.
+std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
+                                           const std::string& dateFormat);
+// `replace FILE --field NAME --find VALUE --with VALUE`: the Search and
+// Replace pass without questions, its counters printed (replace.cpp).
+int runReplace(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// One of the twelve date formats by its pattern ("m/d/yyyy", "dd.mm.yyyy").
+int dateFormatNumber(const std::string& text);
 
 // The table's visible records as `dump` writes them: CSV with a header line,
 // the fields of the comma-separated list (every field when it is empty).

@@ -53,15 +53,6 @@ SearchArgs parseSearch(const std::vector<std::string>& args) {
     return a;
 }
 
-// One of the twelve date formats, by its pattern with or without zeros.
-int dateFormatNumber(const std::string& text) {
-    const QString t = QString::fromStdString(text).toLower();
-    for (const auto& f : db::dateFormats())
-        if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
-            return f.number;
-    throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
-}
-
 // "FIELD OP VALUE" as the form would hold it: the row's cell text as typed
 // into its mask, and the row's operator.
 void putCriterion(const QString& criterion, std::array<QString, find::kRows>& cells,
@@ -113,13 +104,22 @@ void putCriterion(const QString& criterion, std::array<QString, find::kRows>& ce
 
 } // namespace
 
-int runSearch(const std::vector<std::string>& args, std::ostream& out) {
-    const SearchArgs a = parseSearch(args);
+// One of the twelve date formats, by its pattern with or without zeros.
+int dateFormatNumber(const std::string& text) {
+    const QString t = QString::fromStdString(text).toLower();
+    for (const auto& f : db::dateFormats())
+        if (t == QLatin1String(f.caption) || t == QLatin1String(f.patternWithoutZeros))
+            return f.number;
+    throw UsageError{"unknown date format " + text + " (try m/d/yyyy or dd.mm.yyyy)"};
+}
+
+std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
+                                           const std::string& dateFormat) {
     db::DisplayFormats formats;
-    formats.setDateFormat(dateFormatNumber(a.dateFormat));
+    formats.setDateFormat(dateFormatNumber(dateFormat));
 
     find::Criteria criteria;
-    for (const std::string& level : a.levels) {
+    for (const std::string& level : levels) {
         std::array<QString, find::kRows> cells{};
         std::array<int, find::kRows> operators{};
         operators.fill(find::OpEqual);
@@ -140,9 +140,15 @@ int runSearch(const std::vector<std::string>& args, std::ostream& out) {
             throw UsageError{find::tooManyItemsText().toStdString()};
         }
     }
+    return criteria.items();
+}
+
+int runSearch(const std::vector<std::string>& args, std::ostream& out) {
+    const SearchArgs a = parseSearch(args);
+    const std::vector<find::SearchItem> items = searchLevels(a.levels, a.dateFormat);
 
     auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
-    table->setFilter(find::SearchFilter(criteria.items(), *table));
+    table->setFilter(find::SearchFilter(items, *table));
     if (a.count)
         out << table->recordCount() << "\n";
     else

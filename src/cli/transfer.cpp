@@ -6,6 +6,7 @@
 #include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "find/searchfilter.h"
 #include "transfer/dbffiles.h"
 #include "transfer/delimited.h"
 #include "transfer/exporter.h"
@@ -25,8 +26,10 @@ const char* const kTransferUsage =
     "                                      a .DBF; SRC is a source field's name or number,\n"
     "                                      FIELD a book field's name or number\n"
     "  export FILE TARGET [--fields A,B,...] [--no-header] [--date-format F]\n"
+    "         [--level \"FIELD OP VALUE[; ...]\"]...\n"
     "                                      write the records as delimited text, or as a new\n"
-    "                                      dBASE table when TARGET ends in .DBF\n";
+    "                                      dBASE table when TARGET ends in .DBF; with --level\n"
+    "                                      only those a search with these levels finds\n";
 
 namespace {
 
@@ -35,6 +38,7 @@ struct TransferArgs {
     std::string map;
     std::string fields;
     std::string dateFormat = "m/d/yyyy";
+    std::vector<std::string> levels;
     bool skipFirst = false;
     bool noHeader = false;
 };
@@ -58,6 +62,8 @@ TransferArgs parseTransfer(const std::vector<std::string>& args, bool import) {
             a.fields = value();
         else if (!import && arg == "--no-header")
             a.noHeader = true;
+        else if (!import && arg == "--level")
+            a.levels.push_back(value());
         else if (arg.rfind("--", 0) == 0)
             throw UsageError{"unknown option " + arg};
         else
@@ -258,6 +264,10 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     request.labels = settings.fieldNames;
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
+    if (!a.levels.empty()) {
+        table->setFilter(find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table));
+        request.searchOnly = true;
+    }
     transfer::Exporter exporter(formats);
     transfer::ExportResult result;
     {

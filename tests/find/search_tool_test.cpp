@@ -93,3 +93,28 @@ TEST(SearchTool, CriteriaAsTypedIntoTheForm) {
     r = tool(dir, "search " + file + "--level 'Cost = 1,5'");
     EXPECT_NE(r.err.find("Invalid search criteria entered.  Please correct."), std::string::npos);
 }
+
+namespace {
+
+// Another tool's table: the pass changes whole values in any capitals,
+// keeps its author tag right, and the table checks clean afterwards.
+TEST(ReplaceTool, ChangesAnotherToolsTableAndKeepsItsTag) {
+    TempDir dir;
+    const auto file = dir.copyFixture("independent/BOOKS1.DBF").string();
+    dir.copyFixture("independent/BOOKS1.MDX");
+    const Result r =
+        tool(dir, "replace '" + file +
+                      "' --field author --find 'tolkien, j.r.r.' --with 'Tolkien, John'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("found: 2\nchanged: 2\n"), std::string::npos) << r.out;
+    EXPECT_EQ(tool(dir, "replace '" + file + "' --field cost --find 12.5 --with 13").status, 0);
+    EXPECT_EQ(tool(dir, "check '" + file + "'").status, 0);
+    const std::string dump =
+        tool(dir, "dump '" + file + "' --tag NewIndex --fields AUTHOR,COST").out;
+    EXPECT_NE(dump.find("\"Tolkien, John\",13.0000\n"), std::string::npos) << dump;
+    EXPECT_EQ(dump.find("J.R.R."), std::string::npos);
+    // Input the window would refuse is a usage error.
+    EXPECT_EQ(tool(dir, "replace '" + file + "' --field cost --find 12,5 --with 1").status, 2);
+}
+
+} // namespace

@@ -185,6 +185,12 @@ TEST(Exporter, DbaseTargetIsTypedByKindAndReadsInOtherTools) {
                   "print join(\"|\", map { defined $_ ? $_ : \"u\" } @r), \"\\n\" }'"),
               "0|Zola, \xC9mile|Germinal|1885|12.5|19871231\n"
               "0||Blank|u|u|u\n");
+    // GDAL recodes by the language driver: the letter arrives as UTF-8.
+    const std::string gdal = run("ogrinfo -q -al -ro '" + target.string() + "' 2>&1");
+    for (const char* line : {"AUTHOR (String) = Zola, \xC3\x89mile", "TITLE (String) = Germinal",
+                             "YEARPUB (Integer64) = 1885", "COST (Real) = 12.5",
+                             "PURCHDATE (Date) = 1987/12/31", "TITLE (String) = Blank"})
+        EXPECT_NE(gdal.find(line), std::string::npos) << line << "\n" << gdal;
 
     // An empty table gives an empty table, or a file with only its header line.
     test::BookTable empty;

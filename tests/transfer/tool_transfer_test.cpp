@@ -1,6 +1,8 @@
 #include "support/tempdir.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -101,4 +103,29 @@ TEST(ToolTransfer, MapsChosenFieldsAndRefusesWhatItCannotRead) {
     EXPECT_THAT(r.err, HasSubstr("is not a book table"));
     EXPECT_EQ(tool(dir, "import BOOKS.DBF IN.TXT --map Name=Nothing").status, 2);
     EXPECT_EQ(tool(dir, "export BOOKS.DBF").status, 2);
+}
+
+// `export --level` writes what `search` finds, in the same order, and a level
+// the search window would refuse is a usage error that writes nothing.
+TEST(ToolTransfer, ExportWithLevelsWritesWhatTheSearchFinds) {
+    TempDir dir;
+    ASSERT_EQ(tool(dir, "generate 300 BOOKS.DBF --seed 5").status, 0);
+    const std::string levels =
+        "--level 'Title contains the' --level 'YearPub between 1950 and 1960'";
+    const Result found = tool(dir, "search BOOKS.DBF " + levels + " --count");
+    ASSERT_EQ(found.status, 0) << found.err;
+    const int expected = std::stoi(found.out);
+    ASSERT_GT(expected, 0);
+    ASSERT_LT(expected, 300);
+
+    const Result r = tool(dir, "export BOOKS.DBF FOUND.DBF " + levels);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("exported " + std::to_string(expected) + " records"));
+    const Result dumped = tool(dir, "dump FOUND.DBF --fields Title");
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_EQ(std::count(dumped.out.begin(), dumped.out.end(), '\n'), expected + 1);
+
+    const Result bad = tool(dir, "export BOOKS.DBF BAD.TXT --level 'YearPub > abc'");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "BAD.TXT"));
 }

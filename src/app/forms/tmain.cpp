@@ -9,7 +9,9 @@
 #include "app/showerror.h"
 #include "db/fieldtable.h"
 #include "edit/forms/tmyedit.h"
+#include "find/forms/tmylocate.h"
 #include "find/forms/tmysearch.h"
+#include "find/forms/tsearchandreplace.h"
 #include "reports/reportdefinition.h"
 #include "viewer/forms/viewergrid.h"
 
@@ -66,6 +68,8 @@ void TMain::defineCommands() {
     c.define(Cmd::Import, F::ChangesData, [this] { transfer_.DoImport(); });
     c.define(Cmd::Export, [this] { transfer_.DoExport(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
+    c.define(Cmd::Find, [this] { locate_ ? void(locate_->Execute()) : void(); });
+    c.define(Cmd::FindNext, [this] { locate_ ? void(locate_->FindNext()) : void(); });
     c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
     c.define(Cmd::Colors, [this] { dialogs_.DoColors(ColorConfigMode::All); });
@@ -82,14 +86,15 @@ void TMain::defineCommands() {
              [this] { myEdit_ ? myEdit_->MenuLoadDefaultsClick() : void(); });
     c.define(Cmd::EditList, F::ChangesData,
              [this] { myEdit_ ? myEdit_->EditAList(commands_.argument()) : void(); });
+    c.define(Cmd::SearchReplace, F::ChangesData,
+             [this] { find::TSearchAndReplace::execute(ctx_, databases_, search_, *this, this); });
     c.define(Cmd::Rebuild, [this] { maintenance_.rebuildIndexes(); });
     // Packing removes deleted books for good: not while only browsing.
     c.define(Cmd::Pack, F::ChangesData, [this] { maintenance_.packDatabase(); });
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore, Reports, Find,
-    // FindNext, SearchReplace.
+    // Still to come: Backup, Restore, Reports.
 }
 
 TMain::~TMain() {
@@ -581,6 +586,7 @@ bool TMain::FormCreate() {
     CreateEditForm();
     if (!mySearch_)
         mySearch_ = new find::TMySearch(ctx_, search_, this);
+    CreateLocateDialog();
 
     SetButtonBar(ctx_.global.buttonBar);
     ApplyScreenSize();
@@ -588,6 +594,19 @@ bool TMain::FormCreate() {
     SetMenuLastFiles();
     applyBrowseMode();
     return true;
+}
+
+void TMain::CreateLocateDialog() {
+    if (locate_)
+        return;
+    locate_ = std::make_unique<find::TMyLocateDialog>(ctx_, this);
+    locate_->Caption = QStringLiteral("Locate Field Value");
+    locate_->MatchType = find::TMyLocateMatchType::mtPartialMatchStart;
+    locate_->CaseSensitive = false;
+    locate_->SortFields = find::TMyFieldSortType::fsSortByFieldName;
+    locate_->DefaultButton = find::TMyDefaultButtonType::dbFindNext;
+    locate_->FieldSelection = find::TMyFieldSelection::fsAllFields;
+    locate_->ShowMessages = true;
 }
 
 void TMain::FormShow() {

@@ -15,6 +15,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -32,7 +33,8 @@ class TMyEdit;
 }
 namespace shelvix::find {
 class TMySearch;
-}
+class TMyLocateDialog;
+} // namespace shelvix::find
 
 namespace shelvix::app {
 
@@ -66,6 +68,8 @@ public:
     edit::TMyEdit* editForm() const { return myEdit_; }
     find::Search& search() { return search_; }
     find::TMySearch* searchForm() const { return mySearch_; }
+    // The locate component, made at start-up; it remembers the last locate.
+    find::TMyLocateDialog* locateDialog() const { return locate_.get(); }
 
     // The search state.
     void DisableEndSearch();
@@ -136,6 +140,7 @@ private:
 
     // The record edit form and the "List Maintenance" items.
     void CreateEditForm();
+    void CreateLocateDialog();
     void addListMaintenanceItems(QMenu* lists);
 
     void ApplyScreenSize();
@@ -170,6 +175,7 @@ private:
     viewer::ViewerGrid* viewerGrid_ = nullptr;
     edit::TMyEdit* myEdit_ = nullptr;
     find::TMySearch* mySearch_ = nullptr;
+    std::unique_ptr<find::TMyLocateDialog> locate_;
 
     QAction* menuEndSearch_ = nullptr;
     QAction* lastFileSeparator_ = nullptr;

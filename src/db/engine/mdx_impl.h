@@ -1,6 +1,7 @@
 #pragma once
 
-// Private to the MDX implementation (mdx.cpp, mdx_tree.cpp, mdx_build.cpp).
+// Private to the MDX implementation (mdx.cpp, mdx_tree.cpp, mdx_modify.cpp,
+// mdx_check.cpp, mdx_build.cpp).
 
 #include "db/engine/mdx.h"
 #include "db/engine/mdx_page.h"
@@ -43,6 +44,10 @@ struct Tag {
     std::uint8_t counter = 0;
     std::array<std::uint8_t, 24> seenHeader{}; // bytes 0-23 as last read or written
 };
+
+inline Node view(const BlockPtr& b, const Tag& t) {
+    return Node{b->data.data(), t.itemLen, t.info.keyLength};
+}
 
 struct PathStep {
     std::uint32_t page = 0;

@@ -1,15 +1,27 @@
 // Printing for real: a private CUPS scheduler with a cups-pdf queue, a report
 // printed to it through TReportPrinter, and the PDF it makes read back.
+#include "app/appcontext.h"
+#include "db/booktable.h"
 #include "reports/forms/qtreport.h"
+#include "reports/forms/tmyreport.h"
+#include "reports/forms/treportform.h"
+#include "reports/reportsearch.h"
+#include "support/gui_modal.h"
+#include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -233,6 +245,115 @@ TEST(ReportPrinterCups, APrintedReportArrivesInTheCupsPdfQueue) {
     EXPECT_TRUE(text.contains("Shelvix report page 1")) << text.toStdString();
     EXPECT_TRUE(text.contains("Shelvix report page 2")) << text.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+2\\n"))) << info.toStdString();
+}
+
+// A search that is never on.
+struct NoSearch : ReportSearch {
+    bool searchOn() const override { return false; }
+    void endSearch() override {}
+    void restoreSearch() override {}
+};
+
+// The child of the test below: "Short Narrow Report" printed from the report
+// list with Ctrl+P, the print dialog answered with the test queue.
+TEST(ReportPrinterCups, DISABLED_PrintFromTheReportList) {
+    const QString title = qEnvironmentVariable("SHELVIX_CUPS_TITLE");
+    ASSERT_FALSE(title.isEmpty());
+    test::TempDir dir;
+    test::ScriptedPrompter prompter;
+    app::AppContext ctx;
+    ctx.paths.dataDir = QString::fromStdString(dir.path().string());
+    ctx.prompter = &prompter;
+    ctx.screenSize = {1024, 768};
+    WriteDefaultReports(ReportFile(QString::fromStdString((dir / "SHVBOOK.URP").string())));
+    db::createBookTable(dir / "MASTER.DBF");
+    ctx.MyTable = db::Table::open(dir / "MASTER.DBF", db::OpenMode::Shared);
+    for (int i = 1; i <= 80; ++i) {
+        ctx.MyTable->insert();
+        ctx.MyTable->setText("Title", QStringLiteral("%1 book %2").arg(title).arg(i).toStdString());
+        ctx.MyTable->setText("Author", i <= 40 ? "Adams" : "Brown");
+        ctx.MyTable->post();
+    }
+    ctx.MyTable->first();
+    app::PrintSetup queue;
+    queue.printer = kQueue;
+    prompter.expectPrint({}, queue);
+    NoSearch search;
+    TMyReport list(ctx, search);
+    list.show();
+    list.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list.ReportBox; }));
+    ASSERT_EQ(list.ReportBox->currentItem()->text(), "Short Narrow Report");
+    int pages = 0;
+    test::onNextModal(
+        [&pages](QWidget* w) {
+            auto* form = qobject_cast<TReportForm*>(w);
+            ASSERT_TRUE(form);
+            auto* timer = new QTimer(form);
+            QObject::connect(timer, &QTimer::timeout, form, [form, timer, &pages] {
+                if (form->Finished()) {
+                    timer->stop();
+                    EXPECT_FALSE(form->Canceled());
+                    pages = form->MyReportPrinter.CurrentPage();
+                    QTest::keyClick(form->focusWidget() ? form->focusWidget() : form,
+                                    Qt::Key_Return);
+                }
+            });
+            timer->start(5);
+        },
+        60000);
+    QTest::keyClick(list.ReportBox, Qt::Key_P, Qt::ControlModifier);
+    ASSERT_GT(pages, 1);
+    std::printf("report pages=%d\n", pages);
+}
+
+TEST(ReportPrinterCups, AReportPrintedFromTheReportListArrivesWithItsPages) {
+    PrivateCups cups;
+    const QString why = cups.start();
+    if (!why.isEmpty()) {
+        GTEST_SKIP() << "no private CUPS scheduler: " << why.toStdString();
+    }
+    const QString title = QStringLiteral("shelvix_list_%1").arg(QCoreApplication::applicationPid());
+    const QString outDir = anonymousOutputDir();
+    const QStringList before = QDir(outDir).entryList({QStringLiteral("*.pdf")});
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CUPS_SERVER"), cups.socket());
+    env.insert(QStringLiteral("CUPS_USER"), QStringLiteral("shelvix-test"));
+    env.insert(QStringLiteral("SHELVIX_CUPS_TITLE"), title);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=ReportPrinterCups.DISABLED_PrintFromTheReportList"),
+                 QStringLiteral("--gtest_also_run_disabled_tests")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString childOut = QString::fromLocal8Bit(child.readAll());
+    ASSERT_TRUE(childOut.contains("[  PASSED  ] 1 test")) << childOut.toStdString();
+    const auto m = QRegularExpression(QStringLiteral("report pages=(\\d+)")).match(childOut);
+    ASSERT_TRUE(m.hasMatch()) << childOut.toStdString();
+
+    ASSERT_TRUE(cups.idle(90000)) << cups.log().toStdString();
+    QString pdf, text;
+    for (const QString& name : QDir(outDir).entryList({QStringLiteral("*.pdf")})) {
+        const QString path = outDir + u'/' + name;
+        const QString t = runTool(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+        if (!before.contains(name) && t.contains(title)) {
+            pdf = path;
+            text = t;
+        }
+    }
+    ASSERT_FALSE(pdf.isEmpty()) << cups.log().toStdString();
+    const QString info = runTool(QStringLiteral("pdfinfo"), {pdf});
+    QFile::remove(pdf);
+    EXPECT_TRUE(
+        info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(m.captured(1)))))
+        << info.toStdString();
+    EXPECT_TRUE(text.contains(title + " book 1\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains(title + " book 80")) << text.toStdString();
+    EXPECT_TRUE(text.contains("GRAND TOTALS"));
+    EXPECT_TRUE(text.contains("Page 2"));
 }
 
 } // namespace

@@ -1,0 +1,434 @@
+// The report list driven by keys: printing to a text file and to a PDF,
+// the search in force, printer selection, messages, and Cancel on the
+// status screen.
+#include "app/appcontext.h"
+#include "app/databases.h"
+#include "app/forms/qtprompter.h"
+#include "db/booktable.h"
+#include "reports/forms/tfilepreview.h"
+#include "reports/forms/tmyreport.h"
+#include "reports/forms/tprintselect.h"
+#include "reports/forms/treportform.h"
+#include "reports/reportsearch.h"
+#include "support/gui_modal.h"
+#include "support/gui_scriptedprompter.h"
+#include "support/tempdir.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace shelvix::reports {
+namespace {
+
+QString q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+std::string pdfText(const std::filesystem::path& pdf) {
+    std::string out;
+    if (FILE* p = popen(("pdftotext -layout '" + pdf.string() + "' -").c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
+            out.append(buf, n);
+        }
+        pclose(p);
+    }
+    return out;
+}
+
+// The search as the main window runs it: End Search reopens the table
+// without the criteria; switching it on again gives the filter back.
+struct FakeView : app::DatabaseView {
+    app::AppContext& ctx;
+    int ends = 0;
+    int restores = 0;
+    explicit FakeView(app::AppContext& c) : ctx(c) {}
+    void filter() {
+        ctx.MyTable->setFilter([c = &ctx](const db::RecordView& r) { return c->MyTableFilter(r); });
+    }
+    void setCaption(const QString&) override {}
+    void tableClosing() override {}
+    void DoFileSpecific() override {}
+    void SetMenuLastFiles() override {}
+    void DisplayCount() override {}
+    void SetViewerOptions() override {}
+    void DoEndSearch() override {
+        ++ends;
+        ctx.SearchOn = false;
+        filter();
+    }
+    void EnableEndSearch() override {
+        ++restores;
+        ctx.SearchOn = true;
+        filter();
+    }
+};
+
+class ReportListTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::ScriptedPrompter prompter;
+    app::AppContext ctx;
+    FakeView view{ctx};
+    ViewReportSearch search{ctx, view};
+    std::unique_ptr<TMyReport> list;
+
+    void SetUp() override {
+        ctx.paths.dataDir = q(dir.path());
+        ctx.prompter = &prompter;
+        ctx.screenSize = {1024, 768};
+        WriteDefaultReports(ReportFile(q(dir / "SHVBOOK.URP")));
+        db::createBookTable(dir / "MASTER.DBF");
+        ctx.MyTable = db::Table::open(dir / "MASTER.DBF", db::OpenMode::Shared);
+        addBooks(3);
+        view.filter();
+    }
+    void addBooks(int perAuthor) {
+        for (const char* author : {"Adams", "Brown", "Clark"}) {
+            for (int i = 0; i < perAuthor; ++i) {
+                ctx.MyTable->insert();
+                ctx.MyTable->setText("Title", std::string("Book by ") + author + " " +
+                                                  std::to_string(i + 1));
+                ctx.MyTable->setText("Author", author);
+                ctx.MyTable->setText("Cost", "2.5");
+                ctx.MyTable->post();
+            }
+        }
+    }
+    void makeList() { list = std::make_unique<TMyReport>(ctx, search); }
+
+    // Runs `inside` with the list shown modally, then closes it with Escape.
+    void withList(const std::function<void(TMyReport*)>& inside) {
+        test::onNextModal(
+            [&](QWidget* w) {
+                auto* l = qobject_cast<TMyReport*>(w);
+                ASSERT_TRUE(l);
+                // Keys go where the user's would, once the window has the focus.
+                ASSERT_TRUE(QTest::qWaitFor([w] {
+                    return QApplication::focusWidget() &&
+                           QApplication::focusWidget()->window() == w;
+                }));
+                inside(l);
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w,
+                                Qt::Key_Escape);
+            },
+            60000);
+        list->DoReports();
+    }
+
+    // A key to the focused control, once the focus is back in `window`
+    // (after a dialog it opened has closed).
+    static void key(QWidget* window, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        window->activateWindow(); // no window manager hands the focus back
+        ASSERT_TRUE(QTest::qWaitFor([window] {
+            return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
+        }));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
+    }
+};
+
+// Presses Enter (OK) on the status screen once its run is over. The check
+// runs from a timer, never waiting inside the run's own event handling.
+void answerStatus(std::function<void(TReportForm*)> check = {},
+                  std::function<void(TReportForm*)> duringRun = {}) {
+    test::onNextModal(
+        [check, duringRun](QWidget* w) {
+            auto* form = qobject_cast<TReportForm*>(w);
+            ASSERT_TRUE(form) << w->windowTitle().toStdString();
+            auto* timer = new QTimer(form);
+            QObject::connect(timer, &QTimer::timeout, form, [form, timer, check, duringRun] {
+                if (!form->Finished()) {
+                    if (duringRun) {
+                        duringRun(form);
+                    }
+                    return;
+                }
+                timer->stop();
+                if (check) {
+                    check(form);
+                }
+                QWidget* focus = form->focusWidget();
+                QTest::keyClick(focus ? focus : form, Qt::Key_Return);
+            });
+            timer->start(1);
+        },
+        60000);
+}
+
+app::FileRequest saveRequest() {
+    app::FileRequest r;
+    r.mode = app::FileMode::Save;
+    r.title = "Save Report As a Text File";
+    r.filter = "Text Files (*.TXT)|*.TXT|PDF Files (*.PDF)|*.PDF";
+    r.defaultExtension = "TXT";
+    r.flags =
+        app::FileFlag::OverwritePrompt | app::FileFlag::HideReadOnly | app::FileFlag::PathMustExist;
+    return r;
+}
+
+TEST_F(ReportListTest, PrintsTheChosenReportToATextFileAndAPdfAndKeepsTheLastReport) {
+    ctx.database.lastReport = 2;
+    ctx.database.sortOrder = {2, 5, 0, 0};
+    makeList();
+    const auto txt = dir / "VALUE.TXT";
+    const auto pdf = dir / "VALUE.PDF";
+    prompter.expectFile(saveRequest(), q(txt));
+    prompter.expectFile(saveRequest(), q(pdf));
+    withList([&](TMyReport* l) {
+        EXPECT_EQ(l->windowTitle(), "Reports");
+        EXPECT_EQ(l->ReportBox->count(), 8);
+        EXPECT_EQ(l->ReportBox->currentRow(), 2);
+        EXPECT_EQ(QApplication::focusWidget(), l->ReportBox);
+        EXPECT_EQ(l->SortOrderLabel->text(), "Author, Category");
+        EXPECT_TRUE(l->ExportEntire->isChecked());
+        EXPECT_FALSE(l->ExportSearch->isEnabled());
+        EXPECT_FALSE(l->NewButton->isEnabled()); // until the editor comes
+        // Down to "Value Report", then Print To File, as text and as PDF.
+        for (int i = 0; i < 4; ++i) {
+            key(l, Qt::Key_Down);
+        }
+        EXPECT_EQ(l->ReportBox->currentItem()->text(), "Value Report");
+        answerStatus([](TReportForm* f) {
+            EXPECT_EQ(f->windowTitle(), "Report Status Screen");
+            EXPECT_EQ(f->BitBtn1->text(), "OK");
+            EXPECT_EQ(f->Label1->text(), "\nReport Completed!");
+        });
+        key(l, Qt::Key_F, Qt::ControlModifier);
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+    });
+    EXPECT_EQ(ctx.database.lastReport, 6);
+    const std::string text = test::readFile(txt);
+    EXPECT_NE(text.find("Book by Clark 3"), std::string::npos);
+    EXPECT_NE(text.find("GRAND TOTALS\r\n"), std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 1);
+    const std::string printed = pdfText(pdf);
+    EXPECT_NE(printed.find("Book by Clark 3"), std::string::npos);
+    EXPECT_NE(printed.find("GRAND TOTALS"), std::string::npos);
+    EXPECT_NE(printed.find("Cost: 22.50"), std::string::npos) << printed;
+    // The walk is left at the end; the grid's table is given back.
+    EXPECT_TRUE(ctx.MyTable->eof());
+    EXPECT_FALSE(ctx.MyTable->controlsDisabled());
+}
+
+TEST_F(ReportListTest, AnEntirePrintUnderASearchCoversEveryBookAndRestoresTheSearch) {
+    ctx.BuildFilter = [](const db::RecordView& r) { return r.text("AUTHOR") == "Adams"; };
+    view.EnableEndSearch();
+    view.restores = 0;
+    ASSERT_EQ(ctx.MyTable->recordCount(), 3u);
+    makeList();
+    const auto all = dir / "ALL.TXT";
+    const auto found = dir / "FOUND.TXT";
+    prompter.expectFile(saveRequest(), q(all));
+    prompter.expectFile(saveRequest(), q(found));
+    withList([&](TMyReport* l) {
+        EXPECT_TRUE(l->ExportSearch->isEnabled());
+        EXPECT_TRUE(l->ExportSearch->isChecked());
+        QTest::mouseClick(l->ExportEntire, Qt::LeftButton);
+        l->ReportBox->setFocus();
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+        EXPECT_EQ(view.ends, 1);
+        EXPECT_EQ(view.restores, 1);
+        QTest::mouseClick(l->ExportSearch, Qt::LeftButton);
+        l->ReportBox->setFocus();
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+    });
+    EXPECT_EQ(view.ends, 1); // a search print leaves the search alone
+    EXPECT_TRUE(ctx.SearchOn);
+    EXPECT_EQ(ctx.MyTable->recordCount(), 3u);
+    const std::string everything = test::readFile(all);
+    const std::string searched = test::readFile(found);
+    EXPECT_NE(everything.find("Book by Clark 1"), std::string::npos);
+    EXPECT_EQ(searched.find("Clark"), std::string::npos);
+    EXPECT_NE(searched.find("Book by Adams 3"), std::string::npos);
+}
+
+TEST_F(ReportListTest, OtherPrinterWithoutAChoicePrintsOnTheDefaultThroughThePrintDialog) {
+    makeList();
+    list->printerNames = [] { return QStringList{"Laser", "Inkjet"}; };
+    const auto pdf = dir / "PRINTED.PDF";
+    app::PrintRequest request;
+    request.initial.printer = ""; // the default printer
+    app::PrintSetup answer;
+    answer.outputFile = q(pdf);
+    prompter.expectPrint(request, answer);
+    withList([&](TMyReport* l) {
+        test::onNextModal([](QWidget* w) {
+            auto* select = qobject_cast<TPrintSelect*>(w);
+            ASSERT_TRUE(select);
+            EXPECT_EQ(select->windowTitle(), "Printer Selection");
+            EXPECT_TRUE(select->DefaultPrinter->isChecked());
+            EXPECT_EQ(select->PrinterList->count(), 2);
+            QTest::mouseClick(select->OtherPrinter, Qt::LeftButton, {},
+                              QPoint(8, select->OtherPrinter->height() / 2));
+            select->PrinterList->setCurrentIndex(-1);
+            test::clickButton(select, "Ok");
+        });
+        key(l, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_FALSE(ctx.database.defaultPrinter);
+        EXPECT_EQ(ctx.database.printerIndex, -1);
+        answerStatus();
+        key(l, Qt::Key_P, Qt::ControlModifier);
+    });
+    EXPECT_NE(pdfText(pdf).find("Book by Brown 2"), std::string::npos);
+
+    // Cancel in the print dialog prints nothing.
+    prompter.expectPrint(request, std::nullopt);
+    withList([&](TMyReport* l) { key(l, Qt::Key_P, Qt::ControlModifier); });
+    prompter.verify();
+}
+
+TEST_F(ReportListTest, AnEmptyDefinitionsFileListsNothingAndEveryCommandSaysSo) {
+    ReportFile(q(dir / "SHVBOOK.URP")).writeAll({});
+    ctx.database.lastReport = 3; // beyond the list
+    app::QtPrompter real;
+    ctx.prompter = &real;
+    makeList();
+    withList([&](TMyReport* l) {
+        EXPECT_EQ(l->ReportBox->count(), 0);
+        EXPECT_EQ(l->ReportBox->currentRow(), -1);
+        test::onNextModal([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->windowTitle(), "Error");
+            EXPECT_EQ(box->text(), "No Report has been selected.  Please choose one.");
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        key(l, Qt::Key_V, Qt::ControlModifier);
+        l->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([l] { return QApplication::focusWidget() == l->ReportBox; }));
+    });
+    EXPECT_EQ(ctx.database.lastReport, -1);
+}
+
+TEST_F(ReportListTest, AMissingOrDamagedDefinitionsFileIsReportedAndNothingRuns) {
+    makeList();
+    ASSERT_TRUE(ctx.MyTable->goToRecord(2));
+    std::filesystem::remove(dir / "SHVBOOK.URP");
+    prompter.expectError("Report format could not be located.");
+    withList([&](TMyReport* l) { key(l, Qt::Key_P, Qt::ControlModifier); });
+    // A file whose length is no whole number of records is named, not read.
+    test::writeFile(dir / "SHVBOOK.URP", std::string(100, 'x'));
+    prompter.expectError(
+        "SHVBOOK.URP is damaged: report 1, the last, is cut short at 100 of 20622 bytes.");
+    withList([&](TMyReport* l) { key(l, Qt::Key_V, Qt::ControlModifier); });
+    EXPECT_EQ(prompter.beeps(), (std::vector<app::Beep>{app::Beep::Error, app::Beep::Error}));
+    EXPECT_EQ(ctx.MyTable->recno(), 2u); // no walk was made
+}
+
+TEST_F(ReportListTest, TheListGrowsWithTheScreenAndNeverCreeps) {
+    ctx.screenFactor = 1.25;
+    makeList();
+    for (int showing = 0; showing < 2; ++showing) {
+        withList([&](TMyReport* l) {
+            EXPECT_EQ(l->size(), QSize(575, 400));
+            EXPECT_EQ(l->ViewButton->size(), QSize(120, 34));
+        });
+    }
+}
+
+TEST_F(ReportListTest, ViewShowsThePagesInTheReportColours) {
+    ctx.database.colors[app::ColorsReport][app::ColorMainBackground] = 0x001EC80A;
+    makeList();
+    withList([&](TMyReport* l) {
+        const QImage drawn = l->grab().toImage();
+        EXPECT_EQ(drawn.pixelColor(l->width() - 3, l->height() - 3), QColor(0x0A, 0xC8, 0x1E));
+        answerStatus();
+        // The pages come once the status screen has closed.
+        bool seen = false;
+        QTimer waiter;
+        QObject::connect(&waiter, &QTimer::timeout, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (seen || !w || w->objectName() != "ReportPages") {
+                return;
+            }
+            seen = true;
+            EXPECT_EQ(w->windowTitle(), "Report Preview");
+            auto* label = w->findChild<QLabel*>("PageLabel");
+            ASSERT_TRUE(label);
+            EXPECT_EQ(label->text(), "Page 1 of 1");
+            // The page is drawn: dark ink on white paper.
+            const QImage page = w->findChild<TFilePreview*>("MyFilePreview")->grab().toImage();
+            int ink = 0;
+            for (int y = 0; y < page.height(); y += 2) {
+                for (int x = 0; x < page.width(); x += 2) {
+                    ink += qGray(page.pixel(x, y)) < 100;
+                }
+            }
+            EXPECT_GT(ink, 50);
+            test::clickButton(w, "CloseButton");
+        });
+        waiter.start(10);
+        key(l, Qt::Key_Return); // View is the default button
+        EXPECT_TRUE(seen);
+    });
+}
+
+TEST_F(ReportListTest, CancelOnTheStatusScreenStopsAfterTheCurrentPage) {
+    addBooks(150);
+    makeList();
+    ctx.database.lastReport = 3; // "Full Report": many pages
+    const auto txt = dir / "FULL.TXT";
+    prompter.expectFile(saveRequest(), q(txt));
+    // Cancel pressed while a page is being printed, as soon as one is.
+    int canceledOn = 0;
+    QTimer presser;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        auto* form = qobject_cast<TReportForm*>(QApplication::activeModalWidget());
+        static const QRegularExpression page(QStringLiteral("^Printing Page (\\d+)"));
+        const auto m = form ? page.match(form->Label1->text()) : QRegularExpressionMatch();
+        if (canceledOn == 0 && m.hasMatch()) {
+            canceledOn = m.captured(1).toInt();
+            QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        }
+    });
+    presser.start(1);
+    withList([&](TMyReport* l) {
+        answerStatus([](TReportForm* f) {
+            EXPECT_TRUE(f->Canceled());
+            EXPECT_EQ(f->Label1->text(), "\nReport Canceled!");
+        });
+        key(l, Qt::Key_F, Qt::ControlModifier);
+    });
+    ASSERT_GT(canceledOn, 0);
+    const std::string text = test::readFile(txt);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), canceledOn);
+    EXPECT_EQ(text.find("GRAND TOTALS"), std::string::npos);
+    EXPECT_FALSE(ctx.MyTable->controlsDisabled());
+}
+
+// Pictures of the report list, the status screen and the printer selection:
+// set SHELVIX_SCREENSHOTS to a directory.
+TEST_F(ReportListTest, Screenshots) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty()) {
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    }
+    makeList();
+    withList([&](TMyReport* l) {
+        l->grab().save(out + "/report-list.png");
+        test::onNextModal([&](QWidget* w) {
+            w->grab().save(out + "/report-printer-selection.png");
+            test::clickButton(w, "CancelButton");
+        });
+        key(l, Qt::Key_S, Qt::ControlModifier);
+        answerStatus([&](TReportForm* f) { f->grab().save(out + "/report-status.png"); });
+        prompter.expectFile(saveRequest(), q(dir / "SHOT.TXT"));
+        key(l, Qt::Key_F, Qt::ControlModifier);
+    });
+}
+
+} // namespace
+} // namespace shelvix::reports
