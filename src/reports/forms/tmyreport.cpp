@@ -6,9 +6,11 @@
 #include "app/prompter.h"
 #include "core/codec.h"
 #include "reports/forms/qtreport.h"
-#include "reports/forms/tfilepreview.h"
+#include "reports/forms/tmypreview.h"
 #include "reports/forms/tprintselect.h"
 #include "reports/forms/treportform.h"
+#include "reports/forms/tuserreport.h"
+#include "reports/reportediting.h"
 #include "reports/reportsearch.h"
 
 #include <QAction>
@@ -21,7 +23,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 
 namespace shelvix::reports {
 
@@ -129,7 +130,7 @@ TMyReport::TMyReport(app::AppContext& context, ReportSearch& search, QWidget* pa
     HelpButton = button("HelpButton", QStringLiteral("&Help"), 112, 242, [this] { DoHelp(); });
     ExitButton = button("ExitButton", QStringLiteral("E&xit"), 8, 274, [this] { close(); });
 
-    setEditor({});
+    setEditor([this] { showEditor(); });
     geometry_ = app::FormGeometry::save(this, ctx_.prompter);
     LoadReportBox();
 }
@@ -331,38 +332,31 @@ void TMyReport::DoIt(ReportMode mode, const Output& output) {
     }
 }
 
-// The pages of a viewed report, one at a time, until the preview window comes.
+// The pages of a viewed report, printed from the preview on the printer of
+// Printer Setup.
 void TMyReport::showPages(const ReportStream& stream) {
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("ReportPages"));
-    dialog.setWindowTitle(QStringLiteral("Report Preview"));
-    dialog.resize(ctx_.database.reportWindowWidth, ctx_.database.reportWindowHeight);
-    auto* area = new QScrollArea(&dialog);
-    area->setGeometry(0, 36, dialog.width(), dialog.height() - 36);
-    auto* pages = new TFilePreview;
-    pages->setObjectName(QStringLiteral("MyFilePreview"));
-    pages->SetStream(&stream);
-    area->setWidget(pages);
-    auto* label = new QLabel(&dialog);
-    label->setObjectName(QStringLiteral("PageLabel"));
-    label->setGeometry(200, 8, 200, 20);
-    const auto show = [pages, label] {
-        label->setText(
-            QStringLiteral("Page %1 of %2").arg(pages->CurrentPage()).arg(pages->PageCount()));
-        pages->resize(pages->sizeHint());
-    };
-    auto* prev = new QPushButton(QStringLiteral("P&revious"), &dialog);
-    prev->setGeometry(8, 4, 85, 27);
-    connect(prev, &QPushButton::clicked, &dialog, [pages, show] { pages->PrevPage(), show(); });
-    auto* next = new QPushButton(QStringLiteral("&Next"), &dialog);
-    next->setGeometry(100, 4, 85, 27);
-    connect(next, &QPushButton::clicked, &dialog, [pages, show] { pages->NextPage(), show(); });
-    auto* close = new QPushButton(QStringLiteral("&Close"), &dialog);
-    close->setObjectName(QStringLiteral("CloseButton"));
-    close->setGeometry(dialog.width() - 93, 4, 85, 27);
-    connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
-    show();
-    dialog.exec();
+    TFilePrinter printer(ctx_.prompter);
+    printer.ChoosePrinter(ctx_.database.defaultPrinter ? -1 : ctx_.database.printerIndex);
+    TMyPreview::View(ctx_, stream, printer, fromStored(CurrentReport.name), this);
+}
+
+// The definition editor on CurrentReport; afterwards the list shows the file
+// again, with the report saved selected.
+void TMyReport::showEditor() {
+    const ReportFile file(definitionsPath(ctx_));
+    const TUserReport::Outcome outcome =
+        TUserReport::Edit(ctx_, file, CurrentReport,
+                          IsNewReport ? std::nullopt : std::optional<int>(EditedReportIndex), this);
+    if (!outcome.saved && !outcome.deleted) {
+        return;
+    }
+    LoadReportBox();
+    if (outcome.saved) {
+        EditedReportIndex = outcome.index;
+        ReportBox->setCurrentRow(outcome.index);
+    } else {
+        ReportBox->setCurrentRow(std::min(outcome.index, ReportBox->count() - 1));
+    }
 }
 
 void TMyReport::DoNew() {

@@ -78,6 +78,7 @@ private:
     bool loadSelected();
     void DoIt(ReportMode mode, const Output& output);
     void showPages(const ReportStream& stream);
+    void showEditor();
 
     app::AppContext& ctx_;
     ReportSearch& search_;

@@ -8,14 +8,19 @@
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/tprintselect.h"
+#include "reports/forms/treplayout.h"
 #include "reports/forms/treportform.h"
+#include "reports/reportediting.h"
 #include "reports/reportsearch.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -192,7 +197,7 @@ TEST_F(ReportListTest, PrintsTheChosenReportToATextFileAndAPdfAndKeepsTheLastRep
         EXPECT_EQ(l->SortOrderLabel->text(), "Author, Category");
         EXPECT_TRUE(l->ExportEntire->isChecked());
         EXPECT_FALSE(l->ExportSearch->isEnabled());
-        EXPECT_FALSE(l->NewButton->isEnabled()); // until the editor comes
+        EXPECT_TRUE(l->NewButton->isEnabled());
         // Down to "Value Report", then Print To File, as text and as PDF.
         for (int i = 0; i < 4; ++i) {
             key(l, Qt::Key_Down);
@@ -351,11 +356,11 @@ TEST_F(ReportListTest, ViewShowsThePagesInTheReportColours) {
         QTimer waiter;
         QObject::connect(&waiter, &QTimer::timeout, [&] {
             QWidget* w = QApplication::activeModalWidget();
-            if (seen || !w || w->objectName() != "ReportPages") {
+            if (seen || !w || w->objectName() != "TMyPreview") {
                 return;
             }
             seen = true;
-            EXPECT_EQ(w->windowTitle(), "Report Preview");
+            EXPECT_EQ(w->windowTitle(), l->ReportBox->item(0)->text());
             auto* label = w->findChild<QLabel*>("PageLabel");
             ASSERT_TRUE(label);
             EXPECT_EQ(label->text(), "Page 1 of 1");
@@ -368,7 +373,7 @@ TEST_F(ReportListTest, ViewShowsThePagesInTheReportColours) {
                 }
             }
             EXPECT_GT(ink, 50);
-            test::clickButton(w, "CloseButton");
+            test::clickButton(w, "SBDone");
         });
         waiter.start(10);
         key(l, Qt::Key_Return); // View is the default button
@@ -411,6 +416,124 @@ TEST_F(ReportListTest, CancelOnTheStatusScreenStopsAfterTheCurrentPage) {
 
 // Pictures of the report list, the status screen and the printer selection:
 // set SHELVIX_SCREENSHOTS to a directory.
+namespace {
+
+// Clicks into a line edit of `w`, types `text` over what it holds and leaves with Tab.
+void typeIn(QWidget* w, const char* name, const QString& text) {
+    auto* e = w->findChild<QLineEdit*>(QString::fromLatin1(name));
+    ASSERT_TRUE(e) << name;
+    e->window()->activateWindow();
+    QTest::mouseClick(e, Qt::LeftButton, {}, e->rect().center());
+    QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(e, text);
+    QTest::keyClick(e, Qt::Key_Tab);
+}
+
+void press(QWidget* w, const char* name) {
+    auto* b = w->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    ASSERT_TRUE(b) << name;
+    const bool mark = qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b);
+    QTest::mouseClick(b, Qt::LeftButton, {},
+                      mark ? QPoint(8, b->height() / 2) : b->rect().center());
+}
+
+// A click on part `part` of body line `line` in the designer, then the part
+// dialog set to a label, a field (list row) or a filler of `width`.
+void setPart(QWidget* designer, int line, int part, const char* kind, const QString& value,
+             int width) {
+    auto* layout = qobject_cast<TRepLayout*>(designer);
+    ASSERT_TRUE(layout);
+    const LayoutGeometry& g = layout->geometry();
+    const auto boxes =
+        partBoxes(layout->layoutCopy().lines[std::size_t(line - 1)], 90, g.left, g.right);
+    const auto box = std::find_if(boxes.begin(), boxes.end(),
+                                  [part](const PartBox& b) { return b.part == part; });
+    ASSERT_NE(box, boxes.end());
+    const QPoint at((box->left + box->right) / 2, g.rowTop(line) + g.rowHeight / 2);
+    test::onNextModal([&](QWidget* dialog) {
+        press(dialog, kind);
+        if (QLatin1String(kind) == QLatin1String("RadioLabel")) {
+            typeIn(dialog, "LabelName", value);
+        } else if (QLatin1String(kind) == QLatin1String("RadioField")) {
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("FieldList"));
+            const auto found = list->findItems(value, Qt::MatchExactly);
+            ASSERT_EQ(found.size(), 1);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(found[0]).center());
+        }
+        auto* widthEdit = dialog->findChild<QLineEdit*>(QStringLiteral("FieldWidth"));
+        widthEdit->setFocus();
+        widthEdit->selectAll();
+        QTest::keyClicks(widthEdit, QString::number(width));
+        press(dialog, "OkButton");
+    });
+    QTest::mouseClick(designer, Qt::LeftButton, {}, at);
+}
+
+} // namespace
+
+TEST_F(ReportListTest, AReportDesignedInTheEditorIsListedViewedAndWrittenAlike) {
+    makeList();
+    const auto txt = dir / "SCRATCH.TXT";
+    const auto pdf = dir / "SCRATCH.PDF";
+    prompter.expectFile(saveRequest(), q(txt));
+    prompter.expectFile(saveRequest(), q(pdf));
+    withList([&](TMyReport* l) {
+        test::onNextModal([&](QWidget* editor) {
+            EXPECT_EQ(editor->windowTitle(), "Report Definition");
+            typeIn(editor, "ReportName", "From Scratch");
+            typeIn(editor, "Title1", "My Own Catalogue");
+            typeIn(editor, "NumLines", "2");
+            test::onNextModal([&](QWidget* designer) {
+                setPart(designer, 1, 1, "RadioLabel", "By:", 6);
+                setPart(designer, 1, 2, "RadioField", ctx.database.fieldNames[1], 30);
+                setPart(designer, 2, 1, "RadioField", ctx.database.fieldNames[0], 40);
+                press(designer, "OkButton");
+            });
+            press(editor, "SpecifyButton");
+            press(editor, "UpdateButton");
+        });
+        key(l, Qt::Key_N, Qt::ControlModifier);
+        ASSERT_EQ(l->ReportBox->count(), 9);
+        EXPECT_EQ(l->ReportBox->currentRow(), 8);
+        EXPECT_EQ(l->ReportBox->currentItem()->text(), "From Scratch");
+
+        answerStatus();
+        // The preview comes once the status screen has closed.
+        bool previewed = false;
+        QTimer waiter;
+        QObject::connect(&waiter, &QTimer::timeout, [&] {
+            QWidget* preview = QApplication::activeModalWidget();
+            if (previewed || !preview || preview->objectName() != "TMyPreview") {
+                return;
+            }
+            previewed = true;
+            EXPECT_EQ(preview->windowTitle(), "From Scratch");
+            EXPECT_EQ(preview->findChild<QLabel*>("PageLabel")->text(), "Page 1 of 1");
+            test::clickButton(preview, "SBDone");
+        });
+        waiter.start(10);
+        key(l, Qt::Key_Return); // View
+        EXPECT_TRUE(previewed);
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+    });
+    prompter.verify();
+    const ReportDefinition saved = *ReportFile(q(dir / "SHVBOOK.URP")).read(8);
+    EXPECT_EQ(saved.lineCount, 2);
+    EXPECT_EQ(saved.lines[0][0].label, "By:");
+    EXPECT_EQ(saved.lines[0][1].number, 2);
+    EXPECT_EQ(saved.lines[0][2].width, 90 - 6 - 30);
+    const std::string text = test::readFile(txt);
+    const std::string printed = pdfText(pdf);
+    for (const char* expected : {"My Own Catalogue", "By:", "Adams", "Book by Clark 3"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        EXPECT_NE(printed.find(expected), std::string::npos) << expected << "\n" << printed;
+    }
+}
+
 TEST_F(ReportListTest, Screenshots) {
     const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
     if (out.isEmpty()) {
