@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/backup.h"
 #include "cli/transfer.h"
 #include "core/codec.h"
 #include "db/bookgen.h"
@@ -299,8 +300,14 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return runImport(args, out, err);
     if (cmd == "export")
         return runExport(args, out, err);
+    if (cmd == "backup")
+        return runBackup(args, out, err);
+    if (cmd == "restore")
+        return runRestore(args, out, err);
+    if (cmd == "convert")
+        return runConvert(args, out, err);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kUsage << kTransferUsage;
+        out << kUsage << kTransferUsage << kBackupUsage;
         return 0;
     }
     throw UsageError{"unknown command " + cmd};

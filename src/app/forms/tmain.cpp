@@ -39,9 +39,11 @@ TMain::TMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
       search_(context, databases_, *this),
-      transfer_(context, *this, this, [this] { DisplayCount(); }), commands_(this) {
+      transfer_(context, *this, this, [this] { DisplayCount(); }),
+      backup_(context, databases_, *this, this), commands_(this) {
     setObjectName(QStringLiteral("TMain"));
     dialogs_.mainColorsChanged = [this] { SetColors(); };
+    backup_.host().reloadLists = [this] { CreateEditForm(); };
     defineCommands();
     buildControls();
     buildMenus();
@@ -65,6 +67,8 @@ void TMain::defineCommands() {
     c.define(Cmd::Search, [this] { search_.DoSearch(); });
     c.define(Cmd::Import, F::ChangesData, [this] { transfer_.DoImport(); });
     c.define(Cmd::Export, [this] { transfer_.DoExport(); });
+    c.define(Cmd::Backup, F::ChangesData, [this] { backup_.DoBackup(); });
+    c.define(Cmd::Restore, F::ChangesData, [this] { backup_.DoRestore(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
     c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
@@ -88,7 +92,7 @@ void TMain::defineCommands() {
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore, Reports, Find,
+    // Still to come: Reports, Find,
     // FindNext, SearchReplace.
 }
 
@@ -579,6 +583,7 @@ bool TMain::FormCreate() {
     reports::CheckReportFile(ctx_.paths.dataDir);
     // The record edit form loads the lists of the database just opened.
     CreateEditForm();
+    backup_.CheckForConversion();
     if (!mySearch_)
         mySearch_ = new find::TMySearch(ctx_, search_, this);
 
