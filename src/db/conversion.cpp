@@ -110,18 +110,19 @@ template <typename Each> std::uint32_t convert(const QString& path, Table& targe
     Table::Bulk bulk(target);
     std::exception_ptr failure;
     old->scan([&](const RecordView& r) {
+        // A true answer stops the scan.
         if (r.deleted())
-            return true;
+            return false;
         try {
             target.insert();
             each(r, *old);
             target.post();
             ++added;
-            return true;
+            return false;
         } catch (...) {
             target.cancel();
             failure = std::current_exception();
-            return false;
+            return true;
         }
     });
     if (failure)
