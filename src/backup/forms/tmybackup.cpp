@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -108,9 +109,15 @@ TMyBackup::TMyBackup(BackupHost& host, QWidget* parent) : QDialog(parent), host_
     dirBox_ = new QListWidget(panel2);
     dirBox_->setObjectName(QStringLiteral("DirBox"));
     dirBox_->setGeometry(8, 76, 428, 80);
-    // Enter or a double click goes into the directory, as in a file dialog.
-    connect(dirBox_, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { setDirectory(item->data(kPathRole).toString()); });
+    // Enter or a double click goes into the directory, as in a file dialog;
+    // Enter stays with the list rather than starting the backup.
+    dirBox_->installEventFilter(this);
+    connect(dirBox_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        const QString path = item->data(kPathRole).toString();
+        // Not while the list is still handling the click on the item.
+        QMetaObject::invokeMethod(
+            this, [this, path] { setDirectory(path); }, Qt::QueuedConnection);
+    });
 
     auto* start = button(this, "StartButton", QStringLiteral("&Start Back Up"), 8);
     start->setDefault(true);
@@ -119,6 +126,18 @@ TMyBackup::TMyBackup(BackupHost& host, QWidget* parent) : QDialog(parent), host_
     connect(cancel_, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
     auto* help = button(this, "HelpButton", QStringLiteral("&Help"), 342);
     connect(help, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+}
+
+bool TMyBackup::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == dirBox_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (QListWidgetItem* item = dirBox_->currentItem())
+                setDirectory(item->data(kPathRole).toString());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TMyBackup::showEvent(QShowEvent* event) {
@@ -145,6 +164,8 @@ void TMyBackup::setDirectory(const QString& path) {
     directory_ = QDir::cleanPath(dir.absolutePath());
     dirLabel_->setText(directory_);
     dirBox_->clear();
+    // Typing looks for a name in the new listing, not one begun in the last.
+    dirBox_->keyboardSearch(QString());
     const auto add = [this](const QString& text, const QString& target) {
         auto* item = new QListWidgetItem(text, dirBox_);
         item->setData(kPathRole, target);
