@@ -40,6 +40,9 @@ void BackupCommands::DoRestore() {
 
 void BackupCommands::CheckForConversion() {
     app::AppContext& ctx = host_.ctx;
+    // Only browsing: nothing is written, the old files wait for a full start.
+    if (ctx.browseMode)
+        return;
     struct Old {
         const char* name;
         bool (*check)(const QString&);

@@ -12,6 +12,8 @@
 #include "viewer/gridmodel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -420,4 +422,44 @@ TEST_F(BackupWindowTest, BrowseModeOffersNeitherCommand) {
     start();
     EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("MenuBackUp"))->isEnabled());
     EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("MenuRestore"))->isEnabled());
+}
+
+TEST_F(BackupWindowTest, DrawnInTheConfigurationColours) {
+    start();
+    auto& set = ctx.database.colors[app::ColorsConfigure];
+    set[app::ColorMainBackground] = 0x00204060;    // RGB 60 40 20
+    set[app::ColorListBoxBackground] = 0x0000FFFF; // yellow
+    set[app::ColorRadioBackground] = 0x00FF0000;   // blue
+    run("MenuBackUp", [&](QWidget* d) {
+        QApplication::processEvents();
+        const QImage image = d->grab().toImage();
+        auto* dirBox = child<QListWidget>(d, "DirBox");
+        const QPoint inList =
+            dirBox->viewport()->mapTo(d, dirBox->viewport()->rect().bottomRight() - QPoint(4, 4));
+        EXPECT_EQ(image.pixelColor(inList), QColor(255, 255, 0));
+        EXPECT_EQ(image.pixelColor(3, d->height() - 3), QColor(0x60, 0x40, 0x20));
+        auto* radio = child<QRadioButton>(d, "BackURP");
+        const QPoint pastCaption = radio->mapTo(d, QPoint(radio->width() - 3, 3));
+        EXPECT_EQ(image.pixelColor(pastCaption), QColor(0, 0, 255));
+        click(d, "CancelButton");
+    });
+}
+
+TEST_F(BackupWindowTest, Screenshot) {
+    const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
+    QDir().mkpath(out);
+    ctx.screenSize = {640, 480};
+    start();
+    run("MenuBackUp", [&](QWidget* d) {
+        QApplication::processEvents();
+        d->grab().save(out + QStringLiteral("/backup.png"));
+        click(d, "CancelButton");
+    });
+    run("MenuRestore", [&](QWidget* d) {
+        QApplication::processEvents();
+        d->grab().save(out + QStringLiteral("/restore.png"));
+        click(d, "CancelButton");
+    });
 }
