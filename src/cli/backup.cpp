@@ -139,9 +139,16 @@ int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
             return 1;
         }
     }
-    if (QFileInfo::exists(target) && app::Databases::DBaseInUse(target)) {
-        err << s(backup::Messages::inUseRestore) << "\n";
-        return 1;
+    if (QFileInfo::exists(target)) {
+        // Only another user stops it: a damaged target is what it puts right.
+        try {
+            db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
+        } catch (const db::DatabaseError& e) {
+            if (e.kind() == db::DatabaseError::Kind::InUse) {
+                err << s(backup::Messages::inUseRestore) << "\n";
+                return 1;
+            }
+        }
     }
     if (!backup::hasRoom(from.current, target)) {
         err << s(backup::Messages::noRoomRestore) << "\n";

@@ -38,6 +38,17 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text, int 
     return b;
 }
 
+// Does another user hold the table? A file that is damaged or no table at
+// all is not held: the restore is what puts it right.
+bool heldElsewhere(const QString& path) {
+    try {
+        db::Table::open(db::toPath(path), db::OpenMode::Exclusive);
+    } catch (const db::DatabaseError& e) {
+        return e.kind() == db::DatabaseError::Kind::InUse;
+    }
+    return false;
+}
+
 QString extension(int n) {
     return QStringLiteral(".%1").arg(n, 3, 10, QChar(u'0'));
 }
@@ -164,7 +175,7 @@ void TMyRestore::restoreDatabase(const QString& picked) {
     const bool open = sameFile(target, ctx.current.current);
     if (open)
         host_.databases.closeMyTable();
-    if (QFileInfo::exists(target) && app::Databases::DBaseInUse(target)) {
+    if (QFileInfo::exists(target) && heldElsewhere(target)) {
         ctx.prompter->message({app::MessageKind::Information, QLatin1String(app::kProductName),
                                Messages::inUseRestore});
         if (open)
