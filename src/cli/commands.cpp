@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/backup.h"
 #include "cli/report.h"
 #include "cli/transfer.h"
 #include "core/codec.h"
@@ -311,8 +312,14 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return runExport(args, out, err);
     if (cmd == "report")
         return cmdReport(args, out);
+    if (cmd == "backup")
+        return runBackup(args, out, err);
+    if (cmd == "restore")
+        return runRestore(args, out, err);
+    if (cmd == "convert")
+        return runConvert(args, out, err);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kUsage << kTransferUsage;
+        out << kUsage << kTransferUsage << kBackupUsage;
         return 0;
     }
     throw UsageError{"unknown command " + cmd};

@@ -1,3 +1,4 @@
+#include "cli/backup.h"
 #include "cli/commands.h"
 #include "cli/transfer.h"
 #include "db/engine/error.h"
@@ -13,7 +14,8 @@ int main(int argc, char* argv[]) {
     } catch (const shelvix::cli::UsageError& e) {
         if (!e.message.empty())
             std::cerr << "shelvix-tool: " << e.message << "\n";
-        std::cerr << shelvix::cli::kUsage << shelvix::cli::kTransferUsage;
+        std::cerr << shelvix::cli::kUsage << shelvix::cli::kTransferUsage
+                  << shelvix::cli::kBackupUsage;
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "shelvix-tool: " << e.what() << "\n";

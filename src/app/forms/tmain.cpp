@@ -42,9 +42,12 @@ TMain::TMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
       search_(context, databases_, *this),
-      transfer_(context, *this, this, [this] { DisplayCount(); }), commands_(this) {
+      transfer_(context, *this, this, [this] { DisplayCount(); }),
+      backup_(context, databases_, *this, this), commands_(this) {
     setObjectName(QStringLiteral("TMain"));
     dialogs_.mainColorsChanged = [this] { SetColors(); };
+    backup_.host().reloadLists = [this] { CreateEditForm(); };
+    backup_.host().reloadReports = [this] { myReport_ ? myReport_->LoadReportBox() : void(); };
     defineCommands();
     buildControls();
     buildMenus();
@@ -69,6 +72,8 @@ void TMain::defineCommands() {
     c.define(Cmd::Reports, [this] { myReport_ ? myReport_->DoReports() : void(); });
     c.define(Cmd::Import, F::ChangesData, [this] { transfer_.DoImport(); });
     c.define(Cmd::Export, [this] { transfer_.DoExport(); });
+    c.define(Cmd::Backup, F::ChangesData, [this] { backup_.DoBackup(); });
+    c.define(Cmd::Restore, F::ChangesData, [this] { backup_.DoRestore(); });
     c.define(Cmd::EndSearch, F::FollowsSearch, [this] { DoEndSearch(); });
     c.define(Cmd::Find, [this] { locate_ ? void(locate_->Execute()) : void(); });
     c.define(Cmd::FindNext, [this] { locate_ ? void(locate_->FindNext()) : void(); });
@@ -96,7 +101,6 @@ void TMain::defineCommands() {
     c.define(Cmd::Help, [this] { dialogs_.DoHelp(); });
     c.define(Cmd::Tips, [this] { dialogs_.ShowTips(); });
     c.define(Cmd::About, [this] { dialogs_.ShowAbout(); });
-    // Still to come: Backup, Restore.
 }
 
 TMain::~TMain() {
@@ -586,6 +590,7 @@ bool TMain::FormCreate() {
     reports::CheckReportFile(ctx_.paths.dataDir);
     // The record edit form loads the lists of the database just opened.
     CreateEditForm();
+    backup_.CheckForConversion();
     if (!mySearch_)
         mySearch_ = new find::TMySearch(ctx_, search_, this);
     if (!myReport_)

@@ -8,6 +8,7 @@
 #include "app/forms/maindialogs.h"
 #include "app/maintenance.h"
 #include "app/records.h"
+#include "backup/forms/backupcommands.h"
 #include "find/search.h"
 #include "reports/reportsearch.h"
 #include "transfer/exporter.h"
@@ -160,6 +161,7 @@ private:
     MainDialogs dialogs_;
     find::Search search_;
     transfer::TransferCommands transfer_;
+    backup::BackupCommands backup_;
     CommandSet commands_;
     bool shown_ = false;
     bool activated_ = false;

@@ -1,0 +1,82 @@
+#include "backup/filecopy.h"
+
+#include "db/databasefiles.h"
+#include "db/engine/error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <filesystem>
+#include <vector>
+
+namespace shelvix::backup {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+} // namespace
+
+bool sameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(db::toPath(a), db::toPath(b), ec))
+        return true;
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+}
+
+bool copyFile(const QString& source, const QString& destination, db::FileSystem& fs) {
+    const std::filesystem::path to = db::toPath(destination);
+    std::filesystem::path temp = to;
+    temp.replace_filename("." + to.filename().string() + ".part");
+    bool made = false;
+    try {
+        auto in = fs.open(db::toPath(source), db::FileMode::ReadOnly);
+        auto out = fs.open(temp, db::FileMode::Create);
+        made = true;
+        std::vector<char> block(kBlockSize);
+        std::uint64_t at = 0;
+        for (;;) {
+            const std::size_t n = in->readAt(at, block.data(), block.size());
+            if (n == 0)
+                break;
+            out->writeAt(at, block.data(), n);
+            at += n;
+        }
+        out->sync();
+        out.reset();
+        fs.rename(temp, to);
+        fs.syncDirectory(to.parent_path());
+        return true;
+    } catch (const db::DatabaseError&) {
+        if (made) {
+            try {
+                fs.remove(temp);
+            } catch (const db::DatabaseError&) {
+                // Left for the next copy to truncate.
+            }
+        }
+        return false;
+    }
+}
+
+std::int64_t volumeFreeSpace(const QString& directory) {
+    const QStorageInfo volume(directory);
+    return volume.isValid() ? volume.bytesAvailable() : 0;
+}
+
+bool hasRoom(const QString& source, const QString& destination, const FreeSpace& freeSpace) {
+    auto in = db::FileSystem::native().open(db::toPath(source), db::FileMode::ReadOnly);
+    const std::uint64_t size = in->size();
+    const std::int64_t free = freeSpace(QFileInfo(destination).absolutePath());
+    return free >= 0 && size <= std::uint64_t(free);
+}
+
+QString joinPath(const QString& directory, const QString& name) {
+    QString dir = directory;
+    while (dir.size() > 1 && dir.endsWith(u'/'))
+        dir.chop(1);
+    return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
+}
+
+} // namespace shelvix::backup

@@ -1,0 +1,211 @@
+#include "cli/backup.h"
+
+#include "app/databases.h"
+#include "backup/filecopy.h"
+#include "backup/messages.h"
+#include "cli/commands.h"
+#include "db/booktable.h"
+#include "db/conversion.h"
+#include "db/databasefiles.h"
+#include "db/engine/error.h"
+#include "db/settings.h"
+#include "db/sortorder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <ostream>
+
+namespace shelvix::cli {
+
+const char* const kBackupUsage =
+    "  backup FILE DIR                     copy the table (not its index), its settings and\n"
+    "                                      its data lists into DIR, holding it for sole use\n"
+    "  restore BACKUP.DBF DATADIR          copy a backed-up table with its settings and lists\n"
+    "                                      into DATADIR, dropping its old index and building\n"
+    "                                      its sort tag afresh\n"
+    "  convert DATADIR [--into FILE]       append B2LOG.DBF and BLOG.DBF of the earlier\n"
+    "                                      versions to FILE (DATADIR/MASTER.DBF) and delete\n"
+    "                                      each once its records are on disk\n";
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string s(const QString& q) {
+    return q.toStdString();
+}
+
+std::vector<std::string> positionals(const std::vector<std::string>& args, std::size_t count,
+                                     std::string* into = nullptr) {
+    std::vector<std::string> out;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (into && args[i] == "--into") {
+            if (i + 1 >= args.size())
+                throw UsageError{"--into needs a value"};
+            *into = args[++i];
+        } else if (args[i].rfind("--", 0) == 0) {
+            throw UsageError{"unknown option " + args[i]};
+        } else {
+            out.push_back(args[i]);
+        }
+    }
+    if (out.size() != count)
+        throw UsageError{args[0] + " takes " + std::to_string(count) + " arguments"};
+    return out;
+}
+
+// The table, then its settings and lists that exist, as source and target.
+std::vector<std::pair<QString, QString>> companions(const db::DatabaseFiles& from,
+                                                    const QString& dir) {
+    std::vector<std::pair<QString, QString>> out;
+    if (QFileInfo(from.settings).isFile())
+        out.emplace_back(from.settings,
+                         backup::joinPath(dir, from.tableName + QStringLiteral(".INI")));
+    for (int n = 1; n <= db::kListFileCount; ++n)
+        if (QFileInfo(from.list(n)).isFile())
+            out.emplace_back(from.list(n),
+                             backup::joinPath(dir, from.tableName + QStringLiteral(".%1").arg(
+                                                                        n, 3, 10, QChar(u'0'))));
+    return out;
+}
+
+bool copyAll(const std::vector<std::pair<QString, QString>>& files, std::ostream& err,
+             const QString& failed) {
+    for (const auto& [from, to] : files) {
+        if (!backup::copyFile(from, to)) {
+            err << s(failed) << " (" << s(to) << ")\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int runBackup(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto p = positionals(args, 2);
+    const db::DatabaseFiles files = db::DatabaseFiles::of(q(p[0]));
+    const QString dir = QFileInfo(q(p[1])).absoluteFilePath();
+    if (!QFileInfo(dir).isDir())
+        throw UsageError{"not a directory: " + p[1]};
+    const QString target = backup::joinPath(dir, files.tableName + QStringLiteral(".DBF"));
+    if (backup::sameFile(files.current, target)) {
+        err << s(backup::Messages::identicalBackup) << "\n";
+        return 1;
+    }
+    // Held for sole use while it is copied, so no writer changes it half-way.
+    std::unique_ptr<db::Table> sole;
+    try {
+        sole = db::Table::open(db::toPath(files.current), db::OpenMode::Exclusive);
+    } catch (const db::DatabaseError& e) {
+        if (e.kind() != db::DatabaseError::Kind::InUse)
+            throw;
+        err << s(backup::Messages::exclusiveBackup) << "\n";
+        return 1;
+    }
+    if (!backup::hasRoom(files.current, target)) {
+        err << s(backup::Messages::noRoomBackup) << "\n";
+        return 1;
+    }
+    auto all = companions(files, dir);
+    all.insert(all.begin(), {files.current, target});
+    if (!copyAll(all, err, backup::Messages::backupFailed))
+        return 1;
+    out << "backed up " << all.size() << " file" << (all.size() == 1 ? "" : "s") << " to " << s(dir)
+        << "\n";
+    return 0;
+}
+
+int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto p = positionals(args, 2);
+    const db::DatabaseFiles from = db::DatabaseFiles::of(q(p[0]));
+    const QString dataDir = QFileInfo(q(p[1])).absoluteFilePath();
+    if (!QFileInfo(from.current).isFile())
+        throw UsageError{"no such file: " + p[0]};
+    if (!QFileInfo(dataDir).isDir())
+        throw UsageError{"not a directory: " + p[1]};
+    const QString target = backup::joinPath(dataDir, QFileInfo(from.current).fileName());
+    if (backup::sameFile(from.current, target)) {
+        err << s(backup::Messages::identicalRestore) << "\n";
+        return 1;
+    }
+    {
+        auto check = db::Table::open(db::toPath(from.current), db::OpenMode::ReadOnly);
+        if (!db::isBookTable(*check)) {
+            err << "not a book table: " << p[0] << "\n";
+            return 1;
+        }
+    }
+    if (QFileInfo::exists(target)) {
+        // Only another user stops it: a damaged target is what it puts right.
+        try {
+            db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
+        } catch (const db::DatabaseError& e) {
+            if (e.kind() == db::DatabaseError::Kind::InUse) {
+                err << s(backup::Messages::inUseRestore) << "\n";
+                return 1;
+            }
+        }
+    }
+    if (!backup::hasRoom(from.current, target)) {
+        err << s(backup::Messages::noRoomRestore) << "\n";
+        return 1;
+    }
+    auto all = companions(from, dataDir);
+    all.insert(all.begin(), {from.current, target});
+    if (!copyAll(all, err, backup::Messages::restoreFailed))
+        return 1;
+    const db::DatabaseFiles restored = db::DatabaseFiles::of(target);
+    if (QFileInfo::exists(restored.index))
+        QFile::remove(restored.index);
+    db::Table::removeMdxByte(db::toPath(target));
+    const db::DatabaseSettings settings = db::DatabaseSettings::load(restored.settings, {});
+    auto sole = db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
+    const std::string tag = app::applySortTag(*sole, db::buildSortString(settings.sortOrder));
+    out << "restored " << all.size() << " file" << (all.size() == 1 ? "" : "s") << " to "
+        << s(dataDir) << (tag.empty() ? "" : ", sort tag " + tag + " built") << "\n";
+    return 0;
+}
+
+int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string into;
+    const auto p = positionals(args, 1, &into);
+    const QString dataDir = QFileInfo(q(p[0])).absoluteFilePath();
+    if (!QFileInfo(dataDir).isDir())
+        throw UsageError{"not a directory: " + p[0]};
+    const QString targetPath =
+        into.empty() ? backup::joinPath(dataDir, QStringLiteral("MASTER.DBF")) : q(into);
+    if (!QFileInfo::exists(targetPath))
+        db::createBookTable(db::toPath(targetPath));
+    auto target = db::Table::open(db::toPath(targetPath), db::OpenMode::Shared);
+    if (!db::isBookTable(*target)) {
+        err << "not a book table: " << s(targetPath) << "\n";
+        return 1;
+    }
+    struct Old {
+        const char* name;
+        bool (*check)(const QString&);
+        std::uint32_t (*convert)(const QString&, db::Table&);
+    };
+    const Old olds[] = {{db::kVersion2File, db::CheckDBaseFormatV2, db::ConvertV2},
+                        {db::kVersion1File, db::CheckDBaseFormatV1, db::ConvertV1}};
+    int found = 0;
+    for (const Old& old : olds) {
+        const QString path = db::findCompanionFile(dataDir, QLatin1String(old.name));
+        if (!old.check(path))
+            continue;
+        ++found;
+        const std::uint32_t added = old.convert(path, *target);
+        QFile::remove(path);
+        out << old.name << ": " << added << " record" << (added == 1 ? "" : "s") << " added to "
+            << s(targetPath) << "\n";
+    }
+    if (found == 0)
+        out << "nothing to convert\n";
+    return 0;
+}
+
+} // namespace shelvix::cli

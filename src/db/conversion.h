@@ -1,0 +1,37 @@
+#pragma once
+
+#include "db/engine/table.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace shelvix::db {
+
+// The one-file catalogues of the two earlier versions, kept in the data
+// directory: version 2 in B2LOG.DBF (26 fields), version 1 in BLOG.DBF (15).
+inline constexpr const char* kVersion2File = "B2LOG.DBF";
+inline constexpr const char* kVersion1File = "BLOG.DBF";
+
+// Silent structure checks: the exact field count and the names of fields 2
+// onwards (field 1 is not looked at). A missing .MDX has its header mark
+// cleared first, as for a book table. Nothing is ever shown.
+bool CheckDBaseFormatV2(const QString& path);
+bool CheckDBaseFormatV1(const QString& path);
+
+// Appends the old file's records to `target` (a book table) and syncs it
+// once at the end; returns how many were added. Throws DatabaseError; the
+// records posted before the failure stay.
+std::uint32_t ConvertV2(const QString& path, Table& target);
+std::uint32_t ConvertV1(const QString& path, Table& target);
+
+// Version 1 keeps its purchase date as day, month (a number or "Jan" ...
+// "Dec") and year texts, read month first whatever the user's date format.
+// Nothing when they do not make a date.
+std::optional<Date> versionOneDate(std::string_view day, std::string_view month,
+                                   std::string_view year);
+
+// The structures of the old files (field 1 named RecNum), for making them.
+std::vector<FieldDef> versionFields(int version);
+
+} // namespace shelvix::db

@@ -1,0 +1,163 @@
+#include "backup/filecopy.h"
+#include "db/databasefiles.h"
+#include "db/engine/error.h"
+#include "support/tempdir.h"
+
+#include <QString>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+using namespace shelvix;
+using test::readFile;
+using test::writeFile;
+
+namespace {
+
+QString q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+std::string bytes(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = char('a' + (i * 7) % 26);
+    return s;
+}
+
+// Fails the Nth write (after storing half of it) or the rename.
+class FailingFile final : public db::File {
+public:
+    FailingFile(std::unique_ptr<db::File> in, int& writes, int failAt)
+        : in_(std::move(in)), writes_(writes), failAt_(failAt) {}
+    std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override {
+        return in_->readAt(o, b, n);
+    }
+    void writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+        if (++writes_ == failAt_) {
+            in_->writeAt(o, d, n / 2);
+            throw db::DatabaseError("No space left on device", db::DatabaseError::Kind::Io);
+        }
+        in_->writeAt(o, d, n);
+    }
+    std::uint64_t size() override { return in_->size(); }
+    void truncate(std::uint64_t s) override { in_->truncate(s); }
+    void sync() override { in_->sync(); }
+    bool tryLockFile(OpenLock k) override { return in_->tryLockFile(k); }
+    void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
+    void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
+
+private:
+    std::unique_ptr<db::File> in_;
+    int& writes_;
+    int failAt_;
+};
+
+class FailingFileSystem final : public db::FileSystem {
+public:
+    explicit FailingFileSystem(int failAt) : failAt_(failAt) {}
+    std::unique_ptr<db::File> open(const std::filesystem::path& p, db::FileMode m) override {
+        return std::make_unique<FailingFile>(native().open(p, m), writes_, failAt_);
+    }
+    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
+    void remove(const std::filesystem::path& p) override { native().remove(p); }
+    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
+        if (++writes_ == failAt_)
+            throw db::DatabaseError("Injected rename failure", db::DatabaseError::Kind::Io);
+        native().rename(a, b);
+    }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
+
+private:
+    static db::FileSystem& native() { return db::FileSystem::native(); }
+    int failAt_;
+    int writes_ = 0;
+};
+
+} // namespace
+
+TEST(FileCopy, ReplacesTheDestinationWholeAndKnowsTheSameFileUnderOtherNames) {
+    test::TempDir dir;
+    const std::string source = bytes(200'000); // several blocks and a part block
+    writeFile(dir / "BOOKS.DBF", source);
+    std::filesystem::create_directory(dir / "dest");
+    writeFile(dir / "dest/BOOKS.DBF", "an older, shorter backup");
+    ASSERT_TRUE(backup::copyFile(q(dir / "BOOKS.DBF"), q(dir / "dest/BOOKS.DBF")));
+    EXPECT_EQ(readFile(dir / "dest/BOOKS.DBF"), source);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "dest"), {}), 1)
+        << "no temporary file left";
+    writeFile(dir / "EMPTY.DBF", "");
+    ASSERT_TRUE(backup::copyFile(q(dir / "EMPTY.DBF"), q(dir / "dest/EMPTY.DBF")));
+    EXPECT_EQ(readFile(dir / "dest/EMPTY.DBF"), "");
+    EXPECT_FALSE(backup::copyFile(q(dir / "MISSING.DBF"), q(dir / "dest/MISSING.DBF")));
+    EXPECT_FALSE(std::filesystem::exists(dir / "dest/MISSING.DBF"));
+
+    // The same file through a link, a "..", or a second hard link; another
+    // case is another file here.
+    std::filesystem::create_directory_symlink(dir.path(), dir / "dest/link");
+    std::filesystem::create_hard_link(dir / "BOOKS.DBF", dir / "dest/HARD.DBF");
+    EXPECT_TRUE(backup::sameFile(q(dir / "BOOKS.DBF"), q(dir / "dest/link/BOOKS.DBF")));
+    EXPECT_TRUE(backup::sameFile(q(dir / "BOOKS.DBF"), q(dir / "dest/../BOOKS.DBF")));
+    EXPECT_TRUE(backup::sameFile(q(dir / "BOOKS.DBF"), q(dir / "dest/HARD.DBF")));
+    EXPECT_FALSE(backup::sameFile(q(dir / "BOOKS.DBF"), q(dir / "books.dbf")));
+    EXPECT_FALSE(backup::sameFile(q(dir / "BOOKS.DBF"), q(dir / "dest/BOOKS.DBF")));
+    EXPECT_TRUE(backup::sameFile(q(dir / "NEW.DBF"), q(dir / "dest/../NEW.DBF")));
+
+    EXPECT_EQ(backup::joinPath("/", "A.DBF"), "/A.DBF");
+    EXPECT_EQ(backup::joinPath("/media/usb/", "A.DBF"), "/media/usb/A.DBF");
+    EXPECT_EQ(backup::joinPath("/media/usb", "A.DBF"), "/media/usb/A.DBF");
+}
+
+TEST(FileCopy, ACopyThatFailsAnywhereLeavesTheOldDestination) {
+    test::TempDir dir;
+    writeFile(dir / "BOOKS.DBF", bytes(300'000));
+    const std::string old = "the backup made last week";
+    // Every write of the five blocks, then the rename.
+    for (int failAt = 1; failAt <= 6; ++failAt) {
+        writeFile(dir / "OLD.DBF", old);
+        FailingFileSystem fs(failAt);
+        EXPECT_FALSE(backup::copyFile(q(dir / "BOOKS.DBF"), q(dir / "OLD.DBF"), fs)) << failAt;
+        EXPECT_EQ(readFile(dir / "OLD.DBF"), old) << failAt;
+        EXPECT_FALSE(std::filesystem::exists(dir / ".OLD.DBF.part")) << failAt;
+    }
+}
+
+TEST(FileCopy, RoomCountsInSixtyFourBitsAndTheOldCopyIsNoRoom) {
+    test::TempDir dir;
+    writeFile(dir / "BOOKS.DBF", bytes(5000));
+    writeFile(dir / "OLD.DBF", bytes(4000));
+    const auto free = [](std::int64_t n) { return [n](const QString&) { return n; }; };
+    const QString source = q(dir / "BOOKS.DBF");
+    EXPECT_TRUE(backup::hasRoom(source, q(dir / "NEW.DBF"), free(5000)));
+    EXPECT_FALSE(backup::hasRoom(source, q(dir / "NEW.DBF"), free(4999)));
+    // The old copy stays until the new one is whole.
+    EXPECT_FALSE(backup::hasRoom(source, q(dir / "OLD.DBF"), free(1000)));
+    // Today's disks: more than a 32-bit count holds, and a multiple of 2^32.
+    EXPECT_TRUE(backup::hasRoom(source, q(dir / "NEW.DBF"), free(std::int64_t(5) << 40)));
+    EXPECT_TRUE(backup::hasRoom(source, q(dir / "NEW.DBF"), free(std::int64_t(1) << 32)));
+    EXPECT_THROW(backup::hasRoom(q(dir / "MISSING.DBF"), q(dir / "NEW.DBF"), free(1 << 20)),
+                 db::DatabaseError);
+    EXPECT_GT(backup::volumeFreeSpace(q(dir.path())), 0);
+}
+
+// A real full volume: a small tmpfs, where the machine lets us mount one.
+TEST(FileCopy, AFullVolumeRefusesRoomAndAFailedCopyLeavesTheOldFile) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "small");
+    if (::mount("tmpfs", (dir / "small").c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        std::filesystem::path at;
+        ~Unmount() { ::umount(at.c_str()); }
+    } unmount{dir / "small"};
+    const std::string old = bytes(30'000);
+    writeFile(dir / "small/BOOKS.DBF", old);
+    writeFile(dir / "BOOKS.DBF", bytes(50'000));
+    EXPECT_FALSE(backup::hasRoom(q(dir / "BOOKS.DBF"), q(dir / "small/BOOKS.DBF")));
+    EXPECT_FALSE(backup::copyFile(q(dir / "BOOKS.DBF"), q(dir / "small/BOOKS.DBF")));
+    EXPECT_EQ(readFile(dir / "small/BOOKS.DBF"), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "small"), {}), 1);
+    writeFile(dir / "SMALL.DBF", bytes(10'000));
+    EXPECT_TRUE(backup::hasRoom(q(dir / "SMALL.DBF"), q(dir / "small/SMALL.DBF")));
+    EXPECT_TRUE(backup::copyFile(q(dir / "SMALL.DBF"), q(dir / "small/SMALL.DBF")));
+}

@@ -1,0 +1,114 @@
+#include "db/booktable.h"
+#include "db/engine/table.h"
+#include "support/tempdir.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+using shelvix::test::readFile;
+using shelvix::test::TempDir;
+using shelvix::test::writeFile;
+using ::testing::HasSubstr;
+namespace db = shelvix::db;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Result tool(const TempDir& dir, const std::string& args) {
+    const std::string errPath = (dir / "stderr.txt").string();
+    const std::string cmd = std::string("cd '") + dir.path().string() + "' && '" +
+                            SHELVIX_TOOL_PATH + "' " + args + " 2>'" + errPath + "'";
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readFile(errPath);
+    return r;
+}
+
+void addBook(const std::filesystem::path& table, const char* title, const char* author) {
+    auto t = db::Table::open(table, db::OpenMode::Shared);
+    t->insert();
+    t->setText("Title", title);
+    t->setText("Author", author);
+    t->post();
+}
+
+} // namespace
+
+TEST(ToolBackup, BackupAndRestoreCarryTheTableSettingsAndLists) {
+    TempDir dir;
+    for (const char* d : {"data", "bk", "elsewhere"})
+        std::filesystem::create_directory(dir / d);
+    db::createBookTable(dir / "data/BOOKS.DBF");
+    addBook(dir / "data/BOOKS.DBF", "Orlando", "Woolf");
+    addBook(dir / "data/BOOKS.DBF", "Emma", "Austen");
+    writeFile(dir / "data/BOOKS.INI", "[Sort]\r\nLevel1=1\r\n");
+    writeFile(dir / "data/BOOKS.001", "Woolf\r\n");
+
+    Result r = tool(dir, "backup data/BOOKS.DBF data");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("Destination File and Source File are identical."));
+    {
+        auto held = db::Table::open(dir / "data/BOOKS.DBF", db::OpenMode::Shared);
+        r = tool(dir, "backup data/BOOKS.DBF bk");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr("requires exclusive use"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "bk/BOOKS.DBF"));
+    }
+    r = tool(dir, "backup data/BOOKS.DBF bk");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "backed up 3 files to " + (dir / "bk").string() + "\n");
+    EXPECT_EQ(readFile(dir / "bk/BOOKS.DBF"), readFile(dir / "data/BOOKS.DBF"));
+    EXPECT_EQ(readFile(dir / "bk/BOOKS.001"), "Woolf\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "bk/BOOKS.MDX"));
+
+    // Restored elsewhere: the settings' sort order (title) is built afresh.
+    r = tool(dir, "restore bk/BOOKS.DBF elsewhere");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("restored 3 files"));
+    auto t = db::Table::open(dir / "elsewhere/BOOKS.DBF", db::OpenMode::ReadOnly);
+    t->selectTag("NewIndex");
+    std::vector<std::string> titles;
+    for (t->first(); !t->eof(); t->next())
+        titles.push_back(t->text("Title"));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Emma", "Orlando"}));
+    EXPECT_TRUE(t->check().empty());
+
+    writeFile(dir / "bk/NOTBOOK.DBF", "junk");
+    EXPECT_EQ(tool(dir, "restore bk/NOTBOOK.DBF elsewhere").status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere/NOTBOOK.DBF"));
+    EXPECT_EQ(tool(dir, "restore bk/BOOKS.DBF bk").status, 1);
+    EXPECT_EQ(tool(dir, "backup data/BOOKS.DBF").status, 2);
+}
+
+TEST(ToolBackup, ConvertAppendsBothOldFilesAndDeletesThem) {
+    TempDir dir;
+    const std::filesystem::path samples = std::filesystem::path(SHELVIX_SOURCE_DIR) / "tests/data";
+    std::filesystem::copy_file(samples / "B2LOG.DBF", dir / "B2LOG.DBF");
+    std::filesystem::copy_file(samples / "BLOG.DBF", dir / "BLOG.DBF");
+    Result r = tool(dir, "convert .");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("B2LOG.DBF: 3 records added"));
+    EXPECT_THAT(r.out, HasSubstr("BLOG.DBF: 5 records added"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "B2LOG.DBF"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "BLOG.DBF"));
+    auto t = db::Table::open(dir / "MASTER.DBF", db::OpenMode::ReadOnly);
+    EXPECT_EQ(t->recordCount(), 8u);
+    r = tool(dir, "convert .");
+    EXPECT_EQ(r.out, "nothing to convert\n");
+}
