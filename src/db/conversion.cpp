@@ -106,7 +106,7 @@ std::optional<double> pagesNumber(std::string_view text) {
 
 template <typename Each> std::uint32_t convert(const QString& path, Table& target, Each each) {
     auto old = Table::open(toPath(DatabaseFiles::of(path).current), OpenMode::ReadOnly);
-    std::uint32_t added = 0;
+    std::vector<std::uint32_t> added;
     Table::Bulk bulk(target);
     std::exception_ptr failure;
     old->scan([&](const RecordView& r) {
@@ -117,7 +117,7 @@ template <typename Each> std::uint32_t convert(const QString& path, Table& targe
             target.insert();
             each(r, *old);
             target.post();
-            ++added;
+            added.push_back(target.recno());
             return false;
         } catch (...) {
             target.cancel();
@@ -125,10 +125,21 @@ template <typename Each> std::uint32_t convert(const QString& path, Table& targe
             return true;
         }
     });
-    if (failure)
+    if (failure) {
+        // The old file stays for the next start, which converts it again
+        // from the beginning: the records of this attempt must not stay
+        // live beside that second copy.
+        try {
+            for (const std::uint32_t recno : added)
+                if (target.goToRecord(recno))
+                    target.deleteRecord();
+            bulk.finish();
+        } catch (...) {
+        }
         std::rethrow_exception(failure);
+    }
     bulk.finish();
-    return added;
+    return std::uint32_t(added.size());
 }
 
 } // namespace

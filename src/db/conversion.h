@@ -21,7 +21,8 @@ bool CheckDBaseFormatV1(const QString& path);
 
 // Appends the old file's records to `target` (a book table) and syncs it
 // once at the end; returns how many were added. Throws DatabaseError; the
-// records posted before the failure stay.
+// records this attempt posted are then marked deleted, so that converting
+// the kept old file again never leaves two copies.
 std::uint32_t ConvertV2(const QString& path, Table& target);
 std::uint32_t ConvertV1(const QString& path, Table& target);
 

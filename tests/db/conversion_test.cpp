@@ -178,3 +178,34 @@ TEST(OldVersions, VersionOneDatesReadMonthFirstAndABadDateKeepsTheRecord) {
     EXPECT_FALSE(got[4].bought);
     EXPECT_EQ(got[4].author, "Author 5");
 }
+
+// A record the book table cannot hold stops the conversion; what it had
+// appended is no longer live, so converting the kept file again later gives
+// each book once.
+TEST(OldVersions, AFailedConversionLeavesNoLiveHalfCopy) {
+    test::TempDir dir;
+    const auto v2 = dir / "B2LOG.DBF";
+    // A hand-made file of the right names with a year wider than ours.
+    std::vector<db::FieldDef> fields = db::versionFields(2);
+    fields[3] = {"YearPub", 'N', 20, 0};
+    db::Table::create(v2, fields);
+    {
+        auto t = db::Table::open(v2, db::OpenMode::Exclusive);
+        for (const double year : {1937.0, 1954.0, 1e15}) {
+            t->insert();
+            t->setText("Title", "Book");
+            t->setNumber("YearPub", year);
+            t->post();
+        }
+    }
+    ASSERT_TRUE(db::CheckDBaseFormatV2(q(v2)));
+    db::createBookTable(dir / "MASTER.DBF");
+    {
+        auto target = db::Table::open(dir / "MASTER.DBF", db::OpenMode::Shared);
+        EXPECT_THROW(db::ConvertV2(q(v2), *target), db::DatabaseError);
+    }
+    EXPECT_TRUE(rows(dir / "MASTER.DBF").empty());
+    EXPECT_TRUE(std::filesystem::exists(v2));
+    auto check = db::Table::open(dir / "MASTER.DBF", db::OpenMode::ReadOnly);
+    EXPECT_TRUE(check->check().empty());
+}
