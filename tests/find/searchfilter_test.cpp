@@ -20,11 +20,11 @@ namespace {
 using Row = std::pair<int, QString>; // field number, cell text as typed with its operator
 
 // Items of several levels, each given as its rows, saved as the form saves them.
-std::vector<SearchItem> levels(const std::vector<std::vector<std::pair<Row, int>>>& spec) {
+std::vector<SearchItem> levels(const std::vector<std::vector<std::pair<Row, int>>>& plan) {
     db::DisplayFormats formats;
     formats.setDateFormat(7);
     Criteria c;
-    for (const auto& level : spec) {
+    for (const auto& level : plan) {
         std::array<QString, kRows> cells{};
         std::array<int, kRows> ops{};
         ops.fill(OpEqual);
@@ -230,8 +230,8 @@ TEST(SearchFilter, AgreesWithTheReferenceOnGeneratedBooks) {
 
     int passedSomewhere = 0;
     for (int round = 0; round < 40; ++round) {
-        std::vector<std::vector<std::pair<Row, int>>> spec(1 + rng() % 3);
-        for (auto& level : spec) {
+        std::vector<std::vector<std::pair<Row, int>>> plan(1 + rng() % 3);
+        for (auto& level : plan) {
             switch (rng() % 4) {
             case 0:
                 level.push_back({{1, piece(pick(titles))}, OpEqual});
@@ -256,7 +256,7 @@ TEST(SearchFilter, AgreesWithTheReferenceOnGeneratedBooks) {
                 break;
             }
         }
-        const auto items = levels(spec);
+        const auto items = levels(plan);
         const SearchFilter compiled(items, t);
         t.setFilter(nullptr);
         t.scan([&](const db::RecordView& r) {

@@ -5,7 +5,9 @@
 #include <QRadioButton>
 #include <QRect>
 #include <QString>
+#include <QTableWidget>
 #include <QTableWidgetItem>
+#include <algorithm>
 
 // Controls of the import and export windows, made at their design positions
 // with the object names tests find them by.
@@ -41,6 +43,23 @@ inline QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
+}
+
+// Up and Down of the field grids: the current row's cells in columns
+// `first`..`last` trade places with the row `delta` away, and the cursor
+// follows them. Nothing moves past either end.
+inline void moveCurrentRow(QTableWidget* grid, int delta, int first, int last) {
+    const int row = grid->currentRow();
+    const int to = row + delta;
+    if (row < 0 || to < 0 || to >= grid->rowCount())
+        return;
+    for (int column = first; column <= last; ++column) {
+        QTableWidgetItem* a = grid->takeItem(row, column);
+        QTableWidgetItem* b = grid->takeItem(to, column);
+        grid->setItem(row, column, b);
+        grid->setItem(to, column, a);
+    }
+    grid->setCurrentCell(to, std::max(grid->currentColumn(), 0));
 }
 
 } // namespace shelvix::transfer::controls

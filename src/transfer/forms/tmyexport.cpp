@@ -171,29 +171,14 @@ void TMyExport::ExportGridDblClick(int row, int column) {
     mark->setText(yesNo(mark->text() != QLatin1String("Yes")));
 }
 
-void TMyExport::swapRows(int a, int b) {
-    for (int column = 0; column <= 1; ++column) {
-        QTableWidgetItem* first = grid_->takeItem(a, column);
-        QTableWidgetItem* second = grid_->takeItem(b, column);
-        grid_->setItem(a, column, second);
-        grid_->setItem(b, column, first);
-    }
-}
-
 void TMyExport::UpButtonClick() {
-    const int row = grid_->currentRow();
-    if (running_ || row < 1)
-        return;
-    swapRows(row, row - 1);
-    grid_->setCurrentCell(row - 1, std::max(grid_->currentColumn(), 0));
+    if (!running_)
+        moveCurrentRow(grid_, -1, 0, 1);
 }
 
 void TMyExport::DownButtonClick() {
-    const int row = grid_->currentRow();
-    if (running_ || row < 0 || row >= grid_->rowCount() - 1)
-        return;
-    swapRows(row, row + 1);
-    grid_->setCurrentCell(row + 1, std::max(grid_->currentColumn(), 0));
+    if (!running_)
+        moveCurrentRow(grid_, 1, 0, 1);
 }
 
 void TMyExport::DefaultsButtonClick() {

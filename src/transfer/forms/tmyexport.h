@@ -42,7 +42,6 @@ private:
     void FormShow();
     void SetColors();
     void fillGrid(const std::vector<ExportRow>& rows);
-    void swapRows(int a, int b);
     void UpdateConfigs();
     void run(ExportFormat format, const QString& path, const std::vector<int>& fields);
 

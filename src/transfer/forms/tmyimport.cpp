@@ -145,29 +145,14 @@ std::vector<ImportRow> TMyImport::gridRows() const {
     return rows;
 }
 
-void TMyImport::swapRows(int a, int b) {
-    for (int column = 1; column <= 2; ++column) {
-        QTableWidgetItem* first = grid_->takeItem(a, column);
-        QTableWidgetItem* second = grid_->takeItem(b, column);
-        grid_->setItem(a, column, second);
-        grid_->setItem(b, column, first);
-    }
-}
-
 void TMyImport::UpButtonClick() {
-    const int row = grid_->currentRow();
-    if (running_ || row < 1)
-        return;
-    swapRows(row, row - 1);
-    grid_->setCurrentCell(row - 1, std::max(grid_->currentColumn(), 0));
+    if (!running_)
+        moveCurrentRow(grid_, -1, 1, 2);
 }
 
 void TMyImport::DownButtonClick() {
-    const int row = grid_->currentRow();
-    if (running_ || row < 0 || row >= grid_->rowCount() - 1)
-        return;
-    swapRows(row, row + 1);
-    grid_->setCurrentCell(row + 1, std::max(grid_->currentColumn(), 0));
+    if (!running_)
+        moveCurrentRow(grid_, 1, 1, 2);
 }
 
 void TMyImport::ImportGridDblClick(int row, int column) {

@@ -46,7 +46,6 @@ protected:
 private:
     void FormShow();
     void SetColors();
-    void swapRows(int a, int b);
     void showCount(std::uint64_t count);
 
     app::AppContext& ctx_;
