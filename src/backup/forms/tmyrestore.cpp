@@ -2,6 +2,7 @@
 
 #include "app/appinfo.h"
 #include "app/forms/colors.h"
+#include "app/forms/controls.h"
 #include "app/forms/helpviewer.h"
 #include "app/prompter.h"
 #include "app/showerror.h"
@@ -24,18 +25,11 @@ namespace {
 constexpr const char* kReportFile = "SHVBOOK.URP";
 
 QRadioButton* radio(QWidget* parent, const char* name, const QString& text, int top) {
-    auto* r = new QRadioButton(text, parent);
-    r->setObjectName(QString::fromLatin1(name));
-    r->setGeometry(16, top, 410, 22);
-    return r;
+    return app::controls::radio(parent, name, text, QRect(16, top, 410, 22));
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& text, int left) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(left, 148, 110, 27);
-    b->setAutoDefault(false);
-    return b;
+    return app::controls::button(parent, name, text, QRect(left, 148, 110, 27));
 }
 
 // Does another user hold the table? A file that is damaged or no table at

@@ -1,6 +1,7 @@
 #include "transfer/forms/tmyimport.h"
 
 #include "app/forms/colors.h"
+#include "app/forms/controls.h"
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
@@ -8,7 +9,6 @@
 #include "db/engine/error.h"
 #include "db/fieldtable.h"
 #include "db/textcodec.h"
-#include "transfer/forms/formcontrols.h"
 #include "transfer/messages.h"
 
 #include <QApplication>
@@ -24,7 +24,7 @@ namespace shelvix::transfer {
 
 namespace {
 
-using namespace controls;
+using namespace app::controls;
 
 // The design height of a grid row.
 constexpr int kRowHeight = 20;

@@ -9,9 +9,9 @@
 #include <QTableWidgetItem>
 #include <algorithm>
 
-// Controls of the import and export windows, made at their design positions
+// Controls made at their design positions (which placement then scales)
 // with the object names tests find them by.
-namespace shelvix::transfer::controls {
+namespace shelvix::app::controls {
 
 template <class Control>
 Control* make(QWidget* parent, const char* name, const QString& text, const QRect& at) {
@@ -62,4 +62,4 @@ inline void moveCurrentRow(QTableWidget* grid, int delta, int first, int last) {
     grid->setCurrentCell(to, std::max(grid->currentColumn(), 0));
 }
 
-} // namespace shelvix::transfer::controls
+} // namespace shelvix::app::controls
