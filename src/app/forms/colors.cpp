@@ -122,6 +122,15 @@ void colorWidget(QWidget* w, const ColorSet& c) {
         paint(w, {QPalette::Window}, fill, true);
         paint(w, {QPalette::WindowText, QPalette::ButtonText},
               toQColor(c[radio ? ColorRadioText : ColorCheckText]));
+        // Disabled captions in a grey that shows on this fill: the style's
+        // own grey vanished on a silver set ("Print Search Criteria").
+        const QColor disabled = fill.lightness() > 128 ? fill.darker(190) : fill.lighter(190);
+        {
+            QPalette p = w->palette();
+            p.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
+            p.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
+            w->setPalette(p);
+        }
         // The box or circle and its mark keep the system colours (inherited
         // from a group box, the mark could take its caption's colour and
         // vanish), and the fill is the window role: a button fills from the

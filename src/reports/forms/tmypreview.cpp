@@ -5,7 +5,6 @@
 #include "app/forms/placement.h"
 #include "app/prompter.h"
 #include "reports/forms/qtreport.h"
-#include "reports/forms/reportlook.h"
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tprintrange.h"
 
@@ -278,7 +277,7 @@ void TMyPreview::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     app::applyFonts(this, ctx_);
-    applyReportColors(this, ctx_);
+    app::applyColorSet(this, ctx_, app::ColorGroup::Report);
     FormActivate();
 }
 

@@ -2,7 +2,6 @@
 
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
-#include "reports/forms/reportlook.h"
 #include "reports/forms/treportpart.h"
 
 #include <QFrame>
@@ -67,7 +66,7 @@ void TRepLayout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         app::placeDialog(this, ctx_);
-        applyReportColors(this, ctx_);
+        app::applyColorSet(this, ctx_, app::ColorGroup::Report);
         geometry_ = LayoutGeometry(ctx_.screenFactor);
         setFixedSize(size());
     }

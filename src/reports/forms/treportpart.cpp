@@ -3,7 +3,6 @@
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
-#include "reports/forms/reportlook.h"
 #include "reports/reportediting.h"
 
 #include <QGroupBox>
@@ -134,7 +133,7 @@ void TReportPart::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         app::placeDialog(this, ctx_);
-        applyReportColors(this, ctx_);
+        app::applyColorSet(this, ctx_, app::ColorGroup::Report);
     }
 }
 

@@ -4,7 +4,6 @@
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
-#include "reports/forms/reportlook.h"
 #include "reports/forms/treplayout.h"
 #include "reports/forms/treportfonts.h"
 #include "reports/reportediting.h"
@@ -224,7 +223,7 @@ void TUserReport::FormShow() {
 }
 
 void TUserReport::SetColors() {
-    applyReportColors(this, ctx_);
+    app::applyColorSet(this, ctx_, app::ColorGroup::Report);
 }
 
 int TUserReport::chosenLineWidth() const {

@@ -130,6 +130,15 @@ TEST(ApplyColorSet, EachKindOfControlTakesItsColours) {
     // Applying another set replaces every colour.
     app::applyColorSet(&f.form, app::defaultColorSet());
     EXPECT_EQ(role(&f.form, QPalette::Window), kGrey);
+    // A disabled caption stays readable on the grey ("Print Search Criteria").
+    f.radio->setEnabled(false);
+    const QImage greyed = f.radio->grab().toImage();
+    int ink = 0;
+    for (int y = 0; y < greyed.height(); ++y)
+        for (int x = 30; x < greyed.width(); ++x) // right of the circle
+            ink += qGray(greyed.pixel(x, y)) < 140;
+    EXPECT_GT(ink, 20);
+    f.radio->setEnabled(true);
     EXPECT_EQ(role(f.heading, QPalette::WindowText), QColor(Qt::black));
     EXPECT_EQ(role(f.edit, QPalette::Base), QColor(Qt::white));
     // The top byte of a stored colour (a Windows palette flag) is ignored.
