@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -43,6 +44,16 @@ inline QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
+}
+
+// A field grid the user reads and double-clicks, never types into: one row
+// at a time, Tab moving between its cells.
+inline void setUpFieldGrid(QTableWidget* grid) {
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setMinimumSectionSize(8);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setTabKeyNavigation(true);
 }
 
 // Up and Down of the field grids: the current row's cells in columns

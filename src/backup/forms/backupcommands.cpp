@@ -19,6 +19,12 @@ void BackupHost::reopen() {
     view.DisplayCount();
 }
 
+void BackupHost::failed(const db::DatabaseError& e) {
+    app::showError(*ctx.prompter, e);
+    if (!ctx.MyTable)
+        reopen();
+}
+
 void BackupCommands::DoBackup() {
     if (host_.ctx.browseMode)
         return;

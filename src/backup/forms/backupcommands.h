@@ -8,6 +8,10 @@
 
 class QWidget;
 
+namespace shelvix::db {
+class DatabaseError;
+}
+
 namespace shelvix::backup {
 
 // What backup and restore reach of the main window: the open database, its
@@ -23,6 +27,9 @@ struct BackupHost {
 
     // MyTable open shared again with the viewer on it.
     void reopen();
+    // An engine failure part-way: shown, and the table opened again if the
+    // work had closed it.
+    void failed(const db::DatabaseError& e);
 };
 
 // The main window's Back Up Data and Restore Data commands, and the offer

@@ -208,9 +208,7 @@ void TMyBackup::StartButtonClick() {
             backupReports(dir);
     } catch (const db::DatabaseError& e) {
         // A source that cannot be measured.
-        app::showError(*host_.ctx.prompter, e);
-        if (!host_.ctx.MyTable)
-            host_.reopen();
+        host_.failed(e);
     }
 }
 

@@ -147,9 +147,7 @@ void TMyRestore::StartButtonClick() {
             restoreReports(*picked);
     } catch (const db::DatabaseError& e) {
         // A source that cannot be measured.
-        app::showError(*host_.ctx.prompter, e);
-        if (!host_.ctx.MyTable)
-            host_.reopen();
+        host_.failed(e);
     }
 }
 

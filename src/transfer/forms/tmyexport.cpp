@@ -47,11 +47,7 @@ TMyExport::TMyExport(app::AppContext& context, SearchControl& search, QWidget* p
     grid_->setObjectName(QStringLiteral("ExportGrid"));
     grid_->setGeometry(10, 10, 320, 440);
     grid_->setHorizontalHeaderLabels({QStringLiteral("FIELD"), QStringLiteral("EXPORT IT")});
-    grid_->verticalHeader()->hide();
-    grid_->verticalHeader()->setMinimumSectionSize(8);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setTabKeyNavigation(true);
+    setUpFieldGrid(grid_);
     connect(grid_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { ExportGridDblClick(row, column); });
 

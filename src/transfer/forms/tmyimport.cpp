@@ -55,11 +55,7 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
     grid_->setColumnCount(3);
     grid_->setHorizontalHeaderLabels(
         {QStringLiteral("SHELVIX FIELDS"), QStringLiteral("IMPORT FIELDS"), QStringLiteral("USE")});
-    grid_->verticalHeader()->hide();
-    grid_->verticalHeader()->setMinimumSectionSize(8);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setTabKeyNavigation(true);
+    setUpFieldGrid(grid_);
     connect(grid_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { ImportGridDblClick(row, column); });
 
