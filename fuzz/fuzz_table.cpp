@@ -2,38 +2,25 @@
 // everything through them. Any crash, hang, leak or sanitizer report is a bug:
 // damaged files must end in a DatabaseError.
 //
-// Input: 4 bytes little-endian length L, then L bytes of .DBF, then the .MDX.
+// Input: a .DBF and its .MDX as fuzzsupport.h lays them out. A table that
+// checks whole is then written to, and must check whole afterwards.
 
 #include "db/engine/error.h"
 #include "db/engine/table.h"
+#include "fuzzsupport.h"
 
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace shelvix::db;
+namespace fuzz = shelvix::fuzz;
 
 namespace {
 
-const fs::path& workDir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("shelvix-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-void write(const fs::path& path, const std::uint8_t* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-void exercise(Table& table) {
+// Reads every record and walks every tag both ways; true when the check
+// found nothing.
+bool exercise(Table& table) {
     int n = 0;
     table.setShowDeleted(true);
     for (table.first(); !table.eof() && n < 2000; table.next(), ++n)
@@ -51,30 +38,58 @@ void exercise(Table& table) {
             (void)table.recno();
         (void)table.findNearest("M");
     }
-    (void)table.check();
+    return table.check().empty();
+}
+
+// A whole table stays whole through an edit, an insert and a delete.
+void write(const fs::path& dbf) {
+    auto table = Table::open(dbf, OpenMode::Exclusive);
+    if (table->fieldCount() == 0)
+        return;
+    const std::string name = table->field(0).name;
+    table->setShowDeleted(true);
+    table->first();
+    if (!table->eof()) {
+        table->edit();
+        table->setText(name, "Edited");
+        table->post();
+        table->deleteRecord();
+    }
+    table->insert();
+    table->setText(name, "Added");
+    table->post();
+    const auto problems = table->check();
+    if (!problems.empty())
+        fuzz::fail("a table that checked whole is damaged after writing: " + problems.front());
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 4)
-        return 0;
-    std::uint32_t dbfSize = data[0] | data[1] << 8 | data[2] << 16 | std::uint32_t(data[3]) << 24;
-    data += 4;
-    size -= 4;
-    if (dbfSize > size)
-        dbfSize = static_cast<std::uint32_t>(size);
-    const fs::path dbf = workDir() / "FUZZ.DBF";
-    const fs::path mdx = workDir() / "FUZZ.MDX";
-    write(dbf, data, dbfSize);
-    if (size > dbfSize)
-        write(mdx, data + dbfSize, size - dbfSize);
+    const auto [dbfBytes, mdxBytes] = fuzz::splitTwo({data, size});
+    const fs::path dbf = fuzz::workDir() / "FUZZ.DBF";
+    const fs::path mdx = fuzz::workDir() / "FUZZ.MDX";
+    fuzz::writeFile(dbf, dbfBytes);
+    if (!mdxBytes.empty())
+        fuzz::writeFile(mdx, mdxBytes);
     else
         fs::remove(mdx);
+    bool whole = false;
     try {
         auto table = Table::open(dbf, OpenMode::ReadOnly);
-        exercise(*table);
+        whole = exercise(*table);
     } catch (const DatabaseError&) {
+    }
+    if (!whole)
+        return 0;
+    try {
+        write(dbf);
+    } catch (const DatabaseError&) {
+        // A value the field cannot hold, say; the table must still be whole.
+        auto table = Table::open(dbf, OpenMode::ReadOnly);
+        const auto problems = table->check();
+        if (!problems.empty())
+            fuzz::fail("a refused write left damage: " + problems.front());
     }
     return 0;
 }

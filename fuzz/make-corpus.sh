@@ -1,18 +1,58 @@
 #!/usr/bin/env bash
-# Seeds a fuzzing corpus from the dBASE fixtures: each input is the 4-byte
-# little-endian length of the .DBF, the .DBF, then its .MDX.
-#   fuzz/make-corpus.sh FIXTURES_DIR CORPUS_DIR
+# Makes the seed corpora under fuzz/corpus/, one folder per target, from the
+# dBASE fixtures, the earlier versions' sample tables, the default lists and
+# files the program writes itself.
+#   fuzz/make-corpus.sh BUILD_DIR [FIXTURES_DIR]
+# BUILD_DIR is a normal build (shelvix-tool and fuzz/fuzz_seeds).
 set -euo pipefail
-src=${1:?fixtures dir}
-out=${2:?corpus dir}
-mkdir -p "$out"
-find "$src" -iname '*.dbf' | while read -r dbf; do
-    mdx="${dbf%.*}.MDX"
-    name=$(basename "${dbf%.*}")
-    /usr/bin/python3 - "$dbf" "$mdx" "$out/$name" <<'PY'
+cd "$(dirname "$0")/.."
+build=${1:?build dir}
+fixtures=${2:-../shared/fixtures/dbase}
+out=fuzz/corpus
+tool=$build/shelvix-tool
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# A .DBF and its .MDX as one input (fuzzsupport.h), with an optional prefix byte.
+pair() { # DBF OUT [PREFIX]
+    /usr/bin/python3 - "$1" "$2" "${3:-}" <<'PY'
 import os, struct, sys
 dbf = open(sys.argv[1], "rb").read()
-mdx = open(sys.argv[2], "rb").read() if os.path.exists(sys.argv[2]) else b""
-open(sys.argv[3], "wb").write(struct.pack("<I", len(dbf)) + dbf + mdx)
+mdx_path = os.path.splitext(sys.argv[1])[0] + ".MDX"
+mdx = open(mdx_path, "rb").read() if os.path.exists(mdx_path) else b""
+prefix = bytes([int(sys.argv[3])]) if sys.argv[3] else b""
+open(sys.argv[2], "wb").write(prefix + struct.pack("<I", len(dbf)) + dbf + mdx)
 PY
+}
+
+rm -rf "$out"
+mkdir -p "$out"/{table,settings,datalist,reports,import_text,import_dbf,convert}
+
+# Tables: other tools', the earlier versions', and a few generated books.
+"$tool" generate 6 "$scratch/BOOKS.DBF" --seed 7 >/dev/null
+"$tool" export "$scratch/BOOKS.DBF" "$scratch/SMALL.DBF" --fields Title,Author,Cost,PurchDate >/dev/null
+for dbf in "$fixtures"/*/*.DBF tests/data/*.DBF "$scratch/BOOKS.DBF"; do
+    name=$(basename "${dbf%.*}")
+    pair "$dbf" "$out/table/$name"
 done
+for dbf in "$fixtures"/*/*.DBF "$scratch/SMALL.DBF"; do
+    pair "$dbf" "$out/import_dbf/$(basename "${dbf%.*}")"
+done
+pair tests/data/B2LOG.DBF "$out/convert/B2LOG" 0
+pair tests/data/BLOG.DBF "$out/convert/BLOG" 1
+
+# Delimited text: the program's own export and another tool's.
+"$tool" export "$scratch/BOOKS.DBF" "$out/import_text/books.txt" \
+    --fields Title,Author,YearPub,Cost,PurchDate,Descriptio >/dev/null
+cp "$fixtures"/independent/books_small.txt "$out/import_text/"
+printf '"Title","Author"\r\n"A ""quoted"" title","Smith, J."\r\n"Two\r\nlines",""\r\n\x1a' \
+    >"$out/import_text/quoted.txt"
+
+# Lists, settings and report definitions.
+for f in data/lists/*.LST; do
+    [ -s "$f" ] && cp "$f" "$out/datalist/"
+done
+printf 'Paperback\r\n  Hardcover  \r\n\r\n%s\r\n' "$(printf 'x%.0s' {1..300})" >"$out/datalist/odd.lst"
+"$build/fuzz/fuzz_seeds" "$out"
+echo "corpora in $out:"
+du -sh "$out"/*

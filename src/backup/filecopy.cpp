@@ -1,6 +1,7 @@
 #include "backup/filecopy.h"
 
 #include "db/databasefiles.h"
+#include "db/engine/dbf.h"
 #include "db/engine/error.h"
 
 #include <QDir>
@@ -15,17 +16,9 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-} // namespace
-
-bool sameFile(const QString& a, const QString& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(db::toPath(a), db::toPath(b), ec))
-        return true;
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
-           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
-}
-
-bool copyFile(const QString& source, const QString& destination, db::FileSystem& fs) {
+// The copy, then `finish` on it, are synced before the rename.
+bool copyThrough(const QString& source, const QString& destination, db::FileSystem& fs,
+                 const std::function<void(db::File&)>& finish) {
     const std::filesystem::path to = db::toPath(destination);
     std::filesystem::path temp = to;
     temp.replace_filename("." + to.filename().string() + ".part");
@@ -43,6 +36,8 @@ bool copyFile(const QString& source, const QString& destination, db::FileSystem&
             out->writeAt(at, block.data(), n);
             at += n;
         }
+        if (finish)
+            finish(*out);
         out->sync();
         out.reset();
         fs.rename(temp, to);
@@ -58,6 +53,43 @@ bool copyFile(const QString& source, const QString& destination, db::FileSystem&
         }
         return false;
     }
+}
+
+} // namespace
+
+bool sameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(db::toPath(a), db::toPath(b), ec))
+        return true;
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+}
+
+bool copyFile(const QString& source, const QString& destination, db::FileSystem& fs) {
+    return copyThrough(source, destination, fs, {});
+}
+
+bool restoreTable(const QString& source, const QString& target, db::FileSystem& fs) {
+    const bool copied = copyThrough(source, target, fs, [](db::File& copy) {
+        const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
+        if (header.hasMdx) {
+            const std::uint8_t none = 0;
+            copy.writeAt(db::dbf::kMdxFlagOffset, &none, 1);
+        }
+    });
+    if (!copied)
+        return false;
+    bool found = false;
+    const auto index = db::findCompanion(db::toPath(target), ".MDX", &found);
+    if (found) {
+        try {
+            fs.remove(index);
+            fs.syncDirectory(index.parent_path());
+        } catch (const db::DatabaseError&) {
+            // Unmarked, the stale index is never read; the sort tag replaces it.
+        }
+    }
+    return true;
 }
 
 std::int64_t volumeFreeSpace(const QString& directory) {

@@ -21,6 +21,15 @@ bool sameFile(const QString& a, const QString& b);
 bool copyFile(const QString& source, const QString& destination,
               db::FileSystem& fs = db::FileSystem::native());
 
+// Puts a backed-up table in place of `target`, dropping the index that
+// described the old records. The copy loses its index mark before it
+// replaces the old table and the old index goes only after, so a crash at
+// any point leaves the old table with its own index or the new one with
+// none (its sort tag is built when it opens). False on any failure, the old
+// table and index then untouched.
+bool restoreTable(const QString& source, const QString& target,
+                  db::FileSystem& fs = db::FileSystem::native());
+
 // Free bytes for an unprivileged user on the volume holding `directory`.
 using FreeSpace = std::function<std::int64_t(const QString& directory)>;
 std::int64_t volumeFreeSpace(const QString& directory);

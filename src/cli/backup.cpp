@@ -154,14 +154,15 @@ int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << s(backup::Messages::noRoomRestore) << "\n";
         return 1;
     }
+    if (!backup::restoreTable(from.current, target)) {
+        err << s(backup::Messages::restoreFailed) << " (" << s(target) << ")\n";
+        return 1;
+    }
     auto all = companions(from, dataDir);
-    all.insert(all.begin(), {from.current, target});
     if (!copyAll(all, err, backup::Messages::restoreFailed))
         return 1;
+    all.insert(all.begin(), {from.current, target});
     const db::DatabaseFiles restored = db::DatabaseFiles::of(target);
-    if (QFileInfo::exists(restored.index))
-        QFile::remove(restored.index);
-    db::Table::removeMdxByte(db::toPath(target));
     const db::DatabaseSettings settings = db::DatabaseSettings::load(restored.settings, {});
     auto sole = db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
     const std::string tag = app::applySortTag(*sole, db::buildSortString(settings.sortOrder));

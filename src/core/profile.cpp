@@ -28,6 +28,7 @@ namespace {
 // them; a section with this name, added after them on load and removed on
 // save, carries them.
 constexpr const char* kTailSection = "~~shelvix-end-of-file~~";
+constexpr std::string_view kTailHeader = "[~~shelvix-end-of-file~~]";
 
 bool isCommentLine(std::string_view line) {
     std::string t = trim(line);
@@ -127,6 +128,30 @@ std::int32_t parseProfileInt(std::string_view text) {
     return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
 }
 
+namespace {
+
+// A "[" line without its "]" is no section header; the parser would read the
+// lines after it into the name, and every save would repeat them.
+std::string withoutOpenSections(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos); // a lone CR ends a line too
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::size_t first = line.find_first_not_of(" \t");
+        const bool open = first != std::string_view::npos && line[first] == '[' &&
+                          line.find(']', first) == std::string_view::npos;
+        if (!open)
+            out += line;
+        pos = end;
+    }
+    return out;
+}
+
+} // namespace
+
 bool parseProfileYes(std::string_view text) {
     return toUpperAscii(text.substr(0, std::min(text.size(), kProfileNumberLength))) == "YES";
 }
@@ -142,7 +167,7 @@ struct Profile::Impl {
 
     void parse(std::string_view text) {
         crlf = text.find("\r\n") != std::string_view::npos;
-        std::string data(text);
+        std::string data = withoutOpenSections(text);
         if (hasTrailingComment(text)) {
             data += "\n[";
             data += kTailSection;
@@ -263,7 +288,6 @@ std::string Profile::text() const {
     impl_->ini.Save(raw, false);
     impl_->ini.SetMultiKey(false);
 
-    const std::string tailHeader = std::string("[") + kTailSection + "]";
     std::string out;
     out.reserve(raw.size() + raw.size() / 16);
     const char* eol = impl_->crlf ? "\r\n" : "\n";
@@ -277,7 +301,7 @@ std::string Profile::text() const {
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         pos = end + 1;
-        if (line == tailHeader)
+        if (line == kTailHeader)
             continue;
         if (trim(line).empty()) {
             // SimpleIni puts a blank line before every comment, even the one

@@ -5,10 +5,12 @@
 
 namespace shelvix::test {
 
-ToolResult runTool(const TempDir& dir, const std::string& args) {
+ToolResult runTool(const TempDir& dir, const std::string& args, int timeoutSeconds) {
     const std::string errPath = (dir / "stderr.txt").string();
-    const std::string cmd = "cd '" + dir.path().string() + "' && '" + SHELVIX_TOOL_PATH + "' " +
-                            args + " 2>'" + errPath + "'";
+    const std::string limit =
+        timeoutSeconds > 0 ? "timeout -s KILL " + std::to_string(timeoutSeconds) + " " : "";
+    const std::string cmd = "cd '" + dir.path().string() + "' && " + limit + "'" +
+                            SHELVIX_TOOL_PATH + "' " + args + " 2>'" + errPath + "'";
     ToolResult r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p)

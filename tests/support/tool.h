@@ -13,6 +13,7 @@ struct ToolResult {
 };
 
 // Runs the built shelvix-tool in `dir` with `args`, a shell-quoted string.
-ToolResult runTool(const TempDir& dir, const std::string& args);
+// With a time limit a hung run is killed (status 137).
+ToolResult runTool(const TempDir& dir, const std::string& args, int timeoutSeconds = 0);
 
 } // namespace shelvix::test

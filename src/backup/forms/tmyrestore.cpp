@@ -190,19 +190,14 @@ void TMyRestore::restoreDatabase(const QString& picked) {
     }
     host_.databases.closeMyTable();
     BusyCursor busy;
-    if (!copyFile(picked, target)) {
+    // The old index describes the old records: it goes, and the sort tag is
+    // built afresh when the database opens.
+    if (!restoreTable(picked, target)) {
         busy.release();
         ctx.prompter->error(Messages::restoreFailed);
         host_.reopen();
         return;
     }
-    // The old index describes the old records: it goes, and the sort tag is
-    // built afresh when the database opens.
-    bool hadIndex = false;
-    const std::filesystem::path index = db::findCompanion(db::toPath(target), ".MDX", &hadIndex);
-    if (hadIndex)
-        QFile::remove(db::fromPath(index));
-    db::Table::removeMdxByte(db::toPath(target));
     // Opened as the Open command opens a database: its settings, lists and
     // the recent list follow it (the same ones again when it was open).
     host_.databases.switchTo(target, app::Databases::SwitchKind::Existing);

@@ -145,7 +145,8 @@ void Table::addTag(std::string_view name, std::string_view expression) {
     KeyExpression expr = KeyExpression::compile(expression, d->layout);
     d->withSoleUse("Adding an index tag", [&] {
         d->refreshHeader(); // others may have appended since we last looked
-        if (!d->mdx) {
+        const bool created = !d->mdx;
+        if (created) {
             // A stray index without the header flag is not ours: replace it.
             d->mdx = MdxFile::create(d->fs, d->mdxPath, d->path.stem().string());
         }
@@ -165,6 +166,11 @@ void Table::addTag(std::string_view name, std::string_view expression) {
             expr.evaluate(rec, key);
             return true;
         });
+        // The index and its name are on disk before the header names it: a
+        // flag naming a missing index would keep the table from opening.
+        d->mdx->sync();
+        if (created)
+            d->fs.syncDirectory(d->path.parent_path());
         d->compileTags();
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);

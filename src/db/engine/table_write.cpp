@@ -179,6 +179,14 @@ void Table::post() {
             for (std::size_t i = 0; i < tagCount; ++i)
                 oldKeys[i] = t.keyOf(int(i), old.data());
         }
+        // A damaged tree (a loop, a page past the end) is found by a reading
+        // descent before anything is written, so the files stay as they were.
+        for (std::size_t i = 0; i < tagCount; ++i) {
+            auto probe = t.mdx->cursor(int(i));
+            (void)probe->seek(newKeys[i].data(), newKeys[i].size());
+            if (!inserting && oldKeys[i] != newKeys[i])
+                (void)probe->seekExact(oldKeys[i].data(), recno);
+        }
         // The index is marked as mid-change before the table, so a crash
         // anywhere below is caught at the next open.
         if (tagCount > 0) {

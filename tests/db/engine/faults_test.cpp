@@ -1,6 +1,7 @@
 // Locks, concurrent writers, failing disks and killed processes.
 
 #include "db/engine/table.h"
+#include "support/powercut.h"
 #include "support/tempdir.h"
 
 #include <csignal>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 using namespace shelvix::db;
+using shelvix::test::PowerCutFileSystem;
 using shelvix::test::readFile;
 using shelvix::test::TempDir;
 using shelvix::test::writeFile;
@@ -99,134 +101,6 @@ public:
 private:
     static FileSystem& native() { return FileSystem::native(); }
 };
-
-// A disk that loses power: cut() puts every file back to what it held at its
-// last sync, and every name to what its folder held at its last sync, so
-// whatever was not synced is gone. Files are followed as inodes, so a rename
-// carries the synced bytes along but is itself undone unless the folder was
-// synced. The power can fail at the Nth write: that write and everything
-// after it is refused.
-class PowerCutFileSystem final : public FileSystem {
-public:
-    int failWriteAt = -1; // counted from the start; -1 never
-    int writes = 0;
-
-    std::unique_ptr<File> open(const std::filesystem::path& p, FileMode mode) override;
-    bool exists(const std::filesystem::path& p) override {
-        return live_.count(p) || native().exists(p);
-    }
-    void remove(const std::filesystem::path& p) override {
-        step();
-        live_.erase(p);
-        native().remove(p);
-    }
-    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
-        step();
-        live_[b] = inode(a);
-        live_.erase(a);
-        native().rename(a, b);
-    }
-    void syncDirectory(const std::filesystem::path& dir) override {
-        step(false);
-        for (auto it = durable_.begin(); it != durable_.end();)
-            it = it->first.parent_path() == dir && !live_.count(it->first) ? durable_.erase(it)
-                                                                           : std::next(it);
-        for (const auto& [p, id] : live_)
-            if (p.parent_path() == dir)
-                durable_[p] = id;
-    }
-
-    // Call with every File closed.
-    void cut() {
-        std::set<std::filesystem::path> paths;
-        for (const auto& [p, id] : live_)
-            paths.insert(p);
-        for (const auto& [p, id] : durable_)
-            paths.insert(p);
-        for (const auto& p : paths) {
-            if (durable_.count(p))
-                writeFile(p, synced_[durable_[p]]);
-            else
-                std::filesystem::remove(p);
-        }
-    }
-
-    // A write: refused once the power has failed.
-    void step(bool counts = true) {
-        if (dead_ || (counts && ++writes == failWriteAt)) {
-            dead_ = true;
-            throw DatabaseError("Injected power failure", Kind::Io);
-        }
-    }
-    void synced(std::size_t id, File& f) {
-        std::string bytes(f.size(), '\0');
-        f.readAt(0, bytes.data(), bytes.size());
-        synced_[id] = bytes;
-    }
-
-private:
-    // The inode behind a name, adopting a file that was there before us.
-    std::size_t inode(const std::filesystem::path& p) {
-        if (auto it = live_.find(p); it != live_.end())
-            return it->second;
-        synced_.push_back(readFile(p));
-        live_[p] = durable_[p] = synced_.size() - 1;
-        return synced_.size() - 1;
-    }
-    static FileSystem& native() { return FileSystem::native(); }
-
-    std::vector<std::string> synced_; // by inode
-    std::map<std::filesystem::path, std::size_t> live_, durable_;
-    bool dead_ = false;
-};
-
-class PowerCutFile final : public File {
-public:
-    PowerCutFile(std::unique_ptr<File> inner, PowerCutFileSystem& fs, std::size_t id)
-        : in_(std::move(inner)), fs_(fs), id_(id) {}
-    std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override {
-        return in_->readAt(o, b, n);
-    }
-    void writeAt(std::uint64_t o, const void* data, std::size_t n) override {
-        fs_.step();
-        in_->writeAt(o, data, n);
-    }
-    std::uint64_t size() override { return in_->size(); }
-    void truncate(std::uint64_t size) override {
-        fs_.step();
-        in_->truncate(size);
-    }
-    void sync() override {
-        fs_.step(false);
-        in_->sync();
-        fs_.synced(id_, *in_);
-    }
-    bool tryLockFile(OpenLock kind) override { return in_->tryLockFile(kind); }
-    void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
-    void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
-    bool tryLockRange(std::uint64_t o, std::uint64_t l, bool exclusive) override {
-        return in_->tryLockRange(o, l, exclusive);
-    }
-
-private:
-    std::unique_ptr<File> in_;
-    PowerCutFileSystem& fs_;
-    std::size_t id_;
-};
-
-std::unique_ptr<File> PowerCutFileSystem::open(const std::filesystem::path& p, FileMode mode) {
-    std::size_t id = 0;
-    if (mode == FileMode::Create && !live_.count(p) && !native().exists(p)) {
-        step(false);
-        synced_.emplace_back();
-        id = live_[p] = synced_.size() - 1;
-    } else {
-        if (mode == FileMode::Create)
-            step();
-        id = inode(p);
-    }
-    return std::make_unique<PowerCutFile>(native().open(p, mode), *this, id);
-}
 
 // A child process: runs `body` and exits with 0, or 1 on an exception.
 pid_t spawn(const std::function<void()>& body) {

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target in turn for a fixed time (or a number of runs)
+# on a copy of its seed corpus, and prints each target's final figures.
+#   fuzz/run-campaign.sh BUILD_DIR SECONDS_PER_TARGET [EXTRA_CORPUS_DIR] [TARGET...]
+# BUILD_DIR is configured with CC=clang CXX=clang++ -DSHELVIX_FUZZ=ON.
+# Findings land in WORK/<target>/ as crash-*, leak-* or timeout-* files; a
+# finding replays with build/fuzz/fuzz_<target>_smoke FILE.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=${1:?fuzz build dir}
+seconds=${2:-3600}
+extra=${3:-}
+shift $(($# < 3 ? $# : 3))
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(table settings datalist reports import_text import_dbf convert)
+work=${SHELVIX_FUZZ_WORK:-/tmp/shelvix-fuzz-campaign}
+for t in "${targets[@]}"; do
+    mkdir -p "$work/$t/corpus"
+    cp -n fuzz/corpus/"$t"/* "$work/$t/corpus/" 2>/dev/null
+    [ -n "$extra" ] && cp -n "$extra"/* "$work/$t/corpus/" 2>/dev/null
+    (cd "$work/$t" &&
+        "$OLDPWD/$build/fuzz/fuzz_$t" corpus -max_total_time="$seconds" -timeout=30 \
+            -rss_limit_mb=4096 -max_len=65536 -print_final_stats=1 \
+            >"$work/$t/log.txt" 2>&1)
+    echo "$t: exit $? $(grep -E '^stat::number_of_executed_units' "$work/$t/log.txt")" \
+        "$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$work/$t/log.txt" | tail -1)"
+done

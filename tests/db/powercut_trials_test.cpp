@@ -1,0 +1,242 @@
+// Power cuts at random moments during the long work that writes a catalogue:
+// generating, importing, replacing, packing and restoring. After each cut the
+// table must open and check whole, and hold everything it held before
+// (replaced or packed records in their old or their new state), plus
+// everything the work returned as done.
+//
+// SHELVIX_TRIAL_ROUNDS sets the number of rounds (default 100, shared
+// evenly by the five kinds of work).
+
+#include "app/databases.h"
+#include "backup/filecopy.h"
+#include "core/text.h"
+#include "db/bookgen.h"
+#include "db/booktable.h"
+#include "db/displayformats.h"
+#include "db/engine/error.h"
+#include "db/engine/table.h"
+#include "db/fieldtable.h"
+#include "find/replace.h"
+#include "support/powercut.h"
+#include "support/tempdir.h"
+#include "transfer/delimited.h"
+#include "transfer/importer.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace shelvix;
+using db::OpenMode;
+using db::Table;
+using test::PowerCutFileSystem;
+using test::TempDir;
+
+namespace {
+
+constexpr int kBooks = 120;
+constexpr int kImported = 80;
+
+// Every record as stored, the deletion flag first.
+std::vector<std::string> records(Table& t) {
+    std::vector<std::string> out;
+    const int fields = t.fieldCount();
+    for (std::uint32_t r = 1; r <= t.recordCount(); ++r) {
+        const db::RecordView v = t.record(r);
+        std::string bytes(1, v.deleted() ? '*' : ' ');
+        for (int f = 0; f < fields; ++f)
+            bytes += v.raw(f);
+        out.push_back(std::move(bytes));
+    }
+    return out;
+}
+
+std::vector<std::string> live(const std::vector<std::string>& all) {
+    std::vector<std::string> out;
+    for (const auto& r : all)
+        if (r[0] != '*')
+            out.push_back(r);
+    return out;
+}
+
+enum class Work { Generate, Import, Replace, Pack, Restore };
+const char* name(Work w) {
+    static const char* names[] = {"generate", "import", "replace", "pack", "restore"};
+    return names[int(w)];
+}
+
+struct Trial {
+    TempDir dir;
+    std::filesystem::path table = dir / "MASTER.DBF";
+    std::filesystem::path backup = dir / "backup" / "MASTER.DBF";
+    std::filesystem::path source = dir / "IMPORT.TXT";
+    std::vector<std::string> before;   // the table's records before the work
+    std::vector<std::string> backedUp; // the backup's records
+    std::string category;              // replaced by "REPLACED"
+
+    Trial() {
+        db::createBookTable(table);
+        {
+            auto t = Table::open(table, OpenMode::Exclusive);
+            t->setShowDeleted(true);
+            db::appendGeneratedBooks(*t, kBooks, 11);
+            for (std::uint32_t r = 3; r <= kBooks; r += 7) {
+                t->goToRecord(r);
+                t->deleteRecord();
+            }
+            t->goToRecord(1);
+            category = std::string(t->text("Category"));
+            before = records(*t);
+        }
+        std::filesystem::create_directories(backup.parent_path());
+        db::createBookTable(backup);
+        {
+            auto t = Table::open(backup, OpenMode::Exclusive);
+            db::appendGeneratedBooks(*t, 40, 99);
+            backedUp = records(*t);
+        }
+        std::string text = "\"Title\",\"Author\",\"YearPub\"\r\n";
+        for (int i = 0; i < kImported; ++i)
+            text += "\"Imported " + std::to_string(i) + "\",\"Writer\",\"19" +
+                    std::to_string(10 + i) + "\"\r\n";
+        test::writeFile(source, text);
+    }
+
+    // The work through `fs`; throws the injected failure.
+    void run(Work work, db::FileSystem& fs) {
+        switch (work) {
+        case Work::Generate: {
+            auto t = Table::open(table, OpenMode::Exclusive, fs);
+            db::appendGeneratedBooks(*t, 60, 5);
+            break;
+        }
+        case Work::Import: {
+            auto t = Table::open(table, OpenMode::Exclusive, fs);
+            transfer::DelimitedReader reader(source);
+            ASSERT_EQ(reader.scanFirstLine(), transfer::FirstLine::Ok);
+            const db::DisplayFormats formats;
+            transfer::Importer importer(*t, formats);
+            transfer::ImportStats stats;
+            importer.run(reader, transfer::fieldMapFromRows(transfer::initialImportRows(3), 3),
+                         true, stats);
+            break;
+        }
+        case Work::Replace: {
+            auto t = Table::open(table, OpenMode::Exclusive, fs);
+            find::ReplaceValues values;
+            values.searchText = QString::fromStdString(category);
+            values.replacementText = QStringLiteral("REPLACED");
+            find::runReplacePass(*t, db::field::Category - 1, values);
+            break;
+        }
+        case Work::Pack: {
+            auto t = Table::open(table, OpenMode::Exclusive, fs);
+            t->pack();
+            break;
+        }
+        case Work::Restore: {
+            if (!backup::restoreTable(QString::fromStdString(backup.string()),
+                                      QString::fromStdString(table.string()), fs))
+                throw db::DatabaseError("restore failed", db::DatabaseError::Kind::Io);
+            auto t = Table::open(table, OpenMode::Exclusive, fs);
+            app::applySortTag(*t, "UPPER(AUTHOR)");
+            break;
+        }
+        }
+    }
+
+    // What the table may hold after the cut. `done`: the work returned.
+    void expectSound(Work work, bool done, const std::string& round) {
+        SCOPED_TRACE(round);
+        std::unique_ptr<Table> t;
+        ASSERT_NO_THROW(t = Table::open(table, OpenMode::Exclusive)) << "the table does not open";
+        const auto problems = t->check();
+        ASSERT_TRUE(problems.empty()) << problems.front();
+        t->setShowDeleted(true);
+        const auto after = records(*t);
+        switch (work) {
+        case Work::Generate:
+        case Work::Import: {
+            const std::size_t added = work == Work::Generate ? 60 : kImported;
+            ASSERT_GE(after.size(), before.size());
+            EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+            EXPECT_LE(after.size(), before.size() + added);
+            if (done) {
+                EXPECT_EQ(after.size(), before.size() + added);
+            }
+            break;
+        }
+        case Work::Replace: {
+            ASSERT_EQ(after.size(), before.size());
+            const std::string searched = core::toUpperAscii(category);
+            for (std::size_t i = 0; i < after.size(); ++i) {
+                t->goToRecord(std::uint32_t(i + 1));
+                const std::string now(t->text("Category"));
+                if (after[i] != before[i]) {
+                    EXPECT_EQ(now, "REPLACED") << "record " << i + 1;
+                } else if (done && !t->isDeleted()) {
+                    EXPECT_NE(core::toUpperAscii(now), searched) << "record " << i + 1;
+                }
+            }
+            break;
+        }
+        case Work::Pack:
+            if (after.size() == before.size() && !done) {
+                EXPECT_EQ(after, before);
+            } else {
+                EXPECT_EQ(after, live(before));
+            }
+            break;
+        case Work::Restore:
+            if (done || after.size() == backedUp.size()) {
+                EXPECT_EQ(after, backedUp);
+            } else {
+                EXPECT_EQ(after, before);
+            }
+            break;
+        }
+    }
+};
+
+int rounds() {
+    const char* env = std::getenv("SHELVIX_TRIAL_ROUNDS");
+    return env ? std::max(5, std::atoi(env)) : 100;
+}
+
+TEST(PowerCutTrials, EveryKindOfLongWorkSurvivesACutAnywhere) {
+    std::mt19937 random(20261207);
+    const Work works[] = {Work::Generate, Work::Import, Work::Replace, Work::Pack, Work::Restore};
+    const int perWork = rounds() / 5;
+    for (Work work : works) {
+        // How many writes the whole work makes, to cut anywhere among them.
+        int total = 0;
+        {
+            Trial dry;
+            PowerCutFileSystem fs;
+            dry.run(work, fs);
+            total = fs.writes;
+        }
+        ASSERT_GT(total, 0) << name(work);
+        for (int round = 0; round < perWork; ++round) {
+            Trial trial;
+            PowerCutFileSystem fs;
+            // The last round of each kind cuts just after the work returned.
+            const bool afterwards = round == perWork - 1;
+            fs.failWriteAt = afterwards ? -1 : 1 + int(random() % std::uint32_t(total));
+            bool done = false;
+            try {
+                trial.run(work, fs);
+                done = true;
+            } catch (const db::DatabaseError&) {
+            }
+            fs.cut();
+            trial.expectSound(work, done,
+                              std::string(name(work)) + " cut at write " +
+                                  std::to_string(fs.failWriteAt) + " of " + std::to_string(total));
+            if (testing::Test::HasFatalFailure())
+                return;
+        }
+    }
+}
+
+} // namespace
