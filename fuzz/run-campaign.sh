@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target in turn for a fixed time (or a number of runs)
-# on a copy of its seed corpus, and prints each target's final figures.
+# Runs every libFuzzer target in turn for a fixed time, or until it has made
+# SHELVIX_FUZZ_RUNS executions (default 10 million), on a copy of its seed
+# corpus, and prints each target's final figures.
 #   fuzz/run-campaign.sh BUILD_DIR SECONDS_PER_TARGET [EXTRA_CORPUS_DIR] [TARGET...]
 # BUILD_DIR is configured with CC=clang CXX=clang++ -DSHELVIX_FUZZ=ON.
 # Findings land in WORK/<target>/ as crash-*, leak-* or timeout-* files; a
@@ -18,10 +19,14 @@ for t in "${targets[@]}"; do
     mkdir -p "$work/$t/corpus"
     cp -n fuzz/corpus/"$t"/* "$work/$t/corpus/" 2>/dev/null
     [ -n "$extra" ] && cp -n "$extra"/* "$work/$t/corpus/" 2>/dev/null
+    start=$(date +%s)
     (cd "$work/$t" &&
         "$OLDPWD/$build/fuzz/fuzz_$t" corpus -max_total_time="$seconds" -timeout=30 \
+            -runs="${SHELVIX_FUZZ_RUNS:-10000000}" \
             -rss_limit_mb=4096 -max_len=65536 -print_final_stats=1 \
             >"$work/$t/log.txt" 2>&1)
-    echo "$t: exit $? $(grep -E '^stat::number_of_executed_units' "$work/$t/log.txt")" \
+    status=$?
+    echo "$t: exit $status, $(($(date +%s) - start)) s, $(grep -E '^stat::(average_exec_per_sec|peak_rss_mb)' "$work/$t/log.txt" | tr '\n' ' ')" \
+        "$(grep -E '^stat::number_of_executed_units' "$work/$t/log.txt")" \
         "$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$work/$t/log.txt" | tail -1)"
 done

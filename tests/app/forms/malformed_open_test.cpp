@@ -1,0 +1,112 @@
+// The program opening damaged and hostile files as its last database: every
+// message it shows is one line in a real message box, it never crashes or
+// hangs, and it changes no byte of what it could not read.
+
+#include "app/forms/qtprompter.h"
+#include "app/forms/tmain.h"
+#include "db/bookgen.h"
+#include "db/booktable.h"
+#include "db/engine/table.h"
+#include "support/gui_modal.h"
+#include "support/malformed.h"
+#include "support/tempdir.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace shelvix;
+
+namespace {
+
+// Every message shown in a real box, answered with its default button.
+class AnsweringPrompter final : public app::QtPrompter {
+public:
+    std::vector<app::Message> shown;
+    std::vector<QString> boxTexts;
+
+    app::Button message(const app::Message& message) override {
+        shown.push_back(message);
+        test::onNextModal([this](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                boxTexts.push_back(box->text());
+            test::clickDefaultButton(w);
+        });
+        return QtPrompter::message(message);
+    }
+    std::optional<QString> chooseFile(const app::FileRequest&) override { return std::nullopt; }
+};
+
+std::map<std::string, std::string> snapshot(const std::filesystem::path& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.is_regular_file())
+            out[e.path().filename().string()] = test::readFile(e.path());
+    return out;
+}
+
+TEST(MalformedOpen, TheProgramSaysWhatIsWrongInOneLineAndWritesNothing) {
+    test::TempDir made;
+    const auto good = made / "good";
+    std::filesystem::create_directories(good);
+    db::createBookTable(good / "BOOKS.DBF");
+    {
+        auto t = db::Table::open(good / "BOOKS.DBF", db::OpenMode::Exclusive);
+        db::appendGeneratedBooks(*t, 3000, 2);
+        t->addTag("AUTHOR", "UPPER(AUTHOR)");
+    }
+    test::writeFile(good / "BOOKS.INI", "[Sort Order]\nSort1=2\n");
+    test::writeFile(good / "SHVBOOK.URP", "");
+    test::writeFile(good / "SOURCE.TXT", "\"Title\"\r\n");
+
+    for (const auto& c : test::malformedCases()) {
+        SCOPED_TRACE(c.name);
+        test::TempDir home;
+        const auto data = home / "data";
+        std::filesystem::copy(good, data);
+        c.spoil(data);
+        const auto before = snapshot(data);
+        test::writeFile(home / "SHVBOOK.INI", "[Misc]\nShow Tips=No\nLast Database=" +
+                                                  (data / "BOOKS.DBF").string() + "\n");
+
+        AnsweringPrompter prompter;
+        app::AppContext ctx;
+        const QStringList args{QStringLiteral("shelvix"), QStringLiteral("--home"),
+                               QString::fromStdString(home.path().string())};
+        ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(),
+                                           QString::fromStdString(home.path().string()));
+        ctx.prompter = &prompter;
+        {
+            app::TMain window(ctx);
+            if (window.FormCreate()) {
+                window.show();
+                QApplication::processEvents();
+                window.close();
+            }
+        }
+        ASSERT_EQ(prompter.boxTexts.size(), prompter.shown.size()) << "a message shown in no box";
+        for (const auto& m : prompter.shown) {
+            if (m.kind == app::MessageKind::Error) {
+                EXPECT_FALSE(m.text.contains(u'\n')) << m.text.toStdString();
+            }
+        }
+        // A database it refused stays as it was, and the first message names
+        // the damaged file. One it opened keeps its records; its settings are
+        // saved at close and its sort tag built, as for any database.
+        const bool refused =
+            !prompter.shown.empty() && prompter.shown.front().kind == app::MessageKind::Error;
+        if (refused) {
+            EXPECT_TRUE(prompter.shown.front().text.contains(QStringLiteral("BOOKS.")))
+                << prompter.shown.front().text.toStdString();
+        }
+        const auto after = snapshot(data);
+        for (const auto& [name, bytes] : before) {
+            if (!refused && name != "BOOKS.DBF")
+                continue;
+            EXPECT_TRUE(after.count(name) && after.at(name) == bytes) << name << " changed";
+        }
+    }
+}
+
+} // namespace
