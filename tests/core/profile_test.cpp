@@ -166,3 +166,17 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
     EXPECT_NE(err.find("blocked.ini"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
 }
+
+// Found by fuzzing: a "[" line without its "]", or a lone CR inside a section
+// header, was read as a name running over the next lines, and every save
+// wrote one more line of it.
+TEST(Profile, AnUnclosedSectionLineIsDroppedAndTheTextSettles) {
+    for (const char* text : {"[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n",
+                             "[Misc]\nButton Bar=1\n[Edit \rFont Name]\nFont Name=Arial\n"}) {
+        const std::string once = Profile::fromText(text).text();
+        EXPECT_EQ(Profile::fromText(once).text(), once) << text;
+        EXPECT_EQ(once.find('\r'), std::string::npos) << once;
+    }
+    const Profile p = Profile::fromText("[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n");
+    EXPECT_EQ(p.readString("Edit", "Font", ""), "Arial");
+}
