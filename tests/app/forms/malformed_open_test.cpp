@@ -11,8 +11,11 @@
 #include "support/malformed.h"
 #include "support/tempdir.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -107,6 +110,59 @@ TEST(MalformedOpen, TheProgramSaysWhatIsWrongInOneLineAndWritesNothing) {
             EXPECT_TRUE(after.count(name) && after.at(name) == bytes) << name << " changed";
         }
     }
+}
+
+// A definitions file of the wrong length: the report list says so in one
+// line when it opens, and leaves the file as it was.
+TEST(MalformedOpen, TheReportListRefusesDefinitionsOfTheWrongLength) {
+    test::TempDir home;
+    db::createBookTable(home / "MASTER.DBF");
+    test::writeFile(home / "SHVBOOK.INI",
+                    "[Misc]\nShow Tips=No\nLast Database=" + (home / "MASTER.DBF").string() + "\n");
+    const std::string definitions(20622 * 2 + 5, 'A');
+    test::writeFile(home / "SHVBOOK.URP", definitions);
+
+    app::QtPrompter prompter;
+    app::AppContext ctx;
+    const QStringList args{QStringLiteral("shelvix"), QStringLiteral("--home"),
+                           QString::fromStdString(home.path().string())};
+    ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(),
+                                       QString::fromStdString(home.path().string()));
+    ctx.prompter = &prompter;
+    // Answers every modal window as it comes: message boxes with their
+    // default button, the report list by closing it.
+    QStringList messages;
+    QStringList windows;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            messages << box->text();
+            test::clickDefaultButton(box);
+        } else {
+            windows << w->objectName();
+            w->close();
+        }
+    });
+    answer.start(50);
+    // The list is read when the main window is made, and again when shown.
+    app::TMain window(ctx);
+    ASSERT_TRUE(window.FormCreate());
+    window.show();
+    window.findChild<QAction*>(QStringLiteral("MenuReports"))->trigger();
+    QTest::qWait(200);
+    answer.stop();
+
+    ASSERT_FALSE(messages.isEmpty());
+    for (const QString& m : messages) {
+        EXPECT_FALSE(m.contains(u'\n')) << m.toStdString();
+        EXPECT_TRUE(m.contains(QStringLiteral("SHVBOOK.URP"))) << m.toStdString();
+    }
+    EXPECT_EQ(windows, QStringList{QStringLiteral("TMyReport")});
+    EXPECT_EQ(test::readFile(home / "SHVBOOK.URP"), definitions);
+    window.close();
 }
 
 } // namespace
