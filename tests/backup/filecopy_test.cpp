@@ -1,6 +1,7 @@
 #include "backup/filecopy.h"
 #include "db/databasefiles.h"
 #include "db/engine/error.h"
+#include "support/forwardingfile.h"
 #include "support/tempdir.h"
 
 #include <QString>
@@ -26,13 +27,10 @@ std::string bytes(std::size_t n) {
 }
 
 // Fails the Nth write (after storing half of it) or the rename.
-class FailingFile final : public db::File {
+class FailingFile final : public test::ForwardingFile {
 public:
     FailingFile(std::unique_ptr<db::File> in, int& writes, int failAt)
-        : in_(std::move(in)), writes_(writes), failAt_(failAt) {}
-    std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override {
-        return in_->readAt(o, b, n);
-    }
+        : ForwardingFile(std::move(in)), writes_(writes), failAt_(failAt) {}
     void writeAt(std::uint64_t o, const void* d, std::size_t n) override {
         if (++writes_ == failAt_) {
             in_->writeAt(o, d, n / 2);
@@ -40,15 +38,8 @@ public:
         }
         in_->writeAt(o, d, n);
     }
-    std::uint64_t size() override { return in_->size(); }
-    void truncate(std::uint64_t s) override { in_->truncate(s); }
-    void sync() override { in_->sync(); }
-    bool tryLockFile(OpenLock k) override { return in_->tryLockFile(k); }
-    void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
-    void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
 
 private:
-    std::unique_ptr<db::File> in_;
     int& writes_;
     int failAt_;
 };

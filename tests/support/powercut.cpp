@@ -6,18 +6,14 @@ namespace shelvix::test {
 
 namespace {
 
-class PowerCutFile final : public db::File {
+class PowerCutFile final : public ForwardingFile {
 public:
     PowerCutFile(std::unique_ptr<db::File> inner, PowerCutFileSystem& fs, std::size_t id)
-        : in_(std::move(inner)), fs_(fs), id_(id) {}
-    std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override {
-        return in_->readAt(o, b, n);
-    }
+        : ForwardingFile(std::move(inner)), fs_(fs), id_(id) {}
     void writeAt(std::uint64_t o, const void* data, std::size_t n) override {
         fs_.step();
         in_->writeAt(o, data, n);
     }
-    std::uint64_t size() override { return in_->size(); }
     void truncate(std::uint64_t size) override {
         fs_.step();
         in_->truncate(size);
@@ -27,15 +23,8 @@ public:
         in_->sync();
         fs_.synced(id_, *in_);
     }
-    bool tryLockFile(OpenLock kind) override { return in_->tryLockFile(kind); }
-    void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
-    void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
-    bool tryLockRange(std::uint64_t o, std::uint64_t l, bool exclusive) override {
-        return in_->tryLockRange(o, l, exclusive);
-    }
 
 private:
-    std::unique_ptr<db::File> in_;
     PowerCutFileSystem& fs_;
     std::size_t id_;
 };

@@ -3,6 +3,7 @@
 
 #include "db/engine/error.h"
 #include "db/engine/file.h"
+#include "support/forwardingfile.h"
 
 #include <filesystem>
 #include <map>

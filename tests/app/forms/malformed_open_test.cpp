@@ -41,6 +41,16 @@ public:
     std::optional<QString> chooseFile(const app::FileRequest&) override { return std::nullopt; }
 };
 
+// The program as main() starts it on `home`.
+app::AppContext contextFor(const test::TempDir& home, app::Prompter& prompter) {
+    app::AppContext ctx;
+    const QString dir = QString::fromStdString(home.path().string());
+    ctx.paths = app::AppPaths::resolve({QStringLiteral("shelvix"), QStringLiteral("--home"), dir},
+                                       QProcessEnvironment(), dir);
+    ctx.prompter = &prompter;
+    return ctx;
+}
+
 std::map<std::string, std::string> snapshot(const std::filesystem::path& dir) {
     std::map<std::string, std::string> out;
     for (const auto& e : std::filesystem::directory_iterator(dir))
@@ -74,12 +84,7 @@ TEST(MalformedOpen, TheProgramSaysWhatIsWrongInOneLineAndWritesNothing) {
                                                   (data / "BOOKS.DBF").string() + "\n");
 
         AnsweringPrompter prompter;
-        app::AppContext ctx;
-        const QStringList args{QStringLiteral("shelvix"), QStringLiteral("--home"),
-                               QString::fromStdString(home.path().string())};
-        ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(),
-                                           QString::fromStdString(home.path().string()));
-        ctx.prompter = &prompter;
+        app::AppContext ctx = contextFor(home, prompter);
         {
             app::TMain window(ctx);
             if (window.FormCreate()) {
@@ -123,12 +128,7 @@ TEST(MalformedOpen, TheReportListRefusesDefinitionsOfTheWrongLength) {
     test::writeFile(home / "SHVBOOK.URP", definitions);
 
     app::QtPrompter prompter;
-    app::AppContext ctx;
-    const QStringList args{QStringLiteral("shelvix"), QStringLiteral("--home"),
-                           QString::fromStdString(home.path().string())};
-    ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(),
-                                       QString::fromStdString(home.path().string()));
-    ctx.prompter = &prompter;
+    app::AppContext ctx = contextFor(home, prompter);
     // Answers every modal window as it comes: message boxes with their
     // default button, the report list by closing it.
     QStringList messages;

@@ -48,9 +48,10 @@ struct Faults {
     int writes = 0;
 };
 
-class FaultyFile final : public File {
+class FaultyFile final : public shelvix::test::ForwardingFile {
 public:
-    FaultyFile(std::unique_ptr<File> inner, Faults& faults) : in_(std::move(inner)), f_(faults) {}
+    FaultyFile(std::unique_ptr<File> inner, Faults& faults)
+        : ForwardingFile(std::move(inner)), f_(faults) {}
     std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override {
         if (f_.shortReads && n > 1)
             n /= 2;
@@ -64,22 +65,13 @@ public:
         }
         in_->writeAt(offset, data, n);
     }
-    std::uint64_t size() override { return in_->size(); }
     void truncate(std::uint64_t size) override {
         if (++f_.writes == f_.failWriteAt)
             throw DatabaseError("Injected truncate failure", Kind::Io);
         in_->truncate(size);
     }
-    void sync() override { in_->sync(); }
-    bool tryLockFile(OpenLock kind) override { return in_->tryLockFile(kind); }
-    void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
-    void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
-    bool tryLockRange(std::uint64_t o, std::uint64_t l, bool exclusive) override {
-        return in_->tryLockRange(o, l, exclusive);
-    }
 
 private:
-    std::unique_ptr<File> in_;
     Faults& f_;
 };
 
