@@ -131,7 +131,8 @@ std::int32_t parseProfileInt(std::string_view text) {
 namespace {
 
 // A "[" line without its "]" is no section header; the parser would read the
-// lines after it into the name, and every save would repeat them.
+// lines after it into the name, and every save would repeat them. Our own
+// end-of-file marker in a file is dropped too: it is ours to add.
 std::string withoutOpenSections(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -143,7 +144,8 @@ std::string withoutOpenSections(std::string_view text) {
         const std::size_t first = line.find_first_not_of(" \t");
         const bool open = first != std::string_view::npos && line[first] == '[' &&
                           line.find(']', first) == std::string_view::npos;
-        if (!open)
+        const bool marker = line.substr(0, line.find_last_not_of("\r\n") + 1) == kTailHeader;
+        if (!open && !marker)
             out += line;
         pos = end;
     }
