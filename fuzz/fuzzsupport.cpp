@@ -64,7 +64,7 @@ void requireWhole(db::Table& table, const char* after) {
 db::Table& bookTarget() {
     static std::unique_ptr<db::Table> table;
     const fs::path path = workDir() / "TARGET.DBF";
-    if (table && table->recordCount() > 3000)
+    if (table && table->recordCount() > 200)
         table.reset();
     if (!table) {
         fs::remove(path);

@@ -31,7 +31,7 @@ struct TwoFiles {
 TwoFiles splitTwo(Bytes input);
 
 // The book table in the scratch directory that imports write into. It is
-// made again once it holds more than a few thousand records, so runs stay
+// made again once it holds more than 200 records, so its check stays
 // fast. Our own writes must always leave it whole: a check that finds
 // anything aborts the run.
 db::Table& bookTarget();
