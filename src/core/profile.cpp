@@ -134,6 +134,9 @@ namespace {
 // lines after it into the name, and every save would repeat them. Our own
 // end-of-file marker in a file is dropped too: it is ours to add.
 std::string withoutOpenSections(std::string_view text) {
+    // The parser skips a UTF-8 signature; the first line is judged without it.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
@@ -144,7 +147,8 @@ std::string withoutOpenSections(std::string_view text) {
         const std::size_t first = line.find_first_not_of(" \t");
         const bool open = first != std::string_view::npos && line[first] == '[' &&
                           line.find(']', first) == std::string_view::npos;
-        const bool marker = line.substr(0, line.find_last_not_of("\r\n") + 1) == kTailHeader;
+        const bool marker =
+            first != std::string_view::npos && line.substr(first).starts_with(kTailHeader);
         if (!open && !marker)
             out += line;
         pos = end;

@@ -174,7 +174,9 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
 TEST(Profile, AnUnclosedSectionLineIsDroppedAndTheTextSettles) {
     for (const char* text : {"[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n",
                              "[Misc]\nButton Bar=1\n[Edit \rFont Name]\nFont Name=Arial\n",
-                             "[Misc]\nA=1\n[~~shelvix-end-of-file~~]\nB=2\n; note\n"}) {
+                             "[Misc]\nA=1\n[~~shelvix-end-of-file~~]\nB=2\n; note\n",
+                             "[Misc]\nA=1\n [~~shelvix-end-of-file~~]B=2\nC=3\n",
+                             "\xEF\xBB\xBF[Misc\xD3\nButton Bar=0\n"}) {
         const std::string once = Profile::fromText(text).text();
         EXPECT_EQ(Profile::fromText(once).text(), once) << text;
         EXPECT_EQ(once.find('\r'), std::string::npos) << once;
