@@ -1,12 +1,11 @@
 #include "db/booktable.h"
 #include "db/engine/table.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 using shelvix::test::readFile;
 using shelvix::test::TempDir;
@@ -16,28 +15,10 @@ namespace db = shelvix::db;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = shelvix::test::ToolResult;
 
 Result tool(const TempDir& dir, const std::string& args) {
-    const std::string errPath = (dir / "stderr.txt").string();
-    const std::string cmd = std::string("cd '") + dir.path().string() + "' && '" +
-                            SHELVIX_TOOL_PATH + "' " + args + " 2>'" + errPath + "'";
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = readFile(errPath);
-    return r;
+    return shelvix::test::runTool(dir, args);
 }
 
 void addBook(const std::filesystem::path& table, const char* title, const char* author) {
