@@ -4,7 +4,8 @@
 # corpus, and prints each target's final figures.
 #   fuzz/run-campaign.sh BUILD_DIR SECONDS_PER_TARGET [EXTRA_CORPUS_DIR] [TARGET...]
 # BUILD_DIR is configured with CC=clang CXX=clang++ -DSHELVIX_FUZZ=ON.
-# Findings land in WORK/<target>/ as crash-*, leak-* or timeout-* files; a
+# Findings land in WORK/<target>/ as crash-*, leak-* or timeout-* files, each
+# run's log as log-TIME.txt and its figures in runs.txt; a
 # finding replays with build/fuzz/fuzz_<target>_smoke FILE.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -20,13 +21,14 @@ for t in "${targets[@]}"; do
     cp -n fuzz/corpus/"$t"/* "$work/$t/corpus/" 2>/dev/null
     [ -n "$extra" ] && cp -n "$extra"/* "$work/$t/corpus/" 2>/dev/null
     start=$(date +%s)
+    log="$work/$t/log-$(date +%Y%m%d-%H%M%S).txt"
     (cd "$work/$t" &&
         "$OLDPWD/$build/fuzz/fuzz_$t" corpus -max_total_time="$seconds" -timeout=30 \
             -runs="${SHELVIX_FUZZ_RUNS:-10000000}" \
             -rss_limit_mb=4096 -max_len=65536 -print_final_stats=1 \
-            >"$work/$t/log.txt" 2>&1)
+            >"$log" 2>&1)
     status=$?
-    echo "$t: exit $status, $(($(date +%s) - start)) s, $(grep -E '^stat::(average_exec_per_sec|peak_rss_mb)' "$work/$t/log.txt" | tr '\n' ' ')" \
-        "$(grep -E '^stat::number_of_executed_units' "$work/$t/log.txt")" \
-        "$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$work/$t/log.txt" | tail -1)"
+    echo "$t: exit $status, $(($(date +%s) - start)) s, $(grep -E '^stat::(average_exec_per_sec|peak_rss_mb)' "$log" | tr '\n' ' ')" \
+        "$(grep -E '^stat::number_of_executed_units' "$log")" \
+        "$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)" | tee -a "$work/$t/runs.txt"
 done

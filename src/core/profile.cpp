@@ -299,6 +299,7 @@ std::string Profile::text() const {
     const char* eol = impl_->crlf ? "\r\n" : "\n";
     bool pendingBlank = false;
     bool afterHeader = false;
+    bool onlyComments = true;
     std::size_t pos = 0;
     while (pos < raw.size()) {
         std::size_t nl = raw.find('\n', pos);
@@ -316,6 +317,12 @@ std::string Profile::text() const {
             continue;
         }
         afterHeader = line.front() == '[';
+        // Comments that open the file are read back as the file's own comment,
+        // which is written with a blank after it; write it so the first time.
+        const bool comment = isCommentLine(line);
+        if (onlyComments && !comment && !out.empty())
+            pendingBlank = true;
+        onlyComments = onlyComments && comment;
         if (pendingBlank)
             out += eol;
         pendingBlank = false;

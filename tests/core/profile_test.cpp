@@ -171,12 +171,13 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
 // header, was read as a name running over the next lines, and every save
 // wrote one more line of it; a file holding the marker line the profile
 // adds itself lost a line at the first save and changed again at the next.
-TEST(Profile, AnUnclosedSectionLineIsDroppedAndTheTextSettles) {
+TEST(Profile, OddLinesAreDroppedOrKeptSoTheTextSettlesAtTheFirstSave) {
     for (const char* text : {"[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n",
                              "[Misc]\nButton Bar=1\n[Edit \rFont Name]\nFont Name=Arial\n",
                              "[Misc]\nA=1\n[~~shelvix-end-of-file~~]\nB=2\n; note\n",
                              "[Misc]\nA=1\n [~~shelvix-end-of-file~~]B=2\nC=3\n",
-                             "\xEF\xBB\xBF[Misc\xD3\nButton Bar=0\n"}) {
+                             "\xEF\xBB\xBF[Misc\xD3\nButton Bar=0\n",
+                             "[Misc\nFont\n;note\nButton Bar=1\n[Edit]\nA=1\n"}) {
         const std::string once = Profile::fromText(text).text();
         EXPECT_EQ(Profile::fromText(once).text(), once) << text;
         EXPECT_EQ(once.find('\r'), std::string::npos) << once;
