@@ -1,5 +1,6 @@
 // The main() of the widget tests: one offscreen QApplication for the run.
 #include "app/forms/resources.h"
+#include "support/gui_modal.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     shelvix::app::initResources();
+    shelvix::test::guardAgainstUnansweredModals();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

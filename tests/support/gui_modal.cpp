@@ -14,15 +14,19 @@ namespace shelvix::test {
 
 namespace {
 
+int watchersAlive = 0;
+
 // Polls for the modal window; deletes itself when done.
 class ModalWatcher : public QObject {
 public:
     ModalWatcher(std::function<void(QWidget*)> action, int timeoutMs)
         : QObject(qApp), action_(std::move(action)), timeoutMs_(timeoutMs),
           before_(QApplication::activeModalWidget()), deadline_(timeoutMs) {
+        ++watchersAlive;
         connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
         timer_.start(10);
     }
+    ~ModalWatcher() override { --watchersAlive; }
 
 private:
     void poll() {
@@ -63,6 +67,39 @@ private:
     bool acted_ = false;
 };
 
+// A modal window nothing waits for would block its test until the suite's
+// time limit; fail the test and close it instead.
+class UnansweredModalGuard : public QObject {
+public:
+    explicit UnansweredModalGuard(int afterMs) : QObject(qApp), afterMs_(afterMs) {
+        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start(250);
+    }
+
+private:
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || watchersAlive > 0) {
+            seen_ = nullptr;
+            return;
+        }
+        if (modal != seen_) {
+            seen_ = modal;
+            since_ = QDeadlineTimer(afterMs_);
+        } else if (since_.hasExpired()) {
+            ADD_FAILURE() << "the modal window '" << modal->windowTitle().toStdString()
+                          << "' opened with nothing to answer it";
+            seen_ = nullptr;
+            closeModal(modal);
+        }
+    }
+
+    int afterMs_;
+    QPointer<QWidget> seen_;
+    QDeadlineTimer since_;
+    QTimer timer_;
+};
+
 QString plain(QString text) {
     return text.remove(QLatin1Char('&'));
 }
@@ -71,6 +108,10 @@ QString plain(QString text) {
 
 void onNextModal(std::function<void(QWidget*)> action, int timeoutMs) {
     new ModalWatcher(std::move(action), timeoutMs);
+}
+
+void guardAgainstUnansweredModals(int afterMs) {
+    new UnansweredModalGuard(afterMs);
 }
 
 void clickDefaultButton(QWidget* dialog) {

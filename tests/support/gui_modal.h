@@ -13,6 +13,10 @@ namespace shelvix::test {
 // action; it is then closed so the test cannot hang.
 void onNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
 
+// From then on a modal window left open `afterMs` while no onNextModal waits
+// fails the running test and is closed, so a test cannot hang on it.
+void guardAgainstUnansweredModals(int afterMs = 30000);
+
 // Presses the default button of a dialog or message box (as Enter would).
 void clickDefaultButton(QWidget* dialog);
 // Presses the button whose object name or text (accelerator "&" ignored) is

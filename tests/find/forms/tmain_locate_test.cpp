@@ -63,7 +63,9 @@ TEST(MainWindowLocate, CtrlNBeforeAnySearchOpensTheFormThenRepeatsIt) {
         EXPECT_TRUE(f->NextButton->isDefault());
         f->FieldNameComboBox->setFocus();
         QTest::keyClicks(f->FieldNameComboBox, QStringLiteral("Author"));
-        ASSERT_EQ(QApplication::focusWidget(), f->SearchValue);
+        // The dialog's own focus: a late activation of the main window may
+        // still take the application's.
+        ASSERT_EQ(f->focusWidget(), f->SearchValue);
         QTest::keyClicks(f->SearchValue, QStringLiteral("author 3"));
         QTest::keyClick(f->SearchValue, Qt::Key_Return);
     });
