@@ -134,16 +134,17 @@ namespace {
 // lines after it into the name, and every save would repeat them. Our own
 // end-of-file marker in a file is dropped too: it is ours to add.
 std::string withoutOpenSections(std::string_view text) {
-    // The parser skips a UTF-8 signature; the first line is judged without it.
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos); // a lone CR ends a line too
         end = end == std::string_view::npos ? text.size() : end + 1;
-        const std::string_view line = text.substr(pos, end - pos);
+        std::string_view line = text.substr(pos, end - pos);
+        // The parser skips a UTF-8 signature at the start of what it reads,
+        // which is where a line lands when those before it are dropped.
+        while (out.empty() && line.starts_with("\xEF\xBB\xBF"))
+            line.remove_prefix(3);
         const std::size_t first = line.find_first_not_of(" \t");
         const bool open = first != std::string_view::npos && line[first] == '[' &&
                           line.find(']', first) == std::string_view::npos;

@@ -177,7 +177,8 @@ TEST(Profile, OddLinesAreDroppedOrKeptSoTheTextSettlesAtTheFirstSave) {
                              "[Misc]\nA=1\n[~~shelvix-end-of-file~~]\nB=2\n; note\n",
                              "[Misc]\nA=1\n [~~shelvix-end-of-file~~]B=2\nC=3\n",
                              "\xEF\xBB\xBF[Misc\xD3\nButton Bar=0\n",
-                             "[Misc\nFont\n;note\nButton Bar=1\n[Edit]\nA=1\n"}) {
+                             "[Misc\nFont\n;note\nButton Bar=1\n[Edit]\nA=1\n",
+                             "[Misc\n\xEF\xBB\xBF[Edit\nFont=Arial\nA=1\n[B]\n"}) {
         const std::string once = Profile::fromText(text).text();
         EXPECT_EQ(Profile::fromText(once).text(), once) << text;
         EXPECT_EQ(once.find('\r'), std::string::npos) << once;
