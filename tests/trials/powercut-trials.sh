@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs ROUNDS rounds of the power-cut trials: generate, import, replace, pack
+# and restore through a file system that drops every unsynced write at a
+# random point, each followed by opening and checking the table.
+#   tests/trials/powercut-trials.sh BUILD_DIR [ROUNDS]
+set -euo pipefail
+build=${1:?build dir}
+rounds=${2:-100}
+SHELVIX_TRIAL_ROUNDS=$rounds "$build/tests/logic_tests" \
+    --gtest_filter='PowerCutTrials.*' --gtest_brief=1
+echo "$rounds power-cut rounds passed"
