@@ -130,29 +130,34 @@ std::int32_t parseProfileInt(std::string_view text) {
 
 namespace {
 
-// A "[" line without its "]" is no section header; the parser would read the
+// Lines the parser would read differently once saved are mended first. A
+// "[" line without its "]" is no section header; the parser would read the
 // lines after it into the name, and every save would repeat them. Our own
-// end-of-file marker in a file is dropped too: it is ours to add.
-std::string withoutOpenSections(std::string_view text) {
+// end-of-file marker is dropped: it is ours to add. A UTF-8 signature opening
+// a line (files joined together) goes: the parser skips one only at the start
+// of what it reads, where a saved line may land.
+std::string tidyLines(std::string_view text) {
+    constexpr std::string_view kSignature = "\xEF\xBB\xBF";
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
+    std::string line;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos); // a lone CR ends a line too
         end = end == std::string_view::npos ? text.size() : end + 1;
-        std::string_view line = text.substr(pos, end - pos);
-        // The parser skips a UTF-8 signature at the start of what it reads,
-        // which is where a line lands when those before it are dropped.
-        while (out.empty() && line.starts_with("\xEF\xBB\xBF"))
-            line.remove_prefix(3);
-        const std::size_t first = line.find_first_not_of(" \t");
-        const bool open = first != std::string_view::npos && line[first] == '[' &&
-                          line.find(']', first) == std::string_view::npos;
-        const bool marker =
-            first != std::string_view::npos && line.substr(first).starts_with(kTailHeader);
+        line.assign(text.substr(pos, end - pos));
+        pos = end;
+        std::size_t first = line.find_first_not_of(" \t");
+        while (first != std::string::npos && line.compare(first, 3, kSignature) == 0) {
+            line.erase(first, 3);
+            first = line.find_first_not_of(" \t", first);
+        }
+        const bool open = first != std::string::npos && line[first] == '[' &&
+                          line.find(']', first) == std::string::npos;
+        const bool marker = first != std::string::npos &&
+                            std::string_view(line).substr(first).starts_with(kTailHeader);
         if (!open && !marker)
             out += line;
-        pos = end;
     }
     return out;
 }
@@ -174,7 +179,7 @@ struct Profile::Impl {
 
     void parse(std::string_view text) {
         crlf = text.find("\r\n") != std::string_view::npos;
-        std::string data = withoutOpenSections(text);
+        std::string data = tidyLines(text);
         if (hasTrailingComment(text)) {
             data += "\n[";
             data += kTailSection;

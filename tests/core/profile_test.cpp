@@ -170,7 +170,9 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
 // Found by fuzzing: a "[" line without its "]", or a lone CR inside a section
 // header, was read as a name running over the next lines, and every save
 // wrote one more line of it; a file holding the marker line the profile
-// adds itself lost a line at the first save and changed again at the next.
+// adds itself lost a line at the first save and changed again at the next;
+// a comment opening keys outside any section, and a UTF-8 signature opening
+// a line saved first, read differently at the second save.
 TEST(Profile, OddLinesAreDroppedOrKeptSoTheTextSettlesAtTheFirstSave) {
     for (const char* text : {"[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n",
                              "[Misc]\nButton Bar=1\n[Edit \rFont Name]\nFont Name=Arial\n",
@@ -178,11 +180,16 @@ TEST(Profile, OddLinesAreDroppedOrKeptSoTheTextSettlesAtTheFirstSave) {
                              "[Misc]\nA=1\n [~~shelvix-end-of-file~~]B=2\nC=3\n",
                              "\xEF\xBB\xBF[Misc\xD3\nButton Bar=0\n",
                              "[Misc\nFont\n;note\nButton Bar=1\n[Edit]\nA=1\n",
-                             "[Misc\n\xEF\xBB\xBF[Edit\nFont=Arial\nA=1\n[B]\n"}) {
+                             "[Misc\n\xEF\xBB\xBF[Edit\nFont=Arial\nA=1\n[B]\n",
+                             "junk\n  \xEF\xBB\xBF  Button Bar=1\n[Edit]\n\xEF\xBB\xBF"
+                             "Font=Arial\n"}) {
         const std::string once = Profile::fromText(text).text();
         EXPECT_EQ(Profile::fromText(once).text(), once) << text;
         EXPECT_EQ(once.find('\r'), std::string::npos) << once;
     }
     const Profile p = Profile::fromText("[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n");
     EXPECT_EQ(p.readString("Edit", "Font", ""), "Arial");
+    // Two files joined: the second one's signature does not spoil a name.
+    const Profile joined = Profile::fromText("[Misc]\nA=1\n\xEF\xBB\xBF[Edit]\nFont=Arial\n");
+    EXPECT_EQ(joined.readString("Edit", "Font", ""), "Arial");
 }
