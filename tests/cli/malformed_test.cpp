@@ -80,6 +80,7 @@ protected:
             "import data/BOOKS.DBF data/SOURCE.TXT --skip-first",
             "replace data/BOOKS.DBF --field Author --find x --with y",
             "pack data/BOOKS.DBF",
+            "reindex data/BOOKS.DBF",
         };
         auto run = [&](const char* command, bool changes) {
             SCOPED_TRACE(std::string(c.name) + ": " + command);

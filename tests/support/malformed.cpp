@@ -78,6 +78,18 @@ const std::vector<MalformedCase>& malformedCases() {
              put32(b, std::size_t(root) * 512 + 8, root);
              writeFile(d / "BOOKS.MDX", b);
          }},
+        {"an index block size that contradicts itself",
+         [](const auto& d) {
+             std::string b = readFile(d / "BOOKS.MDX");
+             b[20] = 0; // pages a block; the bytes a block stay 1024
+             writeFile(d / "BOOKS.MDX", b);
+         }},
+        {"an index tag on a field the table no longer has",
+         [](const auto& d) {
+             std::string b = readFile(d / "BOOKS.DBF");
+             b.replace(b.find(std::string("AUTHOR\0", 7)), 6, "WRITER");
+             writeFile(d / "BOOKS.DBF", b);
+         }},
         {"settings of binary junk",
          [](const auto& d) {
              std::string junk;

@@ -116,8 +116,8 @@ void MdxImpl::parseHeader(const std::array<std::uint8_t, kHeaderBytes>& head,
     std::uint32_t ppb = get16(&head[20]);
     std::uint32_t bytes = get16(&head[22]);
     if (ppb == 0 || ppb > 64 || bytes != ppb * kPageSize)
-        corrupt("the block size (" + std::to_string(bytes) + " bytes, " + std::to_string(ppb) +
-                " pages) is not a multiple of 512");
+        corrupt("its block size of " + std::to_string(bytes) + " bytes does not match " +
+                std::to_string(ppb) + " pages of 512 bytes");
     if (head[26] != 32)
         throw DatabaseError("The index " + path_.string() + " uses tag entries of " +
                                 std::to_string(head[26]) +

@@ -316,6 +316,8 @@ struct Table::Impl {
     }
     void updateTagFlags();
 
+    // Throws for a tag whose expression does not compile, before any work.
+    void requireBuildableTags() const;
     // Builds every tag of the current table into a fresh index beside the old
     // one. The DBF is not changed.
     std::unique_ptr<MdxFile> buildIndexFile(File& table, const dbf::Header& h,

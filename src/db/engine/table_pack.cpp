@@ -8,20 +8,53 @@ namespace shelvix::db {
 
 using Kind = DatabaseError::Kind;
 
+namespace {
+
+// A half-written new file is removed when the work fails, so a failure
+// leaves the folder as it was.
+class RemoveOnFailure {
+public:
+    RemoveOnFailure(FileSystem& fs, fs::path path) : fs_(fs), path_(std::move(path)) {}
+    RemoveOnFailure(const RemoveOnFailure&) = delete;
+    RemoveOnFailure& operator=(const RemoveOnFailure&) = delete;
+    ~RemoveOnFailure() {
+        if (!kept_) {
+            try {
+                fs_.remove(path_);
+            } catch (...) {
+            }
+        }
+    }
+    void keep() { kept_ = true; }
+
+private:
+    FileSystem& fs_;
+    fs::path path_;
+    bool kept_ = false;
+};
+
+} // namespace
+
+void Table::Impl::requireBuildableTags() const {
+    for (std::size_t i = 0; i < exprs.size(); ++i)
+        if (!exprs[i])
+            throw DatabaseError("The index tag " + shown(mdx->tags()[i].name) +
+                                    " cannot be rebuilt: " + exprErrors[i],
+                                Kind::InvalidExpression);
+}
+
 // Builds every tag of the current table into a fresh index beside the old
 // one, then puts it in place. The DBF is not changed.
 std::unique_ptr<MdxFile> Table::Impl::buildIndexFile(File& table, const dbf::Header& h,
                                                      const fs::path& at, const Progress& progress,
                                                      std::uint64_t doneBefore,
                                                      std::uint64_t total) {
+    requireBuildableTags();
+    RemoveOnFailure guard(fs, at);
     auto fresh = MdxFile::create(fs, at, path.stem().string());
     std::uint64_t done = doneBefore;
     for (std::size_t i = 0; i < mdx->tags().size(); ++i) {
         TagInfo info = mdx->tags()[i];
-        if (!exprs[i])
-            throw DatabaseError("The index tag " + shown(info.name) +
-                                    " cannot be rebuilt: " + exprErrors[i],
-                                Kind::InvalidExpression);
         info.type = exprs[i]->type();
         info.keyLength = exprs[i]->keyLength();
         info.bareField = exprs[i]->bareField() >= 0;
@@ -37,6 +70,7 @@ std::unique_ptr<MdxFile> Table::Impl::buildIndexFile(File& table, const dbf::Hea
             return true;
         });
     }
+    guard.keep();
     return fresh;
 }
 
@@ -49,14 +83,15 @@ void Table::Impl::regenerate(const Progress& progress) {
     fs::path tmp = mdxPath;
     tmp += ".tmp";
     { auto fresh = buildIndexFile(*file, hdr, tmp, progress, 0, total); }
+    RemoveOnFailure guard(fs, tmp);
     syncPath(tmp);
     mdx.reset();
     try {
         fs.rename(tmp, mdxPath);
+        guard.keep();
     } catch (...) {
         // The old index is still in place: keep using it.
         try {
-            fs.remove(tmp);
             mdx = MdxFile::open(fs, mdxPath, true);
             compileTags();
         } catch (...) {
@@ -95,17 +130,14 @@ void Table::pack(const Progress& progress) {
     d->withSoleUse("Packing", [&] {
         Impl& t = *d;
         t.refreshHeader();
-        for (std::size_t i = 0; i < t.exprs.size(); ++i)
-            if (!t.exprs[i])
-                throw DatabaseError("The index tag " + t.shown(t.mdx->tags()[i].name) +
-                                        " cannot be rebuilt: " + t.exprErrors[i],
-                                    Kind::InvalidExpression);
+        t.requireBuildableTags();
         std::uint64_t tagCount = t.hasTags() ? t.mdx->tags().size() : 0;
         std::uint64_t total = std::uint64_t(t.count()) * (1 + tagCount);
 
         // 1. The new table beside the old one.
         fs::path tmp = t.path;
         tmp += ".tmp";
+        RemoveOnFailure tableGuard(t.fs, tmp);
         auto out = t.fs.open(tmp, FileMode::Create);
         dbf::Header nh = t.hdr;
         nh.recordCount = 0;
@@ -141,10 +173,11 @@ void Table::pack(const Progress& progress) {
         // 2. Its index, from the new records.
         fs::path tmpMdx = t.mdxPath;
         tmpMdx += ".tmp";
-        if (tagCount > 0) {
-            { auto fresh = t.buildIndexFile(*out, nh, tmpMdx, progress, done, total); }
+        if (tagCount > 0)
+            t.buildIndexFile(*out, nh, tmpMdx, progress, done, total).reset();
+        RemoveOnFailure indexGuard(t.fs, tmpMdx);
+        if (tagCount > 0)
             t.syncPath(tmpMdx);
-        }
         // The new file carries our locks across the rename.
         if (!out->tryLockFile(t.mode == OpenMode::Exclusive ? File::OpenLock::Exclusive
                                                             : File::OpenLock::Shared) ||
@@ -162,13 +195,12 @@ void Table::pack(const Progress& progress) {
                 t.syncPath(t.mdxPath);
             }
             t.fs.rename(tmp, t.path);
+            tableGuard.keep();
         } catch (...) {
-            // Still the old pair: unmark the index, drop the new files.
+            // Still the old pair: unmark the index; the guards drop the new files.
             try {
                 if (tagCount > 0)
                     t.mdx->endUpdate();
-                t.fs.remove(tmp);
-                t.fs.remove(tmpMdx);
             } catch (...) {
             }
             throw;
@@ -181,6 +213,7 @@ void Table::pack(const Progress& progress) {
             try {
                 t.mdx.reset();
                 t.fs.rename(tmpMdx, t.mdxPath);
+                indexGuard.keep();
                 t.fs.syncDirectory(t.path.parent_path());
                 t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
                 t.compileTags();

@@ -284,6 +284,9 @@ TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
                     failed = true;
                     EXPECT_EQ(e.kind(), Kind::Io) << e.what();
                 }
+                // A failed pack takes its half-written files with it.
+                for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
                 auto t = Table::open(path, OpenMode::Exclusive);
                 EXPECT_TRUE(t->check().empty()) << ::testing::PrintToString(t->check());
                 t->setShowDeleted(true);

@@ -389,7 +389,12 @@ TEST(TableIndex, ATagWeCannotEvaluateStopsWritesButNotReads) {
     EXPECT_THROW(t->edit(), DatabaseError);
     EXPECT_THROW(t->deleteRecord(), DatabaseError);
     EXPECT_THROW(t->pack(), DatabaseError);
+    const std::string mdx = readFile(dir / "BOOKS.MDX");
+    EXPECT_THROW(t->regenerateIndexes(), DatabaseError);
     EXPECT_EQ(readFile(path), f);
+    // Not even the start of a new index is left behind.
+    EXPECT_EQ(readFile(dir / "BOOKS.MDX"), mdx);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
     t->deleteTag("Cheap");
     EXPECT_EQ(t->writeBlockedReason(), "");
     t->insert();
