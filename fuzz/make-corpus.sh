@@ -13,16 +13,8 @@ tool=$build/shelvix-tool
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# A .DBF and its .MDX as one input (fuzzsupport.h), with an optional prefix byte.
 pair() { # DBF OUT [PREFIX]
-    /usr/bin/python3 - "$1" "$2" "${3:-}" <<'PY'
-import os, struct, sys
-dbf = open(sys.argv[1], "rb").read()
-mdx_path = os.path.splitext(sys.argv[1])[0] + ".MDX"
-mdx = open(mdx_path, "rb").read() if os.path.exists(mdx_path) else b""
-prefix = bytes([int(sys.argv[3])]) if sys.argv[3] else b""
-open(sys.argv[2], "wb").write(prefix + struct.pack("<I", len(dbf)) + dbf + mdx)
-PY
+    /usr/bin/python3 fuzz/pair-files.py "$@"
 }
 
 rm -rf "$out"
