@@ -30,9 +30,10 @@ namespace {
 constexpr const char* kTailSection = "~~shelvix-end-of-file~~";
 constexpr std::string_view kTailHeader = "[~~shelvix-end-of-file~~]";
 
+// As the parser judges it: only blanks and tabs may come before the mark.
 bool isCommentLine(std::string_view line) {
-    std::string t = trim(line);
-    return !t.empty() && (t[0] == ';' || t[0] == '#');
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first != std::string_view::npos && (line[first] == ';' || line[first] == '#');
 }
 
 bool hasTrailingComment(std::string_view text) {

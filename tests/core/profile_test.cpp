@@ -171,8 +171,9 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
 // header, was read as a name running over the next lines, and every save
 // wrote one more line of it; a file holding the marker line the profile
 // adds itself lost a line at the first save and changed again at the next;
-// a comment opening keys outside any section, and a UTF-8 signature opening
-// a line saved first, read differently at the second save.
+// a comment opening keys outside any section (also before a key that only
+// looks like a comment once control characters are trimmed), and a UTF-8
+// signature opening a line saved first, read differently at the second save.
 TEST(Profile, OddLinesAreDroppedOrKeptSoTheTextSettlesAtTheFirstSave) {
     for (const char* text : {"[Misc\x13\nButton Bar=1\n[Edit]\nFont=Arial\n",
                              "[Misc]\nButton Bar=1\n[Edit \rFont Name]\nFont Name=Arial\n",
@@ -182,7 +183,8 @@ TEST(Profile, OddLinesAreDroppedOrKeptSoTheTextSettlesAtTheFirstSave) {
                              "[Misc\nFont\n;note\nButton Bar=1\n[Edit]\nA=1\n",
                              "[Misc\n\xEF\xBB\xBF[Edit\nFont=Arial\nA=1\n[B]\n",
                              "junk\n  \xEF\xBB\xBF  Button Bar=1\n[Edit]\n\xEF\xBB\xBF"
-                             "Font=Arial\n"}) {
+                             "Font=Arial\n",
+                             "[]\n; note\n\x06;Key=1\nA=2\n"}) {
         const std::string once = Profile::fromText(text).text();
         EXPECT_EQ(Profile::fromText(once).text(), once) << text;
         EXPECT_EQ(once.find('\r'), std::string::npos) << once;
