@@ -384,6 +384,7 @@ TEST_F(BackupWindowTest, ACatalogueInTheUsersFolderIsRestoredThere) {
     test::writeFile(mine / "BOOKS.001", "Changed\r\n");
     restart();
     std::filesystem::remove(data() / "SHVBOOK.URP");
+    test::writeFile(kept() / "OTHER.INI", "[Sort Order]\r\nPrimary Sort=3\r\n");
 
     app::FileRequest urp;
     urp.mode = app::FileMode::Open;
@@ -397,6 +398,8 @@ TEST_F(BackupWindowTest, ACatalogueInTheUsersFolderIsRestoredThere) {
         .expectFile(restoreRequest("Restore Data List Files"), q(kept() / "BOOKS.DBF"))
         .expectMessage(notice(Messages::listsRestored), app::Button::Ok)
         .expectFile(restoreRequest("Restore Configuration File"), q(kept() / "BOOKS.DBF"))
+        .expectMessage(notice(Messages::settingsRestored), app::Button::Ok)
+        .expectFile(restoreRequest("Restore Configuration File"), q(kept() / "OTHER.DBF"))
         .expectMessage(notice(Messages::settingsRestored), app::Button::Ok)
         .expectFile(urp, q(kept() / "SHVBOOK.URP"))
         .expectMessage(notice(Messages::restoreDone), app::Button::Ok);
@@ -413,6 +416,7 @@ TEST_F(BackupWindowTest, ACatalogueInTheUsersFolderIsRestoredThere) {
         click(d, "RestoreINI");
         click(d, "StartButton");
         EXPECT_EQ(header(), "Book Title");
+        click(d, "StartButton");
         click(d, "RestoreURP");
         click(d, "StartButton");
         click(d, "CancelButton");
@@ -421,6 +425,9 @@ TEST_F(BackupWindowTest, ACatalogueInTheUsersFolderIsRestoredThere) {
         EXPECT_EQ(readFile(mine / name), readFile(kept() / name)) << name;
     EXPECT_EQ(readFile(data() / "SHVBOOK.URP"), readFile(kept() / "SHVBOOK.URP"));
     EXPECT_FALSE(std::filesystem::exists(mine / "SHVBOOK.URP"));
+    EXPECT_EQ(readFile(mine / "OTHER.INI"), readFile(kept() / "OTHER.INI"));
+    EXPECT_FALSE(std::filesystem::exists(data() / "OTHER.INI"));
+    EXPECT_EQ(header(), "Book Title");
     for (const auto& entry : std::filesystem::directory_iterator(data()))
         EXPECT_NE(QString::fromStdString(entry.path().filename().string()).left(6).toUpper(),
                   "BOOKS.")
