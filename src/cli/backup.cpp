@@ -7,6 +7,7 @@
 #include "db/booktable.h"
 #include "db/conversion.h"
 #include "db/databasefiles.h"
+#include "db/engine/dbf.h"
 #include "db/engine/error.h"
 #include "db/settings.h"
 #include "db/sortorder.h"
@@ -24,9 +25,10 @@ const char* const kBackupUsage =
     "  restore BACKUP.DBF DATADIR          copy a backed-up table with its settings and lists\n"
     "                                      into DATADIR, dropping its old index and building\n"
     "                                      its sort tag afresh\n"
-    "  convert DATADIR [--into FILE]       append B2LOG.DBF and BLOG.DBF of the earlier\n"
-    "                                      versions to FILE (DATADIR/MASTER.DBF) and delete\n"
-    "                                      each once its records are on disk\n";
+    "  convert DATADIR [--into FILE]       append B2LOG.DBF and BLOG.DBF (any capitals) of\n"
+    "                                      the earlier versions to FILE (DATADIR/MASTER.DBF,\n"
+    "                                      made only when there is one) and delete each once\n"
+    "                                      its records are on disk\n";
 
 namespace {
 
@@ -70,6 +72,18 @@ std::vector<std::pair<QString, QString>> companions(const db::DatabaseFiles& fro
                              backup::joinPath(dir, from.tableName + QStringLiteral(".%1").arg(
                                                                         n, 3, 10, QChar(u'0'))));
     return out;
+}
+
+// The fields in the header, read without the index: a backup keeps the
+// table's index mark but not its .MDX, and the restore drops the index
+// anyway. The backup itself is never written. Throws DatabaseError for a
+// file that is no dBASE table.
+bool isBookTableFile(const QString& path) {
+    auto file = db::FileSystem::native().open(db::toPath(path), db::FileMode::ReadOnly);
+    std::vector<std::string> names;
+    for (const db::FieldLayout& f : db::dbf::readHeader(*file, s(path)).fields)
+        names.push_back(f.name);
+    return db::isBookTable(names);
 }
 
 bool copyAll(const std::vector<std::pair<QString, QString>>& files, std::ostream& err,
@@ -132,12 +146,9 @@ int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << s(backup::Messages::identicalRestore) << "\n";
         return 1;
     }
-    {
-        auto check = db::Table::open(db::toPath(from.current), db::OpenMode::ReadOnly);
-        if (!db::isBookTable(*check)) {
-            err << "not a book table: " << p[0] << "\n";
-            return 1;
-        }
+    if (!isBookTableFile(from.current)) {
+        err << "not a book table: " << p[0] << "\n";
+        return 1;
     }
     if (QFileInfo::exists(target)) {
         // Only another user stops it: a damaged target is what it puts right.
@@ -177,6 +188,24 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
     const QString dataDir = QFileInfo(q(p[0])).absoluteFilePath();
     if (!QFileInfo(dataDir).isDir())
         throw UsageError{"not a directory: " + p[0]};
+    struct Old {
+        const char* name;
+        bool (*check)(const QString&);
+        std::uint32_t (*convert)(const QString&, db::Table&);
+        QString path;
+    };
+    std::vector<Old> olds;
+    for (Old old : {Old{db::kVersion2File, db::CheckDBaseFormatV2, db::ConvertV2, {}},
+                    Old{db::kVersion1File, db::CheckDBaseFormatV1, db::ConvertV1, {}}}) {
+        old.path = db::findEarlierVersionFile(dataDir, QLatin1String(old.name));
+        if (old.check(old.path))
+            olds.push_back(old);
+    }
+    // No target is made for nothing.
+    if (olds.empty()) {
+        out << "nothing to convert\n";
+        return 0;
+    }
     const QString targetPath =
         into.empty() ? backup::joinPath(dataDir, QStringLiteral("MASTER.DBF")) : q(into);
     if (!QFileInfo::exists(targetPath))
@@ -186,26 +215,12 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "not a book table: " << s(targetPath) << "\n";
         return 1;
     }
-    struct Old {
-        const char* name;
-        bool (*check)(const QString&);
-        std::uint32_t (*convert)(const QString&, db::Table&);
-    };
-    const Old olds[] = {{db::kVersion2File, db::CheckDBaseFormatV2, db::ConvertV2},
-                        {db::kVersion1File, db::CheckDBaseFormatV1, db::ConvertV1}};
-    int found = 0;
     for (const Old& old : olds) {
-        const QString path = db::findCompanionFile(dataDir, QLatin1String(old.name));
-        if (!old.check(path))
-            continue;
-        ++found;
-        const std::uint32_t added = old.convert(path, *target);
-        QFile::remove(path);
-        out << old.name << ": " << added << " record" << (added == 1 ? "" : "s") << " added to "
-            << s(targetPath) << "\n";
+        const std::uint32_t added = old.convert(old.path, *target);
+        QFile::remove(old.path);
+        out << s(QFileInfo(old.path).fileName()) << ": " << added << " record"
+            << (added == 1 ? "" : "s") << " added to " << s(targetPath) << "\n";
     }
-    if (found == 0)
-        out << "nothing to convert\n";
     return 0;
 }
 

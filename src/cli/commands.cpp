@@ -24,7 +24,8 @@ namespace shelvix::cli {
 
 const char* const kUsage =
     "usage: shelvix-tool COMMAND ...\n"
-    "  create FILE                         create an empty book table\n"
+    "  create FILE [--force]               create an empty book table; an existing FILE\n"
+    "                                      is replaced only with --force\n"
     "  generate N FILE [--seed S]          append N synthetic books (creates FILE if missing)\n"
     "  info FILE                           fields, counts, language driver and tags\n"
     "  dump FILE [--tag NAME] [--fields A,B,...] [--deleted]\n"
@@ -120,8 +121,15 @@ std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err) {
     return table;
 }
 
-int cmdCreate(const Args& a, std::ostream&) {
-    db::createBookTable(a.positional[0]);
+int cmdCreate(const Args& a, std::ostream&, std::ostream& err) {
+    const fs::path file = a.positional[0];
+    std::error_code ec;
+    // A catalogue is emptied only on purpose.
+    if (fs::exists(fs::symlink_status(file, ec)) && !a.has("--force")) {
+        err << "shelvix-tool: " << file.string() << " exists; --force replaces it\n";
+        return 1;
+    }
+    db::createBookTable(file);
     return 0;
 }
 
@@ -289,7 +297,7 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (cmd == "replace")
         return runReplace(args, out, err);
     if (cmd == "create")
-        return cmdCreate(parse(args, {}, {}, 1), out);
+        return cmdCreate(parse(args, {}, {"--force"}, 1), out, err);
     if (cmd == "generate")
         return cmdGenerate(parse(args, {"--seed"}, {}, 2), out, err);
     if (cmd == "info")

@@ -6,6 +6,7 @@
 #include "db/engine/error.h"
 #include "db/textcodec.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <array>
 #include <cstdlib>
@@ -143,6 +144,16 @@ template <typename Each> std::uint32_t convert(const QString& path, Table& targe
 }
 
 } // namespace
+
+QString findEarlierVersionFile(const QString& dataDir, const QString& name) {
+    const QDir dir(dataDir);
+    if (QFileInfo(dir.filePath(name)).isFile())
+        return dir.filePath(name);
+    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    return dir.filePath(name);
+}
 
 bool CheckDBaseFormatV2(const QString& path) {
     return checkFormat(path, kVersion2Names);

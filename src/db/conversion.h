@@ -13,6 +13,11 @@ namespace shelvix::db {
 inline constexpr const char* kVersion2File = "B2LOG.DBF";
 inline constexpr const char* kVersion1File = "BLOG.DBF";
 
+// The old file `name` of `dataDir` in any capitals (blog.dbf is BLOG.DBF):
+// the name as given when it exists, else the first such file by name; the
+// name as given when there is none.
+QString findEarlierVersionFile(const QString& dataDir, const QString& name);
+
 // Silent structure checks: the exact field count and the names of fields 2
 // onwards (field 1 is not looked at). A missing .MDX has its header mark
 // cleared first, as for a book table. Nothing is ever shown.

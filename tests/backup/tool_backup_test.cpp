@@ -3,6 +3,7 @@
 #include "support/tempdir.h"
 #include "support/tool.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -92,4 +93,59 @@ TEST(ToolBackup, ConvertAppendsBothOldFilesAndDeletesThem) {
     EXPECT_EQ(t->recordCount(), 8u);
     r = tool(dir, "convert .");
     EXPECT_EQ(r.out, "nothing to convert\n");
+}
+
+// The backup of an indexed catalogue keeps the table's index mark without
+// its .MDX: the restore takes it as it is and leaves the backup unwritten.
+TEST(ToolBackup, AnIndexedCatalogueComesBackWhole) {
+    TempDir dir;
+    for (const char* d : {"data", "bk", "elsewhere"})
+        std::filesystem::create_directory(dir / d);
+    ASSERT_EQ(tool(dir, "create data/BOOKS.DBF").status, 0);
+    ASSERT_EQ(tool(dir, "generate 300 data/BOOKS.DBF --seed 7").status, 0);
+    ASSERT_EQ(tool(dir, "index data/BOOKS.DBF --tag ByTitle --expr 'Upper(Left(Title,80))'").status,
+              0);
+    Result r = tool(dir, "backup data/BOOKS.DBF bk");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string backup = readFile(dir / "bk/BOOKS.DBF");
+
+    r = tool(dir, "restore bk/BOOKS.DBF elsewhere");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "bk/BOOKS.DBF"), backup);
+    EXPECT_FALSE(std::filesystem::exists(dir / "bk/BOOKS.MDX"));
+    const Result original = tool(dir, "dump data/BOOKS.DBF --deleted");
+    ASSERT_EQ(original.status, 0) << original.err;
+    EXPECT_EQ(tool(dir, "dump elsewhere/BOOKS.DBF --deleted").out, original.out);
+    r = tool(dir, "check elsewhere/BOOKS.DBF");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_THAT(r.out, HasSubstr("ok\n"));
+}
+
+// Nothing to convert makes nothing; the old files are found in any capitals.
+TEST(ToolBackup, ConvertMakesNothingForNothingAndFindsOldFilesInAnyCapitals) {
+    TempDir dir;
+    const auto tables = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            if (e.path().extension() != ".txt")
+                names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    Result r = tool(dir, "convert .");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "nothing to convert\n");
+    EXPECT_EQ(tool(dir, "convert . --into OWN.DBF").out, "nothing to convert\n");
+    EXPECT_EQ(tables(), std::vector<std::string>{});
+
+    const std::filesystem::path samples = std::filesystem::path(SHELVIX_SOURCE_DIR) / "tests/data";
+    std::filesystem::copy_file(samples / "B2LOG.DBF", dir / "b2log.dbf");
+    std::filesystem::copy_file(samples / "BLOG.DBF", dir / "Blog.Dbf");
+    r = tool(dir, "convert . --into OWN.DBF");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("b2log.dbf: 3 records added"));
+    EXPECT_THAT(r.out, HasSubstr("Blog.Dbf: 5 records added"));
+    EXPECT_EQ(tables(), std::vector<std::string>{"OWN.DBF"});
+    EXPECT_EQ(db::Table::open(dir / "OWN.DBF", db::OpenMode::ReadOnly)->recordCount(), 8u);
 }

@@ -129,6 +129,25 @@ TEST(ShelvixTool, BadCommandLinesAndFilesGiveTheirExitStatus) {
     EXPECT_EQ(tool(dir, "index " + file + " --tag T").status, 2);
 }
 
+// A catalogue is emptied only on purpose.
+TEST(ShelvixTool, CreateRefusesAnExistingFileUnlessForced) {
+    TempDir dir;
+    ASSERT_EQ(tool(dir, "generate 20 BOOKS.DBF").status, 0);
+    const std::string before = readFile(dir / "BOOKS.DBF");
+    Result r = tool(dir, "create BOOKS.DBF");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("BOOKS.DBF"));
+    EXPECT_EQ(readFile(dir / "BOOKS.DBF"), before);
+    writeFile(dir / "NOTES.TXT", "not a table");
+    EXPECT_EQ(tool(dir, "create NOTES.TXT").status, 1);
+    EXPECT_EQ(readFile(dir / "NOTES.TXT"), "not a table");
+
+    r = tool(dir, "create BOOKS.DBF --force");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(infoValue(tool(dir, "info BOOKS.DBF").out, "records"), "0");
+}
+
 // A writer killed at random moments never leaves a table that repair cannot
 // put right, never loses what it had appended before, and check alone never
 // changes a byte.

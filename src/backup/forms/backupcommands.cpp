@@ -60,7 +60,7 @@ void BackupCommands::CheckForConversion() {
         {db::kVersion1File, db::CheckDBaseFormatV1, db::ConvertV1, Messages::convertVersion1},
     };
     for (const Old& old : olds) {
-        const QString path = db::findCompanionFile(ctx.paths.dataDir, QLatin1String(old.name));
+        const QString path = db::findEarlierVersionFile(ctx.paths.dataDir, QLatin1String(old.name));
         if (!ctx.MyTable || !old.check(path))
             continue;
         if (ctx.prompter->message({app::MessageKind::Question, QStringLiteral("Convert"),

@@ -47,6 +47,13 @@ QString extension(int n) {
     return QStringLiteral(".%1").arg(n, 3, 10, QChar(u'0'));
 }
 
+// Where a database's files are restored to: beside the open database, be it
+// MASTER.DBF in the data directory or a catalogue in a folder of the user's.
+QString databaseFolder(const app::AppContext& ctx) {
+    return ctx.current.current.isEmpty() ? ctx.paths.dataDir
+                                         : QFileInfo(ctx.current.current).absolutePath();
+}
+
 } // namespace
 
 TMyRestore::TMyRestore(BackupHost& host, QWidget* parent) : QDialog(parent), host_(host) {
@@ -155,7 +162,7 @@ void TMyRestore::restoreDatabase(const QString& picked) {
     app::AppContext& ctx = host_.ctx;
     if (ctx.SearchOn)
         host_.view.DoEndSearch();
-    const QString target = joinPath(ctx.paths.dataDir, QFileInfo(picked).fileName());
+    const QString target = joinPath(databaseFolder(ctx), QFileInfo(picked).fileName());
     if (sameFile(picked, target)) {
         ctx.prompter->error(Messages::identicalRestore);
         return;
@@ -212,7 +219,7 @@ void TMyRestore::restoreLists(const QString& picked) {
     app::AppContext& ctx = host_.ctx;
     const QString sourceDir = QFileInfo(picked).absolutePath();
     // The lists belong beside the open database, where it reads them.
-    const QString targetDir = QFileInfo(ctx.current.current).absolutePath();
+    const QString targetDir = databaseFolder(ctx);
     BusyCursor busy;
     bool missing = false;
     for (int n = 1; n <= db::kListFileCount; ++n) {
@@ -250,10 +257,10 @@ void TMyRestore::restoreSettings(const QString& picked) {
     const QString name = namePart + QStringLiteral(".INI");
     const QString source = db::findCompanionFile(QFileInfo(picked).absolutePath(), name);
     // The open database's own settings file when the name is its name;
-    // otherwise the data directory, where a database of that name lives.
+    // otherwise beside it, where a database of that name is restored.
     const bool ours = namePart == ctx.current.tableName;
     const QString target =
-        ours ? ctx.current.settings : db::findCompanionFile(ctx.paths.dataDir, name);
+        ours ? ctx.current.settings : db::findCompanionFile(databaseFolder(ctx), name);
     BusyCursor busy;
     if (sameFile(source, target)) {
         busy.release();

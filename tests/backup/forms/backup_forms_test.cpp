@@ -339,6 +339,101 @@ TEST_F(BackupWindowTest, ADatabaseRestoredUnderAnotherNameBecomesTheOpenOne) {
     EXPECT_TRUE(std::filesystem::exists(data() / "MASTER.INI"));
 }
 
+// A catalogue made in a folder of the user's is restored into that folder
+// and shown with its own settings; only the report definitions belong to the
+// data directory.
+TEST_F(BackupWindowTest, ACatalogueInTheUsersFolderIsRestoredThere) {
+    const std::filesystem::path mine = home / "mine";
+    std::filesystem::create_directory(mine);
+    start();
+    app::FileRequest made;
+    made.mode = app::FileMode::Save;
+    made.title = QStringLiteral("New Database File");
+    made.filter = QStringLiteral("Database Files (*.DBF)|*.DBF");
+    made.defaultExtension = QStringLiteral("DBF");
+    made.flags =
+        app::FileFlag::OverwritePrompt | app::FileFlag::PathMustExist | app::FileFlag::HideReadOnly;
+    made.initialPath = q(data());
+    prompter.expectFile(made, q(mine / "BOOKS.DBF"));
+    window->findChild<QAction*>(QStringLiteral("MenuNewDatabase"))->trigger();
+    ASSERT_EQ(ctx.current.current, q(mine / "BOOKS.DBF"));
+    ctx.database.fieldNames[0] = QStringLiteral("Book Title");
+    ctx.database.sortOrder = {1, 0, 0, 0};
+    addBooks(mine / "BOOKS.DBF", {{"Emma", "Austen"}, {"Bleak House", "Dickens"}});
+    restart();
+    ctx.lists[0] = QStringList{QStringLiteral("Woolf"), QStringLiteral("Austen")};
+    const auto header = [&] {
+        return window->viewerGrid()->gridModel()->headerData(0, Qt::Horizontal).toString();
+    };
+    ASSERT_EQ(header(), "Book Title");
+
+    for (int i = 0; i < 4; ++i)
+        prompter.expectMessage(notice(Messages::backupDone), app::Button::Ok);
+    run("MenuBackUp", [&](QWidget* d) {
+        enterDirectory(d, QStringLiteral(".."));
+        enterDirectory(d, QStringLiteral("kept"));
+        for (const char* choice : {"BackDBF", "BackLST", "BackINI", "BackURP"}) {
+            click(d, choice);
+            click(d, "StartButton");
+        }
+        click(d, "CancelButton");
+    });
+    // Then a book, a field name and a list change.
+    addBooks(mine / "BOOKS.DBF", {{"Cranford", "Gaskell"}});
+    ctx.database.fieldNames[0] = QStringLiteral("Name Of Book");
+    test::writeFile(mine / "BOOKS.001", "Changed\r\n");
+    restart();
+    std::filesystem::remove(data() / "SHVBOOK.URP");
+    test::writeFile(kept() / "OTHER.INI", "[Sort Order]\r\nPrimary Sort=3\r\n");
+
+    app::FileRequest urp;
+    urp.mode = app::FileMode::Open;
+    urp.title = QStringLiteral("Restore URP File");
+    urp.defaultExtension = QStringLiteral("URP");
+    urp.filter = QStringLiteral("Reports Files (*.URP)|*.URP");
+    urp.initialPath = QStringLiteral("SHVBOOK.URP");
+    urp.flags = app::FileFlag::HideReadOnly | app::FileFlag::FileMustExist;
+    prompter.expectFile(restoreRequest("Restore Database File"), q(kept() / "BOOKS.DBF"))
+        .expectMessage(notice(Messages::restoreDone), app::Button::Ok)
+        .expectFile(restoreRequest("Restore Data List Files"), q(kept() / "BOOKS.DBF"))
+        .expectMessage(notice(Messages::listsRestored), app::Button::Ok)
+        .expectFile(restoreRequest("Restore Configuration File"), q(kept() / "BOOKS.DBF"))
+        .expectMessage(notice(Messages::settingsRestored), app::Button::Ok)
+        .expectFile(restoreRequest("Restore Configuration File"), q(kept() / "OTHER.DBF"))
+        .expectMessage(notice(Messages::settingsRestored), app::Button::Ok)
+        .expectFile(urp, q(kept() / "SHVBOOK.URP"))
+        .expectMessage(notice(Messages::restoreDone), app::Button::Ok);
+    run("MenuRestore", [&](QWidget* d) {
+        click(d, "StartButton");
+        // The user's own catalogue, in its sort order, with its own settings.
+        EXPECT_EQ(ctx.current.current, q(mine / "BOOKS.DBF"));
+        EXPECT_EQ(window->windowTitle(), "Shelvix Books 97 (BOOKS)");
+        EXPECT_EQ(gridColumn(0), (std::vector<QString>{"Bleak House", "Emma"}));
+        EXPECT_EQ(header(), "Name Of Book");
+        click(d, "RestoreLST");
+        click(d, "StartButton");
+        EXPECT_EQ(ctx.lists[0], (QStringList{"Woolf", "Austen"}));
+        click(d, "RestoreINI");
+        click(d, "StartButton");
+        EXPECT_EQ(header(), "Book Title");
+        click(d, "StartButton");
+        click(d, "RestoreURP");
+        click(d, "StartButton");
+        click(d, "CancelButton");
+    });
+    for (const char* name : {"BOOKS.INI", "BOOKS.001"})
+        EXPECT_EQ(readFile(mine / name), readFile(kept() / name)) << name;
+    EXPECT_EQ(readFile(data() / "SHVBOOK.URP"), readFile(kept() / "SHVBOOK.URP"));
+    EXPECT_FALSE(std::filesystem::exists(mine / "SHVBOOK.URP"));
+    EXPECT_EQ(readFile(mine / "OTHER.INI"), readFile(kept() / "OTHER.INI"));
+    EXPECT_FALSE(std::filesystem::exists(data() / "OTHER.INI"));
+    EXPECT_EQ(header(), "Book Title");
+    for (const auto& entry : std::filesystem::directory_iterator(data()))
+        EXPECT_NE(QString::fromStdString(entry.path().filename().string()).left(6).toUpper(),
+                  "BOOKS.")
+            << entry.path();
+}
+
 TEST_F(BackupWindowTest, ListsAndSettingsComeBackWithWarningsForWhatIsMissing) {
     start();
     test::writeFile(kept() / "MASTER.001", "Woolf\r\nAusten\r\n");
@@ -417,6 +512,13 @@ TEST_F(BackupWindowTest, EarlierVersionsAreOfferedAtStartUpAndConvertedInOrder) 
     db::Table::create(data() / "BLOG.DBF", fields);
     restart();
     EXPECT_TRUE(std::filesystem::exists(data() / "BLOG.DBF"));
+
+    // Found in any capitals.
+    std::filesystem::copy_file(samples / "B2LOG.DBF", data() / "b2log.dbf");
+    prompter.expectMessage(question(Messages::convertVersion2), app::Button::Yes);
+    restart();
+    EXPECT_FALSE(std::filesystem::exists(data() / "b2log.dbf"));
+    EXPECT_EQ(ctx.MyTable->recordCount(), 11u);
 }
 
 TEST_F(BackupWindowTest, BrowseModeOffersNeitherCommand) {
