@@ -235,6 +235,16 @@ void key(int k, Qt::KeyboardModifiers mods = {}) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
 }
 
+// Keys go to the focus a window gives itself once it is active; with no
+// window manager, a test must ask for that.
+void activate(QWidget* window) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(QTest::qWaitFor([window] {
+        return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
+    }));
+}
+
 // A table with a dBASE III memo file, mailed without the index its header
 // flags, and whose header counts two of its four records: chosen, lined up
 // and imported by keys, closed by the real message boxes.
@@ -259,14 +269,17 @@ TEST(ImportWindows, DbaseSourceWithMemosByKeys) {
     QStringList shown;
     auto answer = [&](QWidget* box) {
         shown << box->windowTitle() + u'|' + static_cast<QMessageBox*>(box)->text();
+        activate(box);
         key(Qt::Key_Return);
     };
     test::onNextModal([&](QWidget* format) {
+        activate(format);
         EXPECT_EQ(QApplication::focusWidget(), child<QWidget>(format, "AsciiDelimited"));
         key(Qt::Key_Down);
         EXPECT_TRUE(child<QRadioButton>(format, "DBFFormat")->isChecked());
         test::onNextModal([&](QWidget* w) {
             auto* grid = child<QTableWidget>(w, "ImportGrid");
+            activate(w);
             EXPECT_EQ(QApplication::focusWidget(), grid);
             for (int i = 0; i < 3; ++i)
                 key(Qt::Key_Down);
