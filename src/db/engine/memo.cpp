@@ -57,7 +57,7 @@ std::optional<std::string> MemoFile::read(std::uint32_t block, std::size_t limit
     }
     // The text may run on over many blocks: look for its end a block at a time.
     std::vector<std::uint8_t> buf(kDefaultBlock);
-    for (std::uint64_t pos = start; pos < size_; pos += buf.size()) {
+    for (std::uint64_t pos = start; pos < size_ && pos < noEndFrom_; pos += buf.size()) {
         const std::size_t n = file_->readAt(pos, buf.data(), buf.size());
         const auto end = std::find(buf.begin(), buf.begin() + std::ptrdiff_t(n), kEnd);
         const std::size_t take = std::min<std::size_t>(std::size_t(end - buf.begin()),
@@ -68,6 +68,7 @@ std::optional<std::string> MemoFile::read(std::uint32_t block, std::size_t limit
         if (n < buf.size())
             break;
     }
+    noEndFrom_ = std::min(noEndFrom_, start);
     return std::nullopt; // the file ended before the text did
 }
 

@@ -44,6 +44,9 @@ private:
     std::uint64_t size_ = 0;
     std::uint32_t blockSize_ = 512;
     bool dBase4_ = false;
+    // No end mark from here to the end of the file (dBASE III): a damaged
+    // file is scanned once, not once per memo.
+    std::uint64_t noEndFrom_ = UINT64_MAX;
 };
 
 } // namespace shelvix::db
