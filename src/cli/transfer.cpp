@@ -233,6 +233,10 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (!warning.isEmpty())
         err << warning.toStdString() << "\n";
     out << "imported " << stats.imported << " records\n";
+    if (stats.pastCount)
+        out << stats.pastCount
+            << " complete record(s) lay past the record count in the table's header and were "
+               "read as well\n";
     return 0;
 }
 

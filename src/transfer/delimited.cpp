@@ -173,6 +173,7 @@ bool DelimitedReader::next(SourceRecord& record) {
         record.extraFields = false;
         std::size_t i = 0;
         End end = End::Line;
+        bool closed = true;
         do {
             SourceValue& v = record.values[i];
             v.date.reset();
@@ -180,8 +181,11 @@ bool DelimitedReader::next(SourceRecord& record) {
             if (f.cut)
                 ++record.cutFields;
             end = f.end;
+            closed = f.closed;
             ++i;
         } while (end == End::Comma && i < count);
+        // As the first line is judged: the line must end on a closing quote.
+        record.unclosed = end != End::Comma && !closed;
         const bool emptyLine = i == 1 && record.values[0].text.empty() && end != End::Comma;
         if (end == End::File)
             atEnd_ = true;

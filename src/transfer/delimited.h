@@ -49,7 +49,9 @@ public:
     void rewind() override;
     // A line with nothing but an empty first field (an empty line, the end
     // of the file after the last line end) gives no record. Fields past the
-    // source's count are left out and reported; longer fields are cut.
+    // source's count are left out and reported; longer fields are cut; a
+    // line that does not end on a closing quote is read as it is, and
+    // reported.
     bool next(SourceRecord& record) override;
     std::uint64_t progressDone() const override { return consumed_; }
     std::uint64_t progressTotal() const override { return size_; }

@@ -43,12 +43,18 @@ struct ImportStats {
     std::uint64_t unreadDates = 0;   // date texts that are no date, left empty
     std::uint64_t unreadNumbers = 0; // numbers that are none or do not fit, left empty
     std::uint64_t longLines = 0;     // lines with more fields than the first
+    std::uint64_t unclosedLines = 0; // lines that ended inside a quoted field or an unquoted one
+    std::uint64_t cutMemos = 0;      // memos longer than their book field, cut to its width
+    std::uint64_t unreadMemos = 0;   // memos the memo file did not hold, left empty
+    std::uint32_t pastCount = 0;     // source records past its header's count, read too
     bool cancelled = false;
 };
 
 // What the user should know about values that were not stored as they
 // stood; empty when there is nothing.
 QString importWarning(const ImportStats& stats);
+// The closing message of an import that ran to its end.
+QString importCompleteMessage(const ImportStats& stats);
 
 // Appends the source's records to a book table, converting each value by
 // the kind of the book field it goes to. Records are posted one by one (an

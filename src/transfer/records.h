@@ -36,12 +36,15 @@ inline constexpr std::size_t kMaxNameLength = 20;
 struct SourceValue {
     std::string text;               // the value as text
     std::optional<db::Date> date{}; // set when the source holds a real date
+    bool memo = false;              // the text of a memo: a cut to the target's width counts
+    bool unread = false;            // a memo its file did not hold: left empty
 };
 
 struct SourceRecord {
     std::vector<SourceValue> values; // one per source field, missing ones empty
     int cutFields = 0;               // fields cut to kMaxFieldLength
     bool extraFields = false;        // the line went on past the source's fields
+    bool unclosed = false;           // the line ended inside a quoted field or an unquoted one
 };
 
 // One source of records: a delimited text file or a dBASE table.
@@ -58,6 +61,8 @@ public:
     // How far the reading is, in units of progressTotal() (bytes or records).
     virtual std::uint64_t progressDone() const = 0;
     virtual std::uint64_t progressTotal() const = 0;
+    // Complete records found past the count a table's header gives, read too.
+    virtual std::uint32_t recordsPastCount() const { return 0; }
 };
 
 // One exported column: a book field and where the source table holds it.

@@ -49,7 +49,17 @@ void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, Fi
 }
 
 std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSystem& fs) {
+    return openFile(path, mode, fs, false);
+}
+
+std::unique_ptr<Table> Table::openSource(const fs::path& path, FileSystem& fs) {
+    return openFile(path, OpenMode::ReadOnly, fs, true);
+}
+
+std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, FileSystem& fs,
+                                       bool source) {
     auto d = std::make_unique<Impl>(fs, path, mode);
+    d->source = source;
     d->file = fs.open(path, mode == OpenMode::ReadOnly ? FileMode::ReadOnly : FileMode::ReadWrite);
     auto lock = mode == OpenMode::Exclusive ? File::OpenLock::Exclusive : File::OpenLock::Shared;
     if (!d->file->tryLockFile(lock))
@@ -67,7 +77,7 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
         d->hdr = dbf::readHeader(*d->file, d->name);
         d->layout =
             RecordLayout(d->hdr.fields, core::codePageForLanguageDriver(d->hdr.languageDriver));
-        if (d->hdr.hasMdx) {
+        if (d->hdr.hasMdx && !source) {
             bool found = false;
             d->mdxPath = findCompanion(path, ".MDX", &found);
             if (!found)
@@ -80,7 +90,12 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
             d->mdxPath = findCompanion(path, ".MDX");
         }
     }
-    d->repairIfSoleUser();
+    if (source) {
+        d->pastCount = d->inspectTail().records;
+        d->hdr.recordCount += d->pastCount;
+    } else {
+        d->repairIfSoleUser();
+    }
     std::unique_ptr<Table> t(new Table(std::move(d)));
     t->first();
     return t;
@@ -130,6 +145,12 @@ std::uint8_t Table::languageDriver() const {
 }
 CodePage Table::codePage() const {
     return core::codePageForLanguageDriver(d->hdr.languageDriver);
+}
+std::uint8_t Table::version() const {
+    return d->hdr.version;
+}
+std::uint32_t Table::recordsPastCount() const {
+    return d->pastCount;
 }
 
 // ---- tags

@@ -111,6 +111,13 @@ public:
     // the table refuses writes until it is rebuilt (needsRebuild()).
     static std::unique_ptr<Table> open(const std::filesystem::path& path, OpenMode mode,
                                        FileSystem& fs = FileSystem::native());
+    // Opens a table brought from elsewhere that is only read from: read-only,
+    // without its production index (a table copied alone keeps the flag of an
+    // index it no longer has), and with the complete records that lie past
+    // the header's count read as records, as check() counts them. The count
+    // is the one found at open.
+    static std::unique_ptr<Table> openSource(const std::filesystem::path& path,
+                                             FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
     // is missing; silently does nothing when the file cannot be opened or does
     // not read as a dBASE table.
@@ -129,6 +136,10 @@ public:
     int fieldIndex(std::string_view name) const; // throws NotFound naming it
     std::uint8_t languageDriver() const;
     CodePage codePage() const;
+    // The header's version byte: 0x03, or 0x83 / 0x8B with a dBASE III / IV memo file.
+    std::uint8_t version() const;
+    // The complete records openSource() found past the header's count.
+    std::uint32_t recordsPastCount() const;
 
     // Tags of the production index. Adding, deleting and regenerating need
     // sole use (exclusive mode, or shared with no other user).
@@ -255,6 +266,8 @@ public:
 private:
     struct Impl;
     explicit Table(std::unique_ptr<Impl> impl);
+    static std::unique_ptr<Table> openFile(const std::filesystem::path& path, OpenMode mode,
+                                           FileSystem& fs, bool source);
     std::unique_ptr<Impl> d;
 };
 

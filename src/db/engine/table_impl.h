@@ -105,6 +105,8 @@ struct Table::Impl {
     int selected = -1;
     bool needsRebuild = false;
     std::vector<std::string> repairs; // made by the open
+    bool source = false;              // openSource(): its count is fixed at open
+    std::uint32_t pastCount = 0;      // records it found past the header's count
     std::uint64_t indexGen = 1;
 
     // Record caches: a read-ahead window for record order, a small map else.

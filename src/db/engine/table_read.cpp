@@ -129,7 +129,7 @@ std::uint32_t Table::Impl::countOnDisk() {
 }
 
 void Table::Impl::refreshHeader() {
-    if (mode == OpenMode::Exclusive)
+    if (mode == OpenMode::Exclusive || source)
         return;
     std::uint32_t n = 0;
     {

@@ -213,7 +213,7 @@ void TMyImport::StartButtonClick() {
                            importCancelledMessage(stats.imported), app::Button::Ok});
     } else {
         prompter->message({app::MessageKind::Information, QStringLiteral("Ok"),
-                           QString::fromLatin1(kImportComplete), app::Button::Ok});
+                           importCompleteMessage(stats), app::Button::Ok});
     }
     const QString warning = importWarning(stats);
     if (!warning.isEmpty())

@@ -231,6 +231,91 @@ TEST(ImportWindows, DbaseSourceAndTheRefusals) {
     EXPECT_EQ(f.ctx.database.importFileType, 2);
 }
 
+void key(int k, Qt::KeyboardModifiers mods = {}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
+}
+
+// Keys go to the focus a window gives itself once it is active; with no
+// window manager, a test must ask for that.
+void activate(QWidget* window) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(QTest::qWaitFor([window] {
+        return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
+    }));
+}
+
+// A table with a dBASE III memo file, mailed without the index its header
+// flags, and whose header counts two of its four records: chosen, lined up
+// and imported by keys, closed by the real message boxes.
+TEST(ImportWindows, DbaseSourceWithMemosByKeys) {
+    TransferFixture f;
+    const std::filesystem::path data = std::filesystem::path(SHELVIX_SOURCE_DIR) / "tests/data";
+    const auto source = f.dir / "MEMO3.DBF";
+    std::string table = test::readFile(data / "MEMO3.DBF");
+    table[4] = 2;
+    table[28] = 1;
+    test::writeFile(source, table);
+    std::filesystem::copy_file(data / "MEMO3.DBT", f.dir / "MEMO3.DBT");
+    struct RealMessages : test::ScriptedPrompter {
+        app::QtPrompter real;
+        app::Button message(const app::Message& m) override { return real.message(m); }
+    } prompter;
+    f.ctx.prompter = &prompter;
+    f.ctx.database.importFileType = 1;
+    prompter.expectFile(TransferFixture::fileRequest(app::FileMode::Open, "DBase  (*.DBF)|*.DBF",
+                                                     "DBF", q(f.dir.path())),
+                        q(source));
+    QStringList shown;
+    auto answer = [&](QWidget* box) {
+        shown << box->windowTitle() + u'|' + static_cast<QMessageBox*>(box)->text();
+        activate(box);
+        key(Qt::Key_Return);
+    };
+    test::onNextModal([&](QWidget* format) {
+        activate(format);
+        EXPECT_EQ(QApplication::focusWidget(), child<QWidget>(format, "AsciiDelimited"));
+        key(Qt::Key_Down);
+        EXPECT_TRUE(child<QRadioButton>(format, "DBFFormat")->isChecked());
+        test::onNextModal([&](QWidget* w) {
+            auto* grid = child<QTableWidget>(w, "ImportGrid");
+            activate(w);
+            EXPECT_EQ(QApplication::focusWidget(), grid);
+            for (int i = 0; i < 3; ++i)
+                key(Qt::Key_Down);
+            EXPECT_EQ(text(grid, 3, 1), "NOTES");
+            // A mnemonic presses its button once the press has been shown.
+            for (int row = 4; row <= 8; ++row) {
+                key(Qt::Key_D, Qt::AltModifier);
+                EXPECT_TRUE(QTest::qWaitFor([&] { return grid->currentRow() == row; }));
+            }
+            EXPECT_EQ(text(grid, 8, 0), "Description");
+            EXPECT_EQ(text(grid, 8, 1), "NOTES");
+            test::onNextModal([&](QWidget* box) {
+                test::onNextModal(answer);
+                answer(box);
+            });
+            key(Qt::Key_S, Qt::AltModifier);
+        });
+        key(Qt::Key_Return);
+    });
+    f.commands.DoImport();
+    EXPECT_EQ(shown,
+              QStringList({"Ok|Import Complete.\n\n2 complete record(s) lay past the record "
+                           "count in the table's header; they were read as well.",
+                           "Warning|Some values were not imported as they stood:\n1 "
+                           "memo(s) longer than their Shelvix field were cut to its width."}));
+    EXPECT_EQ(f.stored("Title"), (std::vector<std::string>{"Dune", "Emma", "Long", "Caf\xE9"}));
+    const auto notes = f.stored("Descriptio");
+    ASSERT_EQ(notes.size(), 4u);
+    EXPECT_EQ(notes[0], "Memo text for A");
+    EXPECT_EQ(notes[1], "");
+    EXPECT_EQ(notes[2].size(), 110u);
+    EXPECT_EQ(notes[3], "Caf\xE9 au lait");
+    EXPECT_EQ(f.stored("Publisher"), (std::vector<std::string>(4, "")));
+    EXPECT_EQ(test::readFile(source), table);
+}
+
 TEST(ImportWindows, NotDelimitedTextShownInARealMessageBox) {
     TransferFixture f;
     const auto file = f.dir / "WIDE.TXT";
