@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace shelvix::reports {
@@ -184,6 +185,7 @@ app::FileRequest saveRequest() {
 TEST_F(ReportListTest, PrintsTheChosenReportToATextFileAndAPdfAndKeepsTheLastReport) {
     ctx.database.lastReport = 2;
     ctx.database.sortOrder = {2, 5, 0, 0};
+    ASSERT_TRUE(ctx.MyTable->goToRecord(4));
     makeList();
     const auto txt = dir / "VALUE.TXT";
     const auto pdf = dir / "VALUE.PDF";
@@ -221,8 +223,8 @@ TEST_F(ReportListTest, PrintsTheChosenReportToATextFileAndAPdfAndKeepsTheLastRep
     EXPECT_NE(printed.find("Book by Clark 3"), std::string::npos);
     EXPECT_NE(printed.find("GRAND TOTALS"), std::string::npos);
     EXPECT_NE(printed.find("Cost: 22.50"), std::string::npos) << printed;
-    // The walk is left at the end; the grid's table is given back.
-    EXPECT_TRUE(ctx.MyTable->eof());
+    // The grid's table is given back, on the book it was on.
+    EXPECT_EQ(ctx.MyTable->recno(), 4u);
     EXPECT_FALSE(ctx.MyTable->controlsDisabled());
 }
 
@@ -324,10 +326,9 @@ TEST_F(ReportListTest, AMissingOrDamagedDefinitionsFileIsReportedAndNothingRuns)
     std::filesystem::remove(dir / "SHVBOOK.URP");
     prompter.expectError("Report format could not be located.");
     withList([&](TMyReport* l) { key(l, Qt::Key_P, Qt::ControlModifier); });
-    // A file whose length is no whole number of records is named, not read.
+    // A file changed under the list to hold no whole report runs nothing.
     test::writeFile(dir / "SHVBOOK.URP", std::string(100, 'x'));
-    prompter.expectError(
-        "SHVBOOK.URP is damaged: report 1, the last, is cut short at 100 of 20622 bytes.");
+    prompter.expectError("Report format could not be located.");
     withList([&](TMyReport* l) { key(l, Qt::Key_V, Qt::ControlModifier); });
     EXPECT_EQ(prompter.beeps(), (std::vector<app::Beep>{app::Beep::Error, app::Beep::Error}));
     EXPECT_EQ(ctx.MyTable->recno(), 2u); // no walk was made
@@ -532,6 +533,87 @@ TEST_F(ReportListTest, AReportDesignedInTheEditorIsListedViewedAndWrittenAlike) 
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
         EXPECT_NE(printed.find(expected), std::string::npos) << expected << "\n" << printed;
     }
+}
+
+// Values an earlier editor wrote (a margin of -3 inches) and a file cut
+// short: named once when the list is made at start-up, in one message; the
+// other reports are listed and serve; saves keep the odd bytes as they were.
+TEST_F(ReportListTest, ADamagedRecordIsNamedOnceAtStartAndTheOthersServe) {
+    const auto urp = dir / "SHVBOOK.URP";
+    std::string bytes = test::readFile(urp);
+    const double minusThree = -3;
+    std::memcpy(&bytes[2 * kDefinitionSize + 1861], &minusThree, 8); // "4 Line Report"
+    const std::string odd = bytes.substr(2 * kDefinitionSize, kDefinitionSize);
+    const std::string tail = bytes.substr(0, kDefinitionSize - 100);
+    test::writeFile(urp, bytes + tail);
+    const QString named =
+        "SHVBOOK.URP holds reports that cannot be used:\n\n"
+        "report 3 (\"4 Line Report\"): the left margin is -3 inches;\n"
+        "report 9, the last, is cut short at 20522 of 20622 bytes.\n\n"
+        "They are left out of the report list and kept in the file as they are, until you "
+        "delete or replace the file.";
+    app::QtPrompter real;
+    ctx.prompter = &real;
+    int boxes = 0;
+    test::onNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_TRUE(box);
+        ++boxes;
+        EXPECT_EQ(box->windowTitle(), "Error");
+        EXPECT_EQ(box->text(), named);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    makeList();
+    EXPECT_EQ(boxes, 1);
+    ctx.prompter = &prompter;
+
+    const auto txt = dir / "VALUE.TXT";
+    prompter.expectFile(saveRequest(), q(txt));
+    withList([&](TMyReport* l) {
+        QStringList names;
+        for (int i = 0; i < l->ReportBox->count(); ++i) {
+            names << l->ReportBox->item(i)->text();
+        }
+        EXPECT_EQ(names, QStringList({"Short Narrow Report", "2 Line 120 Column Report",
+                                      "Full Report", "Location Report", "Library Checkout Report",
+                                      "Value Report", "Statistic/Summary Report"}));
+        // The report after the odd one runs.
+        l->ReportBox->setCurrentRow(5);
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+        // A new report, and a change to the one the odd record used to precede.
+        test::onNextModal([&](QWidget* editor) {
+            typeIn(editor, "ReportName", "Mine");
+            press(editor, "UpdateButton");
+        });
+        key(l, Qt::Key_N, Qt::ControlModifier);
+        EXPECT_EQ(l->ReportBox->count(), 8);
+        EXPECT_EQ(l->ReportBox->currentItem()->text(), "Mine");
+        l->ReportBox->setCurrentRow(2);
+        test::onNextModal([&](QWidget* editor) {
+            typeIn(editor, "Title1", "Everything");
+            press(editor, "UpdateButton");
+        });
+        key(l, Qt::Key_M, Qt::ControlModifier);
+        EXPECT_EQ(l->ReportBox->currentItem()->text(), "Full Report");
+    });
+    prompter.verify(); // nothing said twice
+    const std::string value = test::readFile(txt);
+    EXPECT_NE(value.find("Book by Clark 3"), std::string::npos);
+    EXPECT_NE(value.find("Title                                     Cost"), std::string::npos)
+        << value;
+    const std::string now = test::readFile(urp);
+    ASSERT_EQ(now.size(), 9u * kDefinitionSize + tail.size());
+    EXPECT_EQ(now.substr(2 * kDefinitionSize, kDefinitionSize), odd);
+    EXPECT_EQ(now.substr(now.size() - tail.size()), tail);
+    const ReportFile file(q(urp));
+    EXPECT_EQ(file.read(2)->titles[0], "Everything");
+    EXPECT_EQ(file.read(7)->name, "Mine");
+
+    // The next start names them again, once; the tail is now after ten.
+    prompter.expectError(QString(named).replace("report 9,", "report 10,"));
+    makeList();
+    prompter.verify();
 }
 
 TEST_F(ReportListTest, Screenshots) {
