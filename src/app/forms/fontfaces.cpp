@@ -24,9 +24,11 @@ QString installedFace(const QString& stored) {
     for (const auto& [windows, liberation] : kStandIns) {
         if (name.compare(QLatin1String(windows), Qt::CaseInsensitive) != 0)
             continue;
+        // Asked for at every change of font while a report lays out its
+        // pages: the installed families are listed once.
+        thread_local const QStringList families = QFontDatabase::families();
         // Installed families only: hasFamily() would take fontconfig's
         // substitute for the face itself, and a dialog cannot show that.
-        const QStringList families = QFontDatabase::families();
         const QString standIn = QString::fromLatin1(liberation);
         if (!families.contains(name, Qt::CaseInsensitive) &&
             families.contains(standIn, Qt::CaseInsensitive))
