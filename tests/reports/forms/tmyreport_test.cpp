@@ -4,7 +4,10 @@
 #include "app/appcontext.h"
 #include "app/databases.h"
 #include "app/forms/qtprompter.h"
+#include "app/forms/tmain.h"
 #include "db/booktable.h"
+#include "find/criteria.h"
+#include "find/search.h"
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/tprintselect.h"
@@ -15,6 +18,7 @@
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
+#include "viewer/forms/viewergrid.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -80,6 +84,16 @@ struct FakeView : app::DatabaseView {
     }
 };
 
+// A key to the focused control, once the focus is back in `window`
+// (after a dialog it opened has closed).
+void key(QWidget* window, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    window->activateWindow(); // no window manager hands the focus back
+    ASSERT_TRUE(QTest::qWaitFor([window] {
+        return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
+    }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
+}
+
 class ReportListTest : public ::testing::Test {
 protected:
     test::TempDir dir;
@@ -130,16 +144,6 @@ protected:
             },
             60000);
         list->DoReports();
-    }
-
-    // A key to the focused control, once the focus is back in `window`
-    // (after a dialog it opened has closed).
-    static void key(QWidget* window, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        window->activateWindow(); // no window manager hands the focus back
-        ASSERT_TRUE(QTest::qWaitFor([window] {
-            return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
-        }));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
     }
 };
 
@@ -614,6 +618,80 @@ TEST_F(ReportListTest, ADamagedRecordIsNamedOnceAtStartAndTheOthersServe) {
     prompter.expectError(QString(named).replace("report 9,", "report 10,"));
     makeList();
     prompter.verify();
+}
+
+// From the main window: afterwards the grid is on the book the user had
+// chosen, and after "Print Entire Database" under a search the count is the
+// search's again.
+TEST(ReportsFromTheMainWindow, TheChosenBookAndTheSearchCountComeBackAfterARun) {
+    test::TempDir home;
+    test::ScriptedPrompter prompter;
+    app::AppContext ctx;
+    const QStringList args{"shelvix", "--home", q(home.path())};
+    ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
+    ctx.prompter = &prompter;
+    db::createBookTable(home / "MASTER.DBF");
+    {
+        auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);
+        for (const char* author : {"Adams", "Brown", "Clark"}) {
+            for (int i = 1; i <= 4; ++i) {
+                t->insert();
+                t->setText("AUTHOR", author);
+                t->setText("TITLE", std::string("Book ") + author[0] + std::to_string(i));
+                t->post();
+            }
+        }
+    }
+    app::TMain window(ctx);
+    ASSERT_TRUE(window.FormCreate());
+    window.show();
+    const auto count = [&] { return window.findChild<QLabel*>("CountLabel")->text(); };
+    // The third book of the grid chosen with the keys, then Ctrl+R and
+    // "Value Report" to a text file, of every book when `entire`.
+    const auto chooseThirdAndPrint = [&](const std::filesystem::path& txt, bool entire) {
+        key(&window, Qt::Key_Home, Qt::ControlModifier);
+        window.viewerGrid()->setFocus();
+        QTest::keyClick(window.viewerGrid(), Qt::Key_Down);
+        QTest::keyClick(window.viewerGrid(), Qt::Key_Down);
+        const std::uint32_t chosen = ctx.MyTable->recno();
+        prompter.expectFile(saveRequest(), q(txt));
+        test::onNextModal(
+            [&](QWidget* w) {
+                auto* list = qobject_cast<TMyReport*>(w);
+                ASSERT_TRUE(list);
+                if (entire) {
+                    QTest::mouseClick(list->ExportEntire, Qt::LeftButton, {},
+                                      QPoint(8, list->ExportEntire->height() / 2));
+                }
+                list->ReportBox->setCurrentRow(6); // "Value Report"
+                list->ReportBox->setFocus();
+                answerStatus();
+                key(list, Qt::Key_F, Qt::ControlModifier);
+                key(list, Qt::Key_Escape);
+            },
+            60000);
+        key(&window, Qt::Key_R, Qt::ControlModifier);
+        EXPECT_NE(test::readFile(txt).find("Book C4"), std::string::npos);
+        EXPECT_EQ(ctx.MyTable->recno(), chosen);
+        EXPECT_EQ(window.viewerGrid()->currentIndex().row(), 2);
+    };
+    ASSERT_EQ(count(), "12");
+    chooseThirdAndPrint(home / "ALL.TXT", false);
+
+    // A search for Brown in force, as the search form's OK leaves it.
+    ASSERT_TRUE(window.search().Doit({{.Text = QStringLiteral("BROWN"),
+                                       .FieldNo = 2,
+                                       .Op = find::OpContains,
+                                       .LevelEnd = true}}));
+    window.DisplayCount();
+    ASSERT_EQ(count(), "4");
+    chooseThirdAndPrint(home / "ENTIRE.TXT", true);
+    EXPECT_TRUE(ctx.SearchOn);
+    EXPECT_EQ(count(), "4");
+    EXPECT_EQ(ctx.MyTable->recordCount(), 4u);
+    EXPECT_EQ(ctx.MyTable->text("TITLE"), "Book B3");
+    prompter.verify();
+    window.close();
 }
 
 TEST_F(ReportListTest, Screenshots) {
