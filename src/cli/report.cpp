@@ -98,15 +98,25 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
             : QFileInfo(paths.current).absoluteDir().filePath(QStringLiteral("SHVBOOK.URP"));
     // Without a definitions file, the eight the program would start it with.
     const reports::ReportFile file(definitions);
-    const std::vector<reports::ReportDefinition> all =
-        file.exists() ? file.readAll() : reports::DefaultReports();
+    std::vector<reports::ReportDefinition> all = reports::DefaultReports();
+    QStringList unusable;
+    if (file.exists()) {
+        const std::optional<reports::ReportFileScan> scan = file.scan();
+        all = scan ? scan->usable() : std::vector<reports::ReportDefinition>();
+        unusable = scan ? scan->problems() : QStringList();
+    }
     const std::string wanted = core::encode(a.options.at("--name")).bytes;
     const auto it = std::find_if(all.begin(), all.end(), [&](const reports::ReportDefinition& d) {
         return d.name == wanted;
     });
-    if (it == all.end())
-        throw std::runtime_error("no report named \"" + a.options.at("--name") + "\" in " +
-                                 definitions.toStdString());
+    if (it == all.end()) {
+        // The report asked for may be one the file holds damaged.
+        std::string why =
+            "no report named \"" + a.options.at("--name") + "\" in " + definitions.toStdString();
+        if (!unusable.isEmpty())
+            why += " (it cannot use " + unusable.join(QStringLiteral("; ")).toStdString() + ")";
+        throw std::runtime_error(why);
+    }
     const reports::ReportDefinition def = *it;
 
     // The catalogue as the program shows it: its sort order when its sort

@@ -390,6 +390,7 @@ void TMain::restoreSearch() {
     EnableEndSearch();
     if (ctx_.MyTable)
         ctx_.MyTable->first();
+    DisplayCount(); // the search's count, not the whole catalogue's
 }
 
 void TMain::showSearchWindow() {
