@@ -119,6 +119,7 @@ void TMyEdit::FormCreate() {
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
     app::giveMenuKeysPrecedence(this);
+    app::installWindowKeys();
     applyBrowseMode();
 }
 
@@ -402,6 +403,13 @@ void TMyEdit::DoClear() {
         v[field] = blankDateMask(ctx_.formats.dateSeparator());
     setValues(v);
     SetCaptions();
+    toFirstField();
+}
+
+// A new, copied or cleared book is typed from its title on.
+void TMyEdit::toFirstField() {
+    pages_->setCurrentIndex(0);
+    controls_[kTitleField - 1]->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------- saving
@@ -466,6 +474,11 @@ bool TMyEdit::askUpdate(const QString& text) {
 }
 
 void TMyEdit::DoExit() {
+    reject();
+}
+
+// Every way out without saving asks first: Exit, Escape, the close box.
+void TMyEdit::reject() {
     if (!ctx_.browseMode && ValuesChanged()) {
         ctx_.prompter->beep(app::Beep::Question);
         const app::Button answer = ctx_.prompter->message(
@@ -477,7 +490,7 @@ void TMyEdit::DoExit() {
         if (answer != app::Button::Yes)
             return;
     }
-    reject();
+    QDialog::reject();
 }
 
 void TMyEdit::MenuNewClick() {
@@ -498,6 +511,7 @@ void TMyEdit::MenuCopyRecordClick() {
     ctx_.EditMode = app::EditMode::Add;
     SaveValues();
     setWindowTitle(QStringLiteral("Edit (New Copied Record)"));
+    toFirstField();
 }
 
 void TMyEdit::moveRecord(bool forward) {
@@ -617,21 +631,12 @@ void TMyEdit::FormShow() {
     else
         DoClear();
     SaveValues();
-    controls_[kTitleField - 1]->setFocus();
+    toFirstField();
 }
 
 void TMyEdit::done(int result) {
     SaveAllLists();
     QDialog::done(result);
-}
-
-void TMyEdit::keyPressEvent(QKeyEvent* event) {
-    // Escape asks, as Exit does; the close box alone closes without a word.
-    if (event->key() == Qt::Key_Escape) {
-        DoExit();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void TMyEdit::enterKey(QObject* target) {
