@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
 #include <QKeyEvent>
@@ -474,23 +475,30 @@ bool TMyEdit::askUpdate(const QString& text) {
 }
 
 void TMyEdit::DoExit() {
-    reject();
+    if (mayLeave())
+        reject();
 }
 
-// Every way out without saving asks first: Exit, Escape, the close box.
-void TMyEdit::reject() {
-    if (!ctx_.browseMode && ValuesChanged()) {
-        ctx_.prompter->beep(app::Beep::Question);
-        const app::Button answer = ctx_.prompter->message(
-            {.kind = app::MessageKind::Warning,
-             .caption = QStringLiteral("Warning"),
-             .text = QStringLiteral("Data has changed.  Do you want to exit without updating?"),
-             .buttons = app::Button::Yes | app::Button::No,
-             .defaultButton = app::Button::No});
-        if (answer != app::Button::Yes)
-            return;
+// Leaving without saving asks first while there are changes, whichever way
+// the form is left: Exit, Escape, the window's close button.
+bool TMyEdit::mayLeave() {
+    if (ctx_.browseMode || !ValuesChanged())
+        return true;
+    ctx_.prompter->beep(app::Beep::Question);
+    return ctx_.prompter->message(
+               {.kind = app::MessageKind::Warning,
+                .caption = QStringLiteral("Warning"),
+                .text = QStringLiteral("Data has changed.  Do you want to exit without updating?"),
+                .buttons = app::Button::Yes | app::Button::No,
+                .defaultButton = app::Button::No}) == app::Button::Yes;
+}
+
+void TMyEdit::closeEvent(QCloseEvent* event) {
+    if (isVisible() && !mayLeave()) {
+        event->ignore();
+        return;
     }
-    QDialog::reject();
+    QDialog::closeEvent(event);
 }
 
 void TMyEdit::MenuNewClick() {
@@ -637,6 +645,14 @@ void TMyEdit::FormShow() {
 void TMyEdit::done(int result) {
     SaveAllLists();
     QDialog::done(result);
+}
+
+void TMyEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        DoExit();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TMyEdit::enterKey(QObject* target) {

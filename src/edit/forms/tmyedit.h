@@ -81,13 +81,13 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
     // Every close, whatever closes the form, saves the lists.
     void done(int result) override;
-    // Leaving without saving: asks while there are changes.
-    void reject() override;
 
 private:
     void FormCreate();
@@ -99,6 +99,7 @@ private:
     void setDateMasks();
     void moveRecord(bool forward);
     void toFirstField();
+    bool mayLeave(); // false: the user stays
     void clipboard(int operation);
     void enterKey(QObject* target); // the control that has the key
     QString controlText(int field) const;

@@ -447,9 +447,29 @@ TEST_F(AltKeysTest, SearchLocateAndReplace) {
     });
 }
 
-TEST_F(AltKeysTest, ReportList) {
-    sweepDialog("MenuReports", [&](QWidget* dialog) {
-        sweep(dialog,
+TEST_F(AltKeysTest, ReportWindows) {
+    // Runs `open` and sweeps the modal window it opens with `table`.
+    const auto nested = [&](const std::function<void()>& open, const KeyTable& table,
+                            const std::string& where, const std::function<void(QWidget*)>& more) {
+        bool opened = false;
+        test::onNextModal(
+            [&](QWidget* dialog) {
+                opened = true;
+                sweep(dialog, table, where);
+                if (more)
+                    more(dialog);
+                static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
+            },
+            60000);
+        open();
+        EXPECT_TRUE(opened) << where;
+    };
+    const auto click = [](QWidget* dialog, const char* name) {
+        return [=] { dialog->findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
+    };
+    const KeyTable okCancel = {{'O', "button:OkButton"}, {'C', "button:CancelButton"}};
+    sweepDialog("MenuReports", [&](QWidget* list) {
+        sweep(list,
               {{'V', "button:ViewButton"},
                {'P', "button:PrintButton"},
                {'F', "button:FileButton", {"menu:&File"}},
@@ -459,6 +479,21 @@ TEST_F(AltKeysTest, ReportList) {
                {'X', "button:ExitButton"},
                {'O', "menu:&Options"}},
               "report list");
+        nested(
+            [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier); },
+            okCancel, "printer", {});
+        nested(
+            click(list, "NewButton"),
+            {{'S', "button:SetFonts"},
+             {'P', "button:SpecifyButton"},
+             {'U', "button:UpdateButton"},
+             {'C', "button:CancelButton"},
+             {'D', ""}, // Delete: not for a new report
+             {'H', "button:HelpButton"}},
+            "report editor", [&](QWidget* editor) {
+                nested(click(editor, "SetFonts"), {{'O', "button:OkButton"}}, "report fonts", {});
+                nested(click(editor, "SpecifyButton"), okCancel, "report layout", {});
+            });
     });
 }
 
