@@ -1,7 +1,8 @@
 // Every Alt letter of every window, pressed twice: it must do the same thing
 // both times, and that thing must be the one the window's table names. The
 // tables are the windows' mnemonics; `over` lists what else claims a letter
-// and loses to it (the clashes resolved).
+// and loses to it (the clashes resolved). Each window is then Tabbed round:
+// every control that takes the focus is reached.
 #include "app/forms/tmain.h"
 #include "db/booktable.h"
 #include "edit/forms/tmyedit.h"
