@@ -135,32 +135,43 @@ void DelimitedReader::detectEncoding() {
     utf8_ = multi && need == 0;
 }
 
-// The delimiter the first line holds most of outside quotes: comma, then
-// semicolon, then tab on a tie.
+// The delimiter that splits the first line into the most fields the next
+// lines agree with: a header written "TITLE,C,90;AUTHOR,C,90" is
+// semicolon-separated although it holds more commas. Ties go to comma, then
+// semicolon, then tab; a .tsv is tab.
 int DelimitedReader::detectDelimiter() {
     if (isTsv(path_))
         return '\t';
-    rewind();
-    int commas = 0, semicolons = 0, tabs = 0;
-    bool inQuotes = false;
-    for (;;) {
-        const int c = rawChar();
-        if (c == kEof || (!inQuotes && (c == kCr || c == kLf)))
-            break;
-        if (c == '"')
-            inQuotes = !inQuotes;
-        else if (!inQuotes && c == ',')
-            ++commas;
-        else if (!inQuotes && c == ';')
-            ++semicolons;
-        else if (!inQuotes && c == '\t')
-            ++tabs;
+    constexpr int kLinesCompared = 20;
+    int best = ',';
+    std::pair<int, int> bestScore{-1, 0}; // lines agreeing, fields on the first
+    std::string text;
+    for (const int d : {',', ';', '\t'}) {
+        delimiter_ = d;
+        rewind();
+        int first = 0, agreeing = 0;
+        End end = End::Line;
+        for (int line = 0; line <= kLinesCompared && end != End::File; ++line) {
+            int fields = 0;
+            Field f;
+            do {
+                f = readSheet(text);
+                ++fields;
+            } while (f.end == End::Comma);
+            end = f.end;
+            if (line == 0)
+                first = fields;
+            else if (fields == first)
+                ++agreeing;
+        }
+        const std::pair<int, int> score{agreeing, first};
+        if (first > 1 && score > bestScore) {
+            best = d;
+            bestScore = score;
+        }
     }
-    if (semicolons > commas && semicolons >= tabs)
-        return ';';
-    if (tabs > commas && tabs > semicolons)
-        return '\t';
-    return ',';
+    delimiter_ = best;
+    return best;
 }
 
 // The first line and the next one that is not empty are quoted lines (every

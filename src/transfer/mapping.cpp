@@ -248,6 +248,43 @@ PresetReader::PresetReader(RecordReader& source, Preset preset)
     }
 }
 
+namespace {
+
+// One value as a rule reads it; `unmapped` follows what is kept.
+std::string applyRule(PresetReader::Rule rule, std::string_view in, int& unmapped,
+                      std::optional<db::Date>& date) {
+    switch (rule) {
+    case R::Plain:
+        return std::string(in);
+    case R::Unwrapped:
+        return std::string(unwrapped(in, "=\"", '"'));
+    case R::Bracketed:
+        return std::string(unwrapped(in, "[", ']'));
+    case R::Publisher: {
+        std::string text(trimmed(in.substr(0, std::min(in.find_first_of(",("), in.size()))));
+        unmapped = std::min(unmapped, int(std::count(text.begin(), text.end(), '?')));
+        return text;
+    }
+    case R::Year:
+        for (std::size_t i = 0; i + 4 <= in.size(); ++i) {
+            const auto at = in.begin() + std::ptrdiff_t(i);
+            if (std::all_of(at, at + 4, isDigit) && (i == 0 || !isDigit(in[i - 1])) &&
+                (i + 4 == in.size() || !isDigit(in[i + 4])))
+                return std::string(in.substr(i, 4));
+        }
+        return {};
+    case R::IsoDate:
+        date = isoDate(in);
+        return std::string(in);
+    case R::Flag:
+        unmapped = 0;
+        return trimmed(in).empty() ? std::string() : std::string("Yes");
+    }
+    return {};
+}
+
+} // namespace
+
 bool PresetReader::next(SourceRecord& record) {
     if (!source_.next(record))
         return false;
@@ -255,49 +292,20 @@ bool PresetReader::next(SourceRecord& record) {
     for (std::size_t i = std::size_t(sourceCount_); i < names_.size(); ++i)
         record.values[i] = {};
     for (const Take& t : takes_) {
-        SourceValue& out = record.values[std::size_t(t.into)];
-        const SourceValue* from = &record.values[std::size_t(t.column)];
-        if (trimmed(from->text).empty() && t.fallback >= 0)
-            from = &record.values[std::size_t(t.fallback)];
-        const std::string_view in = from->text;
-        int unmapped = from->unmapped;
-        std::string text;
-        switch (t.rule) {
-        case Rule::Plain:
-            text = in;
-            break;
-        case Rule::Unwrapped:
-            text = unwrapped(in, "=\"", '"');
-            break;
-        case Rule::Bracketed:
-            text = unwrapped(in, "[", ']');
-            break;
-        case Rule::Publisher:
-            text = trimmed(in.substr(0, std::min(in.find_first_of(",("), in.size())));
-            unmapped = std::min(unmapped, int(std::count(text.begin(), text.end(), '?')));
-            break;
-        case Rule::Year:
-            for (std::size_t i = 0; i + 4 <= in.size(); ++i) {
-                if (!std::all_of(in.begin() + std::ptrdiff_t(i), in.begin() + std::ptrdiff_t(i + 4),
-                                 isDigit) ||
-                    (i > 0 && isDigit(in[i - 1])) || (i + 4 < in.size() && isDigit(in[i + 4])))
-                    continue;
-                text = in.substr(i, 4);
-                break;
-            }
-            break;
-        case Rule::IsoDate:
-            text = in;
-            out.date = isoDate(in);
-            break;
-        case Rule::Flag:
-            unmapped = 0;
-            if (!trimmed(in).empty())
-                text = "Yes";
-            break;
+        const SourceValue& from = record.values[std::size_t(t.column)];
+        int unmapped = from.unmapped;
+        std::optional<db::Date> date;
+        std::string text = applyRule(t.rule, from.text, unmapped, date);
+        // ="" is as empty as nothing: the fallback's value then.
+        if (trimmed(text).empty() && t.fallback >= 0) {
+            const SourceValue& other = record.values[std::size_t(t.fallback)];
+            unmapped = other.unmapped;
+            text = applyRule(t.rule, other.text, unmapped, date);
         }
+        SourceValue& out = record.values[std::size_t(t.into)];
         out.text = std::move(text);
         out.unmapped = unmapped;
+        out.date = date;
     }
     return true;
 }

@@ -96,7 +96,8 @@ struct TransferFixture {
         return r;
     }
     app::FileRequest asciiOpen() const {
-        return fileRequest(app::FileMode::Open, "Ascii Delimited Text (*.TXT)|*.TXT", "TXT",
+        return fileRequest(app::FileMode::Open,
+                           "Text files (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|All files (*)|*", "TXT",
                            q(dir.path()));
     }
 };
@@ -320,7 +321,7 @@ TEST(ImportWindows, NotDelimitedTextShownInARealMessageBox) {
     TransferFixture f;
     const auto file = f.dir / "WIDE.TXT";
     std::string line;
-    for (int i = 0; i < 47; ++i)
+    for (int i = 0; i <= transfer::kMaxSourceFields; ++i)
         line += std::string(i ? "," : "") + "\"f\"";
     test::writeFile(file, line + "\r\n");
     // Files come from the script; the message is a real box on the screen.
