@@ -73,16 +73,18 @@ std::string goodreadsExport(int columns) {
         names.erase(std::find(names.begin(), names.end(), "Average Rating"));
     if (columns == 31) {
         names.pop_back();
-        for (const char* n : {"Recommended For", "Recommended By", "Owned Copies",
-                              "Original Purchase Date", "Original Purchase Location", "Condition",
-                              "Condition Description", "BCID"})
+        for (const char* n :
+             {"Recommended For", "Recommended By", "Owned Copies", "Original Purchase Date",
+              "Original Purchase Location", "Condition", "Condition Description", "BCID"})
             names.emplace_back(n);
     }
     const std::vector<Book> books{
         {{"Book Id", "320"},
          {"Title", "Cien a\xC3\xB1os de soledad"},
-         {"Author", "Gabriel Garc\xC3\xAD" "a M\xC3\xA1rquez"},
-         {"Author l-f", "Garc\xC3\xAD" "a M\xC3\xA1rquez, Gabriel"},
+         {"Author", "Gabriel Garc\xC3\xAD"
+                    "a M\xC3\xA1rquez"},
+         {"Author l-f", "Garc\xC3\xAD"
+                        "a M\xC3\xA1rquez, Gabriel"},
          {"ISBN", "=\"0060883286\""},
          {"ISBN13", "=\"9780060883287\""},
          {"My Rating", "5"},
@@ -120,20 +122,55 @@ std::string goodreadsExport(int columns) {
 }
 
 std::string libraryThingExport() {
-    const std::vector<std::string> names{
-        "Book Id",       "Title",          "Sort Character",     "Primary Author",
-        "Primary Author Role", "Secondary Author", "Secondary Author Roles", "Publication",
-        "Date",          "Review",         "Rating",             "Comment",
-        "Private Comment", "Summary",      "Media",              "Physical Description",
-        "Weight",        "Height",         "Thickness",          "Length",
-        "Dimensions",    "Page Count",     "LCCN",               "Acquired",
-        "Date Started",  "Date Read",      "Barcode",            "BCID",
-        "Tags",          "Collections",    "Languages",          "Original Languages",
-        "LC Classification", "ISBN",       "ISBNs",              "Subjects",
-        "Dewey Decimal", "Dewey Wording",  "Other Call Number",  "Copies",
-        "Source",        "Entry Date",     "From Where",         "OCLC",
-        "Work id",       "Lending Patron", "Lending Status",     "Lending Start",
-        "Lending End"};
+    const std::vector<std::string> names{"Book Id",
+                                         "Title",
+                                         "Sort Character",
+                                         "Primary Author",
+                                         "Primary Author Role",
+                                         "Secondary Author",
+                                         "Secondary Author Roles",
+                                         "Publication",
+                                         "Date",
+                                         "Review",
+                                         "Rating",
+                                         "Comment",
+                                         "Private Comment",
+                                         "Summary",
+                                         "Media",
+                                         "Physical Description",
+                                         "Weight",
+                                         "Height",
+                                         "Thickness",
+                                         "Length",
+                                         "Dimensions",
+                                         "Page Count",
+                                         "LCCN",
+                                         "Acquired",
+                                         "Date Started",
+                                         "Date Read",
+                                         "Barcode",
+                                         "BCID",
+                                         "Tags",
+                                         "Collections",
+                                         "Languages",
+                                         "Original Languages",
+                                         "LC Classification",
+                                         "ISBN",
+                                         "ISBNs",
+                                         "Subjects",
+                                         "Dewey Decimal",
+                                         "Dewey Wording",
+                                         "Other Call Number",
+                                         "Copies",
+                                         "Source",
+                                         "Entry Date",
+                                         "From Where",
+                                         "OCLC",
+                                         "Work id",
+                                         "Lending Patron",
+                                         "Lending Status",
+                                         "Lending Start",
+                                         "Lending End"};
     const std::vector<Book> books{
         {{"Book Id", "101"},
          {"Title", "L'\xC3\x89tranger"},
@@ -145,7 +182,8 @@ std::string libraryThingExport() {
          {"Comment", "Relu en \xC3\xA9t\xC3\xA9"},
          {"Media", "Paperback"},
          {"Page Count", "159"},
-         {"Tags", "roman, fran\xC3\xA7" "ais"},
+         {"Tags", "roman, fran\xC3\xA7"
+                  "ais"},
          {"ISBN", "[2070360024]"},
          {"ISBNs", "2070360024, 9782070360024"},
          {"Dewey Decimal", "843.914"},

@@ -214,6 +214,14 @@ TEST(DelimitedReader, SpreadsheetTextInEveryLineEndAndDelimiter) {
             EXPECT_FALSE(last.unclosed);
         }
     }
+    // A spreadsheet's dBASE header holds more commas than semicolons; the
+    // lines after it tell.
+    DelimitedFile header("TITLE,C,90;AUTHOR,C,90\nDune;\"Herbert, Frank\"\nEmma;Austen\n");
+    DelimitedReader h(header.path);
+    ASSERT_EQ(h.scanFirstLine(), FirstLine::Ok);
+    EXPECT_EQ(h.delimiter(), ';');
+    EXPECT_EQ(h.fieldNames(), (std::vector<std::string>{"TITLE,C,90", "AUTHOR,C,90"}));
+
     // A lone quote is kept and the field read on unquoted; extra fields are
     // counted unless empty; a field the file never closes is counted.
     DelimitedFile f("a,b\n\"5\" tall\",x\n1,2,\n1,2,3\n\"open,\n");

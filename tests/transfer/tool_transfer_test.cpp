@@ -236,8 +236,8 @@ TEST(ToolTransfer, OddLinesOfADelimitedFileAreCounted) {
 // names our fields in any of the ways spreadsheets and people write them, and
 // it has more fields than the grid's 46.
 TEST(ToolTransfer, SpreadsheetTextInEveryShapeImportsByItsHeader) {
-    const std::vector<std::string> header{"TITLE,C,90", "author", "Year Pub", "PURCHDATE,D",
-                                          "Junk",       "cost"};
+    const std::vector<std::string> header{"TITLE,C,90",  "author", "Year Pub",
+                                          "PURCHDATE,D", "Junk",   "cost"};
     int variant = 0;
     for (const std::string end : {"\n", "\r\n", "\r"}) {
         for (const char d : {',', ';', '\t'}) {
@@ -252,12 +252,11 @@ TEST(ToolTransfer, SpreadsheetTextInEveryShapeImportsByItsHeader) {
             std::vector<std::string> wide = header;
             for (int i = 1; i <= 50; ++i)
                 wide.push_back("x" + std::to_string(i));
-            std::string text = (encoding == 1 ? "\xEF\xBB\xBF" : "") +
-                               shelvix::test::sheetLine(wide, d, end) +
-                               row({"Caf" + e + " Society", "Smith, \"Doc\"", "1999", "3/4/2001",
-                                    "x", "12.5"}) +
-                               row({"Two" + end + "lines", encoding < 2 ? "\xCE\xA9mega" : "Omega",
-                                    "", "", "", ""});
+            std::string text =
+                (encoding == 1 ? "\xEF\xBB\xBF" : "") + shelvix::test::sheetLine(wide, d, end) +
+                row({"Caf" + e + " Society", "Smith, \"Doc\"", "1999", "3/4/2001", "x", "12.5"}) +
+                row({"Two" + end + "lines", encoding < 2 ? "\xCE\xA9mega" : "Omega", "", "", "",
+                     ""});
             TempDir dir;
             const std::string name = d == '\t' ? "IN.tsv" : "IN.csv";
             shelvix::test::writeFile(dir / name, text);
@@ -292,14 +291,16 @@ TEST(ToolTransfer, PresetsTakeTheExportsColumnsByName) {
         for (const char* how : {"--preset goodreads", "--skip-first"}) {
             std::filesystem::remove(dir / "BOOKS.DBF");
             ASSERT_EQ(tool(dir, "create BOOKS.DBF").status, 0);
-            const Result r = tool(dir, std::string("import BOOKS.DBF goodreads_library_export.csv ") + how);
+            const Result r =
+                tool(dir, std::string("import BOOKS.DBF goodreads_library_export.csv ") + how);
             ASSERT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(r.out, "imported 2 records\n");
             EXPECT_EQ(r.err, "");
             EXPECT_EQ(tool(dir, std::string("dump BOOKS.DBF --fields ") + fields).out,
                       "Recno,Deleted,TITLE,AUTHOR,ISBN,PUBLISHER,PAGES,YEARPUB,PURCHDATE,KEYWORDS,"
                       "BOOKTYPE,RATING,DESCRIPTIO,DEWEY,CHECKNAME,CHECKOUT\n"
-                      "1,,Cien a\xC3\xB1os de soledad,Gabriel Garc\xC3\xAD" "a M\xC3\xA1rquez,"
+                      "1,,Cien a\xC3\xB1os de soledad,Gabriel Garc\xC3\xAD"
+                      "a M\xC3\xA1rquez,"
                       "9780060883287,Harper Perennial,417,2006,2021-07-30,\"favorites, classics\","
                       "Paperback,5,\"Signed, first printing\",,,\n"
                       "2,,\"The Hunger Games (The Hunger Games, #1)\",Suzanne Collins,0439023483,"
@@ -318,7 +319,8 @@ TEST(ToolTransfer, PresetsTakeTheExportsColumnsByName) {
               "Recno,Deleted,TITLE,AUTHOR,ISBN,PUBLISHER,PAGES,YEARPUB,PURCHDATE,KEYWORDS,"
               "BOOKTYPE,RATING,DESCRIPTIO,DEWEY,CHECKNAME,CHECKOUT\n"
               "1,,L'\xC3\x89tranger,\"Camus, Albert\",2070360024,Gallimard,159,1942,2021-07-30,"
-              "\"roman, fran\xC3\xA7" "ais\",Paperback,4.5,Relu en \xC3\xA9t\xC3\xA9,843.914,"
+              "\"roman, fran\xC3\xA7"
+              "ais\",Paperback,4.5,Relu en \xC3\xA9t\xC3\xA9,843.914,"
               "Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m,Yes\n"
               "2,,\"Head First \"\"Java\"\"\",\"Sierra, Kathy\",0596009208,O'Reilly Media,688,"
               "2005,2019-01-05,,Ebook,,,,,\n");
@@ -375,10 +377,10 @@ TEST(ToolTransfer, SpreadsheetProgramCsvImportsBack) {
                                 (dir / "profile").string() + " --headless ";
     const Result plain = shell(dir, soffice + "--convert-to csv BOOKS.DBF --outdir plain");
     ASSERT_TRUE(std::filesystem::exists(dir / "plain/BOOKS.csv")) << plain.out;
-    const Result told = shell(dir, soffice +
-                                       "--infilter=dBase:ANSI --convert-to 'csv:Text - txt - csv "
-                                       "(StarCalc):59,34,76,1,,0,false,true,false' BOOKS.DBF "
-                                       "--outdir told");
+    const Result told =
+        shell(dir, soffice + "--infilter=dBase:ANSI --convert-to 'csv:Text - txt - csv "
+                             "(StarCalc):59,34,76,1,,0,false,true,false' BOOKS.DBF "
+                             "--outdir told");
     ASSERT_TRUE(std::filesystem::exists(dir / "told/BOOKS.csv")) << told.out;
 
     auto masked = [](std::string s) {
