@@ -233,6 +233,8 @@ std::string firstLineProblem(transfer::FirstLine result) {
     }
 }
 
+// ---- Spreadsheet text, continued: how a text import lines up ---------------
+
 // The database's own field names when it has settings, else the defaults.
 app::PerField<QString> databaseLabels(std::filesystem::path file) {
     file.replace_extension(".INI");
@@ -263,6 +265,8 @@ std::unique_ptr<transfer::RecordReader> textImportPlan(const TransferArgs& a,
         map = mapFromOption(a.map, text.fieldNames());
     return nullptr;
 }
+
+// ----------------------------------------------------------------------------
 
 } // namespace
 
@@ -345,7 +349,14 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         for (const std::string& name : splitList(a.fields))
             request.fields.push_back(bookField(name));
     }
-    request.labels = databaseLabels(file);
+    // The headings are the database's own field names when it has settings.
+    auto ini = file;
+    ini.replace_extension(".INI");
+    const app::DatabaseSettings settings =
+        std::filesystem::exists(ini)
+            ? app::DatabaseSettings::load(QString::fromStdString(ini.string()), QString())
+            : app::DatabaseSettings();
+    request.labels = settings.fieldNames;
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
     if (!a.levels.empty()) {

@@ -373,7 +373,7 @@ TEST(ToolTransfer, SpreadsheetProgramCsvImportsBack) {
         GTEST_SKIP() << "soffice (LibreOffice Calc) is not installed";
     TempDir dir;
     ASSERT_EQ(tool(dir, "generate 60 BOOKS.DBF --seed 11").status, 0);
-    const std::string soffice = "timeout 300 soffice -env:UserInstallation=file://" +
+    const std::string soffice = "timeout 120 soffice -env:UserInstallation=file://" +
                                 (dir / "profile").string() + " --headless ";
     const Result plain = shell(dir, soffice + "--convert-to csv BOOKS.DBF --outdir plain");
     ASSERT_TRUE(std::filesystem::exists(dir / "plain/BOOKS.csv")) << plain.out;
