@@ -59,6 +59,7 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
     setUpFieldGrid(grid_);
     connect(grid_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { ImportGridDblClick(row, column); });
+    toggleWithSpace(grid_, 2, [this](int row, int column) { ImportGridDblClick(row, column); });
 
     label(this, "FieldLabel", QStringLiteral("Field"), QRect(450, 150, 85, 16));
     label(this, "AlignmentLabel", QStringLiteral("Alignment"), QRect(450, 166, 85, 16));

@@ -218,6 +218,25 @@ TEST_F(MainWindowTest, DeleteAsksAndTheCountFollows) {
     EXPECT_EQ(count(), "1");
 }
 
+// Tab goes on from the grid's last cell to the navigator, whose buttons
+// Space presses.
+TEST_F(MainWindowTest, NavigatorIsReachedByTabAndPressedBySpace) {
+    start();
+    closeWindow();
+    addBooks(2);
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->viewerGrid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(ctx.MyTable->text("AUTHOR"), "Author 1");
+    for (int i = 0; i < 100 && !qobject_cast<QToolButton*>(QApplication::focusWidget()); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget()->objectName(), "First");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(ctx.MyTable->text("AUTHOR"), "Author 0");
+}
+
 TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
     start();
     addBooks(1);

@@ -511,6 +511,66 @@ TEST(ExportWindow, ChoicesOrderAndTheSearch) {
     EXPECT_EQ(f.search.ended, 1);
 }
 
+// The Yes/No cells switch with Space as with a double-click, whichever cell
+// of the row is current; Enter presses no button, and Tab goes on past the
+// grid's last cell.
+TEST(TransferWindows, YesNoCellsSwitchWithSpace) {
+    TransferFixture f;
+    const auto activeGrid = [](QWidget* w, const char* name) {
+        w->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+        auto* grid = child<QTableWidget>(w, name);
+        grid->setFocus();
+        return grid;
+    };
+    test::onNextModal([&](QWidget* w) {
+        auto* grid = activeGrid(w, "ExportGrid");
+        QTest::keyClick(grid, Qt::Key_Space);
+        EXPECT_EQ(text(grid, 0, 1), "No");
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Right);
+        QTest::keyClick(grid, Qt::Key_Space);
+        QTest::keyClick(grid, Qt::Key_Space);
+        QTest::keyClick(grid, Qt::Key_Space);
+        EXPECT_EQ(text(grid, 1, 1), "No");
+        QTest::keyClick(grid, Qt::Key_Return);
+        EXPECT_TRUE(w->isVisible());
+        int tabs = 0;
+        while (QApplication::focusWidget() == grid && tabs++ < 100)
+            QTest::keyClick(grid, Qt::Key_Tab);
+        EXPECT_EQ(tabs, 36 * 2 - 3); // from the second row's mark
+        EXPECT_EQ(QApplication::focusWidget(), child<QWidget>(w, "UpButton"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), grid);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier);
+    });
+    f.commands.DoExport();
+    EXPECT_FALSE(f.ctx.database.exportFields[0]);
+    EXPECT_FALSE(f.ctx.database.exportFields[1]);
+    EXPECT_TRUE(f.ctx.database.exportFields[2]);
+
+    const auto file = f.dir / "IN.TXT";
+    test::writeFile(file, "\"Name\",\"Who\"\r\n\"Dune\",\"Herbert\"\r\n");
+    f.prompter.expectFile(f.asciiOpen(), q(file));
+    f.prompter.expectMessage(ok("Ok", QStringLiteral("Import Complete.")), app::Button::Ok);
+    test::onNextModal([&](QWidget* format) {
+        test::onNextModal([&](QWidget* w) {
+            auto* grid = activeGrid(w, "ImportGrid");
+            QTest::keyClick(grid, Qt::Key_Space); // Name beside Title
+            EXPECT_EQ(text(grid, 0, 2), "No");
+            QTest::keyClick(grid, Qt::Key_Down);
+            QTest::keyClick(grid, Qt::Key_Down);
+            QTest::keyClick(grid, Qt::Key_Space); // an empty row stays empty
+            EXPECT_EQ(text(grid, 2, 2), "");
+            click(w, "StartButton");
+        });
+        click(format, "FileButton");
+    });
+    f.commands.DoImport();
+    EXPECT_EQ(f.stored("Title"), (std::vector<std::string>{""}));
+    EXPECT_EQ(f.stored("Author"), (std::vector<std::string>{"Herbert"}));
+}
+
 TEST(ExportWindow, DrawnInTheConfigurationColours) {
     TransferFixture f;
     auto& set = f.ctx.database.colors[app::ColorsConfigure];
