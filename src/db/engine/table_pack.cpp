@@ -206,6 +206,7 @@ void Table::pack(const Progress& progress) {
             throw;
         }
         t.fs.syncDirectory(t.path.parent_path());
+        t.releaseViews();
         t.file = std::move(out);
         t.hdr = nh;
         t.dataChangedLocally();

@@ -45,7 +45,29 @@ bool RecordView::isEmpty(int field) const {
 // ---------------------------------------------------------------- reading
 
 // ---- reading
+const std::uint8_t* Table::Impl::viewed(std::uint32_t recno) {
+    const std::uint64_t end = hdr.recordOffset(recno) + recLen();
+    if (view && end <= view->length)
+        return view->data + (end - recLen());
+    if (noView)
+        return nullptr;
+    // Room for a quarter more records, and at least 64 MiB, before the next
+    // view: a table that grows is mapped again only now and then.
+    const std::uint64_t need = std::max(end, hdr.dataEnd());
+    auto larger = file->map(0, need + std::max<std::uint64_t>(need / 4, 64u << 20), false);
+    if (!larger) {
+        noView = true;
+        return nullptr;
+    }
+    if (view)
+        outgrown.push_back(std::move(view));
+    view = std::move(larger);
+    return view->data + (end - recLen());
+}
+
 const std::uint8_t* Table::Impl::readRecord(std::uint32_t recno, int dir) {
+    if (const std::uint8_t* p = viewed(recno))
+        return p;
     if (recno >= winFirst && recno < winFirst + winCount)
         return window.data() + std::size_t(recno - winFirst) * recLen();
     if (dir == 0) {
@@ -484,13 +506,22 @@ bool Table::findNearest(const Date& date) {
 std::uint32_t Table::scanAfterCurrent(const std::function<bool(const RecordView&)>& visit) {
     if (d->cur == 0)
         return 0;
+    if (d->main.tag < 0) {
+        // Record order: the rest of the table as one pass.
+        Streamer s(*d->file, d->hdr, d->count(), d->cur + 1);
+        std::uint32_t recno = 0;
+        while (const std::uint8_t* rec = s.next(recno))
+            if (d->passesBuf(recno, rec) && visit(RecordView(rec, &d->layout, recno)))
+                return recno;
+        return 0;
+    }
     Impl::Walker w;
     w.t = d.get();
     w.reset(d->main.tag);
     if (!w.positionAt(d->cur))
         return 0;
     while (w.next()) {
-        const std::uint8_t* rec = d->readRecord(w.recno, d->walkDir());
+        const std::uint8_t* rec = d->readRecord(w.recno, 0);
         if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
             return w.recno;
     }
@@ -498,11 +529,19 @@ std::uint32_t Table::scanAfterCurrent(const std::function<bool(const RecordView&
 }
 
 void Table::scan(const std::function<bool(const RecordView&)>& visit) {
+    if (d->main.tag < 0) {
+        Streamer s(*d->file, d->hdr, d->count());
+        std::uint32_t recno = 0;
+        while (const std::uint8_t* rec = s.next(recno))
+            if (d->passesBuf(recno, rec) && visit(RecordView(rec, &d->layout, recno)))
+                return;
+        return;
+    }
     Impl::Walker w;
     w.t = d.get();
     w.reset(d->main.tag);
     for (bool ok = w.first(); ok; ok = w.next()) {
-        const std::uint8_t* rec = d->readRecord(w.recno, d->walkDir());
+        const std::uint8_t* rec = d->readRecord(w.recno, 0);
         if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
             return;
     }
