@@ -113,6 +113,10 @@ public:
         ::posix_fadvise(fd_, off_t(offset), off_t(length), POSIX_FADV_WILLNEED);
     }
 
+    void startWriteBack(std::uint64_t offset, std::uint64_t length) override {
+        ::sync_file_range(fd_, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
+    }
+
     bool tryLockFile(OpenLock kind) override {
         int op = (kind == OpenLock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
         while (::flock(fd_, op) != 0) {

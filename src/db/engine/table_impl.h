@@ -168,6 +168,32 @@ struct Table::Impl {
 
     RecordFilter filter;
     bool showDeleted = false;
+    // The filter passes nothing outside these key ranges (setFilter).
+    std::vector<KeyRange> within;
+    bool bounded = false;
+    std::optional<std::pair<int, KeyExpression::Lead>>
+    leadingTag(int field, bool (*usable)(const KeyExpression::Lead&)) const;
+    bool inRange(const KeyRange& r, const std::uint8_t* key, bool& past) const;
+    // Whether the ranges can be walked now: an index that needs rebuilding
+    // cannot answer for the records. Reads what other users changed first.
+    bool useRanges() {
+        if (!bounded || !mdx || needsRebuild)
+            return false;
+        if (shared()) {
+            RangeLock lock(lockTarget(), dbf::kHeaderLock);
+            mdx->refresh();
+        }
+        return !mdx->interrupted();
+    }
+    std::vector<std::uint32_t> candidates(bool inTagOrder);
+    // The records of the ranges the filter passes, by record number.
+    std::vector<std::uint32_t> passingCandidates() {
+        std::vector<std::uint32_t> out;
+        for (std::uint32_t r : candidates(false))
+            if (passesBuf(r, readRecord(r, 0)))
+                out.push_back(r);
+        return out;
+    }
 
     Walker main;
     bool bof = true, eof = true;
@@ -197,6 +223,28 @@ struct Table::Impl {
     // Bulk work in progress (beginBulk): changes are synced at its end only.
     int bulk = 0;
     bool durable() const { return bulk == 0; }
+
+    // Appends of bulk work with the table to ourselves are held back: the
+    // records gather in `pending` (from record pendingFirst) and are written
+    // a megabyte at a time, the header's count once at the end, and their
+    // keys go into the index together (one by one, or by rebuilding the tag
+    // when they are many). The index carries its mark, synced, from the
+    // first such append to the end of the bulk work, so a crash in between
+    // is caught at the next open by the mark and by the records past the
+    // header's count.
+    bool deferring() const { return bulk > 0 && mode == OpenMode::Exclusive; }
+    std::vector<std::uint8_t> pending;
+    std::uint32_t pendingFirst = 0; // 0: nothing held back
+    bool countBehind = false;       // the header's count is not yet written
+    std::uint32_t keysFrom = 0;     // first record whose keys are held back; 0: none
+    std::vector<std::vector<std::uint8_t>> pendingKeys; // per tag, from keysFrom
+    bool rebuildTags = false; // too many keys held back: rebuild the tags instead
+    bool markHeld = false;    // the index's update bracket stays open
+    void appendHeldBack(const std::vector<std::vector<std::uint8_t>>& keys, const Date& today);
+    void flushRecords();
+    void settleKeys();
+    // Everything held back written (the index bracket closed when `close`).
+    void settleAppends(bool close);
     void syncFiles() {
         if (mode == OpenMode::ReadOnly)
             return;
@@ -350,6 +398,7 @@ struct Table::Impl {
     template <class F> void withSoleUse(const std::string& what, F&& work) {
         if (mode == OpenMode::ReadOnly)
             throw DatabaseError("The table " + name + " is open read-only");
+        settleAppends(true);
         const bool upgrade = mode == OpenMode::Shared;
         if (upgrade && !file->tryLockRange(dbf::kUsersLock, 1, true))
             throw DatabaseError(what + " requires exclusive use of the table " + name, Kind::InUse);
