@@ -60,11 +60,13 @@ TEST(TableBulk, HeldBackAppendsEndAsPlainPosts) {
             }
             // Shared: appended and keyed one by one, as without bulk work.
             auto plain = Table::open(dir / "PLAIN.DBF", OpenMode::Shared);
-            Table::Bulk unsynced(*plain);
-            for (int i = before; i < before + added; ++i) {
-                append(*plain, i);
-                if (i % 9 == 0)
-                    plain->deleteRecord();
+            {
+                Table::Bulk unsynced(*plain);
+                for (int i = before; i < before + added; ++i) {
+                    append(*plain, i);
+                    if (i % 9 == 0)
+                        plain->deleteRecord();
+                }
             }
             auto bulk = Table::open(dir / "BULK.DBF", OpenMode::Exclusive);
             {
