@@ -360,7 +360,7 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
     if (!a.levels.empty()) {
-        table->setFilter(find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table));
+        find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table).applyTo(*table);
         request.searchOnly = true;
     }
     transfer::Exporter exporter(formats);
