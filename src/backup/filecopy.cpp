@@ -3,6 +3,7 @@
 #include "db/databasefiles.h"
 #include "db/engine/dbf.h"
 #include "db/engine/error.h"
+#include "db/engine/table.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,9 +17,12 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-// The copy, then `finish` on it, are synced before the rename.
+// The copy, then `finish` on it, are synced before the rename. With `keep`,
+// the copy is held as an exclusive open holds a table before it takes the
+// destination's place, and stays held there (in *keep).
 bool copyThrough(const QString& source, const QString& destination, db::FileSystem& fs,
-                 const std::function<void(db::File&)>& finish) {
+                 const std::function<void(db::File&)>& finish,
+                 std::unique_ptr<db::File>* keep = nullptr) {
     const std::filesystem::path to = db::toPath(destination);
     std::filesystem::path temp = to;
     temp.replace_filename("." + to.filename().string() + ".part");
@@ -39,9 +43,15 @@ bool copyThrough(const QString& source, const QString& destination, db::FileSyst
         if (finish)
             finish(*out);
         out->sync();
-        out.reset();
+        if (!keep)
+            out.reset();
+        else if (!db::Table::holdNew(*out))
+            throw db::DatabaseError("The copy " + temp.string() + " is in use",
+                                    db::DatabaseError::Kind::InUse);
         fs.rename(temp, to);
         fs.syncDirectory(to.parent_path());
+        if (keep)
+            *keep = std::move(out);
         return true;
     } catch (const db::DatabaseError&) {
         if (made) {
@@ -69,16 +79,36 @@ bool copyFile(const QString& source, const QString& destination, db::FileSystem&
     return copyThrough(source, destination, fs, {});
 }
 
-bool restoreTable(const QString& source, const QString& target, db::FileSystem& fs) {
-    const bool copied = copyThrough(source, target, fs, [](db::File& copy) {
-        const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
-        if (header.hasMdx) {
-            const std::uint8_t none = 0;
-            copy.writeAt(db::dbf::kMdxFlagOffset, &none, 1);
-        }
-    });
+bool holdTarget(const QString& target, std::unique_ptr<db::File>& hold, db::FileSystem& fs) {
+    try {
+        hold = db::Table::hold(db::toPath(target), fs);
+    } catch (const db::DatabaseError& e) {
+        hold.reset();
+        return e.kind() != db::DatabaseError::Kind::InUse;
+    }
+    return true;
+}
+
+bool restoreTable(const QString& source, const QString& target, db::FileSystem& fs,
+                  std::unique_ptr<db::File>* held) {
+    std::unique_ptr<db::File> own;
+    std::unique_ptr<db::File>& hold = held ? *held : own;
+    if (!held && !holdTarget(target, hold, fs))
+        return false;
+    std::unique_ptr<db::File> restored;
+    const bool copied = copyThrough(
+        source, target, fs,
+        [](db::File& copy) {
+            const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
+            if (header.hasMdx) {
+                const std::uint8_t none = 0;
+                copy.writeAt(db::dbf::kMdxFlagOffset, &none, 1);
+            }
+        },
+        &restored);
     if (!copied)
         return false;
+    hold = std::move(restored); // the old table is out of reach: the restored one is held
     bool found = false;
     const auto index = db::findCompanion(db::toPath(target), ".MDX", &found);
     if (found) {

@@ -594,9 +594,9 @@ void UpdateScope::commit() {
 // Another process may have written the file since we read it. Our writers
 // bump the counter in the header; foreign ones at least change a tag
 // header, the page count or the free chain.
-void MdxImpl::refresh() {
+bool MdxImpl::refresh() {
     if (updateDepth_ > 0)
-        return;
+        return false;
     std::uint64_t size = file_->size();
     bool changed = size < kHeaderBytes;
     std::array<std::uint8_t, kHeaderBytes> head{};
@@ -617,10 +617,11 @@ void MdxImpl::refresh() {
             changed = true;
     }
     if (!changed)
-        return;
+        return false;
     ++generation_;
     marked_ = false;
     loadFromDisk();
+    return true;
 }
 
 // --- tag management -------------------------------------------------------

@@ -85,7 +85,7 @@ public:
     void markNow() override { ensureMarked(); }
     void endUpdate() override;
     bool interrupted() const override { return interrupted_; }
-    void refresh() override;
+    bool refresh() override;
     std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) override;
     void sync() override;
 

@@ -5,6 +5,7 @@
 #include "support/tempdir.h"
 
 #include <csignal>
+#include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -236,6 +237,132 @@ TEST(TableLocks, ConcurrentAppendersLoseNothing) {
         EXPECT_EQ(readFile(path).size(),
                   std::size_t(t->layout().recordLength()) * 2 * perChild + 32 + 4 * 32 + 2);
     }
+}
+
+// The native file system, with a hook run once right after `target` is
+// opened (before the opener locks it), and one run at each write of the
+// index's header (the last write of an index change, its lock still held):
+// what another process may do in those instants.
+class RacingFileSystem final : public FileSystem {
+public:
+    std::filesystem::path target;
+    std::function<void()> afterOpen;
+    std::function<void()> atIndexHeader;
+
+    std::unique_ptr<File> open(const std::filesystem::path& p, FileMode mode) override {
+        auto f =
+            std::make_unique<HookedFile>(native().open(p, mode), *this, p.extension() == ".MDX");
+        if (p == target && afterOpen)
+            std::exchange(afterOpen, nullptr)();
+        return f;
+    }
+    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
+    void remove(const std::filesystem::path& p) override { native().remove(p); }
+    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
+        native().rename(a, b);
+    }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
+
+private:
+    class HookedFile final : public shelvix::test::ForwardingFile {
+    public:
+        HookedFile(std::unique_ptr<File> in, RacingFileSystem& fs, bool index)
+            : ForwardingFile(std::move(in)), fs_(fs), index_(index) {}
+        void writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+            in_->writeAt(o, d, n);
+            if (index_ && o == 0 && n >= 512 && fs_.atIndexHeader)
+                fs_.atIndexHeader();
+        }
+
+    private:
+        RacingFileSystem& fs_;
+        bool index_;
+    };
+    static FileSystem& native() { return FileSystem::native(); }
+};
+
+TEST(TableLocks, AnOpenOvertakenByAReplacementWritesToTheTableNowInPlace) {
+    // A restore or a pack renames a new table into place between another
+    // user's open and its lock: that user must not write to the file that
+    // was replaced, where nothing it stores can be found again.
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    append(*Table::open(path, OpenMode::Exclusive), "old table", 1);
+    Table::create(dir / "BACKUP.DBF", fields());
+    append(*Table::open(dir / "BACKUP.DBF", OpenMode::Exclusive), "restored", 2);
+    for (OpenMode mode : {OpenMode::Shared, OpenMode::Exclusive}) {
+        SCOPED_TRACE(int(mode));
+        std::filesystem::copy_file(dir / "BACKUP.DBF", dir / "NEW.DBF");
+        RacingFileSystem fs;
+        fs.target = path;
+        fs.afterOpen = [&] { std::filesystem::rename(dir / "NEW.DBF", path); };
+        {
+            auto t = Table::open(path, mode, fs);
+            append(*t, "stored after the open", 3);
+        }
+        auto t = Table::open(path, OpenMode::ReadOnly);
+        std::vector<std::string> authors;
+        t->scan([&](const RecordView& r) {
+            authors.emplace_back(r.text(0));
+            return false;
+        });
+        EXPECT_EQ(authors, (std::vector<std::string>{"restored", "stored after the open"}));
+    }
+}
+
+TEST(TableLocks, AReaderNeverTakesAnotherUsersIndexChangeForDamage) {
+    // One user appends while another walks the tag: the walk sees the index
+    // as it was before or after each change, never half of one, and never
+    // judges a page the writer has just added against the size it knew.
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    RacingFileSystem fs;
+    auto writer = Table::open(path, OpenMode::Shared, fs);
+    writer->addTag("Author", "UPPER(Author)");
+    auto reader = Table::open(path, OpenMode::Shared);
+    reader->selectTag("Author");
+    std::vector<std::string> failures;
+    std::uint32_t counted = 0;
+    std::uintmax_t indexSize = std::filesystem::file_size(dir / "T.MDX");
+    int grown = 0;
+    std::future<void> walk;
+    fs.atIndexHeader = [&] {
+        // Only where the writer has added pages: that is where a stale view
+        // of the file goes wrong.
+        const std::uintmax_t size = std::filesystem::file_size(dir / "T.MDX");
+        if (size <= indexSize || grown >= 4)
+            return;
+        indexSize = size;
+        ++grown;
+        walk = std::async(std::launch::async, [&] {
+            try {
+                reader->setShowDeleted(!reader->showDeleted());
+                const std::uint32_t rows = reader->rowCount();
+                if (rows != counted)
+                    failures.push_back("the walk found " + std::to_string(rows) + " of " +
+                                       std::to_string(counted) + " records");
+            } catch (const std::exception& e) {
+                failures.emplace_back(e.what());
+            }
+        });
+        // A reader that waits for the writer is right to: it is given the
+        // time to go wrong if it does not.
+        walk.wait_for(std::chrono::milliseconds(150));
+    };
+    for (int i = 0; i < 400 && grown < 4; ++i) {
+        reader->refresh();
+        counted = std::uint32_t(i);
+        append(*writer, "author " + std::to_string((i * 7919) % 1000), i);
+        if (walk.valid())
+            walk.get();
+    }
+    EXPECT_EQ(grown, 4);
+    EXPECT_THAT(failures, ::testing::IsEmpty());
+    reader->refresh();
+    EXPECT_EQ(reader->rowCount(), writer->recordCount());
+    EXPECT_TRUE(reader->check().empty());
 }
 
 TEST(TableFaults, AFailingDiskGivesErrorsAndLeavesAConsistentTable) {
