@@ -153,7 +153,11 @@ std::unique_ptr<Table> Table::openHeld(std::unique_ptr<File> held, const fs::pat
 
 void Table::removeMdxByte(const fs::path& path) {
     try {
-        auto f = FileSystem::native().open(path, FileMode::ReadWrite);
+        // Like any writer, only with the table to itself.
+        auto f =
+            openLocked(FileSystem::native(), path, FileMode::ReadWrite, File::OpenLock::Exclusive);
+        if (!f)
+            return;
         // Nothing is written to a file until it has read as a table.
         dbf::Header h = dbf::readHeader(*f, displayName(path));
         if (!h.hasMdx)

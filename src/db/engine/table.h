@@ -142,8 +142,8 @@ public:
                                            const std::filesystem::path& path,
                                            FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
-    // is missing; silently does nothing when the file cannot be opened or does
-    // not read as a dBASE table.
+    // is missing; silently does nothing when the file cannot be opened, is in
+    // use, or does not read as a dBASE table.
     static void removeMdxByte(const std::filesystem::path& path);
 
     ~Table(); // cancels a pending edit or insert
