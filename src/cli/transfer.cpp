@@ -20,59 +20,7 @@
 
 namespace shelvix::cli {
 
-const char* const kTransferUsage =
-    "  import FILE SOURCE [--map SRC=FIELD,...] [--skip-first] [--date-format F]\n"
-    "                                      append the records of a delimited text file or\n"
-    "                                      a .DBF; SRC is a source field's name or number,\n"
-    "                                      FIELD a book field's name or number\n"
-    "  export FILE TARGET [--fields A,B,...] [--no-header] [--date-format F]\n"
-    "         [--level \"FIELD OP VALUE[; ...]\"]...\n"
-    "                                      write the records as delimited text, or as a new\n"
-    "                                      dBASE table when TARGET ends in .DBF; with --level\n"
-    "                                      only those a search with these levels finds\n";
-
 namespace {
-
-struct TransferArgs {
-    std::vector<std::string> positional;
-    std::string map;
-    std::string fields;
-    std::string dateFormat = "m/d/yyyy";
-    std::vector<std::string> levels;
-    bool skipFirst = false;
-    bool noHeader = false;
-};
-
-TransferArgs parseTransfer(const std::vector<std::string>& args, bool import) {
-    TransferArgs a;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size())
-                throw UsageError{arg + " needs a value"};
-            return args[++i];
-        };
-        if (arg == "--date-format")
-            a.dateFormat = value();
-        else if (import && arg == "--map")
-            a.map = value();
-        else if (import && arg == "--skip-first")
-            a.skipFirst = true;
-        else if (!import && arg == "--fields")
-            a.fields = value();
-        else if (!import && arg == "--no-header")
-            a.noHeader = true;
-        else if (!import && arg == "--level")
-            a.levels.push_back(value());
-        else if (arg.rfind("--", 0) == 0)
-            throw UsageError{"unknown option " + arg};
-        else
-            a.positional.push_back(arg);
-    }
-    if (a.positional.size() != 2)
-        throw UsageError{args[0] + " takes 2 arguments"};
-    return a;
-}
 
 db::DisplayFormats formatsFor(const std::string& text) {
     db::DisplayFormats formats;
@@ -191,10 +139,9 @@ std::string firstLineProblem(transfer::FirstLine result) {
 
 } // namespace
 
-int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const TransferArgs a = parseTransfer(args, true);
-    const db::DisplayFormats formats = formatsFor(a.dateFormat);
-    const std::string& source = a.positional[1];
+int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const db::DisplayFormats formats = formatsFor(a.value("--date-format", "m/d/yyyy"));
+    const std::string& source = a.arguments[1];
     std::unique_ptr<transfer::RecordReader> reader;
     if (transfer::hasDbfExtension(QString::fromStdString(source))) {
         reader = std::make_unique<transfer::DbfReader>(source, formats);
@@ -213,21 +160,22 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         reader = std::move(text);
     }
-    const transfer::FieldMap map = mapFromOption(a.map, reader->fieldNames());
+    const transfer::FieldMap map = mapFromOption(a.value("--map"), reader->fieldNames());
 
-    auto table = transfer::openForImport(a.positional[0]);
+    auto table = transfer::openForImport(a.arguments[0]);
     if (!db::isBookTable(*table)) {
-        err << "shelvix-tool: " << a.positional[0] << " is not a book table\n";
+        err << "shelvix-tool: " << a.arguments[0] << " is not a book table\n";
         return 1;
     }
     transfer::Importer importer(*table, formats);
     transfer::ImportStats stats;
     {
         ProgressLine line(err);
-        importer.run(*reader, map, a.skipFirst, stats, [&](const transfer::ImportStats& s) {
-            line.show("imported", s.imported, reader->progressDone(), reader->progressTotal());
-            return true;
-        });
+        importer.run(
+            *reader, map, a.has("--skip-first"), stats, [&](const transfer::ImportStats& s) {
+                line.show("imported", s.imported, reader->progressDone(), reader->progressTotal());
+                return true;
+            });
     }
     const QString warning = transfer::importWarning(stats);
     if (!warning.isEmpty())
@@ -236,22 +184,22 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 0;
 }
 
-int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const TransferArgs a = parseTransfer(args, false);
-    const db::DisplayFormats formats = formatsFor(a.dateFormat);
-    const std::filesystem::path file = a.positional[0];
+int runExport(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const std::string dateFormat = a.value("--date-format", "m/d/yyyy");
+    const db::DisplayFormats formats = formatsFor(dateFormat);
+    const std::filesystem::path file = a.arguments[0];
     transfer::ExportRequest request;
-    request.target = a.positional[1];
-    request.format = transfer::hasDbfExtension(QString::fromStdString(a.positional[1]))
+    request.target = a.arguments[1];
+    request.format = transfer::hasDbfExtension(QString::fromStdString(a.arguments[1]))
                          ? transfer::ExportFormat::DBase
                          : transfer::ExportFormat::Delimited;
-    request.headerLine = !a.noHeader;
+    request.headerLine = !a.has("--no-header");
     request.protectedFiles = transfer::databaseFiles(file);
-    if (a.fields.empty()) {
+    if (a.value("--fields").empty()) {
         for (int f = 1; f <= db::kFieldCount; ++f)
             request.fields.push_back(f);
     } else {
-        for (const std::string& name : splitList(a.fields))
+        for (const std::string& name : splitList(a.value("--fields")))
             request.fields.push_back(bookField(name));
     }
     // The headings are the database's own field names when it has settings.
@@ -264,8 +212,8 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     request.labels = settings.fieldNames;
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
-    if (!a.levels.empty()) {
-        table->setFilter(find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table));
+    if (const auto levels = a.values("--level"); !levels.empty()) {
+        table->setFilter(find::SearchFilter(searchLevels(levels, dateFormat), *table));
         request.searchOnly = true;
     }
     transfer::Exporter exporter(formats);
