@@ -86,15 +86,17 @@ QString startHelpText() {
         "  --version     show the version and exit\n"
         "\n"
         "Environment:\n"
-        "  SHELVIX_HOME  the data directory (MASTER.DBF, the default data lists and\n"
-        "                report definitions) when there is no --home; else\n"
-        "                $XDG_DATA_HOME/shelvix-books (~/.local/share/shelvix-books)\n"
-        "  XDG_CONFIG_HOME  the settings SHVBOOK.INI go into\n"
-        "                $XDG_CONFIG_HOME/shelvix-books (~/.config/shelvix-books)\n"
+        "  SHELVIX_HOME      the data directory (MASTER.DBF, the default data lists,\n"
+        "                    the report definitions) when there is no --home\n"
+        "  XDG_DATA_HOME     without either, the data directory is\n"
+        "                    $XDG_DATA_HOME/shelvix-books (~/.local/share/shelvix-books)\n"
+        "  XDG_CONFIG_HOME   without --home, the settings (SHVBOOK.INI) are in\n"
+        "                    $XDG_CONFIG_HOME/shelvix-books (~/.config/shelvix-books)\n"
         "\n"
-        "The program ends as its Exit command does on SIGTERM, SIGHUP or when the\n"
-        "desktop session ends: its settings are written, a record being edited is not\n"
-        "stored.\n");
+        "Signals:\n"
+        "  SIGTERM, SIGHUP   end the program as its Exit command does, and as the end\n"
+        "                    of the desktop session does: the settings are written, a\n"
+        "                    record being edited is not stored\n");
 }
 
 QString startVersionText() {

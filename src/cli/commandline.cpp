@@ -147,6 +147,8 @@ const std::vector<CommandSpec>& commandTable() {
 namespace {
 
 constexpr std::size_t kWidth = 79;
+// Past column 20, as help2man wants a description below its term.
+constexpr std::size_t kListIndent = 22;
 
 // `text` broken into lines of at most kWidth columns: the first starts with
 // `first` blanks, the others with `indent`.
@@ -182,13 +184,18 @@ std::string optionUse(const OptionSpec& o) {
     return use;
 }
 
-std::string synopsis(const CommandSpec& c) {
-    if (c.synopsis)
+std::string synopsis(const CommandSpec& c, bool shortened = false) {
+    if (c.synopsis && !shortened)
         return c.synopsis;
     std::string s = c.name;
     for (const char* a : c.arguments)
         s += std::string(" ") + a;
+    bool optional = false;
     for (const OptionSpec& o : c.options) {
+        if (shortened && !o.required) {
+            optional = true;
+            continue;
+        }
         if (o.required)
             s += " " + optionUse(o);
         else
@@ -196,7 +203,14 @@ std::string synopsis(const CommandSpec& c) {
         if (o.repeated)
             s += "...";
     }
-    return s;
+    return optional ? s + " [OPTION]..." : s;
+}
+
+// One line in the command list; a long one leaves its options to the
+// command's own help.
+std::string listedSynopsis(const CommandSpec& c) {
+    const std::string full = synopsis(c);
+    return full.size() + 2 <= kWidth ? full : synopsis(c, true);
 }
 
 // Two columns: what to type, and what it does.
@@ -319,15 +333,18 @@ std::string toolHelpText() {
                            0) +
                       "\nCommands:\n";
     for (const CommandSpec& c : commandTable())
-        out += wrap(synopsis(c), 8, 2) + wrap(c.help, 6);
+        out += "  " + listedSynopsis(c) + "\n" + wrap(c.help, kListIndent);
     out += "\nOptions:\n" +
            table({{"-h, --help", "this list; shelvix-tool COMMAND --help tells one command's use"},
                   {"--version", "the version"}}) +
+           "\nExit status:\n" +
+           table({{"0", "success"},
+                  {"1", "failure, said on standard error in one line"},
+                  {"2", "a usage mistake, said in one line and a second that tells where "
+                        "to look"}}) +
            "\n" +
-           wrap("Exit status: 0 success, 1 failure, 2 a usage mistake. A failure or a "
-                "mistake is said on standard error in one line; a mistake adds where to "
-                "look. Commands that write repair at open as the program does, and say so "
-                "on standard error (\"repaired: ...\").",
+           wrap("Commands that write repair at open as the program does, and say so on "
+                "standard error (\"repaired: ...\").",
                 0);
     return out;
 }
