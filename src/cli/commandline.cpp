@@ -275,7 +275,8 @@ Invocation readCommandLine(const CommandSpec& spec, const std::vector<std::strin
         for (const QString& name : parser.unknownOptionNames()) {
             for (const QString& given : list) {
                 const QString option = given.section(u'=', 0, 0);
-                if (given.startsWith(u'-') && QString(option).remove(QLatin1Char('-')) == name)
+                const qsizetype dashes = option.startsWith(QLatin1String("--")) ? 2 : 1;
+                if (given.startsWith(u'-') && option.mid(dashes) == name)
                     throw UsageError{"unknown option '" + fromQ(option) + "'"};
             }
         }

@@ -103,6 +103,7 @@ TEST(ToolCommandLine, EveryUsageMistakeIsOneLineAHintAndStatus2) {
         cases.push_back({command, command, ""});
         cases.push_back({command + " B.DBF --bogus", command, "unknown option '--bogus'"});
         cases.push_back({command + " -x B.DBF", command, "unknown option '-x'"});
+        cases.push_back({command + " B.DBF --no-such=1", command, "unknown option '--no-such'"});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
