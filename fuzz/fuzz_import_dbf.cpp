@@ -1,4 +1,4 @@
-// A dBASE table and index of arbitrary bytes (see fuzzsupport.h for the
+// A dBASE table and memo file of arbitrary bytes (see fuzzsupport.h for the
 // layout) imported into a book table. A source that does not open ends in
 // its error; the book table must pass its check afterwards.
 
@@ -14,13 +14,14 @@
 using namespace shelvix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto [dbf, mdx] = fuzz::splitTwo({data, size});
+    // A source is read without its index: the second file is its memo file.
+    const auto [dbf, memo] = fuzz::splitTwo({data, size});
     const auto dir = fuzz::workDir();
     fuzz::writeFile(dir / "SOURCE.DBF", dbf);
-    if (mdx.empty())
-        std::filesystem::remove(dir / "SOURCE.MDX");
+    if (memo.empty())
+        std::filesystem::remove(dir / "SOURCE.DBT");
     else
-        fuzz::writeFile(dir / "SOURCE.MDX", mdx);
+        fuzz::writeFile(dir / "SOURCE.DBT", memo);
     db::DisplayFormats formats;
     db::Table& table = fuzz::bookTarget();
     try {

@@ -25,10 +25,12 @@ mkdir -p "$out"/{table,settings,datalist,reports,import_text,import_dbf,convert}
 "$tool" export "$scratch/BOOKS.DBF" "$scratch/SMALL.DBF" --fields Title,Author,Cost,PurchDate >/dev/null
 for dbf in "$fixtures"/*/*.DBF tests/data/*.DBF "$scratch/BOOKS.DBF"; do
     name=$(basename "${dbf%.*}")
-    pair "$dbf" "$out/table/$name"
+    # A fixture copied into tests/data alone keeps the fixture's pair.
+    [ -e "$out/table/$name" ] || pair "$dbf" "$out/table/$name"
 done
-for dbf in "$fixtures"/*/*.DBF "$scratch/SMALL.DBF"; do
-    pair "$dbf" "$out/import_dbf/$(basename "${dbf%.*}")"
+# An import reads its source without the index, with its memo file.
+for dbf in "$fixtures"/*/*.DBF tests/data/MEMO*.DBF "$scratch/SMALL.DBF"; do
+    pair "$dbf" "$out/import_dbf/$(basename "${dbf%.*}")" "" .DBT
 done
 pair tests/data/B2LOG.DBF "$out/convert/B2LOG" 0
 pair tests/data/BLOG.DBF "$out/convert/BLOG" 1

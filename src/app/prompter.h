@@ -92,7 +92,8 @@ struct PrintRequest {
 struct FontRequest {
     QString title{};
     FontSpec initial{};
-    bool effects = true; // colour, underline and strikeout offered
+    bool effects = true; // underline and strikeout offered
+    bool color = false;  // the colour offered too
 
     bool operator==(const FontRequest&) const = default;
 };

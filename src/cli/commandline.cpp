@@ -111,13 +111,22 @@ const std::vector<CommandSpec>& commandTable() {
            "which source field goes into which book field: SRC a source field's name or "
            "number, FIELD a book field's name or number (without it, as the import window "
            "maps them)"},
-          {"--skip-first", nullptr, "the first line or record is not imported"},
-          kDateFormat},
+          {"--skip-first", nullptr,
+           "the first line or record is not imported; alone (without --map), a first line "
+           "naming book fields, or a known export's columns, maps them"},
+          kDateFormat,
+          {"--preset", "goodreads|librarything",
+           "the columns of a Goodreads or LibraryThing export, mapped by their names"}},
          "Append the records of a delimited text file or a .DBF to FILE.",
          runImport},
         {"export",
          {"FILE", "TARGET"},
-         {kFields, {"--no-header", nullptr, "no line of field names first"}, kDateFormat, kLevels},
+         {kFields,
+          {"--no-header", nullptr, "no line of field names first"},
+          kDateFormat,
+          kLevels,
+          {"--encoding", "utf-8|windows-1252",
+           "the text's encoding (windows-1252, as the program writes it, by default)"}},
          "Write the records as delimited text, or as a new dBASE table when TARGET ends in "
          ".DBF; with --level only those a search with these levels finds.",
          runExport},

@@ -66,15 +66,25 @@ int cmdReport(const Invocation& a, std::ostream& out, std::ostream&) {
                                  ": No such file or directory");
     // Without a definitions file, the eight the program would start it with.
     const reports::ReportFile file(definitions);
-    const std::vector<reports::ReportDefinition> all =
-        file.exists() ? file.readAll() : reports::DefaultReports();
+    std::vector<reports::ReportDefinition> all = reports::DefaultReports();
+    QStringList unusable;
+    if (file.exists()) {
+        const std::optional<reports::ReportFileScan> scan = file.scan();
+        all = scan ? scan->usable() : std::vector<reports::ReportDefinition>();
+        unusable = scan ? scan->problems() : QStringList();
+    }
     const std::string wanted = core::encode(a.value("--name")).bytes;
     const auto it = std::find_if(all.begin(), all.end(), [&](const reports::ReportDefinition& d) {
         return d.name == wanted;
     });
-    if (it == all.end())
-        throw std::runtime_error("no report named \"" + a.value("--name") + "\" in " +
-                                 definitions.toStdString());
+    if (it == all.end()) {
+        // The report asked for may be one the file holds damaged.
+        std::string why =
+            "no report named \"" + a.value("--name") + "\" in " + definitions.toStdString();
+        if (!unusable.isEmpty())
+            why += " (it cannot use " + unusable.join(QStringLiteral("; ")).toStdString() + ")";
+        throw std::runtime_error(why);
+    }
     const reports::ReportDefinition def = *it;
 
     // The catalogue as the program shows it: its sort order when its sort
@@ -91,7 +101,7 @@ int cmdReport(const Invocation& a, std::ostream& out, std::ostream&) {
     }
     // A search prints what it passes, as "Print Search Criteria" does.
     if (!criteria.empty())
-        table->setFilter(find::SearchFilter(criteria, *table));
+        find::SearchFilter(criteria, *table).applyTo(*table);
     reports::ReportRenderer renderer(def, *table, formats);
     renderer.SortLevels = levels;
     for (std::size_t i = 0; i < renderer.FieldCaptions.size(); ++i)

@@ -110,7 +110,7 @@ int runSearch(const Invocation& a, std::ostream& out, std::ostream&) {
         searchLevels(levels, a.value("--date-format", "m/d/yyyy"));
 
     auto table = db::Table::open(a.arguments[0], db::OpenMode::ReadOnly);
-    table->setFilter(find::SearchFilter(items, *table));
+    find::SearchFilter(items, *table).applyTo(*table);
     if (a.has("--count"))
         out << table->recordCount() << "\n";
     else

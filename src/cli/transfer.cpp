@@ -11,6 +11,7 @@
 #include "transfer/delimited.h"
 #include "transfer/exporter.h"
 #include "transfer/importer.h"
+#include "transfer/mapping.h"
 
 #include <QString>
 #include <chrono>
@@ -21,6 +22,41 @@
 namespace shelvix::cli {
 
 namespace {
+
+// ---- Spreadsheet text: --preset (import) and --encoding (export) ----------
+
+struct TextOptions {
+    std::optional<transfer::Preset> preset;
+    bool utf8 = false;
+};
+
+TextOptions textOptions(const Invocation& a) {
+    TextOptions o;
+    if (a.has("--preset")) {
+        const std::string name = a.value("--preset");
+        o.preset = transfer::presetNamed(name);
+        if (!o.preset)
+            throw UsageError{"unknown preset " + name + " (try goodreads or librarything)"};
+    }
+    if (a.has("--encoding")) {
+        const QString name = QString::fromStdString(a.value("--encoding")).toLower().remove(u'-');
+        if (name != QLatin1String("utf8") && name != QLatin1String("windows1252") &&
+            name != QLatin1String("cp1252"))
+            throw UsageError{"unknown encoding (try utf-8 or windows-1252)"};
+        o.utf8 = name == QLatin1String("utf8");
+    }
+    return o;
+}
+
+// The reader and map of an import from a text file: a preset's, asked for or
+// recognised by its header when --skip-first stands alone; else the book
+// fields the header names; else what --map says, or by place. A preset reads
+// the first line as its header.
+std::unique_ptr<transfer::RecordReader>
+textImportPlan(const Invocation& a, const TextOptions& options, transfer::RecordReader& text,
+               const app::PerField<QString>& labels, transfer::FieldMap& map, bool& skipFirst);
+
+// ----------------------------------------------------------------------------
 
 db::DisplayFormats formatsFor(const std::string& text) {
     db::DisplayFormats formats;
@@ -137,9 +173,46 @@ std::string firstLineProblem(transfer::FirstLine result) {
     }
 }
 
+// ---- Spreadsheet text, continued: how a text import lines up ---------------
+
+// The database's own field names when it has settings, else the defaults.
+app::PerField<QString> databaseLabels(std::filesystem::path file) {
+    file.replace_extension(".INI");
+    const app::DatabaseSettings settings =
+        std::filesystem::exists(file)
+            ? app::DatabaseSettings::load(QString::fromStdString(file.string()), QString())
+            : app::DatabaseSettings();
+    return settings.fieldNames;
+}
+
+std::unique_ptr<transfer::RecordReader>
+textImportPlan(const Invocation& a, const TextOptions& options, transfer::RecordReader& text,
+               const app::PerField<QString>& labels, transfer::FieldMap& map, bool& skipFirst) {
+    const auto headers = text.headerTexts();
+    const std::string mapOption = a.value("--map");
+    transfer::Preset preset = options.preset.value_or(transfer::Preset::None);
+    if (!options.preset && mapOption.empty() && a.has("--skip-first"))
+        preset = transfer::detectPreset(headers);
+    if (preset != transfer::Preset::None) {
+        auto reader = std::make_unique<transfer::PresetReader>(text, preset);
+        map =
+            mapOption.empty() ? reader->fieldMap() : mapFromOption(mapOption, reader->fieldNames());
+        skipFirst = true;
+        return reader;
+    }
+    if (mapOption.empty() && a.has("--skip-first"))
+        map = transfer::headerFieldMap(headers, &labels);
+    if (map.empty())
+        map = mapFromOption(mapOption, text.fieldNames());
+    return nullptr;
+}
+
+// ----------------------------------------------------------------------------
+
 } // namespace
 
 int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const TextOptions options = textOptions(a);
     const db::DisplayFormats formats = formatsFor(a.value("--date-format", "m/d/yyyy"));
     const std::string& source = a.arguments[1];
     std::unique_ptr<transfer::RecordReader> reader;
@@ -160,7 +233,17 @@ int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
         }
         reader = std::move(text);
     }
-    const transfer::FieldMap map = mapFromOption(a.value("--map"), reader->fieldNames());
+    bool skipFirst = a.has("--skip-first");
+    transfer::FieldMap map;
+    std::unique_ptr<transfer::RecordReader> preset;
+    if (dynamic_cast<transfer::DelimitedReader*>(reader.get()))
+        preset =
+            textImportPlan(a, options, *reader, databaseLabels(a.arguments[0]), map, skipFirst);
+    else if (options.preset)
+        throw UsageError{"--preset reads delimited text, not a .DBF"};
+    else
+        map = mapFromOption(a.value("--map"), reader->fieldNames());
+    transfer::RecordReader& from = preset ? *preset : *reader;
 
     auto table = transfer::openForImport(a.arguments[0]);
     if (!db::isBookTable(*table)) {
@@ -171,20 +254,24 @@ int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
     transfer::ImportStats stats;
     {
         ProgressLine line(err);
-        importer.run(
-            *reader, map, a.has("--skip-first"), stats, [&](const transfer::ImportStats& s) {
-                line.show("imported", s.imported, reader->progressDone(), reader->progressTotal());
-                return true;
-            });
+        importer.run(from, map, skipFirst, stats, [&](const transfer::ImportStats& s) {
+            line.show("imported", s.imported, from.progressDone(), from.progressTotal());
+            return true;
+        });
     }
     const QString warning = transfer::importWarning(stats);
     if (!warning.isEmpty())
         err << warning.toStdString() << "\n";
     out << "imported " << stats.imported << " records\n";
+    if (stats.pastCount)
+        out << stats.pastCount
+            << " complete record(s) lay past the record count in the table's header and were "
+               "read as well\n";
     return 0;
 }
 
 int runExport(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const TextOptions options = textOptions(a);
     const std::string dateFormat = a.value("--date-format", "m/d/yyyy");
     const db::DisplayFormats formats = formatsFor(dateFormat);
     const std::filesystem::path file = a.arguments[0];
@@ -194,6 +281,9 @@ int runExport(const Invocation& a, std::ostream& out, std::ostream& err) {
                          ? transfer::ExportFormat::DBase
                          : transfer::ExportFormat::Delimited;
     request.headerLine = !a.has("--no-header");
+    request.utf8 = options.utf8;
+    if (request.utf8 && request.format == transfer::ExportFormat::DBase)
+        throw UsageError{"--encoding applies to delimited text, not a .DBF"};
     request.protectedFiles = transfer::databaseFiles(file);
     if (a.value("--fields").empty()) {
         for (int f = 1; f <= db::kFieldCount; ++f)
@@ -213,7 +303,7 @@ int runExport(const Invocation& a, std::ostream& out, std::ostream& err) {
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
     if (const auto levels = a.values("--level"); !levels.empty()) {
-        table->setFilter(find::SearchFilter(searchLevels(levels, dateFormat), *table));
+        find::SearchFilter(searchLevels(levels, dateFormat), *table).applyTo(*table);
         request.searchOnly = true;
     }
     transfer::Exporter exporter(formats);

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace shelvix::reports {
 
@@ -59,10 +60,16 @@ private:
     std::string& out_;
 };
 
+// Why a record cannot be used: which report, and what is wrong with it.
+struct Damage {
+    QString where;
+    QString why;
+};
+
 class Reader {
 public:
-    Reader(const std::string& in, std::size_t base, int record, const QString& file)
-        : in_(in), base_(base), record_(record), file_(file) {}
+    Reader(const std::string& in, std::size_t base, int record)
+        : in_(in), base_(base), record_(record) {}
 
     std::string string(std::size_t at, std::size_t capacity, const char* what) const {
         const auto n = static_cast<unsigned char>(in_[base_ + at]);
@@ -82,17 +89,13 @@ public:
 
     [[noreturn]] void damaged(const QString& why) const {
         // The name may itself be what is damaged; show it only when readable.
-        QString name;
+        QString where = QStringLiteral("report %1").arg(record_ + 1);
         const auto n = static_cast<unsigned char>(in_[base_]);
         if (n <= 30) {
-            name = QStringLiteral(" (\"%1\")")
-                       .arg(QString::fromStdString(core::decode(in_.substr(base_ + 1, n))));
+            where += QStringLiteral(" (\"%1\")")
+                         .arg(QString::fromStdString(core::decode(in_.substr(base_ + 1, n))));
         }
-        throw ReportFileError(QStringLiteral("%1 is damaged: in report %2%3, %4.")
-                                  .arg(QFileInfo(file_).fileName())
-                                  .arg(record_ + 1)
-                                  .arg(name, why)
-                                  .toStdString());
+        throw Damage{where, why};
     }
 
 private:
@@ -107,7 +110,6 @@ private:
     const std::string& in_;
     std::size_t base_;
     int record_;
-    const QString& file_;
 };
 
 ReportPartEntry readPart(const Reader& r, std::size_t at) {
@@ -146,9 +148,8 @@ void checkLine(const Reader& r, const ReportLine& line, int highest, const QStri
     }
 }
 
-ReportDefinition decodeAt(const std::string& bytes, std::size_t base, int record,
-                          const QString& file) {
-    const Reader r(bytes, base, record, file);
+ReportDefinition decodeAt(const std::string& bytes, std::size_t base, int record) {
+    const Reader r(bytes, base, record);
     ReportDefinition d;
     d.name = r.string(0, 30, "the name");
     d.CharsPerLine = r.i16(kOffCharsPerLine);
@@ -180,10 +181,13 @@ ReportDefinition decodeAt(const std::string& bytes, std::size_t base, int record
     }
     readLine(r, kOffTotals, d.totalsLine);
     double* margins[] = {&d.topMargin, &d.bottomMargin, &d.leftMargin, &d.rightMargin};
+    const char* sides[] = {"top", "bottom", "left", "right"};
     for (int m = 0; m < 4; ++m) {
         *margins[m] = r.f64(kOffMargins + static_cast<std::size_t>(m) * 8);
         if (!std::isfinite(*margins[m]) || *margins[m] < 0 || *margins[m] > kMaxMargin) {
-            r.damaged(QStringLiteral("margin %1 is %2 inches").arg(m + 1).arg(*margins[m]));
+            r.damaged(QStringLiteral("the %1 margin is %2 inches")
+                          .arg(QLatin1String(sides[m]))
+                          .arg(*margins[m]));
         }
     }
     d.verticalLines = r.flag(kOffBorders);
@@ -205,8 +209,8 @@ ReportDefinition decodeAt(const std::string& bytes, std::size_t base, int record
 }
 
 // An earlier version's record as a definition of this one.
-ReportDefinition decodeOld(const std::string& bytes, std::size_t base, const QString& file) {
-    const Reader r(bytes, base, 0, file);
+ReportDefinition decodeOld(const std::string& bytes, std::size_t base) {
+    const Reader r(bytes, base, 0);
     ReportDefinition d = InitReportDefinition();
     d.name = r.string(0, 30, "the name");
     d.CharsPerLine = r.i16(31);
@@ -529,14 +533,78 @@ ReportDefinition decodeDefinition(const std::string& bytes, int recordNumber,
                                   .arg(kDefinitionSize)
                                   .toStdString());
     }
-    return decodeAt(bytes, 0, recordNumber, fileName);
+    try {
+        return decodeAt(bytes, 0, recordNumber);
+    } catch (const Damage& d) {
+        throw ReportFileError(QStringLiteral("%1 is damaged: in %2, %3.")
+                                  .arg(QFileInfo(fileName).fileName(), d.where, d.why)
+                                  .toStdString());
+    }
 }
+
+std::vector<ReportDefinition> ReportFileScan::usable() const {
+    std::vector<ReportDefinition> out;
+    for (const ReportRecord& r : records) {
+        if (r.definition) {
+            out.push_back(*r.definition);
+        }
+    }
+    return out;
+}
+
+QStringList ReportFileScan::problems() const {
+    QStringList out;
+    for (const ReportRecord& r : records) {
+        if (!r.definition) {
+            out << r.damage;
+        }
+    }
+    if (tailBytes > 0) {
+        out << QStringLiteral("report %1, the last, is cut short at %2 of %3 bytes")
+                   .arg(records.size() + 1)
+                   .arg(tailBytes)
+                   .arg(kDefinitionSize);
+    }
+    return out;
+}
+
+QString ReportFileScan::message(const QString& fileName) const {
+    const QStringList lines = problems();
+    if (lines.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("%1 holds reports that cannot be used:\n\n%2.\n\nThey are left out of "
+                          "the report list and kept in the file as they are, until you delete "
+                          "or replace the file.")
+        .arg(QFileInfo(fileName).fileName(), lines.join(QStringLiteral(";\n")));
+}
+
+struct ReportFile::Loaded {
+    std::string bytes;
+    ReportFileScan scan;
+
+    // Where usable report `index` starts, or nothing.
+    std::optional<std::size_t> offsetOf(int index) const {
+        int seen = 0;
+        for (const ReportRecord& r : scan.records) {
+            if (r.definition && seen++ == index) {
+                return static_cast<std::size_t>(r.number) * kDefinitionSize;
+            }
+        }
+        return std::nullopt;
+    }
+    std::size_t wholeEnd() const { return scan.records.size() * kDefinitionSize; }
+    int usableCount() const {
+        return static_cast<int>(std::count_if(scan.records.begin(), scan.records.end(),
+                                              [](const ReportRecord& r) { return r.definition; }));
+    }
+};
 
 bool ReportFile::exists() const {
     return QFileInfo::exists(path_);
 }
 
-std::optional<std::string> ReportFile::load() const {
+std::optional<ReportFile::Loaded> ReportFile::load() const {
     QFile in(path_);
     if (!in.open(QIODevice::ReadOnly)) {
         return std::nullopt;
@@ -546,21 +614,39 @@ std::optional<std::string> ReportFile::load() const {
         throw ReportFileError(
             QStringLiteral("%1 could not be read: %2").arg(path_, in.errorString()).toStdString());
     }
-    std::string bytes = data.toStdString();
-    if (bytes.size() % kDefinitionSize != 0) {
-        throw ReportFileError(
-            QStringLiteral("%1 is damaged: report %2, the last, is cut short at %3 of %4 "
-                           "bytes.")
-                .arg(QFileInfo(path_).fileName())
-                .arg(bytes.size() / kDefinitionSize + 1)
-                .arg(bytes.size() % kDefinitionSize)
-                .arg(kDefinitionSize)
-                .toStdString());
+    Loaded l;
+    l.bytes = data.toStdString();
+    const std::size_t whole = l.bytes.size() / kDefinitionSize;
+    l.scan.tailBytes = l.bytes.size() % kDefinitionSize;
+    for (std::size_t i = 0; i < whole; ++i) {
+        ReportRecord r;
+        r.number = static_cast<int>(i);
+        try {
+            r.definition = decodeAt(l.bytes, i * kDefinitionSize, r.number);
+        } catch (const Damage& d) {
+            r.damage = d.where + QStringLiteral(": ") + d.why;
+        }
+        l.scan.records.push_back(std::move(r));
     }
-    for (std::size_t base = 0; base < bytes.size(); base += kDefinitionSize) {
-        decodeAt(bytes, base, static_cast<int>(base / kDefinitionSize), path_);
+    std::string unusable;
+    for (const ReportRecord& r : l.scan.records) {
+        if (!r.definition) {
+            unusable.append(l.bytes, static_cast<std::size_t>(r.number) * kDefinitionSize,
+                            kDefinitionSize);
+        }
     }
-    return bytes;
+    unusable.append(l.bytes, whole * kDefinitionSize);
+    if (!unusable.empty()) {
+        l.scan.damageKey = std::max<std::size_t>(1, std::hash<std::string>()(unusable));
+    }
+    return l;
+}
+
+std::optional<ReportFileScan> ReportFile::scan() const {
+    if (auto l = load()) {
+        return std::move(l->scan);
+    }
+    return std::nullopt;
 }
 
 void ReportFile::store(const std::string& bytes) const {
@@ -584,59 +670,59 @@ std::vector<std::string> ReportFile::names() const {
 }
 
 std::vector<ReportDefinition> ReportFile::readAll() const {
-    std::vector<ReportDefinition> out;
-    const auto bytes = load();
-    if (!bytes) {
-        return out;
-    }
-    for (std::size_t base = 0; base < bytes->size(); base += kDefinitionSize) {
-        out.push_back(decodeAt(*bytes, base, static_cast<int>(base / kDefinitionSize), path_));
-    }
-    return out;
+    const auto s = scan();
+    return s ? s->usable() : std::vector<ReportDefinition>();
 }
 
 std::optional<ReportDefinition> ReportFile::read(int index) const {
-    const auto bytes = load();
-    if (!bytes) {
+    const auto s = scan();
+    if (!s) {
         return std::nullopt;
     }
-    const auto count = static_cast<int>(bytes->size() / kDefinitionSize);
-    if (index < 0 || index >= count) {
-        throw ReportFileError(QStringLiteral("%1 holds %2 reports; there is no report %3.")
-                                  .arg(QFileInfo(path_).fileName())
-                                  .arg(count)
-                                  .arg(index + 1)
-                                  .toStdString());
+    int seen = 0;
+    for (const ReportRecord& r : s->records) {
+        if (r.definition && seen++ == index) {
+            return r.definition;
+        }
     }
-    return decodeAt(*bytes, static_cast<std::size_t>(index) * kDefinitionSize, index, path_);
+    return std::nullopt;
 }
 
 int ReportFile::save(const ReportDefinition& def, std::optional<int> index) const {
-    std::string bytes = load().value_or(std::string());
-    const auto count = static_cast<int>(bytes.size() / kDefinitionSize);
-    const int at = index && *index >= 0 && *index < count ? *index : count;
+    Loaded l = load().value_or(Loaded{});
     const std::string record = encodeDefinition(def);
-    if (at == count) {
-        bytes += record;
-    } else {
-        bytes.replace(static_cast<std::size_t>(at) * kDefinitionSize, kDefinitionSize, record);
+    const std::optional<std::size_t> at = index ? l.offsetOf(*index) : std::nullopt;
+    if (at) {
+        l.bytes.replace(*at, kDefinitionSize, record);
+        store(l.bytes);
+        return *index;
     }
-    store(bytes);
-    return at;
+    // After the last whole record: a short tail stays at the end.
+    l.bytes.insert(l.wholeEnd(), record);
+    store(l.bytes);
+    return l.usableCount();
+}
+
+void ReportFile::append(const std::vector<ReportDefinition>& defs) const {
+    Loaded l = load().value_or(Loaded{});
+    std::string records;
+    for (const ReportDefinition& d : defs) {
+        records += encodeDefinition(d);
+    }
+    l.bytes.insert(l.wholeEnd(), records);
+    store(l.bytes);
 }
 
 void ReportFile::remove(int index) const {
-    const auto bytes = load();
-    if (!bytes) {
+    const auto l = load();
+    if (!l) {
         return;
     }
-    const auto count = static_cast<int>(bytes->size() / kDefinitionSize);
-    if (index < 0 || index >= count) {
-        return;
+    if (const auto at = l->offsetOf(index)) {
+        std::string rest = l->bytes;
+        rest.erase(*at, kDefinitionSize);
+        store(rest);
     }
-    std::string rest = *bytes;
-    rest.erase(static_cast<std::size_t>(index) * kDefinitionSize, kDefinitionSize);
-    store(rest);
 }
 
 void ReportFile::writeAll(const std::vector<ReportDefinition>& defs) const {
@@ -666,7 +752,7 @@ int ConvertOldReportFile(const QString& oldPath, const ReportFile& file) {
     for (std::size_t base = 0; base + kOldDefinitionSize <= old.size();
          base += kOldDefinitionSize) {
         try {
-            ReportDefinition d = decodeOld(old, base, oldPath);
+            ReportDefinition d = decodeOld(old, base);
             if (std::find_if(std::begin(earlierDefaults), std::end(earlierDefaults),
                              [&](const char* n) { return d.name == n; }) !=
                 std::end(earlierDefaults)) {
@@ -675,14 +761,13 @@ int ConvertOldReportFile(const QString& oldPath, const ReportFile& file) {
             // Only what this version can draw joins the file.
             decodeDefinition(encodeDefinition(d));
             converted.push_back(std::move(d));
+        } catch (const Damage&) {
         } catch (const ReportFileError&) {
         }
     }
     if (!converted.empty()) {
         try {
-            std::vector<ReportDefinition> all = file.readAll();
-            all.insert(all.end(), converted.begin(), converted.end());
-            file.writeAll(all);
+            file.append(converted);
         } catch (const ReportFileError&) {
             return 0; // the old file stays for a later start
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -105,32 +106,64 @@ std::string encodeDefinition(const ReportDefinition& def);
 ReportDefinition decodeDefinition(const std::string& bytes, int recordNumber = 0,
                                   const QString& fileName = QStringLiteral("SHVBOOK.URP"));
 
+// One whole record of the file as read: a definition, or why it cannot be one.
+struct ReportRecord {
+    int number = 0; // 0-based place in the file
+    std::optional<ReportDefinition> definition;
+    QString damage; // e.g. "report 3 (\"Wide\"): margin 1 is -3 inches"
+};
+
+// The file read record by record. Only the usable records are reports to
+// the rest of the program; the others are named and kept as they are.
+struct ReportFileScan {
+    std::vector<ReportRecord> records; // the whole records, in file order
+    std::size_t tailBytes = 0;         // bytes past the last whole record
+    // The usable definitions, in file order: what the report list shows.
+    std::vector<ReportDefinition> usable() const;
+    // The same for the same unusable bytes, wherever they lie; 0 when sound.
+    std::size_t damageKey = 0;
+    // One line for each damaged record and for a short tail; empty when sound.
+    QStringList problems() const;
+    // The message naming them for file `fileName`; empty when sound.
+    QString message(const QString& fileName) const;
+};
+
 // The definitions file. Every operation opens and closes it; nothing stays
 // open between them. Writes go to a temporary file renamed into place.
+//
+// Reports are numbered as the list shows them: the usable records in file
+// order. A damaged record and a short tail are never listed, and every write
+// keeps their bytes exactly as they were (the tail stays at the end), so
+// nothing the user had is dropped or changed unseen.
 class ReportFile {
 public:
     explicit ReportFile(QString path) : path_(std::move(path)) {}
     const QString& path() const { return path_; }
 
     bool exists() const;
-    // The names in file order; empty when the file cannot be opened.
-    // Throws ReportFileError for a damaged file.
+    // Nothing when the file cannot be opened; throws ReportFileError when
+    // it can but not be read.
+    std::optional<ReportFileScan> scan() const;
+    // The names of the usable reports; empty when the file cannot be opened.
     std::vector<std::string> names() const;
-    // Definition number `index` (0-based); nothing when the file cannot be
-    // opened. Throws ReportFileError for a damaged file or a record past its end.
+    // Usable report `index` (0-based); nothing when the file cannot be
+    // opened or holds no such report.
     std::optional<ReportDefinition> read(int index) const;
     std::vector<ReportDefinition> readAll() const;
-    // Writes `def` at `index`, or at the end when `index` is empty; creates
-    // the file when missing. Returns the record number written.
+    // Writes `def` over usable report `index`, or after the last whole
+    // record when `index` is empty or past the list; creates the file when
+    // missing. Returns the report's index in the list.
     int save(const ReportDefinition& def, std::optional<int> index = std::nullopt) const;
-    // Removes definition `index`; the records after it move down by one.
+    // Adds `defs` after the last whole record.
+    void append(const std::vector<ReportDefinition>& defs) const;
+    // Removes usable report `index`; the records after it move down by one.
     void remove(int index) const;
     // Replaces the whole file.
     void writeAll(const std::vector<ReportDefinition>& defs) const;
 
 private:
-    // The whole file, checked record by record; nothing when it cannot be opened.
-    std::optional<std::string> load() const;
+    struct Loaded;
+    std::optional<Loaded> load() const;
     void store(const std::string& bytes) const;
 
     QString path_;

@@ -147,7 +147,15 @@ QString ReportRenderer::fieldText(int number) const {
         return db::fieldDisplayText(*record_, index, table_.field(index), table_.codePage(),
                                     formats_);
     }
-    const double x = record_->number(index).value_or(0);
+    const std::optional<double> value = record_->number(index);
+    if (!value) {
+        // Empty prints empty; anything else shows as stored, never as a 0
+        // the book does not have.
+        return db::fieldDisplayText(*record_, index, table_.field(index), table_.codePage(),
+                                    formats_)
+            .trimmed();
+    }
+    const double x = *value;
     if (info.decimals == 2) {
         return formats_.money(0, x);
     }
@@ -410,6 +418,37 @@ void ReportRenderer::printColumnHeadings(TBaseReport& e) {
     }
 }
 
+bool ReportRenderer::isFigure(const ReportLine& parts, int k) const {
+    if (k < 0 || k >= usedParts(parts)) {
+        return false;
+    }
+    const ReportPartEntry& part = parts[std::size_t(k)];
+    if (part.isFiller() || part.isLabel()) {
+        return false;
+    }
+    if (&parts == &def_.totalsLine) {
+        return true;
+    }
+    if (part.number < 1 || part.number > db::kFieldCount) {
+        return false;
+    }
+    const char type = db::fieldInfo(part.number).type;
+    return type == 'N' || type == 'D';
+}
+
+QString ReportRenderer::fitFigure(const TBaseReport& e, const QString& value, int width,
+                                  double room, double marksRoom) const {
+    // A figure is shown whole or not at all: cut digits would read as
+    // another value. What does not fit is a row of "#", as a spreadsheet
+    // shows it.
+    if (toFile()) {
+        const int chars = std::max(0, static_cast<int>(room));
+        return value.size() > chars ? QString(chars, u'#') : value;
+    }
+    return e.MeasureText(value) > room ? TruncateToWidth(e, QString(width, u'#'), marksRoom)
+                                       : value;
+}
+
 void ReportRenderer::printPartsLine(TBaseReport& e, const ReportLine& parts,
                                     const std::function<QString(const ReportPartEntry&)>& text) {
     QString line;
@@ -422,6 +461,19 @@ void ReportRenderer::printPartsLine(TBaseReport& e, const ReportLine& parts,
             const QString label = fromBytes(part.label);
             line += toFile() ? label.left(w).rightJustified(w)
                              : u'\t' + TruncateToWidth(e, label, e.CellTextWidth(k + 1));
+        } else if (isFigure(parts, k)) {
+            if (toFile()) {
+                // Figures side by side keep a blank between them, as the
+                // cells of a printed page keep their margins.
+                const int room = isFigure(parts, k + 1) ? w - 1 : w;
+                line += fitFigure(e, text(part), w, room, room).leftJustified(w);
+            } else {
+                // Its whole cell but the margin on one side: a figure never
+                // reaches into the next cell, nor its text into this one's.
+                const ReportCell& cell = e.Cell(k + 1);
+                line += u'\t' + fitFigure(e, text(part), w, cell.width - cell.margin,
+                                          e.CellTextWidth(k + 1));
+            }
         } else {
             const QString value = text(part);
             line += toFile() ? value.left(w).leftJustified(w)

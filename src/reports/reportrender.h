@@ -90,6 +90,13 @@ private:
     void printColumnHeadings(TBaseReport& e);
     void printBodyLine(TBaseReport& e, int line);
     void printTotalsLine(TBaseReport& e, const std::array<double, 5>& totals);
+    // Part k of `parts` shows a number or a date (or a total).
+    bool isFigure(const ReportLine& parts, int k) const;
+    // `value` as a figure part of `width` characters shows it in `room`
+    // (characters in a text file, inches on a page), or the marks that
+    // stand for it in `marksRoom`.
+    QString fitFigure(const TBaseReport& e, const QString& value, int width, double room,
+                      double marksRoom) const;
     void printPartsLine(TBaseReport& e, const ReportLine& parts,
                         const std::function<QString(const ReportPartEntry&)>& text);
     void centredTitle(TBaseReport& e, const QString& text);

@@ -13,19 +13,23 @@ class DisplayFormats;
 }
 
 namespace shelvix::db {
+class MemoFile;
 class Table;
-}
+} // namespace shelvix::db
 
 // dBASE tables of any structure as a source, and a new table typed by the
 // book fields' kinds as a target, both through our engine.
 namespace shelvix::transfer {
 
-// Reads the live records of a table in record order. Text comes out in
-// Windows-1252 whatever the table's code page, numbers in general notation,
-// dates as dates (and as text in the transfer date style).
+// Reads the live records of a table in record order, those past the
+// header's count included. Text comes out in Windows-1252 whatever the
+// table's code page, numbers in general notation, dates as dates (and as text
+// in the transfer date style), memos as their text on one line.
 class DbfReader : public RecordReader {
 public:
-    // Opens the table read-only; throws DatabaseError when it cannot.
+    // Opens the table read-only without its index, and its memo file when it
+    // has memo fields; throws DatabaseError when the table cannot be read. A
+    // memo file that is missing or cannot be read leaves its memos unread.
     DbfReader(const std::filesystem::path& path, const db::DisplayFormats& formats);
     ~DbfReader() override;
 
@@ -35,9 +39,13 @@ public:
     bool next(SourceRecord& record) override;
     std::uint64_t progressDone() const override { return recno_; }
     std::uint64_t progressTotal() const override { return total_; }
+    std::uint32_t recordsPastCount() const override;
 
 private:
+    void readMemo(std::string_view raw, SourceValue& value);
+
     std::unique_ptr<db::Table> table_;
+    std::unique_ptr<db::MemoFile> memo_;
     DateStyle dates_;
     core::CodePage codePage_;
     std::vector<std::string> names_;

@@ -4,6 +4,7 @@
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "transfer/messages.h"
 
 #include <QStringList>
 
@@ -43,9 +44,37 @@ QString importWarning(const ImportStats& s) {
                      "%1 line(s) had more fields than the first line; the extra fields were "
                      "left out.")
                      .arg(s.longLines);
+    if (s.unclosedLines)
+        lines << QStringLiteral("%1 line(s) ended inside a quoted field or held a field without "
+                                "quotes; they were imported as read.")
+                     .arg(s.unclosedLines);
+    if (s.strayQuotes)
+        lines << QStringLiteral("%1 line(s) held a double quote inside a quoted field that was "
+                                "neither doubled nor closing it; it was kept as text.")
+                     .arg(s.strayQuotes);
+    if (s.unmappedChars)
+        lines << QStringLiteral("%1 character(s) that the table's code page lacks were stored "
+                                "as \"?\".")
+                     .arg(s.unmappedChars);
+    if (s.cutMemos)
+        lines << QStringLiteral("%1 memo(s) longer than their Shelvix field were cut to its width.")
+                     .arg(s.cutMemos);
+    if (s.unreadMemos)
+        lines << QStringLiteral("%1 memo(s) could not be read from a missing or damaged memo file "
+                                "and were left empty.")
+                     .arg(s.unreadMemos);
     if (lines.isEmpty())
         return {};
     return QStringLiteral("Some values were not imported as they stood:\n") + lines.join(u'\n');
+}
+
+QString importCompleteMessage(const ImportStats& s) {
+    QString text = QString::fromLatin1(kImportComplete);
+    if (s.pastCount)
+        text += QStringLiteral("\n\n%1 complete record(s) lay past the record count in the "
+                               "table's header; they were read as well.")
+                    .arg(s.pastCount);
+    return text;
 }
 
 std::unique_ptr<db::Table> openForImport(const std::filesystem::path& path) {
@@ -79,10 +108,14 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
     case db::FieldKind::Text:
         if (value.text.empty())
             return; // a new record is blank already
-        if (codePage_ == core::CodePage::Windows1252) {
+        if (value.memo && value.text.find_last_not_of(' ') + 1 > std::size_t(info.width))
+            ++stats.cutMemos;
+        // Only what is stored counts: a '?' in a field left out is no loss.
+        stats.unmappedChars += std::uint64_t(value.unmapped);
+        if (from_ == codePage_) {
             table_.setText(info.name, value.text);
         } else {
-            recoded_ = recode(value.text, core::CodePage::Windows1252, codePage_);
+            recoded_ = recode(value.text, from_, codePage_);
             table_.setText(info.name, recoded_);
         }
         return;
@@ -119,6 +152,9 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
 void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
                    const std::function<bool(const ImportStats&)>& progress) {
     stats = {};
+    stats.pastCount = reader.recordsPastCount();
+    reader.deliverIn(codePage_);
+    from_ = reader.valueCodePage();
     reader.rewind();
     SourceRecord record;
     if (skipFirst && !reader.next(record))
@@ -135,11 +171,19 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
         stats.cutFields += std::uint64_t(record.cutFields);
         if (record.extraFields)
             ++stats.longLines;
+        if (record.unclosed)
+            ++stats.unclosedLines;
+        if (record.strayQuote)
+            ++stats.strayQuotes;
         table_.insert();
         try {
-            for (std::size_t i = 0; i < count; ++i)
-                if (map[i] > 0)
-                    store(map[i], record.values[i], stats);
+            for (std::size_t i = 0; i < count; ++i) {
+                if (map[i] <= 0)
+                    continue;
+                if (record.values[i].unread)
+                    ++stats.unreadMemos;
+                store(map[i], record.values[i], stats);
+            }
             table_.post();
         } catch (...) {
             table_.cancel();

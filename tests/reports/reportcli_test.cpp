@@ -1,5 +1,7 @@
 // `shelvix-tool report`: the eight default reports over a generated
 // catalogue, to text and to PDF, carry the same pages and lines.
+#include "db/booktable.h"
+#include "db/engine/table.h"
 #include "reports/reportdefinition.h"
 #include "support/tempdir.h"
 
@@ -7,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -130,6 +133,124 @@ TEST(ReportCliTest, EveryDefaultReportGivesTheSamePagesAsTextAndAsPdf) {
     EXPECT_EQ(missing.text, "shelvix-tool: no report named \"No Such\" in " +
                                 (dir / "SHVBOOK.URP").string() + "\n");
     EXPECT_EQ(sh(tool(dir, "report B.DBF --name X --text a --pdf b")).status, 2);
+
+    // A damaged record leaves the others usable, and is named when asked for.
+    std::string definitions = test::readFile(dir / "SHVBOOK.URP");
+    const double minusThree = -3;
+    std::memcpy(&definitions[2 * kDefinitionSize + 1861], &minusThree, 8);
+    test::writeFile(dir / "SHVBOOK.URP", definitions);
+    EXPECT_EQ(sh(tool(dir, "report B.DBF --name 'Value Report' --text v.txt")).status, 0);
+    const Out odd = sh(tool(dir, "report B.DBF --name '4 Line Report' --text x.txt"));
+    EXPECT_EQ(odd.status, 1);
+    EXPECT_NE(odd.text.find("(it cannot use report 3 (\"4 Line Report\"): the left margin is -3 "
+                            "inches)"),
+              std::string::npos)
+        << odd.text;
+}
+
+// The lines of `text` (CR LF or LF) that contain `needle`.
+std::vector<std::string> linesWith(const std::string& text, const std::string& needle) {
+    std::vector<std::string> out;
+    for (const QString& line : QString::fromLatin1(text).remove(u'\r').split(u'\n')) {
+        if (line.contains(QString::fromStdString(needle))) {
+            out.push_back(line.toStdString());
+        }
+    }
+    return out;
+}
+
+// A PDF's text with each run of blanks as one: its gaps depend on the fonts.
+std::string flat(const std::string& text) {
+    QStringList lines = QString::fromStdString(text).split(u'\n');
+    for (QString& line : lines) {
+        line = line.simplified();
+    }
+    return lines.join(u'\n').toStdString();
+}
+
+// A printed number is whole or a row of "#", never a number with digits cut;
+// number columns side by side keep a blank between them in the text file;
+// an empty number prints empty, and still adds nothing to the totals.
+TEST(ReportCliTest, NumbersPrintWholeOrAsHashesAndEmptyNumbersStayEmpty) {
+    test::TempDir dir;
+    db::createBookTable(dir / "B.DBF");
+    {
+        auto t = db::Table::open(dir / "B.DBF", db::OpenMode::Shared);
+        const auto book = [&](const char* title, std::optional<double> year,
+                              std::optional<double> pages, std::optional<double> cost,
+                              std::optional<double> value, std::optional<double> low,
+                              std::optional<double> high) {
+            t->insert();
+            t->setText("TITLE", title);
+            t->setText("AUTHOR", "Nobody");
+            t->setNumber("YEARPUB", year);
+            t->setNumber("PAGES", pages);
+            t->setNumber("COST", cost);
+            t->setNumber("VALUE", value);
+            t->setNumber("LOWMARKET", low);
+            t->setNumber("HIGHMARKET", high);
+            t->post();
+        };
+        book("Big Book", 1998, 1155, 1234567.89, 9999999.99, 0.01, 12.5);
+        book("Dear Book", 2001, 99, 8800652.56, 0, 1, 1);
+        book("No Year Book", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+             std::nullopt);
+    }
+    const auto run = [&](const std::string& name, const std::string& out) {
+        const std::string option = out.ends_with(".pdf") ? " --pdf " : " --text ";
+        const Out r = sh(tool(dir, "report B.DBF --name '" + name + "'" + option + out));
+        EXPECT_EQ(r.status, 0) << r.text;
+        return out.ends_with(".pdf")
+                   ? flat(sh("pdftotext -layout '" + (dir / out).string() + "' -").text)
+                   : test::readFile(dir / out);
+    };
+
+    // "1,155" fills its five characters, and its cell on paper; the Cost
+    // total, 10,035,220.45, is 13 characters for a part of 12: marks in the
+    // file, and on paper where its cell is too narrow (8 points at 120
+    // characters a line) but whole where it is not (10 points at 90).
+    const auto count = [](const std::string& text, const std::string& needle) {
+        return QString::fromStdString(text).count(QString::fromStdString(needle));
+    };
+    for (const char* out : {"full.txt", "full.pdf", "sum.txt", "sum.pdf"}) {
+        SCOPED_TRACE(out);
+        const bool full = std::string(out).starts_with("full");
+        const std::string printed = run(full ? "Full Report" : "Statistic/Summary Report", out);
+        if (full) {
+            EXPECT_EQ(count(printed, "Pages: 1,15"), 1) << printed;
+            EXPECT_EQ(count(printed, "Pages: 1,155"), 1) << printed;
+        }
+        EXPECT_EQ(count(printed, "10,035,220.4"), count(printed, "10,035,220.45")) << printed;
+        const bool whole = std::string(out) == "sum.pdf";
+        EXPECT_EQ(count(printed, whole ? "Cost: 10,035,220.45 " : "Cost: ##########"), 2)
+            << printed; // TOTALS, GRAND TOTALS
+        if (!full) {
+            EXPECT_EQ(count(printed, "Value: 9,999,999.99 "), 2) << printed;
+        }
+    }
+    EXPECT_EQ(count(test::readFile(dir / "sum.txt"), "Cost: ############ "), 2);
+
+    // Cost and Value side by side: 12 characters each leave no blank, so
+    // they are marks; the empty book's numbers are blank.
+    const std::string valueText = run("Value Report", "value.txt");
+    const std::string valuePdf = run("Value Report", "value.pdf");
+    EXPECT_EQ(linesWith(valueText, "Big Book"),
+              std::vector<std::string>{std::string("Big Book").append(34, ' ') +
+                                       "########### ########### 0.01        12.50       "});
+    EXPECT_EQ(linesWith(valueText, "No Year Book"),
+              std::vector<std::string>{"No Year Book" + std::string(78, ' ')});
+    EXPECT_NE(valuePdf.find("1,234,567.89"), std::string::npos) << valuePdf;
+    EXPECT_NE(valuePdf.find("9,999,999.99"), std::string::npos) << valuePdf;
+    EXPECT_EQ(linesWith(valuePdf, "No Year Book"), std::vector<std::string>{"No Year Book"});
+
+    // No year prints no year.
+    const std::string narrowText = run("Short Narrow Report", "narrow.txt");
+    const std::string narrowPdf = run("Short Narrow Report", "narrow.pdf");
+    EXPECT_EQ(linesWith(narrowText, "No Year Book"),
+              std::vector<std::string>{std::string("No Year Book").append(47 + 5, ' ') + "Nobody" +
+                                       std::string(21, ' ')});
+    EXPECT_EQ(linesWith(narrowPdf, "No Year Book"),
+              std::vector<std::string>{"No Year Book Nobody"});
 }
 
 } // namespace

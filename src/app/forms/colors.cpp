@@ -20,6 +20,8 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolBar>
+#include <algorithm>
+#include <cmath>
 
 namespace shelvix::app {
 
@@ -54,6 +56,53 @@ void paint(QWidget* w, std::initializer_list<QPalette::ColorRole> roles, const Q
         if (disabledToo)
             p.setColor(QPalette::Disabled, role, color);
     }
+    w->setPalette(p);
+}
+
+// Relative luminance and contrast ratio as the usual readability rules
+// reckon them.
+double luminance(const QColor& c) {
+    const auto channel = [](int v) {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A disabled caption: its colour halfway to the fill, so it reads as
+// greyed; where that fades into the fill (or the caption is the fill's own
+// colour), the grey nearest the fill that still stands out from it. A
+// style's own disabled grey knows nothing of the set and can vanish (black
+// on "Midnight Black").
+QColor disabledText(const QColor& fill, const QColor& text) {
+    constexpr double kReadable = 4.5;
+    const QColor mix((fill.red() + text.red()) / 2, (fill.green() + text.green()) / 2,
+                     (fill.blue() + text.blue()) / 2);
+    if (contrast(mix, fill) >= kReadable)
+        return mix;
+    // Toward black or white, whichever side has more room.
+    const double l = luminance(fill);
+    const bool darker = (l + 0.05) / 0.05 >= 1.05 / (l + 0.05);
+    for (int i = 0; i <= 255; ++i) {
+        const int g = darker ? 255 - i : i;
+        if ((darker ? luminance(QColor(g, g, g)) < l : luminance(QColor(g, g, g)) > l) &&
+            contrast(QColor(g, g, g), fill) >= kReadable)
+            return QColor(g, g, g);
+    }
+    return darker ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+void paintDisabled(QWidget* w, std::initializer_list<QPalette::ColorRole> roles,
+                   const QColor& color) {
+    QPalette p = w->palette();
+    for (QPalette::ColorRole role : roles)
+        p.setColor(QPalette::Disabled, role, color);
     w->setPalette(p);
 }
 
@@ -119,18 +168,10 @@ void colorWidget(QWidget* w, const ColorSet& c) {
     const bool radio = qobject_cast<QRadioButton*>(w);
     if (radio || qobject_cast<QCheckBox*>(w)) {
         const QColor fill = toQColor(c[radio ? ColorRadioBackground : ColorCheckBackground]);
+        const QColor text = toQColor(c[radio ? ColorRadioText : ColorCheckText]);
         paint(w, {QPalette::Window}, fill, true);
-        paint(w, {QPalette::WindowText, QPalette::ButtonText},
-              toQColor(c[radio ? ColorRadioText : ColorCheckText]));
-        // Disabled captions in a grey that shows on this fill: the style's
-        // own grey vanished on a silver set ("Print Search Criteria").
-        const QColor disabled = fill.lightness() > 128 ? fill.darker(190) : fill.lighter(190);
-        {
-            QPalette p = w->palette();
-            p.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
-            p.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
-            w->setPalette(p);
-        }
+        paint(w, {QPalette::WindowText, QPalette::ButtonText}, text);
+        paintDisabled(w, {QPalette::WindowText, QPalette::ButtonText}, disabledText(fill, text));
         // The box or circle and its mark keep the system colours (inherited
         // from a group box, the mark could take its caption's colour and
         // vanish), and the fill is the window role: a button fills from the
@@ -165,12 +206,16 @@ void colorWidget(QWidget* w, const ColorSet& c) {
     } else if (qobject_cast<QLabel*>(w)) {
         paint(w, {QPalette::Window}, background, true);
         paint(w, {QPalette::WindowText}, title);
+        paintDisabled(w, {QPalette::WindowText}, disabledText(background, title));
     } else {
         // Panels, frames, group boxes and tab pages: the window background,
         // a group box's caption as a title; then what they hold.
         paint(w, {QPalette::Window}, background, true);
-        if (qobject_cast<QGroupBox*>(w))
+        if (qobject_cast<QGroupBox*>(w)) {
             paint(w, {QPalette::WindowText, QPalette::Text}, title);
+            paintDisabled(w, {QPalette::WindowText, QPalette::Text},
+                          disabledText(background, title));
+        }
         // Unfilled, a tab page shows the pane the style draws in its own
         // light colour.
         if (auto* tabs = qobject_cast<QTabWidget*>(w))

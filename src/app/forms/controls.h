@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -9,6 +11,7 @@
 #include <QTableWidget>
 #include <QTableWidgetItem>
 #include <algorithm>
+#include <functional>
 
 // Controls made at their design positions (which placement then scales)
 // with the object names tests find them by.
@@ -71,6 +74,76 @@ inline void moveCurrentRow(QTableWidget* grid, int delta, int first, int last) {
         grid->setItem(to, column, a);
     }
     grid->setCurrentCell(to, std::max(grid->currentColumn(), 0));
+}
+
+namespace detail {
+
+// Keys of a cell grid that a plain view leaves out.
+class GridKeys : public QObject {
+public:
+    GridKeys(QAbstractItemView* grid, int yesNoColumn, std::function<void(int, int)> toggle)
+        : QObject(grid), grid_(grid), column_(yesNoColumn), toggle_(std::move(toggle)) {
+        grid->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != grid_ || event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QModelIndex at = grid_->currentIndex();
+        if (toggle_ && key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            if (at.isValid())
+                toggle_(at.row(), column_);
+            return true;
+        }
+        const bool back = key->key() == Qt::Key_Backtab ||
+                          (key->key() == Qt::Key_Tab && key->modifiers() & Qt::ShiftModifier);
+        if (inside_ || (key->key() != Qt::Key_Tab && !back) || !grid_->tabKeyNavigation() ||
+            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            return false;
+        // Tab goes from cell to cell, and past the last (Shift+Tab before the
+        // first) on to the next control, as from any other, never round again.
+        const auto place = [](const QModelIndex& i) { return std::pair(i.row(), i.column()); };
+        const auto resend = [&] {
+            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text());
+            QCoreApplication::sendEvent(grid_, &copy);
+        };
+        inside_ = true;
+        resend();
+        const QModelIndex now = grid_->currentIndex();
+        const bool moved = at.isValid() && now.isValid() &&
+                           (back ? place(now) < place(at) : place(at) < place(now));
+        if (!moved) {
+            if (now != at)
+                grid_->setCurrentIndex(at);
+            grid_->setTabKeyNavigation(false);
+            resend();
+            grid_->setTabKeyNavigation(true);
+        }
+        inside_ = false;
+        return true;
+    }
+
+private:
+    QAbstractItemView* grid_;
+    int column_;
+    std::function<void(int, int)> toggle_;
+    bool inside_ = false;
+};
+
+} // namespace detail
+
+// Tab in a grid that moves between its cells leaves it past the last cell.
+inline void letTabLeave(QAbstractItemView* grid) {
+    new detail::GridKeys(grid, -1, {});
+}
+
+// Space on a row of a Yes/No grid does what a double-click on the row's
+// Yes/No cell does; Enter is left to the dialog. Tab leaves it at its ends.
+inline void toggleWithSpace(QAbstractItemView* grid, int yesNoColumn,
+                            std::function<void(int row, int column)> toggle) {
+    new detail::GridKeys(grid, yesNoColumn, std::move(toggle));
 }
 
 } // namespace shelvix::app::controls

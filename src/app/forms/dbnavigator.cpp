@@ -40,7 +40,8 @@ DBNavigator::DBNavigator(Prompter& prompter, QWidget* parent)
             QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kNav[std::size_t(i)].icon))));
         b->setIconSize(QSize(12, 12));
         b->setToolTip(QString::fromLatin1(kNav[std::size_t(i)].hint));
-        b->setFocusPolicy(Qt::NoFocus);
+        // Reached by Tab and pressed with Space, never focused by a click.
+        b->setFocusPolicy(Qt::TabFocus);
         connect(b, &QToolButton::clicked, this, [this, i] { click(NavButton(i)); });
         buttons_[std::size_t(i)] = b;
     }

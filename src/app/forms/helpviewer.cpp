@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -58,6 +59,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(back_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
     connect(forward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
     connect(browser_, &QTextBrowser::backwardAvailable, back_, &QPushButton::setEnabled);
     connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QPushButton::setEnabled);
     connect(browser_, &QTextBrowser::sourceChanged, this, [this] { updateTitle(); });

@@ -1,11 +1,16 @@
 #include "app/forms/qtprompter.h"
 
+#include "app/forms/fontfaces.h"
+
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
@@ -163,8 +168,44 @@ std::optional<QString> QtPrompter::chooseFile(const FileRequest& r) {
     return path;
 }
 
+namespace {
+
+// Qt's font dialog has no colour: a "Color..." button beside its own, and
+// the sample drawn in the colour chosen.
+void offerColor(QFontDialog& dialog, int& color) {
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    if (!buttons)
+        return;
+    QLineEdit* sample = nullptr;
+    for (QLineEdit* e : dialog.findChildren<QLineEdit*>())
+        if (qobject_cast<QGroupBox*>(e->parentWidget()))
+            sample = e;
+    const auto showColor = [sample, &color] {
+        if (!sample)
+            return;
+        QPalette p = sample->palette();
+        p.setColor(QPalette::Text, fromWindowsColor(color));
+        sample->setPalette(p);
+    };
+    showColor();
+    QPushButton* pick =
+        buttons->addButton(QStringLiteral("&Color..."), QDialogButtonBox::ActionRole);
+    pick->setObjectName(QStringLiteral("ColorButton"));
+    QObject::connect(pick, &QPushButton::clicked, &dialog, [&dialog, &color, showColor] {
+        QColorDialog colors(fromWindowsColor(color), &dialog);
+        if (colors.exec() == QDialog::Accepted) {
+            color = toWindowsColor(colors.selectedColor());
+            showColor();
+        }
+    });
+}
+
+} // namespace
+
 std::optional<FontSpec> QtPrompter::chooseFont(const FontRequest& r) {
-    QFont font(r.initial.name, r.initial.size);
+    // Opened on the face that draws the stored name, so its styles show.
+    QFont font(installedFace(r.initial.name), r.initial.size);
     font.setBold(r.initial.bold);
     font.setItalic(r.initial.italic);
     font.setUnderline(r.initial.underline);
@@ -172,12 +213,15 @@ std::optional<FontSpec> QtPrompter::chooseFont(const FontRequest& r) {
 
     QFontDialog dialog(font, owner());
     dialog.setWindowTitle(r.title.isEmpty() ? QStringLiteral("Font") : r.title);
+    int color = r.initial.color;
+    if (r.color)
+        offerColor(dialog, color);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
 
     const QFont chosen = dialog.selectedFont();
-    FontSpec def = r.initial; // the colour is not offered here
-    def.name = chosen.family();
+    FontSpec def = r.initial;
+    def.name = storedFace(chosen.family(), r.initial.name);
     def.size = chosen.pointSize() > 0 ? chosen.pointSize() : r.initial.size;
     def.bold = chosen.bold();
     def.italic = chosen.italic();
@@ -185,6 +229,8 @@ std::optional<FontSpec> QtPrompter::chooseFont(const FontRequest& r) {
         def.underline = chosen.underline();
         def.strikeout = chosen.strikeOut();
     }
+    if (r.color)
+        def.color = color;
     return def;
 }
 

@@ -3,6 +3,7 @@
 #include "app/appinfo.h"
 #include "app/datadir.h"
 #include "app/formatmenu.h"
+#include "app/forms/controls.h"
 #include "app/forms/dbnavigator.h"
 #include "app/forms/menukeys.h"
 #include "app/prompter.h"
@@ -53,6 +54,7 @@ TMain::TMain(AppContext& context, QWidget* parent)
     buildMenus();
     updateCommandStates();
     giveMenuKeysPrecedence(this);
+    installWindowKeys();
 }
 
 // Each command once, calling the object of its subsystem; a command left
@@ -391,6 +393,7 @@ void TMain::restoreSearch() {
     EnableEndSearch();
     if (ctx_.MyTable)
         ctx_.MyTable->first();
+    DisplayCount(); // the search's count, not the whole catalogue's
 }
 
 void TMain::showSearchWindow() {
@@ -500,6 +503,7 @@ void TMain::addListMaintenanceItems(QMenu* lists) {
 
 void TMain::BuildViewerGrid() {
     viewerGrid_ = new viewer::ViewerGrid(client_);
+    controls::letTabLeave(viewerGrid_);
     viewerGrid_->setDisplayFormats(&ctx_.formats);
     viewerGrid_->setPrompter(ctx_.prompter);
     connect(viewerGrid_, &viewer::ViewerGrid::rowDoubleClicked, this,

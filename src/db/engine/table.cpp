@@ -19,6 +19,14 @@ Table::~Table() {
         } catch (...) {
         }
     }
+    // Bulk work left open: what it appended is written and synced.
+    if (d && d->bulk > 0) {
+        d->bulk = 1;
+        try {
+            endBulk();
+        } catch (...) {
+        }
+    }
 }
 
 void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, FileSystem& fs) {
@@ -49,7 +57,17 @@ void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, Fi
 }
 
 std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSystem& fs) {
+    return openFile(path, mode, fs, false);
+}
+
+std::unique_ptr<Table> Table::openSource(const fs::path& path, FileSystem& fs) {
+    return openFile(path, OpenMode::ReadOnly, fs, true);
+}
+
+std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, FileSystem& fs,
+                                       bool source) {
     auto d = std::make_unique<Impl>(fs, path, mode);
+    d->source = source;
     d->file = fs.open(path, mode == OpenMode::ReadOnly ? FileMode::ReadOnly : FileMode::ReadWrite);
     auto lock = mode == OpenMode::Exclusive ? File::OpenLock::Exclusive : File::OpenLock::Shared;
     if (!d->file->tryLockFile(lock))
@@ -67,7 +85,7 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
         d->hdr = dbf::readHeader(*d->file, d->name);
         d->layout =
             RecordLayout(d->hdr.fields, core::codePageForLanguageDriver(d->hdr.languageDriver));
-        if (d->hdr.hasMdx) {
+        if (d->hdr.hasMdx && !source) {
             bool found = false;
             d->mdxPath = findCompanion(path, ".MDX", &found);
             if (!found)
@@ -80,7 +98,12 @@ std::unique_ptr<Table> Table::open(const fs::path& path, OpenMode mode, FileSyst
             d->mdxPath = findCompanion(path, ".MDX");
         }
     }
-    d->repairIfSoleUser();
+    if (source) {
+        d->pastCount = d->inspectTail().records;
+        d->hdr.recordCount += d->pastCount;
+    } else {
+        d->repairIfSoleUser();
+    }
     std::unique_ptr<Table> t(new Table(std::move(d)));
     t->first();
     return t;
@@ -131,6 +154,12 @@ std::uint8_t Table::languageDriver() const {
 CodePage Table::codePage() const {
     return core::codePageForLanguageDriver(d->hdr.languageDriver);
 }
+std::uint8_t Table::version() const {
+    return d->hdr.version;
+}
+std::uint32_t Table::recordsPastCount() const {
+    return d->pastCount;
+}
 
 // ---- tags
 
@@ -176,6 +205,8 @@ void Table::addTag(std::string_view name, std::string_view expression) {
         d->main.reset(d->selected);
         d->updateTagFlags();
         d->dataChangedLocally();
+        d->within.clear(); // tags may have moved: the filter scans
+        d->bounded = false;
         d->syncFiles();
     });
     if (d->main.tag >= 0 || d->cur == 0)
@@ -194,6 +225,8 @@ void Table::deleteTag(std::string_view name) {
                                        ? d->mdx->tags()[std::size_t(d->selected)].name
                                        : std::string();
         d->mdx->dropTag(name);
+        d->within.clear(); // tags have moved: the filter scans
+        d->bounded = false;
         d->compileTags();
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);

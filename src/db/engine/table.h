@@ -76,6 +76,14 @@ private:
 
 // Passes (true) or hides (false) a record from moves, counts and rows.
 using RecordFilter = std::function<bool(const RecordView&)>;
+
+// A run of a tag's keys: from `low` to `high`, both included, each bound
+// compared over its own length (a prefix of the key); an empty bound is
+// open.
+struct KeyRange {
+    int tag = -1;
+    std::vector<std::uint8_t> low, high;
+};
 // Progress of pack and regenerate: work done so far out of total.
 using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
@@ -111,6 +119,13 @@ public:
     // the table refuses writes until it is rebuilt (needsRebuild()).
     static std::unique_ptr<Table> open(const std::filesystem::path& path, OpenMode mode,
                                        FileSystem& fs = FileSystem::native());
+    // Opens a table brought from elsewhere that is only read from: read-only,
+    // without its production index (a table copied alone keeps the flag of an
+    // index it no longer has), and with the complete records that lie past
+    // the header's count read as records, as check() counts them. The count
+    // is the one found at open.
+    static std::unique_ptr<Table> openSource(const std::filesystem::path& path,
+                                             FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
     // is missing; silently does nothing when the file cannot be opened or does
     // not read as a dBASE table.
@@ -129,6 +144,10 @@ public:
     int fieldIndex(std::string_view name) const; // throws NotFound naming it
     std::uint8_t languageDriver() const;
     CodePage codePage() const;
+    // The header's version byte: 0x03, or 0x83 / 0x8B with a dBASE III / IV memo file.
+    std::uint8_t version() const;
+    // The complete records openSource() found past the header's count.
+    std::uint32_t recordsPastCount() const;
 
     // Tags of the production index. Adding, deleting and regenerating need
     // sole use (exclusive mode, or shared with no other user).
@@ -154,6 +173,20 @@ public:
     // deleted records. Delphi-style ends: first() sets bof, next() past the
     // last sets eof and stays; with nothing to show both are set.
     void setFilter(RecordFilter filter); // takes effect at the next move
+    // A filter that passes no record outside the ranges: counts, rows and
+    // scans in record order then read the records the ranges hold rather
+    // than the table.
+    void setFilter(RecordFilter filter, std::vector<KeyRange> within);
+    // The keys of a tag led by `field` that every record holds whose value
+    // lies from `low` to `high` (both included; empty is open), the field
+    // read as keys read it: a blank or unreadable number as 0. Nothing when
+    // no tag serves (or the index cannot be trusted now).
+    std::optional<std::vector<KeyRange>> rangeOfNumbers(int field, std::optional<double> low,
+                                                        std::optional<double> high) const;
+    // The same for a date field; `blanks` adds the records whose date is
+    // blank or impossible.
+    std::optional<std::vector<KeyRange>> rangeOfDates(int field, std::optional<Date> low,
+                                                      std::optional<Date> high, bool blanks) const;
     void setShowDeleted(bool show);
     bool showDeleted() const;
     void first();
@@ -255,6 +288,8 @@ public:
 private:
     struct Impl;
     explicit Table(std::unique_ptr<Impl> impl);
+    static std::unique_ptr<Table> openFile(const std::filesystem::path& path, OpenMode mode,
+                                           FileSystem& fs, bool source);
     std::unique_ptr<Impl> d;
 };
 

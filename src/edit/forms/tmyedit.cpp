@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
 #include <QKeyEvent>
@@ -119,6 +120,7 @@ void TMyEdit::FormCreate() {
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
     app::giveMenuKeysPrecedence(this);
+    app::installWindowKeys();
     applyBrowseMode();
 }
 
@@ -402,6 +404,13 @@ void TMyEdit::DoClear() {
         v[field] = blankDateMask(ctx_.formats.dateSeparator());
     setValues(v);
     SetCaptions();
+    toFirstField();
+}
+
+// A new, copied or cleared book is typed from its title on.
+void TMyEdit::toFirstField() {
+    pages_->setCurrentIndex(0);
+    controls_[kTitleField - 1]->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------- saving
@@ -466,18 +475,30 @@ bool TMyEdit::askUpdate(const QString& text) {
 }
 
 void TMyEdit::DoExit() {
-    if (!ctx_.browseMode && ValuesChanged()) {
-        ctx_.prompter->beep(app::Beep::Question);
-        const app::Button answer = ctx_.prompter->message(
-            {.kind = app::MessageKind::Warning,
-             .caption = QStringLiteral("Warning"),
-             .text = QStringLiteral("Data has changed.  Do you want to exit without updating?"),
-             .buttons = app::Button::Yes | app::Button::No,
-             .defaultButton = app::Button::No});
-        if (answer != app::Button::Yes)
-            return;
+    if (mayLeave())
+        reject();
+}
+
+// Leaving without saving asks first while there are changes, whichever way
+// the form is left: Exit, Escape, the window's close button.
+bool TMyEdit::mayLeave() {
+    if (ctx_.browseMode || !ValuesChanged())
+        return true;
+    ctx_.prompter->beep(app::Beep::Question);
+    return ctx_.prompter->message(
+               {.kind = app::MessageKind::Warning,
+                .caption = QStringLiteral("Warning"),
+                .text = QStringLiteral("Data has changed.  Do you want to exit without updating?"),
+                .buttons = app::Button::Yes | app::Button::No,
+                .defaultButton = app::Button::No}) == app::Button::Yes;
+}
+
+void TMyEdit::closeEvent(QCloseEvent* event) {
+    if (isVisible() && !mayLeave()) {
+        event->ignore();
+        return;
     }
-    reject();
+    QDialog::closeEvent(event);
 }
 
 void TMyEdit::MenuNewClick() {
@@ -498,6 +519,7 @@ void TMyEdit::MenuCopyRecordClick() {
     ctx_.EditMode = app::EditMode::Add;
     SaveValues();
     setWindowTitle(QStringLiteral("Edit (New Copied Record)"));
+    toFirstField();
 }
 
 void TMyEdit::moveRecord(bool forward) {
@@ -617,7 +639,7 @@ void TMyEdit::FormShow() {
     else
         DoClear();
     SaveValues();
-    controls_[kTitleField - 1]->setFocus();
+    toFirstField();
 }
 
 void TMyEdit::done(int result) {
@@ -626,7 +648,6 @@ void TMyEdit::done(int result) {
 }
 
 void TMyEdit::keyPressEvent(QKeyEvent* event) {
-    // Escape asks, as Exit does; the close box alone closes without a word.
     if (event->key() == Qt::Key_Escape) {
         DoExit();
         return;

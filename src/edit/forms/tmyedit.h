@@ -82,6 +82,7 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
@@ -97,6 +98,8 @@ private:
     void applyBrowseMode();
     void setDateMasks();
     void moveRecord(bool forward);
+    void toFirstField();
+    bool mayLeave(); // false: the user stays
     void clipboard(int operation);
     void enterKey(QObject* target); // the control that has the key
     QString controlText(int field) const;

@@ -1,5 +1,6 @@
 #include "reports/forms/qtreport.h"
 
+#include "app/forms/fontfaces.h"
 #include "app/prompter.h"
 
 #include <QCoreApplication>
@@ -59,7 +60,7 @@ MetricsCache& metricsCache() {
 } // namespace
 
 QFont qtFont(const ReportFont& f) {
-    QFont font(f.name);
+    QFont font(app::installedFace(f.name));
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(f.size * kUnitsPerInch / 72))));
     font.setBold(f.bold);
     font.setItalic(f.italic);

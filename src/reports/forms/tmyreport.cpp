@@ -5,6 +5,8 @@
 #include "app/forms/helpviewer.h"
 #include "app/prompter.h"
 #include "core/codec.h"
+#include "db/engine/error.h"
+#include "db/engine/table.h"
 #include "reports/forms/qtreport.h"
 #include "reports/forms/tmypreview.h"
 #include "reports/forms/tprintselect.h"
@@ -147,16 +149,29 @@ void TMyReport::setEditor(std::function<void()> showEditor) {
 
 void TMyReport::LoadReportBox() {
     ReportBox->clear();
+    const ReportFile file(definitionsPath(ctx_));
+    std::optional<ReportFileScan> scan;
     try {
-        for (const std::string& name : ReportFile(definitionsPath(ctx_)).names()) {
-            ReportBox->addItem(QString::fromStdString(core::decode(name)));
-        }
+        scan = file.scan();
     } catch (const ReportFileError& e) {
         if (ctx_.prompter) {
             ctx_.prompter->beep(app::Beep::Error);
             ctx_.prompter->error(QString::fromStdString(e.what()));
         }
     }
+    if (!scan) {
+        return;
+    }
+    for (const ReportDefinition& d : scan->usable()) {
+        ReportBox->addItem(QString::fromStdString(core::decode(d.name)));
+    }
+    // Named once: the list is loaded again after every save, which keeps
+    // the records it leaves out as they were.
+    if (scan->damageKey != 0 && scan->damageKey != damageShown_ && ctx_.prompter) {
+        ctx_.prompter->beep(app::Beep::Error);
+        ctx_.prompter->error(scan->message(file.path()));
+    }
+    damageShown_ = scan->damageKey;
 }
 
 void TMyReport::DoReports() {
@@ -204,21 +219,22 @@ bool TMyReport::loadSelected() {
         ReportBox->setFocus();
         return false;
     }
+    std::optional<ReportDefinition> def;
     try {
-        const std::optional<ReportDefinition> def = ReportFile(definitionsPath(ctx_)).read(row);
-        if (!def) {
-            p->beep(app::Beep::Error);
-            p->error(kNotLocated);
-            ReportBox->setFocus();
-            return false;
-        }
-        CurrentReport = *def;
+        def = ReportFile(definitionsPath(ctx_)).read(row);
     } catch (const ReportFileError& e) {
         p->beep(app::Beep::Error);
         p->error(QString::fromStdString(e.what()));
         ReportBox->setFocus();
         return false;
     }
+    if (!def) {
+        p->beep(app::Beep::Error);
+        p->error(kNotLocated);
+        ReportBox->setFocus();
+        return false;
+    }
+    CurrentReport = *def;
     return true;
 }
 
@@ -282,19 +298,31 @@ void TMyReport::DoIt(ReportMode mode, const Output& output) {
     }
     const bool entire = ExportEntire->isChecked();
     const bool restore = search_.searchOn() && entire;
+    // The walk moves the table; the grid's record is put back afterwards, so
+    // the next command acts on the book the user had chosen.
+    const db::Table::Bookmark current = ctx_.MyTable->bookmark();
     if (restore) {
         search_.endSearch();
     }
-    // However the run ends, the search the user had is back.
+    // However the run ends, the search the user had is back, and the record.
     struct Restore {
         ReportSearch& search;
         bool on;
+        app::AppContext& ctx;
+        db::Table::Bookmark mark;
         ~Restore() {
             if (on) {
                 search.restoreSearch();
             }
+            try {
+                if (ctx.MyTable && mark.recno != 0) {
+                    ctx.MyTable->gotoBookmark(mark);
+                }
+            } catch (const db::DatabaseError&) {
+                // A record gone meanwhile: the table stays where it is.
+            }
         }
-    } restoreAfter{search_, restore};
+    } restoreAfter{search_, restore, ctx_, current};
     if (!ctx_.MyTable) {
         return;
     }

@@ -85,6 +85,7 @@ private:
     app::FormGeometry geometry_;
     std::function<void()> showEditor_;
     std::vector<QAction*> editorActions_;
+    std::size_t damageShown_ = 0; // the unusable records the last load named
 };
 
 } // namespace shelvix::reports

@@ -1,6 +1,7 @@
 #include "reports/forms/treplayout.h"
 
 #include "app/forms/colors.h"
+#include "app/forms/fontfaces.h"
 #include "app/forms/placement.h"
 #include "reports/forms/treportpart.h"
 
@@ -97,7 +98,7 @@ void TRepLayout::paintEvent(QPaintEvent* event) {
 }
 
 void TRepLayout::BuildLayout(QPainter& painter) {
-    QFont font(QStringLiteral("Arial"));
+    QFont font(app::installedFace(QStringLiteral("Arial")));
     font.setPointSize(std::max(1, int(std::lround(8 * geometry_.factor))));
     painter.setFont(font);
     painter.setBrush(Qt::white);

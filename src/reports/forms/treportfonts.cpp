@@ -67,7 +67,8 @@ void TReportFonts::NewFontClick(int edit) {
     initial.italic = font.italic;
     initial.underline = font.underline;
     initial.strikeout = font.strikeout;
-    const std::optional<app::FontSpec> chosen = ctx_.prompter->chooseFont({.initial = initial});
+    const std::optional<app::FontSpec> chosen =
+        ctx_.prompter->chooseFont({.initial = initial, .color = true});
     if (!chosen)
         return;
     font.name = toStored(chosen->name, 50);

@@ -148,7 +148,8 @@ TUserReport::TUserReport(app::AppContext& context, const ReportFile& file,
     numLines_ = edit(linesBox, "NumLines", QRect(10, 20, 40, 22), 2);
     connect(numLines_, &QLineEdit::editingFinished, this, [this] { NumLinesExit(); });
     useTotals_ = check(linesBox, "UseTotals", QStringLiteral("Use Totals"), QRect(60, 21, 120, 20));
-    auto* specify = button(linesBox, "SpecifyButton", QStringLiteral("&Specify Report Content"),
+    // Set Fonts has Alt+S.
+    auto* specify = button(linesBox, "SpecifyButton", QStringLiteral("S&pecify Report Content"),
                            QRect(10, 56, 170, 28));
     connect(specify, &QPushButton::clicked, this, [this] { SpecifyButtonClick(); });
 

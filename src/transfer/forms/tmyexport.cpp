@@ -50,6 +50,7 @@ TMyExport::TMyExport(app::AppContext& context, SearchControl& search, QWidget* p
     setUpFieldGrid(grid_);
     connect(grid_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { ExportGridDblClick(row, column); });
+    toggleWithSpace(grid_, 1, [this](int row, int column) { ExportGridDblClick(row, column); });
 
     label(this, "FieldLabel", QStringLiteral("Field"), QRect(345, 14, 85, 16));
     label(this, "OrderingLabel", QStringLiteral("Ordering"), QRect(345, 30, 85, 16));

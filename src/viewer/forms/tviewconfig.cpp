@@ -1,7 +1,9 @@
 #include "viewer/forms/tviewconfig.h"
 
 #include "app/forms/colors.h"
+#include "app/forms/controls.h"
 #include "app/forms/helpviewer.h"
+#include "app/forms/menukeys.h"
 #include "app/prompter.h"
 #include "db/fieldtable.h"
 
@@ -114,6 +116,8 @@ TViewConfig::TViewConfig(app::AppContext& context, QWidget* parent)
     help->setObjectName(QStringLiteral("HelpButton"));
     help->setGeometry(kDesignWidth / 2 + 10, kDesignHeight - 40, 100, 28);
     connect(help, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+
+    app::installWindowKeys(); // Ctrl+PgDn and Ctrl+PgUp turn the pages
 
     // FormCreate: the check boxes from the settings.
     filling_ = true;
@@ -272,6 +276,8 @@ void TViewConfig::buildShowPage(QWidget* page) {
     fieldsToDisplay_->move(16, 76);
     connect(fieldsToDisplay_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { FieldsToDisplayDblClick(row, column); });
+    app::controls::toggleWithSpace(
+        fieldsToDisplay_, 1, [this](int row, int column) { FieldsToDisplayDblClick(row, column); });
 }
 
 void TViewConfig::buildWidthsPage(QWidget* page) {

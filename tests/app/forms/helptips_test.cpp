@@ -136,6 +136,23 @@ TEST(HelpViewer, EachButtonHasItsOwnAltKey) {
     delete alive.data();
 }
 
+// Escape closes the help from wherever the focus is in it.
+TEST(HelpViewer, EscapeCloses) {
+    auto* help = new app::HelpViewer; // goes when closed
+    QPointer<app::HelpViewer> alive(help);
+    help->showTopic("Search Window");
+    help->show();
+    help->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    help->browser()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return alive.isNull();
+    }));
+    delete alive.data();
+}
+
 TEST(AboutBox, ProductVersionAndDataDirectory) {
     app::AppContext ctx;
     ctx.paths.dataDir = "/home/reader/books";

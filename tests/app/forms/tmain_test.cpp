@@ -218,6 +218,25 @@ TEST_F(MainWindowTest, DeleteAsksAndTheCountFollows) {
     EXPECT_EQ(count(), "1");
 }
 
+// Tab goes on from the grid's last cell to the navigator, whose buttons
+// Space presses.
+TEST_F(MainWindowTest, NavigatorIsReachedByTabAndPressedBySpace) {
+    start();
+    closeWindow();
+    addBooks(2);
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->viewerGrid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(ctx.MyTable->text("AUTHOR"), "Author 1");
+    for (int i = 0; i < 100 && !qobject_cast<QToolButton*>(QApplication::focusWidget()); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget()->objectName(), "First");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(ctx.MyTable->text("AUTHOR"), "Author 0");
+}
+
 TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
     start();
     addBooks(1);
@@ -275,6 +294,10 @@ TEST_F(MainWindowTest, SearchAndEndSearchFromTheKeyboard) {
         shown = w == window->searchForm();
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        // Under load the focus may reach the window a little after it is active.
+        ASSERT_TRUE(QTest::qWaitFor([w] {
+            return QApplication::focusWidget() && QApplication::focusWidget()->window() == w;
+        }));
         // Row 2 is the author; its cell takes the typing.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("r 3"));

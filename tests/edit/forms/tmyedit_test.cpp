@@ -649,6 +649,76 @@ TEST_F(EditFormTest, MenuShortcutsWorkFromEveryControlAndNeverEditIt) {
     stop();
 }
 
+// New, Copy and Clear start the next book at its title, whatever page and
+// field the last one ended on.
+TEST_F(EditFormTest, NewCopyAndClearTypeIntoTheTitle) {
+    start();
+    addBook("A", "Adams");
+    ctx->MyTable->first();
+    openActive(2);
+    auto* pages = form->findChild<QTabWidget*>();
+    const auto toLastField = [&] {
+        pages->setCurrentIndex(4);
+        edit("UserDef6")->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), edit("UserDef6"));
+    };
+    toLastField();
+    key(Qt::Key_E, Qt::ControlModifier); // New Record
+    EXPECT_EQ(pages->currentIndex(), 0);
+    keys("Bleak House");
+    EXPECT_EQ(edit("Title")->text(), "Bleak House");
+    EXPECT_EQ(edit("UserDef6")->text(), "");
+    key(Qt::Key_R, Qt::ControlModifier); // Update
+
+    toLastField();
+    key(Qt::Key_Y, Qt::ControlModifier); // Copy Record
+    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), edit("Title"));
+    EXPECT_EQ(edit("Title")->text(), "Bleak House");
+
+    toLastField();
+    key(Qt::Key_L, Qt::AltModifier); // the Clear button
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edit("Title")->text().isEmpty(); }));
+    EXPECT_EQ(pages->currentIndex(), 0);
+    keys("Emma");
+    EXPECT_EQ(edit("Title")->text(), "Emma");
+    form->done(0);
+    stop();
+}
+
+// The close box, Escape and Exit ask the same question about typed changes,
+// and No keeps the form with them.
+TEST_F(EditFormTest, EveryWayOutAsksAboutChanges) {
+    start();
+    addBook("A", "Adams");
+    ctx->MyTable->first();
+    const std::function<void()> ways[] = {
+        [&] { form->close(); }, // the window's close button
+        [&] { key(Qt::Key_Escape); },
+        [&] { key(Qt::Key_X, Qt::AltModifier); },
+    };
+    for (const auto& leave : ways) {
+        openActive(2);
+        edit("Title")->setFocus();
+        key(Qt::Key_End);
+        keys("Z");
+        prompter.expectMessage(kExitQuestion, app::Button::No);
+        leave();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return prompter.done(); }));
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(edit("Title")->text(), "AZ");
+        prompter.expectMessage(kExitQuestion, app::Button::Yes);
+        leave();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }));
+        EXPECT_EQ(ctx->MyTable->text("TITLE"), "A");
+    }
+    // Unchanged, the close button closes at once.
+    openActive(2);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    stop();
+}
+
 TEST_F(EditFormTest, TypingAfterEnterOrAClickReplacesWhatTheFieldShowed) {
     start();
     addBook("A", "Adams");

@@ -1,4 +1,6 @@
+#include "app/colors.h"
 #include "app/forms/qtprompter.h"
+#include "reports/forms/qtreport.h"
 #include "reports/forms/treplayout.h"
 #include "reports/forms/tuserreport.h"
 #include "reports/reportediting.h"
@@ -8,6 +10,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -360,9 +367,9 @@ TEST(ReportEditor, FontsDialogChangesFourFontsAndTheEditorShowsThem) {
         test::onNextModal([&](QWidget* fonts) {
             EXPECT_EQ(fonts->windowTitle(), QStringLiteral("Report Fonts"));
             EXPECT_EQ(fonts->findChildren<QLineEdit*>().size(), 4); // font 4 is not offered
-            f.prompter.expectFont({.initial = body}, std::nullopt);
+            f.prompter.expectFont({.initial = body, .color = true}, std::nullopt);
             click(fonts, "BodyFontButton");
-            f.prompter.expectFont({.initial = body}, chosen);
+            f.prompter.expectFont({.initial = body, .color = true}, chosen);
             click(fonts, "BodyFontButton");
             EXPECT_EQ(child<QLineEdit>(fonts, "BodyFont")->text(),
                       QStringLiteral("Courier New 9pt"));
@@ -381,6 +388,64 @@ TEST(ReportEditor, FontsDialogChangesFourFontsAndTheEditorShowsThem) {
     EXPECT_EQ(saved.fonts[2].color, 0x0000FF);
     EXPECT_EQ(saved.fonts[0], before.fonts[0]);
     EXPECT_EQ(saved.fonts[3], before.fonts[3]);
+}
+
+// "Arial" is not installed here: the dialog opens on its Liberation face,
+// with its styles, offers the colour, and keeps the stored name while the
+// user keeps the face. Pages draw with the same face.
+TEST(ReportEditor, TheRealFontDialogOffersColourAndKeepsAnUnchangedArial) {
+    EditorFixture f;
+    app::QtPrompter real;
+    f.ctx.prompter = &real;
+    const auto fontDialog = [](const std::function<void(QFontDialog*)>& drive) {
+        test::onNextModal([drive](QWidget* w) {
+            auto* d = qobject_cast<QFontDialog*>(w);
+            ASSERT_TRUE(d);
+            drive(d);
+            test::clickDefaultButton(d);
+        });
+    };
+    f.edit(0, [&](QWidget* w) {
+        test::onNextModal([&](QWidget* fonts) {
+            fontDialog([](QFontDialog* d) {
+                EXPECT_EQ(d->currentFont().family(), "Liberation Sans");
+                EXPECT_TRUE(QFontDatabase::styles(d->currentFont().family()).contains("Bold"));
+                QLineEdit* sample = nullptr;
+                for (QLineEdit* e : d->findChildren<QLineEdit*>()) {
+                    if (qobject_cast<QGroupBox*>(e->parentWidget())) {
+                        sample = e;
+                    }
+                }
+                ASSERT_TRUE(sample);
+                test::onNextModal([](QWidget* c) {
+                    auto* colors = qobject_cast<QColorDialog*>(c);
+                    ASSERT_TRUE(colors);
+                    EXPECT_EQ(colors->currentColor(), QColor(Qt::black));
+                    colors->setCurrentColor(QColor(200, 0, 0));
+                    test::clickDefaultButton(colors);
+                });
+                click(d, "ColorButton");
+                EXPECT_EQ(sample->palette().color(QPalette::Text), QColor(200, 0, 0));
+            });
+            click(fonts, "TitleFontButton");
+            EXPECT_EQ(child<QLineEdit>(fonts, "TitleFont")->text(), "Arial 10pt");
+            fontDialog([](QFontDialog* d) { d->setCurrentFont(QFont("DejaVu Sans", 12)); });
+            click(fonts, "FootnoteFontButton");
+            click(fonts, "OkButton");
+        });
+        click(w, "SetFonts");
+        click(w, "UpdateButton");
+    });
+    const ReportDefinition saved = *f.file.read(0);
+    EXPECT_EQ(saved.fonts[0].name, "Arial");
+    EXPECT_EQ(saved.fonts[0].color, app::windowsColor(200, 0, 0));
+    EXPECT_EQ(saved.fonts[0].size, 10);
+    EXPECT_EQ(saved.fonts[4].name, "DejaVu Sans");
+    EXPECT_EQ(saved.fonts[4].size, 12);
+    EXPECT_EQ(saved.fonts[4].color, 0);
+    reports::ReportFont arial;
+    arial.name = "Arial";
+    EXPECT_EQ(QFontInfo(reports::qtFont(arial)).family(), "Liberation Sans");
 }
 
 TEST(ReportEditor, TypedMarginsAndTextsAreStoredSoTheFileStaysReadable) {

@@ -4,7 +4,10 @@
 #include "app/appcontext.h"
 #include "app/databases.h"
 #include "app/forms/qtprompter.h"
+#include "app/forms/tmain.h"
 #include "db/booktable.h"
+#include "find/criteria.h"
+#include "find/search.h"
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/tprintselect.h"
@@ -15,6 +18,7 @@
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
+#include "viewer/forms/viewergrid.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -29,6 +33,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace shelvix::reports {
@@ -78,6 +83,16 @@ struct FakeView : app::DatabaseView {
         filter();
     }
 };
+
+// A key to the focused control, once the focus is back in `window`
+// (after a dialog it opened has closed).
+void key(QWidget* window, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    window->activateWindow(); // no window manager hands the focus back
+    ASSERT_TRUE(QTest::qWaitFor([window] {
+        return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
+    }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
+}
 
 class ReportListTest : public ::testing::Test {
 protected:
@@ -130,16 +145,6 @@ protected:
             60000);
         list->DoReports();
     }
-
-    // A key to the focused control, once the focus is back in `window`
-    // (after a dialog it opened has closed).
-    static void key(QWidget* window, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        window->activateWindow(); // no window manager hands the focus back
-        ASSERT_TRUE(QTest::qWaitFor([window] {
-            return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
-        }));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
-    }
 };
 
 // Presses Enter (OK) on the status screen once its run is over. The check
@@ -184,6 +189,7 @@ app::FileRequest saveRequest() {
 TEST_F(ReportListTest, PrintsTheChosenReportToATextFileAndAPdfAndKeepsTheLastReport) {
     ctx.database.lastReport = 2;
     ctx.database.sortOrder = {2, 5, 0, 0};
+    ASSERT_TRUE(ctx.MyTable->goToRecord(4));
     makeList();
     const auto txt = dir / "VALUE.TXT";
     const auto pdf = dir / "VALUE.PDF";
@@ -221,8 +227,8 @@ TEST_F(ReportListTest, PrintsTheChosenReportToATextFileAndAPdfAndKeepsTheLastRep
     EXPECT_NE(printed.find("Book by Clark 3"), std::string::npos);
     EXPECT_NE(printed.find("GRAND TOTALS"), std::string::npos);
     EXPECT_NE(printed.find("Cost: 22.50"), std::string::npos) << printed;
-    // The walk is left at the end; the grid's table is given back.
-    EXPECT_TRUE(ctx.MyTable->eof());
+    // The grid's table is given back, on the book it was on.
+    EXPECT_EQ(ctx.MyTable->recno(), 4u);
     EXPECT_FALSE(ctx.MyTable->controlsDisabled());
 }
 
@@ -324,10 +330,9 @@ TEST_F(ReportListTest, AMissingOrDamagedDefinitionsFileIsReportedAndNothingRuns)
     std::filesystem::remove(dir / "SHVBOOK.URP");
     prompter.expectError("Report format could not be located.");
     withList([&](TMyReport* l) { key(l, Qt::Key_P, Qt::ControlModifier); });
-    // A file whose length is no whole number of records is named, not read.
+    // A file changed under the list to hold no whole report runs nothing.
     test::writeFile(dir / "SHVBOOK.URP", std::string(100, 'x'));
-    prompter.expectError(
-        "SHVBOOK.URP is damaged: report 1, the last, is cut short at 100 of 20622 bytes.");
+    prompter.expectError("Report format could not be located.");
     withList([&](TMyReport* l) { key(l, Qt::Key_V, Qt::ControlModifier); });
     EXPECT_EQ(prompter.beeps(), (std::vector<app::Beep>{app::Beep::Error, app::Beep::Error}));
     EXPECT_EQ(ctx.MyTable->recno(), 2u); // no walk was made
@@ -532,6 +537,161 @@ TEST_F(ReportListTest, AReportDesignedInTheEditorIsListedViewedAndWrittenAlike) 
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
         EXPECT_NE(printed.find(expected), std::string::npos) << expected << "\n" << printed;
     }
+}
+
+// Values an earlier editor wrote (a margin of -3 inches) and a file cut
+// short: named once when the list is made at start-up, in one message; the
+// other reports are listed and serve; saves keep the odd bytes as they were.
+TEST_F(ReportListTest, ADamagedRecordIsNamedOnceAtStartAndTheOthersServe) {
+    const auto urp = dir / "SHVBOOK.URP";
+    std::string bytes = test::readFile(urp);
+    const double minusThree = -3;
+    std::memcpy(&bytes[2 * kDefinitionSize + 1861], &minusThree, 8); // "4 Line Report"
+    const std::string odd = bytes.substr(2 * kDefinitionSize, kDefinitionSize);
+    const std::string tail = bytes.substr(0, kDefinitionSize - 100);
+    test::writeFile(urp, bytes + tail);
+    const QString named =
+        "SHVBOOK.URP holds reports that cannot be used:\n\n"
+        "report 3 (\"4 Line Report\"): the left margin is -3 inches;\n"
+        "report 9, the last, is cut short at 20522 of 20622 bytes.\n\n"
+        "They are left out of the report list and kept in the file as they are, until you "
+        "delete or replace the file.";
+    app::QtPrompter real;
+    ctx.prompter = &real;
+    int boxes = 0;
+    test::onNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_TRUE(box);
+        ++boxes;
+        EXPECT_EQ(box->windowTitle(), "Error");
+        EXPECT_EQ(box->text(), named);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    makeList();
+    EXPECT_EQ(boxes, 1);
+    ctx.prompter = &prompter;
+
+    const auto txt = dir / "VALUE.TXT";
+    prompter.expectFile(saveRequest(), q(txt));
+    withList([&](TMyReport* l) {
+        QStringList names;
+        for (int i = 0; i < l->ReportBox->count(); ++i) {
+            names << l->ReportBox->item(i)->text();
+        }
+        EXPECT_EQ(names, QStringList({"Short Narrow Report", "2 Line 120 Column Report",
+                                      "Full Report", "Location Report", "Library Checkout Report",
+                                      "Value Report", "Statistic/Summary Report"}));
+        // The report after the odd one runs.
+        l->ReportBox->setCurrentRow(5);
+        answerStatus();
+        key(l, Qt::Key_F, Qt::ControlModifier);
+        // A new report, and a change to the one the odd record used to precede.
+        test::onNextModal([&](QWidget* editor) {
+            typeIn(editor, "ReportName", "Mine");
+            press(editor, "UpdateButton");
+        });
+        key(l, Qt::Key_N, Qt::ControlModifier);
+        EXPECT_EQ(l->ReportBox->count(), 8);
+        EXPECT_EQ(l->ReportBox->currentItem()->text(), "Mine");
+        l->ReportBox->setCurrentRow(2);
+        test::onNextModal([&](QWidget* editor) {
+            typeIn(editor, "Title1", "Everything");
+            press(editor, "UpdateButton");
+        });
+        key(l, Qt::Key_M, Qt::ControlModifier);
+        EXPECT_EQ(l->ReportBox->currentItem()->text(), "Full Report");
+    });
+    prompter.verify(); // nothing said twice
+    const std::string value = test::readFile(txt);
+    EXPECT_NE(value.find("Book by Clark 3"), std::string::npos);
+    EXPECT_NE(value.find("Title                                     Cost"), std::string::npos)
+        << value;
+    const std::string now = test::readFile(urp);
+    ASSERT_EQ(now.size(), 9u * kDefinitionSize + tail.size());
+    EXPECT_EQ(now.substr(2 * kDefinitionSize, kDefinitionSize), odd);
+    EXPECT_EQ(now.substr(now.size() - tail.size()), tail);
+    const ReportFile file(q(urp));
+    EXPECT_EQ(file.read(2)->titles[0], "Everything");
+    EXPECT_EQ(file.read(7)->name, "Mine");
+
+    // The next start names them again, once; the tail is now after ten.
+    prompter.expectError(QString(named).replace("report 9,", "report 10,"));
+    makeList();
+    prompter.verify();
+}
+
+// From the main window: afterwards the grid is on the book the user had
+// chosen, and after "Print Entire Database" under a search the count is the
+// search's again.
+TEST(ReportsFromTheMainWindow, TheChosenBookAndTheSearchCountComeBackAfterARun) {
+    test::TempDir home;
+    test::ScriptedPrompter prompter;
+    app::AppContext ctx;
+    const QStringList args{"shelvix", "--home", q(home.path())};
+    ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
+    ctx.prompter = &prompter;
+    db::createBookTable(home / "MASTER.DBF");
+    {
+        auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);
+        for (const char* author : {"Adams", "Brown", "Clark"}) {
+            for (int i = 1; i <= 4; ++i) {
+                t->insert();
+                t->setText("AUTHOR", author);
+                t->setText("TITLE", std::string("Book ") + author[0] + std::to_string(i));
+                t->post();
+            }
+        }
+    }
+    app::TMain window(ctx);
+    ASSERT_TRUE(window.FormCreate());
+    window.show();
+    const auto count = [&] { return window.findChild<QLabel*>("CountLabel")->text(); };
+    // The third book of the grid chosen with the keys, then Ctrl+R and
+    // "Value Report" to a text file, of every book when `entire`.
+    const auto chooseThirdAndPrint = [&](const std::filesystem::path& txt, bool entire) {
+        key(&window, Qt::Key_Home, Qt::ControlModifier);
+        window.viewerGrid()->setFocus();
+        QTest::keyClick(window.viewerGrid(), Qt::Key_Down);
+        QTest::keyClick(window.viewerGrid(), Qt::Key_Down);
+        const std::uint32_t chosen = ctx.MyTable->recno();
+        prompter.expectFile(saveRequest(), q(txt));
+        test::onNextModal(
+            [&](QWidget* w) {
+                auto* list = qobject_cast<TMyReport*>(w);
+                ASSERT_TRUE(list);
+                if (entire) {
+                    QTest::mouseClick(list->ExportEntire, Qt::LeftButton, {},
+                                      QPoint(8, list->ExportEntire->height() / 2));
+                }
+                list->ReportBox->setCurrentRow(6); // "Value Report"
+                list->ReportBox->setFocus();
+                answerStatus();
+                key(list, Qt::Key_F, Qt::ControlModifier);
+                key(list, Qt::Key_Escape);
+            },
+            60000);
+        key(&window, Qt::Key_R, Qt::ControlModifier);
+        EXPECT_NE(test::readFile(txt).find("Book C4"), std::string::npos);
+        EXPECT_EQ(ctx.MyTable->recno(), chosen);
+        EXPECT_EQ(window.viewerGrid()->currentIndex().row(), 2);
+    };
+    ASSERT_EQ(count(), "12");
+    chooseThirdAndPrint(home / "ALL.TXT", false);
+
+    // A search for Brown in force, as the search form's OK leaves it.
+    ASSERT_TRUE(window.search().Doit({{.Text = QStringLiteral("BROWN"),
+                                       .FieldNo = 2,
+                                       .Op = find::OpContains,
+                                       .LevelEnd = true}}));
+    window.DisplayCount();
+    ASSERT_EQ(count(), "4");
+    chooseThirdAndPrint(home / "ENTIRE.TXT", true);
+    EXPECT_TRUE(ctx.SearchOn);
+    EXPECT_EQ(count(), "4");
+    EXPECT_EQ(ctx.MyTable->recordCount(), 4u);
+    EXPECT_EQ(ctx.MyTable->text("TITLE"), "Book B3");
+    prompter.verify();
+    window.close();
 }
 
 TEST_F(ReportListTest, Screenshots) {

@@ -248,6 +248,35 @@ TEST(TViewConfig, ATypedCellIsKeptWhenClosingByKeyboard) {
     EXPECT_EQ(f.ctx.database.fieldNames[1], "Writer");
 }
 
+// Space switches the shown row between Yes and No from the keyboard alone,
+// whichever of its cells is current; Enter still presses Exit.
+TEST(TViewConfig, SpaceSwitchesAFieldToShowAndEnterStillCloses) {
+    ConfigFixture f;
+    f.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.dialog.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
+    ASSERT_EQ(f.dialog->pages()->currentIndex(), TViewConfig::ShowPage);
+    auto* show = f.dialog->fieldsToDisplay();
+    while (QApplication::focusWidget() != show)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    show->setCurrentCell(0, 1);
+    QTest::keyClick(show, Qt::Key_Down);
+    QTest::keyClick(show, Qt::Key_Space);
+    EXPECT_EQ(show->cell(1, 1), "No");
+    QTest::keyClick(show, Qt::Key_Left);
+    QTest::keyClick(show, Qt::Key_Space);
+    EXPECT_EQ(show->cell(1, 1), "Yes");
+    const QString third = show->cell(2, 1);
+    QTest::keyClick(show, Qt::Key_Down);
+    QTest::keyClick(show, Qt::Key_Space);
+    EXPECT_NE(show->cell(2, 1), third);
+    EXPECT_EQ(show->cell(1, 1), "Yes");
+    QTest::keyClick(show, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.dialog->isVisible(); }));
+    EXPECT_EQ(f.ctx.database.displayFields[2], third != "Yes");
+}
+
 TEST(TViewConfig, Screenshots) {
     const QString out = qEnvironmentVariable("SHELVIX_SCREENSHOTS");
     if (out.isEmpty())
