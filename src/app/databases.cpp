@@ -330,7 +330,28 @@ void Databases::openFirstChoice(const QString& path) {
         openWithSortTag();
 }
 
+bool Databases::openNamedAtStartup(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        ctx_.prompter->error(QStringLiteral("The file \"%1\" does not exist.").arg(path));
+        return false;
+    }
+    if (!hasDatabaseExtension(path)) {
+        ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
+        return false;
+    }
+    if (!CheckDBaseFormat(path))
+        return false;
+    // As a switch from the last database would: that one joins the recent list.
+    const QString last = ctx_.global.lastDatabase;
+    openFirstChoice(path);
+    if (!last.isEmpty() && QFileInfo(last).isFile() && !db::sameFile(last, path))
+        ctx_.recent.DoLastFiles(last, path);
+    return true;
+}
+
 bool Databases::openAtStartup() {
+    if (!ctx_.commandLineDatabase.isEmpty() && openNamedAtStartup(ctx_.commandLineDatabase))
+        return true;
     QString chosen = ctx_.global.lastDatabase;
     if (chosen.isEmpty() || !QFileInfo(chosen).isFile()) {
         chosen = ctx_.paths.masterDatabase();

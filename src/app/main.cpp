@@ -1,17 +1,45 @@
 #include "app/appcontext.h"
 #include "app/appinfo.h"
+#include "app/commandline.h"
+#include "app/endsignals.h"
 #include "app/forms/qtlongwork.h"
 #include "app/forms/qtprompter.h"
 #include "app/forms/resources.h"
+#include "app/forms/sessionend.h"
 #include "app/forms/tmain.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     using namespace shelvix::app;
+    // Answered before there is an application: no display, no file touched.
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    switch (wantsHelpOrVersion(raw)) {
+    case StartRequest::Action::Help:
+        std::fputs(startHelpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case StartRequest::Action::Version:
+        std::fputs(startVersionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    default:
+        break;
+    }
+
     QApplication app(argc, argv);
+    // Qt's own options are gone from arguments() now.
+    const StartRequest request =
+        parseStartArguments(QApplication::arguments(), QDir::currentPath());
+    if (request.action == StartRequest::Action::UsageError) {
+        std::fprintf(stderr, "shelvix: %s\ntry 'shelvix --help'\n",
+                     request.error.toLocal8Bit().constData());
+        return 2;
+    }
+    EndSignals endSignals;
     QApplication::setApplicationName(QLatin1String(kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(SHELVIX_VERSION));
     initResources();
@@ -23,7 +51,8 @@ int main(int argc, char* argv[]) {
     AppContext context;
     context.paths = AppPaths::resolve(
         QApplication::arguments(), QProcessEnvironment::systemEnvironment(), QDir::currentPath());
-    context.browseMode = context.paths.browseMode;
+    context.browseMode = request.browse;
+    context.commandLineDatabase = request.database;
     context.prompter = &prompter;
     QtLongWork longWork;
     context.longWork = &longWork;
@@ -32,8 +61,14 @@ int main(int argc, char* argv[]) {
     window.startupTipAllowed = true;
     prompter.setParent(&window);
     longWork.setWindow(&window);
+    SessionEnd ending(window, endSignals);
     if (!window.FormCreate())
         return 0;
+    ending.windowReady();
+    if (ending.requested()) {
+        ending.prepare(false);
+        return 0;
+    }
     window.show();
     return app.exec();
 }

@@ -357,7 +357,8 @@ void TMain::buildMenus() {
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("MenuHelp"));
-    c.item(helpMenu, "MenuContents", QStringLiteral("&Contents"), Cmd::Help, key("Ctrl+H"));
+    c.item(helpMenu, "MenuContents", QStringLiteral("&Contents"), Cmd::Help, key("Ctrl+H"))
+        ->setShortcuts({key("Ctrl+H"), key("F1")});
     c.item(helpMenu, "MenuTips", QStringLiteral("&Review \"Tips of the Day\""), Cmd::Tips);
     c.item(helpMenu, "MenuAbout", QStringLiteral("&About"), Cmd::About);
 }

@@ -106,6 +106,10 @@ public:
     void endSearch() override { DoEndSearch(); }
     void restoreSearch() override;
 
+    // What closing the window writes: the window's place, the last database
+    // and the recent list, the global and the database's settings.
+    void FormClose();
+
     // Whether the first activation may show the tip of the day (while "Show
     // Tips" is on); main() allows it, a window made without it never does.
     bool startupTipAllowed = false;
@@ -138,7 +142,6 @@ private:
     void numericClick(int style);
     void chooseFont(FontSpec& font);
     void FormShow();
-    void FormClose();
 
     // The viewer grid on MyTable.
     void BuildViewerGrid();
