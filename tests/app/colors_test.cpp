@@ -1,6 +1,6 @@
 #include "app/colors.h"
 #include "app/help.h"
-#include "app/tips.h"
+#include "shell/tips.h"
 
 #include <gtest/gtest.h>
 #include <set>

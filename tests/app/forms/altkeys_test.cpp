@@ -3,9 +3,9 @@
 // tables are the windows' mnemonics; `over` lists what else claims a letter
 // and loses to it (the clashes resolved). Each window is then Tabbed round:
 // every control that takes the focus is reached.
-#include "app/forms/tmain.h"
 #include "db/booktable.h"
 #include "edit/forms/tmyedit.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"

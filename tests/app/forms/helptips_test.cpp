@@ -1,9 +1,9 @@
 #include "app/appcontext.h"
 #include "app/appinfo.h"
 #include "app/forms/helpviewer.h"
-#include "app/forms/taboutbox.h"
-#include "app/forms/ttipofday.h"
-#include "app/tips.h"
+#include "shell/forms/taboutbox.h"
+#include "shell/forms/ttipofday.h"
+#include "shell/tips.h"
 #include "support/gui_modal.h"
 
 #include <QApplication>

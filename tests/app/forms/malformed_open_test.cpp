@@ -3,10 +3,10 @@
 // hangs, and it changes no byte of what it could not read.
 
 #include "app/forms/qtprompter.h"
-#include "app/forms/tmain.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
 #include "db/engine/table.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/malformed.h"
 #include "support/tempdir.h"

@@ -1,7 +1,7 @@
 #include "app/forms/placement.h"
-#include "app/forms/tmain.h"
 #include "app/screensize.h"
 #include "edit/forms/tmyedit.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"

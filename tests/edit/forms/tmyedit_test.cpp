@@ -1,7 +1,7 @@
 #include "app/forms/qtprompter.h"
-#include "app/forms/tmain.h"
 #include "edit/forms/tmyedit.h"
 #include "edit/forms/tmyeditbox.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"

@@ -1,6 +1,6 @@
-#include "app/forms/tmain.h"
 #include "db/engine/table.h"
 #include "find/forms/tmylocate.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"

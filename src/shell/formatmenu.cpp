@@ -1,4 +1,4 @@
-#include "app/formatmenu.h"
+#include "shell/formatmenu.h"
 
 #include "app/appcontext.h"
 

@@ -1,5 +1,5 @@
-#include "app/datadir.h"
 #include "db/datalists.h"
+#include "shell/datadir.h"
 #include "support/tempdir.h"
 
 #include <QDir>

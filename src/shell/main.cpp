@@ -3,7 +3,7 @@
 #include "app/forms/qtlongwork.h"
 #include "app/forms/qtprompter.h"
 #include "app/forms/resources.h"
-#include "app/forms/tmain.h"
+#include "shell/forms/tmain.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/maintenance.h"
+#include "shell/maintenance.h"
 
 #include "app/longwork.h"
 #include "app/prompter.h"

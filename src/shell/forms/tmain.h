@@ -1,16 +1,16 @@
 #pragma once
 
 #include "app/appcontext.h"
-#include "app/buttonbar.h"
 #include "app/colors.h"
 #include "app/databases.h"
-#include "app/forms/commandset.h"
-#include "app/forms/maindialogs.h"
-#include "app/maintenance.h"
-#include "app/records.h"
 #include "backup/forms/backupcommands.h"
 #include "find/search.h"
 #include "reports/reportsearch.h"
+#include "shell/buttonbar.h"
+#include "shell/forms/commandset.h"
+#include "shell/forms/maindialogs.h"
+#include "shell/maintenance.h"
+#include "shell/records.h"
 #include "transfer/exporter.h"
 #include "transfer/forms/transfercommands.h"
 

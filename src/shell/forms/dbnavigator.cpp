@@ -1,4 +1,4 @@
-#include "app/forms/dbnavigator.h"
+#include "shell/forms/dbnavigator.h"
 
 #include "app/prompter.h"
 #include "app/showerror.h"

@@ -1,4 +1,4 @@
-#include "app/tips.h"
+#include "shell/tips.h"
 
 #include <array>
 #include <random>

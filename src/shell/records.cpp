@@ -1,4 +1,4 @@
-#include "app/records.h"
+#include "shell/records.h"
 
 #include "app/prompter.h"
 #include "db/engine/error.h"

@@ -1,4 +1,4 @@
-#include "app/datadir.h"
+#include "shell/datadir.h"
 
 #include "db/datalists.h"
 

@@ -1,6 +1,6 @@
 #include "app/forms/placement.h"
-#include "app/forms/tmain.h"
 #include "core/profile.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 #include "viewer/forms/viewergrid.h"

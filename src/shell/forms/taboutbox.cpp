@@ -1,4 +1,4 @@
-#include "app/forms/taboutbox.h"
+#include "shell/forms/taboutbox.h"
 
 #include "app/appcontext.h"
 #include "app/appinfo.h"

@@ -1,10 +1,7 @@
-#include "app/forms/tmain.h"
+#include "shell/forms/tmain.h"
 
 #include "app/appinfo.h"
-#include "app/datadir.h"
-#include "app/formatmenu.h"
 #include "app/forms/controls.h"
-#include "app/forms/dbnavigator.h"
 #include "app/forms/menukeys.h"
 #include "app/prompter.h"
 #include "app/showerror.h"
@@ -15,6 +12,9 @@
 #include "find/forms/tsearchandreplace.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/reportdefinition.h"
+#include "shell/datadir.h"
+#include "shell/formatmenu.h"
+#include "shell/forms/dbnavigator.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QActionGroup>

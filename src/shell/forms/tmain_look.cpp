@@ -1,9 +1,9 @@
 // The main window's screen-size, display-format and font commands.
-#include "app/formatmenu.h"
 #include "app/forms/placement.h"
-#include "app/forms/tmain.h"
 #include "app/prompter.h"
 #include "app/screensize.h"
+#include "shell/formatmenu.h"
+#include "shell/forms/tmain.h"
 #include "viewer/forms/viewergrid.h"
 #include "viewer/gridmodel.h"
 

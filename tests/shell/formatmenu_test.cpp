@@ -1,5 +1,5 @@
 #include "app/appcontext.h"
-#include "app/formatmenu.h"
+#include "shell/formatmenu.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "app/forms/tmysortorder.h"
+#include "shell/forms/tmysortorder.h"
 
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
-#include "app/maintenance.h"
 #include "db/fieldtable.h"
+#include "shell/maintenance.h"
 
 #include <QComboBox>
 #include <QFrame>

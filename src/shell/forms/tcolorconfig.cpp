@@ -1,4 +1,4 @@
-#include "app/forms/tcolorconfig.h"
+#include "shell/forms/tcolorconfig.h"
 
 #include "app/forms/colors.h"
 #include "app/prompter.h"

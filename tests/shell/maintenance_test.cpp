@@ -1,8 +1,8 @@
 #include "app/longwork.h"
-#include "app/maintenance.h"
 #include "app/prompter.h"
 #include "db/booktable.h"
 #include "db/sortorder.h"
+#include "shell/maintenance.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 

@@ -1,4 +1,4 @@
-#include "app/forms/commandset.h"
+#include "shell/forms/commandset.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,6 +1,6 @@
 // The main window's colours and its tip of the day at start-up.
 #include "app/forms/colors.h"
-#include "app/forms/tmain.h"
+#include "shell/forms/tmain.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QFrame>

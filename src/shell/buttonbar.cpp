@@ -1,4 +1,4 @@
-#include "app/buttonbar.h"
+#include "shell/buttonbar.h"
 
 #include <algorithm>
 

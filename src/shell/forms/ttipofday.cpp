@@ -1,8 +1,8 @@
-#include "app/forms/ttipofday.h"
+#include "shell/forms/ttipofday.h"
 
 #include "app/appcontext.h"
 #include "app/forms/resources.h"
-#include "app/tips.h"
+#include "shell/tips.h"
 
 #include <QCheckBox>
 #include <QFrame>

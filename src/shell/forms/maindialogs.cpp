@@ -1,12 +1,12 @@
-#include "app/forms/maindialogs.h"
+#include "shell/forms/maindialogs.h"
 
 #include "app/databases.h"
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
-#include "app/forms/taboutbox.h"
-#include "app/forms/tcolorconfig.h"
-#include "app/forms/tmysortorder.h"
-#include "app/forms/ttipofday.h"
+#include "shell/forms/taboutbox.h"
+#include "shell/forms/tcolorconfig.h"
+#include "shell/forms/tmysortorder.h"
+#include "shell/forms/ttipofday.h"
 #include "viewer/forms/tviewconfig.h"
 
 namespace shelvix::app {
