@@ -76,7 +76,7 @@ struct Session {
     bench::NullView view;
     app::AppContext ctx;
     app::Databases dbs{ctx, view};
-    app::Maintenance maintenance{ctx, dbs, view};
+    shell::Maintenance maintenance{ctx, dbs, view};
     explicit Session(const fs::path& table) {
         prompter.answerYes = true;
         ctx.prompter = &prompter;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 ButtonBarMode buttonBarMode(int stored) {
     switch (stored) {
@@ -80,4 +80,4 @@ ButtonBarLayout buttonBarLayout(ButtonBarMode mode, int clientWidth, int clientH
     return l;
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

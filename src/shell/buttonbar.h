@@ -1,6 +1,6 @@
 #pragma once
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 // The main window's three command bars.
 enum ButtonBarMode { SpeedButtons = 1, LetteredButtons = 2, NoButtonBar = 3 };
@@ -47,4 +47,4 @@ inline constexpr int kNavigatorMinimumWidth = 180;
 ButtonBarLayout buttonBarLayout(ButtonBarMode mode, int clientWidth, int clientHeight,
                                 int viewerLabelWidth = kViewerLabelWidth);
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 SeedResult seedDataDirectory(const QString& dataDir, const QString& sourceDir) {
     SeedResult result;
@@ -34,4 +34,4 @@ SeedResult seedDataDirectory(const QString& dataDir, const QString& sourceDir) {
     return result;
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 // The default data lists built into the program (data/shelvix.qrc).
 inline constexpr const char* kBuiltInListsDir = ":/lists";
@@ -19,4 +19,4 @@ struct SeedResult {
 SeedResult seedDataDirectory(const QString& dataDir,
                              const QString& sourceDir = QString::fromLatin1(kBuiltInListsDir));
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -4,16 +4,16 @@
 
 #include <cstring>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
-void applyStoredFormats(AppContext& ctx) {
+void applyStoredFormats(app::AppContext& ctx) {
     ctx.formats.setDateFormat(ctx.global.dateFormat);
     ctx.formats.setLeadingZeros(ctx.global.dateLeadingZeros);
     ctx.formats.setCurrencyFormat(ctx.global.currencyFormat);
     ctx.formats.setNumericFormat(ctx.global.numericFormat);
 }
 
-bool chooseDateFormat(AppContext& ctx, int number) {
+bool chooseDateFormat(app::AppContext& ctx, int number) {
     if (ctx.global.dateFormat == number || !db::dateFormatInfo(number))
         return false;
     ctx.formats.setDateFormat(number);
@@ -22,22 +22,22 @@ bool chooseDateFormat(AppContext& ctx, int number) {
     return true;
 }
 
-void toggleLeadingZeros(AppContext& ctx) {
+void toggleLeadingZeros(app::AppContext& ctx) {
     ctx.global.dateLeadingZeros = !ctx.global.dateLeadingZeros;
     ctx.formats.setLeadingZeros(ctx.global.dateLeadingZeros);
 }
 
-void chooseCurrencyFormat(AppContext& ctx, int style) {
+void chooseCurrencyFormat(app::AppContext& ctx, int style) {
     ctx.global.currencyFormat = style;
     ctx.formats.setCurrencyFormat(style);
 }
 
-void chooseNumericFormat(AppContext& ctx, int style) {
+void chooseNumericFormat(app::AppContext& ctx, int style) {
     ctx.global.numericFormat = style;
     ctx.formats.setNumericFormat(style);
 }
 
-bool formatTicked(const AppContext& ctx, const char* menuItem) {
+bool formatTicked(const app::AppContext& ctx, const char* menuItem) {
     const auto is = [menuItem](const char* name) { return std::strcmp(menuItem, name) == 0; };
     for (const db::DateFormatInfo& f : db::dateFormats())
         if (is(f.menuItem))
@@ -55,4 +55,4 @@ bool formatTicked(const AppContext& ctx, const char* menuItem) {
     return false;
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

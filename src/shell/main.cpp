@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
     QtLongWork longWork;
     context.longWork = &longWork;
 
-    TMain window(context);
+    shelvix::shell::TMain window(context);
     window.startupTipAllowed = true;
     prompter.setParent(&window);
     longWork.setWindow(&window);

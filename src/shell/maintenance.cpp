@@ -5,7 +5,7 @@
 #include "db/engine/error.h"
 #include "db/sortorder.h"
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 
@@ -36,7 +36,7 @@ const QString kRebuildFailed = QStringLiteral(
     "that the DBase File is not in use by another program  or that no other users are running "
     "the software or that no other copies of the software are in use.");
 
-std::unique_ptr<db::Table> openExclusive(const AppContext& ctx) {
+std::unique_ptr<db::Table> openExclusive(const app::AppContext& ctx) {
     return db::Table::open(db::toPath(ctx.current.current), db::OpenMode::Exclusive);
 }
 
@@ -50,7 +50,7 @@ void Maintenance::reopenShared() {
 
 bool Maintenance::setSortOrder(const std::array<int, 4>& levels) {
     dbs_.closeMyTable();
-    if (Databases::DBaseInUse(ctx_.current.current)) {
+    if (app::Databases::DBaseInUse(ctx_.current.current)) {
         ctx_.prompter->error(kSortInUse);
         reopenShared();
         return false;
@@ -64,7 +64,7 @@ bool Maintenance::setSortOrder(const std::array<int, 4>& levels) {
         sole = openExclusive(ctx_);
         ctx_.database.sortOrder = levels;
         ctx_.sortExpression = db::buildSortString(levels);
-        ctx_.sortTag = applySortTag(*sole, ctx_.sortExpression);
+        ctx_.sortTag = app::applySortTag(*sole, ctx_.sortExpression);
         sole.reset();
         // The settings only once the tag is there, so a failure leaves the
         // file describing the order the index still has.
@@ -77,7 +77,7 @@ bool Maintenance::setSortOrder(const std::array<int, 4>& levels) {
         // it back so the grid keeps the order the settings describe.
         if (sole && !oldExpression.empty()) {
             try {
-                ctx_.sortTag = applySortTag(*sole, oldExpression);
+                ctx_.sortTag = app::applySortTag(*sole, oldExpression);
             } catch (const db::DatabaseError&) {
                 ctx_.sortTag.clear();
             }
@@ -105,13 +105,13 @@ bool Maintenance::askAndRun(Operation op) {
     // The question comes before the busy cursor.
     const bool packing = op == Operation::Pack;
     if (ctx_.prompter->confirm(QStringLiteral("Confirm"),
-                               packing ? kPackQuestion : kRebuildQuestion) != Button::Yes)
+                               packing ? kPackQuestion : kRebuildQuestion) != app::Button::Yes)
         return false;
     bool done = false;
-    runLongWork(ctx_.longWork,
-                packing ? QStringLiteral("Packing the database...")
-                        : QStringLiteral("Rebuilding the indexes..."),
-                [&](const db::Progress& progress) { done = runExclusive(op, progress); });
+    app::runLongWork(ctx_.longWork,
+                     packing ? QStringLiteral("Packing the database...")
+                             : QStringLiteral("Rebuilding the indexes..."),
+                     [&](const db::Progress& progress) { done = runExclusive(op, progress); });
     return done;
 }
 
@@ -140,4 +140,4 @@ bool Maintenance::runExclusive(Operation op, const db::Progress& progress) {
     return true;
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -5,14 +5,14 @@
 
 #include <array>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 // The sort order, pack and rebuild commands over the open database. Each
 // ends with MyTable open shared (unless even that fails) and the viewer
 // options applied, whatever happened.
 class Maintenance {
 public:
-    Maintenance(AppContext& context, Databases& databases, DatabaseView& view)
+    Maintenance(app::AppContext& context, app::Databases& databases, app::DatabaseView& view)
         : ctx_(context), dbs_(databases), view_(view) {}
 
     // The sort order dialog's Ok: true when the new order is in place and
@@ -39,9 +39,9 @@ private:
     bool runExclusive(Operation op, const db::Progress& progress);
     void reopenShared();
 
-    AppContext& ctx_;
-    Databases& dbs_;
-    DatabaseView& view_;
+    app::AppContext& ctx_;
+    app::Databases& dbs_;
+    app::DatabaseView& view_;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -3,9 +3,9 @@
 #include "app/prompter.h"
 #include "db/engine/error.h"
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
-void RecordCommands::showForm(EditMode mode) {
+void RecordCommands::showForm(app::EditMode mode) {
     ctx_.EditMode = mode;
     if (showEditForm)
         showEditForm();
@@ -14,7 +14,7 @@ void RecordCommands::showForm(EditMode mode) {
 
 void RecordCommands::DoDelete() {
     if (ctx_.prompter->confirm(QStringLiteral("Confirm"), QStringLiteral("Delete this record?")) ==
-            Button::Yes &&
+            app::Button::Yes &&
         ctx_.MyTable && ctx_.MyTable->recno() != 0) {
         try {
             ctx_.MyTable->deleteRecord();
@@ -25,4 +25,4 @@ void RecordCommands::DoDelete() {
     view_.DisplayCount();
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

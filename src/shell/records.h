@@ -5,18 +5,19 @@
 
 #include <functional>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 // The record commands of the main window: add, edit and copy set the
 // EditMode and show the record edit form; delete asks first. Each refreshes
 // the record count.
 class RecordCommands {
 public:
-    RecordCommands(AppContext& context, DatabaseView& view) : ctx_(context), view_(view) {}
+    RecordCommands(app::AppContext& context, app::DatabaseView& view)
+        : ctx_(context), view_(view) {}
 
-    void DoAdd() { showForm(EditMode::Add); }
-    void DoEdit() { showForm(EditMode::Edit); }
-    void DoCopy() { showForm(EditMode::Copy); }
+    void DoAdd() { showForm(app::EditMode::Add); }
+    void DoEdit() { showForm(app::EditMode::Edit); }
+    void DoCopy() { showForm(app::EditMode::Copy); }
     void DoDelete();
 
     // Shows the record edit form (modally) for the EditMode just set; until
@@ -24,10 +25,10 @@ public:
     std::function<void()> showEditForm;
 
 private:
-    void showForm(EditMode mode);
+    void showForm(app::EditMode mode);
 
-    AppContext& ctx_;
-    DatabaseView& view_;
+    app::AppContext& ctx_;
+    app::DatabaseView& view_;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -3,7 +3,7 @@
 #include <array>
 #include <random>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 
@@ -62,4 +62,4 @@ int randomTip() {
     return std::uniform_int_distribution<int>(1, kTipCount)(generator);
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 inline constexpr int kTipCount = 24;
 
@@ -13,4 +13,4 @@ int nextTip(int number);
 // A tip number from 1 to 24, each as likely.
 int randomTip();
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

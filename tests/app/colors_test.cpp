@@ -6,6 +6,7 @@
 #include <set>
 
 using namespace shelvix::app;
+using namespace shelvix::shell;
 
 namespace {
 

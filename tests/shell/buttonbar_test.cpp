@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace shelvix::app;
+using namespace shelvix::shell;
 
 TEST(ButtonBar, LayoutsAtTheDesignSize) {
     const int w = kClientDesignWidth;

@@ -25,8 +25,8 @@ TEST(DataDir, SeedingCopiesOnlyTheMissingLists) {
     writeFile(data / "AUTHOR.LST", "My Author\r\n");
     writeFile(data / "RATING.lst", "***\r\n");
 
-    const app::SeedResult r = app::seedDataDirectory(QString::fromStdString(data.string()),
-                                                     QString::fromStdString(kShipped.string()));
+    const shell::SeedResult r = shell::seedDataDirectory(QString::fromStdString(data.string()),
+                                                         QString::fromStdString(kShipped.string()));
     EXPECT_TRUE(r.failed.isEmpty());
     EXPECT_EQ(r.copied.size(), 7);
     EXPECT_EQ(readFile(data / "AUTHOR.LST"), "My Author\r\n");
@@ -37,13 +37,13 @@ TEST(DataDir, SeedingCopiesOnlyTheMissingLists) {
     EXPECT_TRUE(QFileInfo(QString::fromStdString((data / "CONDITION.LST").string())).isWritable());
 
     // A second run finds nothing to do.
-    EXPECT_TRUE(app::seedDataDirectory(QString::fromStdString(data.string()),
-                                       QString::fromStdString(kShipped.string()))
+    EXPECT_TRUE(shell::seedDataDirectory(QString::fromStdString(data.string()),
+                                         QString::fromStdString(kShipped.string()))
                     .copied.isEmpty());
 
     // A source without the lists reports them and leaves no empty files.
     const auto other = dir / "other";
-    const app::SeedResult bad = app::seedDataDirectory(
+    const shell::SeedResult bad = shell::seedDataDirectory(
         QString::fromStdString(other.string()), QString::fromStdString((dir / "none").string()));
     EXPECT_EQ(bad.failed.size(), db::kDataListCount);
     EXPECT_TRUE(QDir(QString::fromStdString(other.string())).isEmpty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace shelvix::app;
+using namespace shelvix::shell;
 
 namespace {
 

@@ -91,7 +91,7 @@ protected:
     app::AppContext ctx;
     CountingView view;
     app::Databases dbs;
-    app::Maintenance maintenance;
+    shell::Maintenance maintenance;
 };
 
 using Titles = std::vector<std::string>;

@@ -4,7 +4,7 @@
 #include <QAction>
 #include <QMenu>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 void CommandSet::define(Cmd id, int flags, std::function<void()> run) {
     at(id).run = std::move(run);
@@ -53,4 +53,4 @@ void CommandSet::update(bool browseMode, bool letteredBar, bool searchOn) {
     }
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

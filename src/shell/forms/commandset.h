@@ -11,7 +11,7 @@ class QAction;
 class QMenu;
 class QObject;
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 // Every command of the main window, once.
 enum class Cmd {
@@ -102,4 +102,4 @@ private:
     int argument_ = 0;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -6,7 +6,7 @@
 #include <QIcon>
 #include <QToolButton>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 
@@ -31,7 +31,7 @@ constexpr std::array<NavInfo, DBNavigator::kButtonCount> kNav = {{
 
 } // namespace
 
-DBNavigator::DBNavigator(Prompter& prompter, QWidget* parent)
+DBNavigator::DBNavigator(app::Prompter& prompter, QWidget* parent)
     : QWidget(parent), prompter_(prompter) {
     for (int i = 0; i < kButtonCount; ++i) {
         auto* b = new QToolButton(this);
@@ -136,9 +136,10 @@ void DBNavigator::run(NavButton which) {
             break;
         case Delete:
             if (table_->recno() != 0 &&
-                prompter_.message({MessageKind::Question, QStringLiteral("Confirm"),
-                                   QStringLiteral("Delete record?"), Button::Ok | Button::Cancel,
-                                   Button::NoButton}) == Button::Ok)
+                prompter_.message({app::MessageKind::Question, QStringLiteral("Confirm"),
+                                   QStringLiteral("Delete record?"),
+                                   app::Button::Ok | app::Button::Cancel, app::Button::NoButton}) ==
+                    app::Button::Ok)
                 table_->deleteRecord();
             break;
         case Edit:
@@ -155,8 +156,8 @@ void DBNavigator::run(NavButton which) {
             break;
         }
     } catch (const db::DatabaseError& e) {
-        showError(prompter_, e);
+        app::showError(prompter_, e);
     }
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

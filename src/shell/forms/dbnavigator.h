@@ -8,8 +8,10 @@
 class QToolButton;
 
 namespace shelvix::app {
-
 class Prompter;
+} // namespace shelvix::app
+
+namespace shelvix::shell {
 
 // The record navigator: ten buttons that move through and edit the open
 // table, each with its hint. Only the first four in browse mode.
@@ -19,7 +21,7 @@ public:
     enum NavButton { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh };
     static constexpr int kButtonCount = 10;
 
-    explicit DBNavigator(Prompter& prompter, QWidget* parent = nullptr);
+    explicit DBNavigator(app::Prompter& prompter, QWidget* parent = nullptr);
     ~DBNavigator() override;
 
     // The table to work on; null detaches (before the table goes away).
@@ -43,10 +45,10 @@ private:
     void layoutButtons();
     void run(NavButton which);
 
-    Prompter& prompter_;
+    app::Prompter& prompter_;
     db::Table* table_ = nullptr;
     bool browseOnly_ = false;
     std::array<QToolButton*, kButtonCount> buttons_{};
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -9,46 +9,47 @@
 #include "shell/forms/ttipofday.h"
 #include "viewer/forms/tviewconfig.h"
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 void MainDialogs::DoViewer() {
     viewer::TViewConfig dialog(ctx_, window_);
     QObject::connect(&dialog, &viewer::TViewConfig::settingsChanged, window_,
                      [this] { view_.SetViewerOptions(); });
-    placeDialog(&dialog, ctx_, {.moveUp10 = true});
+    app::placeDialog(&dialog, ctx_, {.moveUp10 = true});
     dialog.exec();
     view_.SetViewerOptions();
 }
 
 void MainDialogs::DoSortOrder() {
     TMySortOrder dialog(ctx_, maintenance_, window_);
-    placeDialog(&dialog, ctx_);
+    app::placeDialog(&dialog, ctx_);
     dialog.exec();
 }
 
-void MainDialogs::DoColors(ColorConfigMode mode) {
+void MainDialogs::DoColors(app::ColorConfigMode mode) {
     TColorConfig dialog(ctx_, mode, window_);
-    placeDialog(&dialog, ctx_);
+    app::placeDialog(&dialog, ctx_);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if ((mode == ColorConfigMode::Main || mode == ColorConfigMode::All) && mainColorsChanged)
+    if ((mode == app::ColorConfigMode::Main || mode == app::ColorConfigMode::All) &&
+        mainColorsChanged)
         mainColorsChanged();
 }
 
 void MainDialogs::DoHelp() {
-    showHelpTopic(window_, QString());
+    app::showHelpTopic(window_, QString());
 }
 
 void MainDialogs::ShowTips() {
     TTipOfDay dialog(ctx_, window_);
-    placeDialog(&dialog, ctx_);
+    app::placeDialog(&dialog, ctx_);
     dialog.exec();
 }
 
 void MainDialogs::ShowAbout() {
     TAboutBox dialog(ctx_, window_);
-    placeDialog(&dialog, ctx_);
+    app::placeDialog(&dialog, ctx_);
     dialog.exec();
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -8,8 +8,11 @@
 class QWidget;
 
 namespace shelvix::app {
-
 class DatabaseView;
+} // namespace shelvix::app
+
+namespace shelvix::shell {
+
 class Maintenance;
 
 // The main window's commands that show a dialog of their own: viewer
@@ -18,12 +21,13 @@ class Maintenance;
 // and freed when it closes.
 class MainDialogs {
 public:
-    MainDialogs(AppContext& context, Maintenance& maintenance, DatabaseView& view, QWidget* window)
+    MainDialogs(app::AppContext& context, Maintenance& maintenance, app::DatabaseView& view,
+                QWidget* window)
         : ctx_(context), maintenance_(maintenance), view_(view), window_(window) {}
 
     void DoViewer();
     void DoSortOrder();
-    void DoColors(ColorConfigMode mode);
+    void DoColors(app::ColorConfigMode mode);
     void DoHelp();
     void ShowTips();
     void ShowAbout();
@@ -32,10 +36,10 @@ public:
     std::function<void()> mainColorsChanged;
 
 private:
-    AppContext& ctx_;
+    app::AppContext& ctx_;
     Maintenance& maintenance_;
-    DatabaseView& view_;
+    app::DatabaseView& view_;
     QWidget* window_;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

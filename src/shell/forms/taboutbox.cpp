@@ -9,10 +9,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
-TAboutBox::TAboutBox(const AppContext& context, QWidget* parent) : QDialog(parent) {
-    initResources();
+TAboutBox::TAboutBox(const app::AppContext& context, QWidget* parent) : QDialog(parent) {
+    app::initResources();
     setObjectName(QStringLiteral("TAboutBox"));
     setWindowTitle(QStringLiteral("About"));
     QFont arial(QStringLiteral("Arial"));
@@ -31,12 +31,12 @@ TAboutBox::TAboutBox(const AppContext& context, QWidget* parent) : QDialog(paren
         l->setGeometry(80, top, 300, height);
         return l;
     };
-    QLabel* product = label("ProductName", QLatin1String(kProductName), 16, 26);
+    QLabel* product = label("ProductName", QLatin1String(app::kProductName), 16, 26);
     QFont big = product->font();
     big.setPixelSize(19);
     big.setBold(true);
     product->setFont(big);
-    label("Version", QStringLiteral("Version %1").arg(versionString()), 46, 20);
+    label("Version", QStringLiteral("Version %1").arg(app::versionString()), 46, 20);
     label("DataDirectoryLabel", QStringLiteral("Data directory:"), 76, 20);
     QLabel* dir = label("DataDirectory", QDir::toNativeSeparators(context.paths.dataDir), 96, 40);
     dir->setWordWrap(true);
@@ -50,4 +50,4 @@ TAboutBox::TAboutBox(const AppContext& context, QWidget* parent) : QDialog(paren
     setFixedSize(396, 186);
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

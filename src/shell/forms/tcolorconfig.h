@@ -8,7 +8,7 @@
 class QComboBox;
 class QLabel;
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 // "Color Configuration": edits a working copy of one group's colour set (or,
 // in mode All, the set every group will share) with samples of each kind of
@@ -16,10 +16,10 @@ namespace shelvix::app {
 class TColorConfig : public QDialog {
     Q_OBJECT
 public:
-    TColorConfig(AppContext& context, ColorConfigMode mode, QWidget* parent = nullptr);
+    TColorConfig(app::AppContext& context, app::ColorConfigMode mode, QWidget* parent = nullptr);
 
-    ColorConfigMode mode() const { return mode_; }
-    const ColorSet& workingSet() const { return working_; }
+    app::ColorConfigMode mode() const { return mode_; }
+    const app::ColorSet& workingSet() const { return working_; }
 
     // Stores the working set for the mode and closes. True when the main
     // window has to show the new colours at once.
@@ -29,13 +29,13 @@ public:
 
 private:
     void buildControls();
-    void pickColor(ColorElement element);
+    void pickColor(app::ColorElement element);
     void paintSamples();
 
-    AppContext& ctx_;
-    ColorConfigMode mode_;
-    ColorSet working_;
+    app::AppContext& ctx_;
+    app::ColorConfigMode mode_;
+    app::ColorSet working_;
     QComboBox* colorSets_ = nullptr;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

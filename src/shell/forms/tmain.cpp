@@ -26,7 +26,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 
@@ -39,7 +39,7 @@ QFont arial(int pixelHeight, bool bold = false) {
 
 } // namespace
 
-TMain::TMain(AppContext& context, QWidget* parent)
+TMain::TMain(app::AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
       search_(context, databases_, *this),
@@ -53,8 +53,8 @@ TMain::TMain(AppContext& context, QWidget* parent)
     buildControls();
     buildMenus();
     updateCommandStates();
-    giveMenuKeysPrecedence(this);
-    installWindowKeys();
+    app::giveMenuKeysPrecedence(this);
+    app::installWindowKeys();
 }
 
 // Each command once, calling the object of its subsystem; a command left
@@ -81,13 +81,13 @@ void TMain::defineCommands() {
     c.define(Cmd::FindNext, [this] { locate_ ? void(locate_->FindNext()) : void(); });
     c.define(Cmd::Viewer, F::ChangesData, [this] { dialogs_.DoViewer(); });
     c.define(Cmd::SortOrder, [this] { dialogs_.DoSortOrder(); });
-    c.define(Cmd::Colors, [this] { dialogs_.DoColors(ColorConfigMode::All); });
-    c.define(Cmd::MainColor, [this] { dialogs_.DoColors(ColorConfigMode::Main); });
-    c.define(Cmd::EditColor, [this] { dialogs_.DoColors(ColorConfigMode::Edit); });
-    c.define(Cmd::SearchColor, [this] { dialogs_.DoColors(ColorConfigMode::Search); });
-    c.define(Cmd::ReportColor, [this] { dialogs_.DoColors(ColorConfigMode::Report); });
-    c.define(Cmd::ConfigureColor, [this] { dialogs_.DoColors(ColorConfigMode::Configure); });
-    c.define(Cmd::AllColor, [this] { dialogs_.DoColors(ColorConfigMode::All); });
+    c.define(Cmd::Colors, [this] { dialogs_.DoColors(app::ColorConfigMode::All); });
+    c.define(Cmd::MainColor, [this] { dialogs_.DoColors(app::ColorConfigMode::Main); });
+    c.define(Cmd::EditColor, [this] { dialogs_.DoColors(app::ColorConfigMode::Edit); });
+    c.define(Cmd::SearchColor, [this] { dialogs_.DoColors(app::ColorConfigMode::Search); });
+    c.define(Cmd::ReportColor, [this] { dialogs_.DoColors(app::ColorConfigMode::Report); });
+    c.define(Cmd::ConfigureColor, [this] { dialogs_.DoColors(app::ColorConfigMode::Configure); });
+    c.define(Cmd::AllColor, [this] { dialogs_.DoColors(app::ColorConfigMode::All); });
     c.define(Cmd::ListMaintenance, F::ChangesData, [] {});
     c.define(Cmd::SaveDefaults, F::ChangesData,
              [this] { myEdit_ ? myEdit_->MenuSaveDefaultsClick() : void(); });
@@ -457,7 +457,7 @@ void TMain::DisplayCount() {
         try {
             count = ctx_.MyTable->recordCount();
         } catch (const db::DatabaseError& e) {
-            showError(*ctx_.prompter, e);
+            app::showError(*ctx_.prompter, e);
         }
     }
     countLabel_->setText(QString::number(count));
@@ -502,7 +502,7 @@ void TMain::addListMaintenanceItems(QMenu* lists) {
 
 void TMain::BuildViewerGrid() {
     viewerGrid_ = new viewer::ViewerGrid(client_);
-    controls::letTabLeave(viewerGrid_);
+    app::controls::letTabLeave(viewerGrid_);
     viewerGrid_->setDisplayFormats(&ctx_.formats);
     viewerGrid_->setPrompter(ctx_.prompter);
     connect(viewerGrid_, &viewer::ViewerGrid::rowDoubleClicked, this,
@@ -569,7 +569,7 @@ void TMain::applyBrowseMode() {
 
 bool TMain::FormCreate() {
     DisableEndSearch();
-    setWindowTitle(QLatin1String(kProductName));
+    setWindowTitle(QLatin1String(app::kProductName));
     viewerLabel_->setText(QStringLiteral("Book Viewer"));
 
     // The data and config directories. Failures here surface as MASTER.DBF
@@ -577,7 +577,7 @@ bool TMain::FormCreate() {
     ctx_.paths.makeDirectories();
     applyLayout();
 
-    ctx_.global = GlobalSettings::load(ctx_.paths.globalSettingsFile(), ctx_.paths.startDir);
+    ctx_.global = app::GlobalSettings::load(ctx_.paths.globalSettingsFile(), ctx_.paths.startDir);
     ctx_.recent = db::RecentList(ctx_.global.lastFiles);
     // The position is the frame's, the size the window's own, both ways.
     move(ctx_.global.mainWindowLeft, ctx_.global.mainWindowTop);
@@ -662,4 +662,4 @@ void TMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -41,7 +41,7 @@ namespace shelvix::reports {
 class TMyReport;
 } // namespace shelvix::reports
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 class DBNavigator;
 
@@ -50,13 +50,13 @@ class DBNavigator;
 // Each command calls an object of its subsystem: Databases, RecordCommands,
 // Maintenance, MainDialogs, the record edit form.
 class TMain : public QMainWindow,
-              public DatabaseView,
+              public app::DatabaseView,
               public find::SearchView,
               public transfer::SearchControl,
               public reports::ReportSearch {
     Q_OBJECT
 public:
-    explicit TMain(AppContext& context, QWidget* parent = nullptr);
+    explicit TMain(app::AppContext& context, QWidget* parent = nullptr);
     ~TMain() override;
 
     // Start-up: settings, the database, the layout. False when there is no
@@ -64,7 +64,7 @@ public:
     // one): the program ends with exit code 0, having written nothing.
     bool FormCreate();
 
-    Databases& databases() { return databases_; }
+    app::Databases& databases() { return databases_; }
     RecordCommands& records() { return records_; }
     MainDialogs& dialogs() { return dialogs_; }
     QWidget* clientArea() const { return client_; }
@@ -136,7 +136,7 @@ private:
     void MenuDateLeadingZerosClick();
     void currencyClick(int style);
     void numericClick(int style);
-    void chooseFont(FontSpec& font);
+    void chooseFont(app::FontSpec& font);
     void FormShow();
     void FormClose();
 
@@ -154,8 +154,8 @@ private:
     void ApplyFonts();
     void ShowTipsOnce();
 
-    AppContext& ctx_;
-    Databases databases_;
+    app::AppContext& ctx_;
+    app::Databases databases_;
     RecordCommands records_;
     Maintenance maintenance_;
     MainDialogs dialogs_;
@@ -194,4 +194,4 @@ private:
     std::vector<QAction*> formatItems_;
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

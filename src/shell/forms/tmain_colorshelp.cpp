@@ -7,17 +7,17 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 void TMain::SetColors() {
-    setColorRole(viewerLabel_, "major");
-    setColorRole(navigatorLabel_, "minor");
+    app::setColorRole(viewerLabel_, "major");
+    app::setColorRole(navigatorLabel_, "minor");
     // The grid has colours of its own (viewer configuration); the speed bar
     // keeps the system colours, as buttons do.
     if (viewerGrid_)
-        setColorRole(viewerGrid_, "none");
-    setColorRole(speedPanel_, "system");
-    applyColorSet(this, ctx_, ColorGroup::Main);
+        app::setColorRole(viewerGrid_, "none");
+    app::setColorRole(speedPanel_, "system");
+    app::applyColorSet(this, ctx_, app::ColorGroup::Main);
 }
 
 void TMain::ShowTipsOnce() {
@@ -28,4 +28,4 @@ void TMain::ShowTipsOnce() {
     QTimer::singleShot(0, this, [this] { dialogs_.ShowTips(); });
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

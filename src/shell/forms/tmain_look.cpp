@@ -12,7 +12,7 @@
 #include <QMenu>
 #include <QScreen>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 
@@ -31,8 +31,8 @@ QAction* checkItem(QMenu* menu, const char* objectName, const char* text,
 void TMain::buildScreenSizeMenu(QMenu* options) {
     QMenu* menu = options->addMenu(QStringLiteral("Screen Si&ze"));
     menu->setObjectName(QStringLiteral("MenuScreenSize"));
-    for (std::size_t i = 0; i < screenSizes().size(); ++i) {
-        const ScreenSizeInfo& s = screenSizes()[i];
+    for (std::size_t i = 0; i < app::screenSizes().size(); ++i) {
+        const app::ScreenSizeInfo& s = app::screenSizes()[i];
         QAction* a = checkItem(menu, s.menuItem, s.caption, s.shortcut);
         connect(a, &QAction::triggered, this, [this, size = s.size] { chooseScreenSize(size); });
         screenSizeItems_[i] = a;
@@ -65,15 +65,15 @@ void TMain::buildFormatMenus(QMenu* options) {
 
 void TMain::buildFontItems(QMenu* options) {
     const auto item = [this, options](const char* name, const char* text, const char* shortcut,
-                                      FontSpec DatabaseSettings::*font) {
+                                      app::FontSpec app::DatabaseSettings::*font) {
         QAction* a = options->addAction(QString::fromLatin1(text));
         a->setObjectName(QString::fromLatin1(name));
         a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
         connect(a, &QAction::triggered, this, [this, font] { chooseFont(ctx_.database.*font); });
     };
-    item("MenuLabelFont", "&Label Font", "Shift+F8", &DatabaseSettings::labelFont);
-    item("MenuEditFont", "&Edit Font", "Shift+F9", &DatabaseSettings::editFont);
-    item("MenuButtonFont", "&Button Font", "Shift+F10", &DatabaseSettings::buttonFont);
+    item("MenuLabelFont", "&Label Font", "Shift+F8", &app::DatabaseSettings::labelFont);
+    item("MenuEditFont", "&Edit Font", "Shift+F9", &app::DatabaseSettings::editFont);
+    item("MenuButtonFont", "&Button Font", "Shift+F10", &app::DatabaseSettings::buttonFont);
 }
 
 // ------------------------------------------------------------ screen size
@@ -84,14 +84,14 @@ void TMain::ApplyScreenSize() {
         const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
         ctx_.screenSize = s ? s->geometry().size() : QSize(640, 480);
     }
-    ctx_.screenFactor = startupScreenFactor(ctx_.global.windowSize, ctx_.screenSize);
+    ctx_.screenFactor = app::startupScreenFactor(ctx_.global.windowSize, ctx_.screenSize);
     tickScreenSize();
 }
 
 void TMain::tickScreenSize() {
-    const int ticked = sizeForFactor(ctx_.screenFactor);
+    const int ticked = app::sizeForFactor(ctx_.screenFactor);
     for (std::size_t i = 0; i < screenSizeItems_.size(); ++i)
-        screenSizeItems_[i]->setChecked(screenSizes()[i].size == ticked);
+        screenSizeItems_[i]->setChecked(app::screenSizes()[i].size == ticked);
 }
 
 void TMain::chooseScreenSize(int size) {
@@ -134,15 +134,15 @@ void TMain::numericClick(int style) {
 // ---------------------------------------------------------------- fonts
 
 void TMain::ApplyFonts() {
-    applyFonts(this, ctx_);
+    app::applyFonts(this, ctx_);
 }
 
-void TMain::chooseFont(FontSpec& font) {
-    const std::optional<FontSpec> chosen = ctx_.prompter->chooseFont({.initial = font});
+void TMain::chooseFont(app::FontSpec& font) {
+    const std::optional<app::FontSpec> chosen = ctx_.prompter->chooseFont({.initial = font});
     if (!chosen)
         return;
     font = *chosen;
     ApplyFonts();
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

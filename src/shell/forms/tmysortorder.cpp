@@ -10,14 +10,14 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 constexpr int kDesignWidth = 300;
 constexpr int kDesignHeight = 318;
 } // namespace
 
-TMySortOrder::TMySortOrder(AppContext& context, Maintenance& maintenance, QWidget* parent)
+TMySortOrder::TMySortOrder(app::AppContext& context, Maintenance& maintenance, QWidget* parent)
     : QDialog(parent), ctx_(context), maintenance_(maintenance) {
     setObjectName(QStringLiteral("TMySortOrder"));
     setWindowTitle(QStringLiteral("Sort Order"));
@@ -70,7 +70,7 @@ void TMySortOrder::FormShow() {
         // A hand-edited level outside the fields reads as none.
         combos_[i]->setCurrentIndex(field >= 1 && field <= db::kFieldCount ? field : 0);
     }
-    applyColorSet(this, ctx_, ColorGroup::Configure);
+    app::applyColorSet(this, ctx_, app::ColorGroup::Configure);
 }
 
 void TMySortOrder::OkButtonClick() {
@@ -81,4 +81,4 @@ void TMySortOrder::OkButtonClick() {
         accept();
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

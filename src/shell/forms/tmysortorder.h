@@ -7,7 +7,7 @@
 
 class QComboBox;
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 class Maintenance;
 
@@ -16,7 +16,7 @@ class Maintenance;
 class TMySortOrder : public QDialog {
     Q_OBJECT
 public:
-    TMySortOrder(AppContext& context, Maintenance& maintenance, QWidget* parent = nullptr);
+    TMySortOrder(app::AppContext& context, Maintenance& maintenance, QWidget* parent = nullptr);
 
     QComboBox* level(int i) const { return combos_[std::size_t(i)]; } // 0 to 3
     void OkButtonClick();
@@ -27,9 +27,9 @@ protected:
 private:
     void FormShow();
 
-    AppContext& ctx_;
+    app::AppContext& ctx_;
     Maintenance& maintenance_;
     std::array<QComboBox*, 4> combos_{};
 };
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace shelvix::app {
+namespace shelvix::shell {
 
 namespace {
 
@@ -23,8 +23,8 @@ QFont arial(int pixelHeight, bool bold = false) {
 
 } // namespace
 
-TTipOfDay::TTipOfDay(AppContext& context, QWidget* parent) : QDialog(parent), ctx_(context) {
-    initResources();
+TTipOfDay::TTipOfDay(app::AppContext& context, QWidget* parent) : QDialog(parent), ctx_(context) {
+    app::initResources();
     setObjectName(QStringLiteral("TTipOfDay"));
     setWindowTitle(QStringLiteral("Tip of the Day"));
     buildControls();
@@ -94,4 +94,4 @@ void TTipOfDay::done(int result) {
     QDialog::done(result);
 }
 
-} // namespace shelvix::app
+} // namespace shelvix::shell

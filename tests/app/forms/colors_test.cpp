@@ -27,8 +27,8 @@
 
 using namespace shelvix;
 using app::ColorConfigMode;
-using app::TColorConfig;
-using app::TMain;
+using shell::TColorConfig;
+using shell::TMain;
 
 namespace {
 

@@ -24,8 +24,8 @@
 #include <sys/mount.h>
 
 using namespace shelvix;
-using app::TMain;
 using backup::Messages;
+using shell::TMain;
 using test::readFile;
 
 namespace {

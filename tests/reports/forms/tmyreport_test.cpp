@@ -642,7 +642,7 @@ TEST(ReportsFromTheMainWindow, TheChosenBookAndTheSearchCountComeBackAfterARun) 
             }
         }
     }
-    app::TMain window(ctx);
+    shell::TMain window(ctx);
     ASSERT_TRUE(window.FormCreate());
     window.show();
     const auto count = [&] { return window.findChild<QLabel*>("CountLabel")->text(); };

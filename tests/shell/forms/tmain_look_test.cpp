@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 using namespace shelvix;
-using app::TMain;
+using shell::TMain;
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace shelvix;
-using app::TMain;
+using shell::TMain;
 
 namespace {
 

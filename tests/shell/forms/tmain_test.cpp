@@ -24,7 +24,7 @@
 #include <map>
 
 using namespace shelvix;
-using app::TMain;
+using shell::TMain;
 
 namespace {
 
@@ -214,7 +214,7 @@ TEST_F(MainWindowTest, DeleteAsksAndTheCountFollows) {
     EXPECT_EQ(count(), "0");
     // The navigator refreshes the count after each click.
     addBooks(1);
-    window->navigator()->click(app::DBNavigator::Refresh);
+    window->navigator()->click(shell::DBNavigator::Refresh);
     EXPECT_EQ(count(), "1");
 }
 
@@ -246,7 +246,7 @@ TEST_F(MainWindowTest, EditCommandsSetTheEditMode) {
     EXPECT_EQ(ctx.EditMode, app::EditMode::Add);
     find<QToolButton>("CopySpeed")->click();
     EXPECT_EQ(ctx.EditMode, app::EditMode::Copy);
-    window->navigator()->click(app::DBNavigator::Refresh);
+    window->navigator()->click(shell::DBNavigator::Refresh);
     Q_EMIT window->viewerGrid()->rowDoubleClicked(0);
     EXPECT_EQ(ctx.EditMode, app::EditMode::Edit);
     EXPECT_EQ(shown, 3);
@@ -388,9 +388,9 @@ TEST_F(MainWindowTest, BrowseModeDisablesChangesAndKeepsFieldEditing) {
     EXPECT_TRUE(action("MenuEdit")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("EditButton")->isEnabled());
     auto* nav = window->navigator();
-    EXPECT_FALSE(nav->button(app::DBNavigator::Next)->isHidden());
-    EXPECT_TRUE(nav->button(app::DBNavigator::Insert)->isHidden());
-    EXPECT_TRUE(nav->button(app::DBNavigator::Refresh)->isHidden());
+    EXPECT_FALSE(nav->button(shell::DBNavigator::Next)->isHidden());
+    EXPECT_TRUE(nav->button(shell::DBNavigator::Insert)->isHidden());
+    EXPECT_TRUE(nav->button(shell::DBNavigator::Refresh)->isHidden());
     closeWindow();
     EXPECT_EQ(ini("MASTER.INI", "Grid Options", "Field Editing"), "Yes");
 }
@@ -442,8 +442,8 @@ TEST_F(MainWindowTest, TheWholeNavigatorIsAlwaysVisible) {
                 QApplication::processEvents();
                 const QRect inside = client->rect().adjusted(0, 0, -2, 0);
                 int shown = 0;
-                for (int b = 0; b < app::DBNavigator::kButtonCount; ++b) {
-                    QWidget* button = window->navigator()->button(app::DBNavigator::NavButton(b));
+                for (int b = 0; b < shell::DBNavigator::kButtonCount; ++b) {
+                    QWidget* button = window->navigator()->button(shell::DBNavigator::NavButton(b));
                     if (!button->isVisibleTo(window.get()))
                         continue;
                     ++shown;
