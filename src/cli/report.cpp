@@ -6,7 +6,7 @@
 #include "db/engine/table.h"
 #include "db/settings.h"
 #include "find/searchfilter.h"
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrender.h"
 
