@@ -200,6 +200,24 @@ TEST(House, EachPartIncludesOnlyItsQtModules) {
     }
 }
 
+TEST(House, OnlyTheQtPrompterOpensQtsStandardDialogs) {
+    // Every message, question, file, font, colour and printer choice goes
+    // through app::Prompter, so tests can script each answer.
+    const std::set<std::string> dialogs = {"QMessageBox",  "QFileDialog",  "QFontDialog",
+                                           "QColorDialog", "QPrintDialog", "QInputDialog"};
+    const std::set<std::string> prompter = {"app/forms/qtprompter.h", "app/forms/qtprompter.cpp"};
+    for (const std::string& file : sourceFiles()) {
+        if (prompter.count(file))
+            continue;
+        for (const Include& inc : includesOf(kSrc / file)) {
+            const std::string name = inc.name.substr(inc.name.rfind('/') + 1);
+            if (!inc.quoted && dialogs.count(name))
+                ADD_FAILURE() << "src/" << file << ":" << inc.line << " includes <" << inc.name
+                              << ">: ask through app::Prompter (app/forms/qtprompter.cpp)";
+        }
+    }
+}
+
 TEST(House, NoSourceFileIsOver800LinesWithItsHeader) {
     for (const std::string& file : sourceFiles()) {
         const fs::path path = kSrc / file;
