@@ -103,8 +103,9 @@ void BM_Compile(benchmark::State& state) {
     }
 }
 
-// The sorting half of building a tag over `range(0)` books, for comparison
-// with a whole CREATE INDEX elsewhere (bench/expr_vs_sqlite.sh).
+// The sorting half of building a tag over `range(0)` books. The whole build
+// (read the table, write and sync the index) beside SQLite's CREATE INDEX is
+// BM_Ours_BuildAuthorTag in bench_catalogue.
 void BM_SortKeys(benchmark::State& state) {
     const auto n = static_cast<std::size_t>(state.range(0));
     const RecordLayout layout = bookLayout();

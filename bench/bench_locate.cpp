@@ -1,5 +1,6 @@
 // Locate and search and replace on a large catalogue beside SQLite doing the
-// same. Needs SHELVIX_BENCH_DIR with BOOKS.DBF and BOOKS.sqlite;
+// same. Needs SHELVIX_BENCH_DIR with BOOKS.DBF and BOOKS.sqlite (rollback journal,
+// synchronous=FULL, as SQLite comes; the replace is one transaction);
 // bench/compare-sqlite.sh prepares both and prints the ratios.
 
 #include "db/displayformats.h"

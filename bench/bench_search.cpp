@@ -1,10 +1,11 @@
 // Searches of the search window on a large catalogue beside SQLite's
 // count(*) of the same condition. Needs SHELVIX_BENCH_DIR with BOOKS.DBF and
-// BOOKS.sqlite; bench/compare-sqlite.sh prepares both and prints the ratios.
+// BOOKS.sqlite (SQLite's default rollback journal: these only read);
+// bench/compare-sqlite.sh prepares both and prints the ratios.
 
 #include "app/databases.h"
-#include "db/displayformats.h"
 #include "benchsupport.h"
+#include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "find/criteria.h"
 #include "find/search.h"

@@ -139,6 +139,8 @@ void BM_Ours_ImportDelimited(benchmark::State& state) {
 }
 BENCHMARK(BM_Ours_ImportDelimited)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// Into a new database with SQLite's defaults: rollback journal,
+// synchronous=FULL, the whole .import one transaction.
 void BM_Sqlite_ImportCsv(benchmark::State& state) {
     if (!fs::exists(exportedText()))
         exportAll(nullptr);

@@ -132,7 +132,7 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
     }
     // A search prints what it passes, as "Print Search Criteria" does.
     if (!criteria.empty())
-        table->setFilter(find::SearchFilter(criteria, *table));
+        find::SearchFilter(criteria, *table).applyTo(*table);
     reports::ReportRenderer renderer(def, *table, formats);
     renderer.SortLevels = levels;
     for (std::size_t i = 0; i < renderer.FieldCaptions.size(); ++i)

@@ -148,7 +148,7 @@ int runSearch(const std::vector<std::string>& args, std::ostream& out) {
     const std::vector<find::SearchItem> items = searchLevels(a.levels, a.dateFormat);
 
     auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
-    table->setFilter(find::SearchFilter(items, *table));
+    find::SearchFilter(items, *table).applyTo(*table);
     if (a.count)
         out << table->recordCount() << "\n";
     else

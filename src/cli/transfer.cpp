@@ -11,6 +11,7 @@
 #include "transfer/delimited.h"
 #include "transfer/exporter.h"
 #include "transfer/importer.h"
+#include "transfer/mapping.h"
 
 #include <QString>
 #include <chrono>
@@ -22,11 +23,14 @@ namespace shelvix::cli {
 
 const char* const kTransferUsage =
     "  import FILE SOURCE [--map SRC=FIELD,...] [--skip-first] [--date-format F]\n"
+    "         [--preset goodreads|librarything]\n"
     "                                      append the records of a delimited text file or\n"
     "                                      a .DBF; SRC is a source field's name or number,\n"
-    "                                      FIELD a book field's name or number\n"
+    "                                      FIELD a book field's name or number; with\n"
+    "                                      --skip-first alone, a first line naming book\n"
+    "                                      fields (or a known export's columns) maps them\n"
     "  export FILE TARGET [--fields A,B,...] [--no-header] [--date-format F]\n"
-    "         [--level \"FIELD OP VALUE[; ...]\"]...\n"
+    "         [--level \"FIELD OP VALUE[; ...]\"]... [--encoding utf-8|windows-1252]\n"
     "                                      write the records as delimited text, or as a new\n"
     "                                      dBASE table when TARGET ends in .DBF; with --level\n"
     "                                      only those a search with these levels finds\n";
@@ -41,7 +45,45 @@ struct TransferArgs {
     std::vector<std::string> levels;
     bool skipFirst = false;
     bool noHeader = false;
+    struct TextOptions {
+        std::optional<transfer::Preset> preset;
+        bool utf8 = false;
+    } text;
 };
+
+// ---- Spreadsheet text: --preset (import) and --encoding (export) ----------
+
+template <class Value>
+bool takeTextOption(TransferArgs::TextOptions& o, const std::string& arg, Value value,
+                    bool import) {
+    if (import && arg == "--preset") {
+        const std::string name = value();
+        o.preset = transfer::presetNamed(name);
+        if (!o.preset)
+            throw UsageError{"unknown preset " + name + " (try goodreads or librarything)"};
+        return true;
+    }
+    if (!import && arg == "--encoding") {
+        const QString name = QString::fromStdString(value()).toLower().remove(u'-');
+        if (name != QLatin1String("utf8") && name != QLatin1String("windows1252") &&
+            name != QLatin1String("cp1252"))
+            throw UsageError{"unknown encoding (try utf-8 or windows-1252)"};
+        o.utf8 = name == QLatin1String("utf8");
+        return true;
+    }
+    return false;
+}
+
+// The reader and map of an import from a text file: a preset's, asked for or
+// recognised by its header when --skip-first stands alone; else the book
+// fields the header names; else what --map says, or by place. A preset reads
+// the first line as its header.
+std::unique_ptr<transfer::RecordReader> textImportPlan(const TransferArgs& a,
+                                                       transfer::RecordReader& text,
+                                                       const app::PerField<QString>& labels,
+                                                       transfer::FieldMap& map, bool& skipFirst);
+
+// ----------------------------------------------------------------------------
 
 TransferArgs parseTransfer(const std::vector<std::string>& args, bool import) {
     TransferArgs a;
@@ -64,6 +106,8 @@ TransferArgs parseTransfer(const std::vector<std::string>& args, bool import) {
             a.noHeader = true;
         else if (!import && arg == "--level")
             a.levels.push_back(value());
+        else if (takeTextOption(a.text, arg, value, import))
+            continue;
         else if (arg.rfind("--", 0) == 0)
             throw UsageError{"unknown option " + arg};
         else
@@ -189,6 +233,41 @@ std::string firstLineProblem(transfer::FirstLine result) {
     }
 }
 
+// ---- Spreadsheet text, continued: how a text import lines up ---------------
+
+// The database's own field names when it has settings, else the defaults.
+app::PerField<QString> databaseLabels(std::filesystem::path file) {
+    file.replace_extension(".INI");
+    const app::DatabaseSettings settings =
+        std::filesystem::exists(file)
+            ? app::DatabaseSettings::load(QString::fromStdString(file.string()), QString())
+            : app::DatabaseSettings();
+    return settings.fieldNames;
+}
+
+std::unique_ptr<transfer::RecordReader> textImportPlan(const TransferArgs& a,
+                                                       transfer::RecordReader& text,
+                                                       const app::PerField<QString>& labels,
+                                                       transfer::FieldMap& map, bool& skipFirst) {
+    const auto headers = text.headerTexts();
+    transfer::Preset preset = a.text.preset.value_or(transfer::Preset::None);
+    if (!a.text.preset && a.map.empty() && a.skipFirst)
+        preset = transfer::detectPreset(headers);
+    if (preset != transfer::Preset::None) {
+        auto reader = std::make_unique<transfer::PresetReader>(text, preset);
+        map = a.map.empty() ? reader->fieldMap() : mapFromOption(a.map, reader->fieldNames());
+        skipFirst = true;
+        return reader;
+    }
+    if (a.map.empty() && a.skipFirst)
+        map = transfer::headerFieldMap(headers, &labels);
+    if (map.empty())
+        map = mapFromOption(a.map, text.fieldNames());
+    return nullptr;
+}
+
+// ----------------------------------------------------------------------------
+
 } // namespace
 
 int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -213,7 +292,16 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         reader = std::move(text);
     }
-    const transfer::FieldMap map = mapFromOption(a.map, reader->fieldNames());
+    bool skipFirst = a.skipFirst;
+    transfer::FieldMap map;
+    std::unique_ptr<transfer::RecordReader> preset;
+    if (dynamic_cast<transfer::DelimitedReader*>(reader.get()))
+        preset = textImportPlan(a, *reader, databaseLabels(a.positional[0]), map, skipFirst);
+    else if (a.text.preset)
+        throw UsageError{"--preset reads delimited text, not a .DBF"};
+    else
+        map = mapFromOption(a.map, reader->fieldNames());
+    transfer::RecordReader& from = preset ? *preset : *reader;
 
     auto table = transfer::openForImport(a.positional[0]);
     if (!db::isBookTable(*table)) {
@@ -224,8 +312,8 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     transfer::ImportStats stats;
     {
         ProgressLine line(err);
-        importer.run(*reader, map, a.skipFirst, stats, [&](const transfer::ImportStats& s) {
-            line.show("imported", s.imported, reader->progressDone(), reader->progressTotal());
+        importer.run(from, map, skipFirst, stats, [&](const transfer::ImportStats& s) {
+            line.show("imported", s.imported, from.progressDone(), from.progressTotal());
             return true;
         });
     }
@@ -250,6 +338,9 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                          ? transfer::ExportFormat::DBase
                          : transfer::ExportFormat::Delimited;
     request.headerLine = !a.noHeader;
+    request.utf8 = a.text.utf8;
+    if (request.utf8 && request.format == transfer::ExportFormat::DBase)
+        throw UsageError{"--encoding applies to delimited text, not a .DBF"};
     request.protectedFiles = transfer::databaseFiles(file);
     if (a.fields.empty()) {
         for (int f = 1; f <= db::kFieldCount; ++f)
@@ -269,7 +360,7 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
     if (!a.levels.empty()) {
-        table->setFilter(find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table));
+        find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table).applyTo(*table);
         request.searchOnly = true;
     }
     transfer::Exporter exporter(formats);

@@ -22,9 +22,20 @@ void Search::EnableEndSearch() {
     ctx_.SearchOn = true;
     view_.showSearchOn(true);
     // A new filter object makes the table count and list its rows afresh.
-    if (ctx_.MyTable)
-        ctx_.MyTable->setFilter(
-            [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+    if (!ctx_.MyTable)
+        return;
+    auto passes = [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); };
+    // The ranges come from the tags of the table open now, which may not be
+    // the one the criteria were confirmed on.
+    std::optional<std::vector<db::KeyRange>> ranges;
+    try {
+        ranges = SearchFilter(inForce_, *ctx_.MyTable).ranges();
+    } catch (const db::DatabaseError&) {
+    }
+    if (ranges)
+        ctx_.MyTable->setFilter(passes, *ranges);
+    else
+        ctx_.MyTable->setFilter(passes);
 }
 
 void Search::DisableEndSearch() {

@@ -162,9 +162,64 @@ bool encodeText(const QString& text, core::CodePage cp, std::string& out) {
     return true;
 }
 
+std::optional<db::Date> dateOf(std::int32_t ymd) {
+    const int year = ymd / 10000;
+    if (year < 1 || year > 9999)
+        return std::nullopt;
+    return db::Date{year, ymd / 100 % 100, ymd % 100};
+}
+
 } // namespace
 
-SearchFilter::SearchFilter() : levels_(std::make_shared<std::vector<Level>>()) {}
+// The ranges of one level's items on `field`, all AND-ed: the tightest
+// bounds they give. Nothing when no tag serves them.
+template <class Test>
+std::optional<std::vector<db::KeyRange>> levelRanges(const std::vector<Test>& level, int field,
+                                                     const db::Table& table) {
+    bool isDate = false;
+    std::optional<double> low, high;
+    std::optional<std::int32_t> lowDay, highDay;
+    for (const Test& t : level) {
+        if (t.field != field || (t.kind != Test::Number && t.kind != Test::Date))
+            continue;
+        isDate = t.kind == Test::Date;
+        if (isDate) {
+            if (t.op == OpEqual || t.op == OpGreater)
+                lowDay = std::max(lowDay.value_or(t.ymd), t.ymd);
+            if (t.op == OpEqual || t.op == OpLess)
+                highDay = std::min(highDay.value_or(t.ymd), t.ymd);
+        } else {
+            if (t.op == OpEqual || t.op == OpGreater)
+                low = std::max(low.value_or(t.number), t.number);
+            if (t.op == OpEqual || t.op == OpLess)
+                high = std::min(high.value_or(t.number), t.number);
+        }
+    }
+    if (!isDate)
+        return table.rangeOfNumbers(field, low, high);
+    // A blank or impossible date reads as day 0.
+    const bool blanks =
+        lowDay.value_or(kDayZero) <= kDayZero && kDayZero <= highDay.value_or(kDayZero);
+    std::optional<db::Date> from, to;
+    if (lowDay && !(from = dateOf(*lowDay)))
+        return std::nullopt;
+    if (highDay && !(to = dateOf(*highDay)))
+        return std::nullopt;
+    return table.rangeOfDates(field, from, to, blanks);
+}
+
+SearchFilter::SearchFilter()
+    : levels_(std::make_shared<std::vector<Level>>()),
+      ranges_(
+          std::make_shared<std::optional<std::vector<db::KeyRange>>>(std::vector<db::KeyRange>{})) {
+}
+
+void SearchFilter::applyTo(db::Table& table) const {
+    if (ranges())
+        table.setFilter(*this, *ranges());
+    else
+        table.setFilter(*this);
+}
 
 SearchFilter::SearchFilter(const std::vector<SearchItem>& items, const db::Table& table) {
     const auto cp = core::codePageForLanguageDriver(table.languageDriver());
@@ -220,6 +275,33 @@ SearchFilter::SearchFilter(const std::vector<SearchItem>& items, const db::Table
     }
     // Items after the last level end belong to no level and pass nothing.
     levels_ = std::move(levels);
+
+    // Each level that can pass needs a range; one without any sends the
+    // search through the whole table.
+    std::optional<std::vector<db::KeyRange>> ranges(std::vector<db::KeyRange>{});
+    for (const Level& l : *levels_) {
+        if (std::any_of(l.begin(), l.end(), [](const Test& t) {
+                return (t.kind == Test::Contains && t.never) ||
+                       (t.kind == Test::AnyWord && t.words.empty());
+            }))
+            continue; // passes nothing
+        std::optional<std::vector<db::KeyRange>> found;
+        // Fields compared for equality first: their ranges are the narrowest.
+        for (int pass = 0; pass < 2 && !found; ++pass)
+            for (const Test& t : l) {
+                if ((t.kind != Test::Number && t.kind != Test::Date) ||
+                    (pass == 0) != (t.op == OpEqual))
+                    continue;
+                if ((found = levelRanges(l, t.field, table)))
+                    break;
+            }
+        if (!found) {
+            ranges.reset();
+            break;
+        }
+        ranges->insert(ranges->end(), found->begin(), found->end());
+    }
+    ranges_ = std::make_shared<const std::optional<std::vector<db::KeyRange>>>(std::move(ranges));
 }
 
 bool SearchFilter::passes(const Test& t, const db::RecordView& record) {

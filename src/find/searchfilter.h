@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,14 @@ public:
     // as its RecordFilter.
     bool operator()(const db::RecordView& record) const;
 
+    // Key ranges of the table's tags outside which no record passes: found
+    // when every level that can pass has an =, > or < item on a field that
+    // leads a tag. The table then reads the records of those ranges rather
+    // than all of them.
+    const std::optional<std::vector<db::KeyRange>>& ranges() const { return *ranges_; }
+    // Puts the filter on the table, with its ranges when it has them.
+    void applyTo(db::Table& table) const;
+
 private:
     struct Test {
         enum Kind { Number, Date, Contains, AnyWord } kind = Number;
@@ -44,6 +53,7 @@ private:
     static bool passes(const Test& test, const db::RecordView& record);
 
     std::shared_ptr<const std::vector<Level>> levels_;
+    std::shared_ptr<const std::optional<std::vector<db::KeyRange>>> ranges_;
 };
 
 } // namespace shelvix::find

@@ -3,6 +3,8 @@
 #include "db/displayformats.h"
 #include "db/engine/table.h"
 
+#include <QString>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -13,9 +15,30 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
 constexpr int kEof = -1;
+constexpr int kLf = 10;
 constexpr int kCr = 13;
 constexpr int kCtrlZ = 26;
 constexpr const char* kBlankField = "<BLANK FIELD>";
+// The most bytes a UTF-8 field of kMaxFieldLength characters takes.
+constexpr std::size_t kMaxUtf8Field = kMaxFieldLength * 4;
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
+bool hasZeroByte(std::uint64_t v) {
+    return ((v - kOnes) & ~v & kHighs) != 0;
+}
+// Whether any of the eight bytes is `b`; never for -1.
+bool hasByte(std::uint64_t v, int b) {
+    return b >= 0 && hasZeroByte(v ^ (kOnes * std::uint64_t(b)));
+}
+
+bool isTsv(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    for (char& c : ext)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".tsv";
+}
 
 } // namespace
 
@@ -46,66 +69,184 @@ bool DelimitedReader::fill() {
 }
 
 void DelimitedReader::rewind() {
-    if (std::fseek(file_, 0, SEEK_SET) != 0)
+    if (std::fseek(file_, start_, SEEK_SET) != 0)
         throwFileError("read", path_, errno);
     std::clearerr(file_);
     pos_ = len_ = 0;
     endMark_ = atEnd_ = false;
-    consumed_ = 0;
+    consumed_ = std::uint64_t(start_);
 }
 
-DelimitedReader::Field DelimitedReader::readField(std::string& out) {
+// A byte-order mark, or the whole file (up to a Ctrl-Z) valid UTF-8 with at
+// least one character beyond ASCII. One pass that stops at the first byte
+// UTF-8 cannot hold, so Windows-1252 text is told early.
+void DelimitedReader::detectEncoding() {
+    start_ = 0;
+    rewind();
+    utf8_ = false;
+    if (get() == 0xEF && get() == 0xBB && get() == 0xBF) {
+        start_ = 3;
+        utf8_ = true;
+        return;
+    }
+    rewind();
+    int need = 0;
+    int lo = 0x80, hi = 0xBF;
+    bool multi = false;
+    for (;;) {
+        if (need == 0) {
+            // Eight ASCII bytes at a time.
+            while (len_ - pos_ >= 8) {
+                std::uint64_t v;
+                std::memcpy(&v, buffer_.get() + pos_, 8);
+                if ((v & kHighs) || hasByte(v, kCtrlZ))
+                    break;
+                pos_ += 8;
+            }
+        }
+        const int b = get();
+        if (b == kEof || (need == 0 && b == kCtrlZ))
+            break;
+        if (need > 0) {
+            if (b < lo || b > hi)
+                return;
+            lo = 0x80;
+            hi = 0xBF;
+            --need;
+            continue;
+        }
+        if (b < 0x80)
+            continue;
+        multi = true;
+        if (b >= 0xC2 && b <= 0xDF)
+            need = 1;
+        else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            lo = b == 0xE0 ? 0xA0 : 0x80;
+            hi = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            lo = b == 0xF0 ? 0x90 : 0x80;
+            hi = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return;
+        }
+    }
+    utf8_ = multi && need == 0;
+}
+
+// The delimiter that splits the first line into the most fields the next
+// lines agree with: a header written "TITLE,C,90;AUTHOR,C,90" is
+// semicolon-separated although it holds more commas. Ties go to comma, then
+// semicolon, then tab; a .tsv is tab.
+int DelimitedReader::detectDelimiter() {
+    if (isTsv(path_))
+        return '\t';
+    constexpr int kLinesCompared = 20;
+    int best = ',';
+    std::pair<int, int> bestScore{-1, 0}; // lines agreeing, fields on the first
+    std::string text;
+    for (const int d : {',', ';', '\t'}) {
+        delimiter_ = d;
+        rewind();
+        int first = 0, agreeing = 0;
+        End end = End::Line;
+        for (int line = 0; line <= kLinesCompared && end != End::File; ++line) {
+            int fields = 0;
+            Field f;
+            do {
+                f = readSheet(text);
+                ++fields;
+            } while (f.end == End::Comma);
+            end = f.end;
+            if (line == 0)
+                first = fields;
+            else if (fields == first)
+                ++agreeing;
+        }
+        const std::pair<int, int> score{agreeing, first};
+        if (first > 1 && score > bestScore) {
+            best = d;
+            bestScore = score;
+        }
+    }
+    delimiter_ = best;
+    return best;
+}
+
+// The first line and the next one that is not empty are quoted lines (every
+// field quoted, the last one closed) ending at CR or at the end of the file.
+bool DelimitedReader::quotedStart() {
+    quoted_ = true;
+    rewind();
+    std::string text;
+    for (int line = 0; line < 2;) {
+        lineFeed_ = false;
+        int fields = 0;
+        Field f;
+        do {
+            f = readQuoted(text);
+            ++fields;
+        } while (f.end == End::Comma);
+        if (line == 0 && lineFeed_)
+            return false;
+        const bool empty = fields == 1 && text.empty() && !f.closed;
+        if (!empty || line == 0) {
+            if (!f.closed)
+                return false;
+            ++line;
+        }
+        if (f.end == End::File)
+            break;
+    }
+    return true;
+}
+
+void DelimitedReader::takeRun(std::string& out, Field& f, int stopA, int stopB) {
+    // Runs of plain characters go straight from the buffer; anything else
+    // (quotes, delimiters, line ends, control bytes) goes character-wise.
+    const char* const start = buffer_.get() + pos_;
+    const char* const end = buffer_.get() + len_;
+    const char* p = start;
+    while (end - p >= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        if (((v - kOnes * 32) & ~v & kHighs) || hasByte(v, stopA) || hasByte(v, stopB))
+            break;
+        p += 8;
+    }
+    while (p < end && static_cast<unsigned char>(*p) >= 32 && *p != stopA && *p != stopB)
+        ++p;
+    const std::size_t n = std::size_t(p - start);
+    pos_ += n;
+    consumed_ += n;
+    const std::size_t room = limit_ - std::min(out.size(), limit_);
+    out.append(start, std::min(n, room));
+    if (n > room)
+        f.cut = true;
+}
+
+DelimitedReader::Field DelimitedReader::readQuoted(std::string& out) {
     out.clear();
     Field f;
     auto put = [&](int ch) {
-        if (out.size() < kMaxFieldLength)
+        if (out.size() < limit_)
             out += char(ch);
         else
-            f.cut = true;
-    };
-    // Runs of plain characters go straight from the buffer; anything else
-    // (quotes, line ends, control bytes) takes the character-wise road.
-    auto takeRun = [&](bool stopAtQuote) {
-        const char* const start = buffer_.get() + pos_;
-        const char* const end = buffer_.get() + len_;
-        const char* p = start;
-        // Eight bytes at a time while none is a control byte or a quote.
-        while (end - p >= 8) {
-            std::uint64_t v;
-            std::memcpy(&v, p, 8);
-            const std::uint64_t ones = 0x0101010101010101ull;
-            const std::uint64_t highs = 0x8080808080808080ull;
-            const std::uint64_t quotes = stopAtQuote ? v ^ (ones * '"') : ~0ull;
-            if (((v - ones * 32) & ~v & highs) || ((quotes - ones) & ~quotes & highs))
-                break;
-            p += 8;
-        }
-        if (stopAtQuote)
-            while (p < end && static_cast<unsigned char>(*p) >= 32 && *p != '"')
-                ++p;
-        else
-            while (p < end && static_cast<unsigned char>(*p) >= 32)
-                ++p;
-        const std::size_t n = std::size_t(p - start);
-        pos_ += n;
-        consumed_ += n;
-        const std::size_t room = kMaxFieldLength - std::min(out.size(), kMaxFieldLength);
-        out.append(start, std::min(n, room));
-        if (n > room)
             f.cut = true;
     };
     int c = nextChar();
     if (c != '"') {
         while (c != kEof && c != kCr) {
             put(c);
-            takeRun(false);
+            takeRun(out, f, -1, -1);
             c = nextChar();
         }
         f.end = c == kEof ? End::File : End::Line;
         return f;
     }
     for (;;) {
-        takeRun(true);
+        takeRun(out, f, '"', -1);
         c = nextChar();
         if (c == kEof || c == kCr) {
             f.end = c == kEof ? End::File : End::Line;
@@ -128,6 +269,87 @@ DelimitedReader::Field DelimitedReader::readField(std::string& out) {
     }
 }
 
+DelimitedReader::Field DelimitedReader::readSheet(std::string& out) {
+    out.clear();
+    Field f;
+    f.closed = true;
+    auto put = [&](int ch) {
+        if (out.size() < limit_)
+            out += char(ch);
+        else
+            f.cut = true;
+    };
+    // A CR LF pair is one line end.
+    auto eatLineFeed = [&] {
+        if ((pos_ < len_ || fill()) && buffer_[pos_] == '\n') {
+            ++pos_;
+            ++consumed_;
+        }
+    };
+    int c = rawChar();
+    if (c == '"') {
+        for (;;) {
+            takeRun(out, f, '"', -1);
+            c = rawChar();
+            if (c == kEof) {
+                f.closed = false;
+                f.end = End::File;
+                return f;
+            }
+            if (c == '"') {
+                const int d = rawChar();
+                if (d == '"') {
+                    put('"');
+                    continue;
+                }
+                if (d == delimiter_) {
+                    f.end = End::Comma;
+                    return f;
+                }
+                if (d == kCr)
+                    eatLineFeed();
+                if (d == kCr || d == kLf || d == kEof) {
+                    f.end = d == kEof ? End::File : End::Line;
+                    return f;
+                }
+                f.stray = true;
+                put('"');
+                c = d;
+                break; // the rest of the field is read unquoted
+            }
+            if (c == kCr)
+                eatLineFeed();
+            if (c == kCr || c == kLf || c == '\t')
+                put(' ');
+            else if (c >= 32)
+                put(c);
+        }
+    }
+    for (;;) {
+        if (c == kEof) {
+            f.end = End::File;
+            return f;
+        }
+        if (c == delimiter_) {
+            f.end = End::Comma;
+            return f;
+        }
+        if (c == kCr)
+            eatLineFeed();
+        if (c == kCr || c == kLf) {
+            f.end = End::Line;
+            return f;
+        }
+        if (c >= 32) {
+            put(c);
+            takeRun(out, f, delimiter_, -1);
+        } else if (c == '\t') {
+            put(' ');
+        }
+        c = rawChar();
+    }
+}
+
 void DelimitedReader::skipLine() {
     for (;;) {
         const int c = nextChar();
@@ -140,25 +362,61 @@ void DelimitedReader::skipLine() {
     }
 }
 
+int DelimitedReader::convert(std::string& text, core::CodePage to, bool& cut) {
+    // Letters written with combining accents (as some systems write names)
+    // become the single characters a code page has.
+    if (text.find('\xCC') != std::string::npos || text.find('\xCD') != std::string::npos)
+        text = QString::fromUtf8(text.data(), qsizetype(text.size()))
+                   .normalized(QString::NormalizationForm_C)
+                   .toStdString();
+    std::size_t chars = 0, at = 0;
+    for (; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            continue;
+        if (chars == kMaxFieldLength)
+            break;
+        ++chars;
+    }
+    if (at < text.size()) {
+        cut = true;
+        text.resize(at);
+    }
+    core::Encoded e = core::encode(text, to);
+    text = std::move(e.bytes);
+    return int(e.unmappable.size());
+}
+
 FirstLine DelimitedReader::scanFirstLine() {
-    rewind();
     names_.clear();
-    std::vector<std::string> names;
+    headers_.clear();
+    detectEncoding();
+    limit_ = utf8_ ? kMaxUtf8Field : kMaxFieldLength;
+    delimiter_ = detectDelimiter();
+    quoted_ = delimiter_ == ',' && quotedStart();
+    rewind();
+    std::vector<std::string> names, headers;
     std::string text;
     for (;;) {
         if (int(names.size()) == kMaxSourceFields)
             return FirstLine::TooManyFields;
-        const Field f = readField(text);
+        Field f = readField(text);
+        if (utf8_)
+            convert(text, core::CodePage::Windows1252, f.cut);
         if (f.cut)
             return FirstLine::FieldTooLong;
         names.push_back(text.empty() ? std::string(kBlankField) : text.substr(0, kMaxNameLength));
+        headers.push_back(text);
         if (f.end != End::Comma) {
             if (!f.closed)
                 return FirstLine::UnexpectedEnd;
             break;
         }
     }
+    // An empty file, or an empty first line, names nothing.
+    if (!quoted_ && names.size() == 1 && headers[0].empty())
+        return FirstLine::UnexpectedEnd;
     names_ = std::move(names);
+    headers_ = std::move(headers);
     rewind();
     return FirstLine::Ok;
 }
@@ -171,33 +429,45 @@ bool DelimitedReader::next(SourceRecord& record) {
     while (!atEnd_) {
         record.cutFields = 0;
         record.extraFields = false;
+        record.strayQuote = false;
         std::size_t i = 0;
-        End end = End::Line;
-        bool closed = true;
+        Field f;
         do {
             SourceValue& v = record.values[i];
             v.date.reset();
-            const Field f = readField(v.text);
+            f = readField(v.text);
+            v.unmapped = utf8_ ? convert(v.text, target_, f.cut) : 0;
             if (f.cut)
                 ++record.cutFields;
-            end = f.end;
-            closed = f.closed;
+            record.strayQuote |= f.stray;
             ++i;
-        } while (end == End::Comma && i < count);
-        // As the first line is judged: the line must end on a closing quote.
-        record.unclosed = end != End::Comma && !closed;
-        const bool emptyLine = i == 1 && record.values[0].text.empty() && end != End::Comma;
-        if (end == End::File)
+        } while (f.end == End::Comma && i < count);
+        // As the first line is judged: a quoted line must end on a closing
+        // quote; a spreadsheet line must not end inside a quoted field.
+        record.unclosed = f.end != End::Comma && !f.closed;
+        const bool emptyLine = i == 1 && record.values[0].text.empty() && f.end != End::Comma;
+        if (f.end == End::File)
             atEnd_ = true;
-        else if (end == End::Comma) {
+        else if (f.end == End::Comma && quoted_) {
             record.extraFields = true;
             skipLine();
+        } else if (f.end == End::Comma) {
+            // Extra fields of a spreadsheet line may hold quoted line breaks;
+            // empty ones (a trailing delimiter) are nothing lost.
+            Field extra;
+            do {
+                extra = readSheet(converted_);
+                if (!converted_.empty())
+                    record.extraFields = true;
+            } while (extra.end == End::Comma);
+            atEnd_ = extra.end == End::File;
         }
         if (emptyLine)
             continue;
         for (; i < count; ++i) {
             record.values[i].text.clear();
             record.values[i].date.reset();
+            record.values[i].unmapped = 0;
         }
         return true;
     }
@@ -217,8 +487,8 @@ void appendDelimitedField(std::string& line, std::string_view value, bool first)
 }
 
 DelimitedWriter::DelimitedWriter(const std::filesystem::path& target,
-                                 const db::DisplayFormats& formats, bool headerLine)
-    : file_(target), dates_(formats), header_(headerLine) {
+                                 const db::DisplayFormats& formats, bool headerLine, bool utf8)
+    : file_(target), dates_(formats), header_(headerLine), utf8_(utf8) {
     buffer_.reserve(kBufferSize + 4096);
 }
 
@@ -233,7 +503,8 @@ void DelimitedWriter::begin(db::Table& source, const std::vector<ExportColumn>& 
     if (!header_)
         return;
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        appendDelimitedField(buffer_, columns_[i].label, i == 0);
+        appendDelimitedField(buffer_, utf8_ ? core::decode(columns_[i].label) : columns_[i].label,
+                             i == 0);
     buffer_ += "\r\n";
 }
 
@@ -252,7 +523,9 @@ void DelimitedWriter::write(const db::RecordView& record) {
                 dates_.format(*d, value_);
             break;
         default:
-            if (codePage_ == core::CodePage::Windows1252)
+            if (utf8_)
+                value_ = core::decode(record.text(index), codePage_);
+            else if (codePage_ == core::CodePage::Windows1252)
                 value_.assign(record.text(index));
             else
                 value_ = recode(record.text(index), codePage_, core::CodePage::Windows1252);

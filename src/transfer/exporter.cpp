@@ -106,7 +106,8 @@ ExportResult Exporter::run(std::unique_ptr<db::Table>& table, const ExportReques
     if (request.format == ExportFormat::DBase)
         writer = std::make_unique<DbfWriter>(request.target);
     else
-        writer = std::make_unique<DelimitedWriter>(request.target, formats_, request.headerLine);
+        writer = std::make_unique<DelimitedWriter>(request.target, formats_, request.headerLine,
+                                                   request.utf8);
 
     // The search comes back however the export ends.
     struct Restore {

@@ -58,6 +58,7 @@ struct ExportRequest {
     std::vector<int> fields;       // book field numbers in column order
     app::PerField<QString> labels; // the headings of the delimited header line
     bool headerLine = true;        // delimited only
+    bool utf8 = false;             // delimited text in UTF-8 rather than Windows-1252
     bool searchOnly = false;       // the search result rather than every record
     // Files the export must never replace: the open database and its companions.
     std::vector<std::filesystem::path> protectedFiles;

@@ -48,6 +48,14 @@ QString importWarning(const ImportStats& s) {
         lines << QStringLiteral("%1 line(s) ended inside a quoted field or held a field without "
                                 "quotes; they were imported as read.")
                      .arg(s.unclosedLines);
+    if (s.strayQuotes)
+        lines << QStringLiteral("%1 line(s) held a double quote inside a quoted field that was "
+                                "neither doubled nor closing it; it was kept as text.")
+                     .arg(s.strayQuotes);
+    if (s.unmappedChars)
+        lines << QStringLiteral("%1 character(s) that the table's code page lacks were stored "
+                                "as \"?\".")
+                     .arg(s.unmappedChars);
     if (s.cutMemos)
         lines << QStringLiteral("%1 memo(s) longer than their Shelvix field were cut to its width.")
                      .arg(s.cutMemos);
@@ -102,10 +110,12 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
             return; // a new record is blank already
         if (value.memo && value.text.find_last_not_of(' ') + 1 > std::size_t(info.width))
             ++stats.cutMemos;
-        if (codePage_ == core::CodePage::Windows1252) {
+        // Only what is stored counts: a '?' in a field left out is no loss.
+        stats.unmappedChars += std::uint64_t(value.unmapped);
+        if (from_ == codePage_) {
             table_.setText(info.name, value.text);
         } else {
-            recoded_ = recode(value.text, core::CodePage::Windows1252, codePage_);
+            recoded_ = recode(value.text, from_, codePage_);
             table_.setText(info.name, recoded_);
         }
         return;
@@ -143,6 +153,8 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
                    const std::function<bool(const ImportStats&)>& progress) {
     stats = {};
     stats.pastCount = reader.recordsPastCount();
+    reader.deliverIn(codePage_);
+    from_ = reader.valueCodePage();
     reader.rewind();
     SourceRecord record;
     if (skipFirst && !reader.next(record))
@@ -161,6 +173,8 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
             ++stats.longLines;
         if (record.unclosed)
             ++stats.unclosedLines;
+        if (record.strayQuote)
+            ++stats.strayQuotes;
         table_.insert();
         try {
             for (std::size_t i = 0; i < count; ++i) {

@@ -44,6 +44,8 @@ struct ImportStats {
     std::uint64_t unreadNumbers = 0; // numbers that are none or do not fit, left empty
     std::uint64_t longLines = 0;     // lines with more fields than the first
     std::uint64_t unclosedLines = 0; // lines that ended inside a quoted field or an unquoted one
+    std::uint64_t strayQuotes = 0;   // lines with a lone quote inside a quoted field
+    std::uint64_t unmappedChars = 0; // characters the table's code page lacks, stored as '?'
     std::uint64_t cutMemos = 0;      // memos longer than their book field, cut to its width
     std::uint64_t unreadMemos = 0;   // memos the memo file did not hold, left empty
     std::uint32_t pastCount = 0;     // source records past its header's count, read too
@@ -80,6 +82,7 @@ private:
     db::Table& table_;
     DateStyle dates_;
     core::CodePage codePage_;
+    core::CodePage from_ = core::CodePage::Windows1252; // what the source's text holds
     std::string recoded_;
 };
 

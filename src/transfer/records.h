@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/codec.h"
 #include "db/engine/keys.h"
 
 #include <cstdint>
@@ -15,8 +16,8 @@ class Table;
 } // namespace shelvix::db
 
 // What import reads and export writes, whatever the file format. Text is
-// Windows-1252 bytes on both sides; the formats recode from and to their own
-// code page.
+// Windows-1252 bytes on both sides (a UTF-8 source delivers the table's code
+// page directly); the formats recode from and to their own code page.
 namespace shelvix::transfer {
 
 // A failure of the transfer itself (a file that cannot be read or written),
@@ -26,8 +27,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The most source fields an import can line up: the 36 book fields and 10 more.
-inline constexpr int kMaxSourceFields = 46;
+// The most source fields a source may have. Only the grid's first 36 rows
+// import, so this only keeps a runaway first line from filling the grid.
+inline constexpr int kMaxSourceFields = 1024;
 // The most characters of one delimited field.
 inline constexpr std::size_t kMaxFieldLength = 255;
 // Source field names are cut to this.
@@ -38,6 +40,7 @@ struct SourceValue {
     std::optional<db::Date> date{}; // set when the source holds a real date
     bool memo = false;              // the text of a memo: a cut to the target's width counts
     bool unread = false;            // a memo its file did not hold: left empty
+    int unmapped = 0;               // characters the code page lacks, written as '?'
 };
 
 struct SourceRecord {
@@ -45,6 +48,7 @@ struct SourceRecord {
     int cutFields = 0;               // fields cut to kMaxFieldLength
     bool extraFields = false;        // the line went on past the source's fields
     bool unclosed = false;           // the line ended inside a quoted field or an unquoted one
+    bool strayQuote = false;         // a quote inside a quoted field kept as text
 };
 
 // One source of records: a delimited text file or a dBASE table.
@@ -54,6 +58,8 @@ public:
     virtual int fieldCount() const = 0;
     // At most kMaxNameLength bytes each.
     virtual std::vector<std::string> fieldNames() const = 0;
+    // The fields' names in full (a text file's first line), for matching.
+    virtual std::vector<std::string> headerTexts() const { return fieldNames(); }
     // Back to the first record.
     virtual void rewind() = 0;
     // The next record; false at the end of the source.
@@ -63,6 +69,10 @@ public:
     virtual std::uint64_t progressTotal() const = 0;
     // Complete records found past the count a table's header gives, read too.
     virtual std::uint32_t recordsPastCount() const { return 0; }
+    // Asks for text in the code page the values go to, where the source can
+    // convert to it directly; valueCodePage() tells what the values hold.
+    virtual void deliverIn(core::CodePage) {}
+    virtual core::CodePage valueCodePage() const { return core::CodePage::Windows1252; }
 };
 
 // One exported column: a book field and where the source table holds it.

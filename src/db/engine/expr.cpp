@@ -389,6 +389,23 @@ int KeyExpression::bareField() const {
     return impl_->bareField;
 }
 
+std::optional<KeyExpression::Lead> KeyExpression::lead() const {
+    const auto& nodes = impl_->nodes;
+    int n = impl_->root;
+    // The leftmost piece of a chain of '+': its bytes start the key. ('-'
+    // moves blanks, so it does not qualify.)
+    while (nodes[std::size_t(n)].op == Op::Concat)
+        n = nodes[std::size_t(n)].a;
+    const Node& node = nodes[std::size_t(n)];
+    if (n == impl_->root && (node.op == Op::NumberField || node.op == Op::DateField))
+        return Lead{Lead::Form::Bare, node.p1, impl_->keyLength, 0};
+    if (node.op == Op::Str && nodes[std::size_t(node.a)].op == Op::NumberField)
+        return Lead{Lead::Form::Str, nodes[std::size_t(node.a)].p1, node.p1, node.p2};
+    if (node.op == Op::Dtos && nodes[std::size_t(node.a)].op == Op::DateField)
+        return Lead{Lead::Form::Dtos, nodes[std::size_t(node.a)].p1, 8, 0};
+    return std::nullopt;
+}
+
 bool KeyExpression::readsBlankNumberOrDate(const std::uint8_t* record) const {
     for (const Node& n : impl_->nodes) {
         if (n.op != Op::NumberField && n.op != Op::DateField)

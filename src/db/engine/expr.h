@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,17 @@ public:
     int keyLength() const;
     // The field index when the expression is one bare field name, else -1.
     int bareField() const;
+
+    // How the key begins, when it begins with one field's value: the bare
+    // number or date field (the whole key), or STR(number field, length,
+    // decimals) or DTOS(date field) as the first `length` bytes of a text key.
+    struct Lead {
+        enum class Form { Bare, Str, Dtos } form = Form::Bare;
+        int field = -1;
+        int length = 0;
+        int decimals = 0;
+    };
+    std::optional<Lead> lead() const;
 
     // Writes exactly keyLength() bytes: C blank-padded, N BCD, D Julian double.
     // `record` holds layout.recordLength() bytes. Reuses buffers of its own

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +28,16 @@ namespace {
 [[noreturn]] void throwErrno(const std::string& what) {
     throw DatabaseError(what + ": " + std::strerror(errno), DatabaseError::Kind::Io);
 }
+
+class PosixMapping final : public File::Mapping {
+public:
+    PosixMapping(void* base, std::size_t size) : base_(base), size_(size) {}
+    ~PosixMapping() override { ::munmap(base_, size_); }
+
+private:
+    void* base_;
+    std::size_t size_;
+};
 
 class PosixFile final : public File {
 public:
@@ -78,6 +90,31 @@ public:
     void sync() override {
         if (::fdatasync(fd_) != 0)
             throwErrno("Cannot flush " + path_.string());
+    }
+
+    std::unique_ptr<Mapping> map(std::uint64_t offset, std::uint64_t length,
+                                 bool populate) override {
+        static const std::uint64_t page = std::uint64_t(::sysconf(_SC_PAGESIZE));
+        const std::uint64_t start = offset / page * page;
+        const std::uint64_t size = offset - start + length;
+        if (length == 0 || size > std::uint64_t(SIZE_MAX))
+            return nullptr;
+        void* base = ::mmap(nullptr, std::size_t(size), PROT_READ,
+                            MAP_SHARED | (populate ? MAP_POPULATE : 0), fd_, off_t(start));
+        if (base == MAP_FAILED)
+            return nullptr;
+        auto m = std::make_unique<PosixMapping>(base, std::size_t(size));
+        m->data = static_cast<const std::uint8_t*>(base) + (offset - start);
+        m->length = length;
+        return m;
+    }
+
+    void adviseWillRead(std::uint64_t offset, std::uint64_t length) override {
+        ::posix_fadvise(fd_, off_t(offset), off_t(length), POSIX_FADV_WILLNEED);
+    }
+
+    void startWriteBack(std::uint64_t offset, std::uint64_t length) override {
+        ::sync_file_range(fd_, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
     }
 
     bool tryLockFile(OpenLock kind) override {

@@ -45,6 +45,30 @@ public:
 
     // Reads exactly n bytes or throws a Corrupt error naming `what`.
     void readExact(std::uint64_t offset, void* buffer, std::size_t n, const char* what);
+
+    // A read-only view of the bytes [offset, offset + length) that follows
+    // the file as it changes. Reading a byte past the end of the file is
+    // fatal (SIGBUS), so a reader keeps within what a count read under the
+    // header lock names: no writer of ours shrinks a table in place.
+    class Mapping {
+    public:
+        virtual ~Mapping() = default;
+        const std::uint8_t* data = nullptr; // the byte at `offset`
+        std::uint64_t length = 0;
+    };
+    // `populate` reads the pages in now (a window about to be scanned);
+    // otherwise they come as touched, and the view may reach past the end of
+    // the file to leave room for growth. Null where the file cannot be
+    // mapped: the caller reads instead.
+    virtual std::unique_ptr<Mapping> map(std::uint64_t, std::uint64_t, bool /*populate*/) {
+        return nullptr;
+    }
+    // Tells the system that [offset, offset + length) will be read soon, in
+    // order, so it can read ahead.
+    virtual void adviseWillRead(std::uint64_t, std::uint64_t) {}
+    // Starts writing [offset, offset + length) to the disk without waiting,
+    // so that a sync later has little left to wait for.
+    virtual void startWriteBack(std::uint64_t, std::uint64_t) {}
 };
 
 enum class FileMode { ReadOnly, ReadWrite, Create /* read-write, truncated or created */ };

@@ -57,6 +57,10 @@ public:
     // replaced tag keeps its index; dropTag moves the tags after it down).
     using KeySource = std::function<bool(std::uint8_t* key, std::uint32_t& recno)>;
     virtual int buildTag(const TagInfo& info, const KeySource& next) = 0;
+    // The same from entries gathered already: key i (info.keyLength bytes
+    // each) belongs to record recnos[i].
+    virtual int buildTagFrom(const TagInfo& info, std::vector<std::uint8_t> keys,
+                             std::vector<std::uint32_t> recnos) = 0;
     virtual void dropTag(std::string_view name) = 0;
     // Drops every tag and cuts the file back to its header: the way back from
     // interrupted() is clear() and buildTag for each of the tags() saved

@@ -96,9 +96,8 @@ std::size_t ceilDiv(std::size_t a, std::size_t b) {
 
 } // namespace
 
-int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
+void MdxImpl::validateTag(const TagInfo& info) const {
     requireWritable();
-    TagInfo info = given;
     if (!validTagName(info.name))
         throw DatabaseError("'" + core::decode(info.name) +
                                 "' is not a valid tag name (a letter, then up to nine letters, "
@@ -125,13 +124,11 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
     const int existing = findTag(info.name);
     if (existing < 0 && tags_.size() >= static_cast<std::size_t>(kMaxTags))
         throw DatabaseError("The index " + path_.string() + " already holds 47 tags");
+}
 
-    Tag t;
-    t.info = info;
-    t.itemLen = (info.keyLength + 4 + 3) / 4 * 4;
-    t.maxKeys = (static_cast<int>(blockSize()) - 12) / t.itemLen;
+int MdxImpl::buildTag(const TagInfo& info, const KeySource& next) {
+    validateTag(info);
     const std::size_t kl = static_cast<std::size_t>(info.keyLength);
-
     // Nothing is touched until the source has delivered every entry.
     std::vector<std::uint8_t> keys;
     std::vector<std::uint32_t> recnos;
@@ -143,11 +140,27 @@ int MdxImpl::buildTag(const TagInfo& given, const KeySource& next) {
             keys.resize(at);
             break;
         }
-        if (recno == 0)
-            throw DatabaseError("Record number 0 cannot be indexed",
-                                DatabaseError::Kind::InvalidValue);
         recnos.push_back(recno);
     }
+    return buildTagFrom(info, std::move(keys), std::move(recnos));
+}
+
+int MdxImpl::buildTagFrom(const TagInfo& info, std::vector<std::uint8_t> keys,
+                          std::vector<std::uint32_t> recnos) {
+    validateTag(info);
+    const int existing = findTag(info.name);
+    Tag t;
+    t.info = info;
+    t.itemLen = (info.keyLength + 4 + 3) / 4 * 4;
+    t.maxKeys = (static_cast<int>(blockSize()) - 12) / t.itemLen;
+    const std::size_t kl = static_cast<std::size_t>(info.keyLength);
+
+    if (keys.size() != recnos.size() * kl)
+        throw DatabaseError("The keys and record numbers of tag " + core::decode(info.name) +
+                                " do not agree",
+                            DatabaseError::Kind::InvalidValue);
+    if (std::find(recnos.begin(), recnos.end(), 0u) != recnos.end())
+        throw DatabaseError("Record number 0 cannot be indexed", DatabaseError::Kind::InvalidValue);
     const std::size_t n = recnos.size();
     const std::uint8_t* base = keys.data();
     auto keyAt = [&](std::uint32_t i) { return base + std::size_t{i} * kl; };

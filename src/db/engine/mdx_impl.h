@@ -74,6 +74,8 @@ public:
     const std::vector<TagInfo>& tags() const override { return infos_; }
     int findTag(std::string_view name) const override;
     int buildTag(const TagInfo& info, const KeySource& next) override;
+    int buildTagFrom(const TagInfo& info, std::vector<std::uint8_t> keys,
+                     std::vector<std::uint32_t> recnos) override;
     void dropTag(std::string_view name) override;
     void clear() override;
     void insertKey(int tag, const std::uint8_t* key, std::uint32_t recno) override;
@@ -104,6 +106,9 @@ public:
 
 private:
     friend class UpdateScope;
+
+    // Throws for a tag that cannot be built as described.
+    void validateTag(const TagInfo& info) const;
 
     // Header fields.
     std::uint32_t pagesPerBlock() const { return ppb_; }

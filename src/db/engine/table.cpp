@@ -19,6 +19,14 @@ Table::~Table() {
         } catch (...) {
         }
     }
+    // Bulk work left open: what it appended is written and synced.
+    if (d && d->bulk > 0) {
+        d->bulk = 1;
+        try {
+            endBulk();
+        } catch (...) {
+        }
+    }
 }
 
 void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, FileSystem& fs) {
@@ -197,6 +205,8 @@ void Table::addTag(std::string_view name, std::string_view expression) {
         d->main.reset(d->selected);
         d->updateTagFlags();
         d->dataChangedLocally();
+        d->within.clear(); // tags may have moved: the filter scans
+        d->bounded = false;
         d->syncFiles();
     });
     if (d->main.tag >= 0 || d->cur == 0)
@@ -215,6 +225,8 @@ void Table::deleteTag(std::string_view name) {
                                        ? d->mdx->tags()[std::size_t(d->selected)].name
                                        : std::string();
         d->mdx->dropTag(name);
+        d->within.clear(); // tags have moved: the filter scans
+        d->bounded = false;
         d->compileTags();
         d->selected = selectedName.empty() ? -1 : d->tagIndex(selectedName);
         d->main.reset(d->selected);

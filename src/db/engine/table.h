@@ -76,6 +76,14 @@ private:
 
 // Passes (true) or hides (false) a record from moves, counts and rows.
 using RecordFilter = std::function<bool(const RecordView&)>;
+
+// A run of a tag's keys: from `low` to `high`, both included, each bound
+// compared over its own length (a prefix of the key); an empty bound is
+// open.
+struct KeyRange {
+    int tag = -1;
+    std::vector<std::uint8_t> low, high;
+};
 // Progress of pack and regenerate: work done so far out of total.
 using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
@@ -165,6 +173,20 @@ public:
     // deleted records. Delphi-style ends: first() sets bof, next() past the
     // last sets eof and stays; with nothing to show both are set.
     void setFilter(RecordFilter filter); // takes effect at the next move
+    // A filter that passes no record outside the ranges: counts, rows and
+    // scans in record order then read the records the ranges hold rather
+    // than the table.
+    void setFilter(RecordFilter filter, std::vector<KeyRange> within);
+    // The keys of a tag led by `field` that every record holds whose value
+    // lies from `low` to `high` (both included; empty is open), the field
+    // read as keys read it: a blank or unreadable number as 0. Nothing when
+    // no tag serves (or the index cannot be trusted now).
+    std::optional<std::vector<KeyRange>> rangeOfNumbers(int field, std::optional<double> low,
+                                                        std::optional<double> high) const;
+    // The same for a date field; `blanks` adds the records whose date is
+    // blank or impossible.
+    std::optional<std::vector<KeyRange>> rangeOfDates(int field, std::optional<Date> low,
+                                                      std::optional<Date> high, bool blanks) const;
     void setShowDeleted(bool show);
     bool showDeleted() const;
     void first();

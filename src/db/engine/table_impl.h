@@ -20,7 +20,8 @@
 
 namespace shelvix::db {
 
-inline constexpr std::size_t kStreamChunk = 1 << 17;   // bytes per sequential read
+inline constexpr std::size_t kStreamChunk = 1 << 20;   // bytes per read where a map cannot serve
+inline constexpr std::size_t kMapWindow = 8 << 20;     // bytes mapped at a time by a scan
 inline constexpr std::size_t kWindowBytes = 64 * 1024; // read-ahead while walking record order
 inline constexpr std::size_t kRandomCacheSlots = 1024; // direct-mapped by record number
 
@@ -28,34 +29,72 @@ inline std::string displayName(const std::filesystem::path& p) {
     return p.filename().string();
 }
 
-// Reads the table front to back in large chunks.
+// Reads records `first` to `count` front to back: through a mapped window at
+// a time (the filter then runs on the file's own pages, and what was scanned
+// leaves memory with its window), or in large page-aligned reads where the
+// file cannot be mapped, the next window always advised ahead. `count` comes
+// from the header as read under its lock, so every byte read is in the file.
 class Streamer {
 public:
-    Streamer(File& file, const dbf::Header& h, std::uint32_t count)
-        : file_(file), h_(h), count_(count) {
-        perChunk_ = std::max<std::size_t>(1, kStreamChunk / h.recordLength);
-        buf_.resize(perChunk_ * h.recordLength);
+    Streamer(File& file, const dbf::Header& h, std::uint32_t count, std::uint32_t first = 1)
+        : file_(file), h_(h), count_(count), nextRecno_(first) {
+        perMap_ = std::uint32_t(std::max<std::size_t>(1, kMapWindow / h.recordLength));
+        perChunk_ = std::uint32_t(std::max<std::size_t>(1, kStreamChunk / h.recordLength));
     }
     // The next record or nullptr at the end.
     const std::uint8_t* next(std::uint32_t& recno) {
         if (nextRecno_ > count_)
             return nullptr;
-        if (nextRecno_ >= bufFirst_ + bufCount_ || bufCount_ == 0) {
-            bufFirst_ = nextRecno_;
-            bufCount_ = std::uint32_t(std::min<std::uint64_t>(perChunk_, count_ - nextRecno_ + 1));
-            file_.readExact(h_.recordOffset(bufFirst_), buf_.data(),
-                            std::size_t(bufCount_) * h_.recordLength, "the records");
-        }
+        if (nextRecno_ >= bufFirst_ + bufCount_ || bufCount_ == 0)
+            load(nextRecno_);
         recno = nextRecno_++;
-        return buf_.data() + std::size_t(recno - bufFirst_) * h_.recordLength;
+        return base_ + std::size_t(recno - bufFirst_) * h_.recordLength;
     }
 
 private:
+    void load(std::uint32_t first) {
+        bufFirst_ = first;
+        bufCount_ = 0;
+        map_.reset();
+        const std::uint64_t left = std::uint64_t(count_) - first + 1;
+        if (!noMap_) {
+            const auto n = std::uint32_t(std::min<std::uint64_t>(perMap_, left));
+            map_ = file_.map(h_.recordOffset(first), std::uint64_t(n) * h_.recordLength, true);
+            if (map_) {
+                base_ = map_->data;
+                bufCount_ = n;
+                adviseAfter(n);
+                return;
+            }
+            noMap_ = true;
+        }
+        const auto n = std::uint32_t(std::min<std::uint64_t>(perChunk_, left));
+        const std::uint64_t at = h_.recordOffset(first);
+        const std::uint64_t from = at / 4096 * 4096;
+        const std::size_t bytes = std::size_t(at - from) + std::size_t(n) * h_.recordLength;
+        buf_.resize(bytes);
+        file_.readExact(from, buf_.data(), bytes, "the records");
+        base_ = buf_.data() + (at - from);
+        bufCount_ = n;
+        adviseAfter(n);
+    }
+    void adviseAfter(std::uint32_t n) {
+        const std::uint32_t next = bufFirst_ + n;
+        if (next <= count_) {
+            const auto ahead = std::min<std::uint64_t>(noMap_ ? perChunk_ : perMap_,
+                                                       std::uint64_t(count_) - next + 1);
+            file_.adviseWillRead(h_.recordOffset(next), ahead * h_.recordLength);
+        }
+    }
+
     File& file_;
     const dbf::Header& h_;
     std::uint32_t count_;
-    std::size_t perChunk_;
+    std::uint32_t perMap_, perChunk_;
+    bool noMap_ = false;
+    std::unique_ptr<File::Mapping> map_;
     std::vector<std::uint8_t> buf_;
+    const std::uint8_t* base_ = nullptr;
     std::uint32_t bufFirst_ = 1, bufCount_ = 0, nextRecno_ = 1;
 };
 
@@ -109,7 +148,21 @@ struct Table::Impl {
     std::uint32_t pastCount = 0;      // records it found past the header's count
     std::uint64_t indexGen = 1;
 
-    // Record caches: a read-ahead window for record order, a small map else.
+    // Records read one at a time come from a view of the whole file, which
+    // reaches past its end to leave room for growth and is replaced by a
+    // larger one when outgrown. An outgrown view stays mapped while the table
+    // is open (pointers into it may still be in use), until pack replaces
+    // the file. Where the file cannot be mapped, two caches instead: a
+    // read-ahead window for record order, a small direct-mapped one else.
+    std::unique_ptr<File::Mapping> view;
+    std::vector<std::unique_ptr<File::Mapping>> outgrown;
+    bool noView = false;
+    const std::uint8_t* viewed(std::uint32_t recno);
+    void releaseViews() {
+        view.reset();
+        outgrown.clear();
+        noView = false;
+    }
     std::vector<std::uint8_t> window;
     std::uint32_t winFirst = 0, winCount = 0;
     std::vector<std::uint8_t> slab;    // kRandomCacheSlots records
@@ -117,6 +170,32 @@ struct Table::Impl {
 
     RecordFilter filter;
     bool showDeleted = false;
+    // The filter passes nothing outside these key ranges (setFilter).
+    std::vector<KeyRange> within;
+    bool bounded = false;
+    std::optional<std::pair<int, KeyExpression::Lead>>
+    leadingTag(int field, bool (*usable)(const KeyExpression::Lead&)) const;
+    bool inRange(const KeyRange& r, const std::uint8_t* key, bool& past) const;
+    // Whether the ranges can be walked now: an index that needs rebuilding
+    // cannot answer for the records. Reads what other users changed first.
+    bool useRanges() {
+        if (!bounded || !mdx || needsRebuild)
+            return false;
+        if (shared()) {
+            RangeLock lock(lockTarget(), dbf::kHeaderLock);
+            mdx->refresh();
+        }
+        return !mdx->interrupted();
+    }
+    std::vector<std::uint32_t> candidates(bool inTagOrder);
+    // The records of the ranges the filter passes, by record number.
+    std::vector<std::uint32_t> passingCandidates() {
+        std::vector<std::uint32_t> out;
+        for (std::uint32_t r : candidates(false))
+            if (passesBuf(r, readRecord(r, 0)))
+                out.push_back(r);
+        return out;
+    }
 
     Walker main;
     bool bof = true, eof = true;
@@ -146,6 +225,28 @@ struct Table::Impl {
     // Bulk work in progress (beginBulk): changes are synced at its end only.
     int bulk = 0;
     bool durable() const { return bulk == 0; }
+
+    // Appends of bulk work with the table to ourselves are held back: the
+    // records gather in `pending` (from record pendingFirst) and are written
+    // a megabyte at a time, the header's count once at the end, and their
+    // keys go into the index together (one by one, or by rebuilding the tag
+    // when they are many). The index carries its mark, synced, from the
+    // first such append to the end of the bulk work, so a crash in between
+    // is caught at the next open by the mark and by the records past the
+    // header's count.
+    bool deferring() const { return bulk > 0 && mode == OpenMode::Exclusive; }
+    std::vector<std::uint8_t> pending;
+    std::uint32_t pendingFirst = 0; // 0: nothing held back
+    bool countBehind = false;       // the header's count is not yet written
+    std::uint32_t keysFrom = 0;     // first record whose keys are held back; 0: none
+    std::vector<std::vector<std::uint8_t>> pendingKeys; // per tag, from keysFrom
+    bool rebuildTags = false; // too many keys held back: rebuild the tags instead
+    bool markHeld = false;    // the index's update bracket stays open
+    void appendHeldBack(const std::vector<std::vector<std::uint8_t>>& keys, const Date& today);
+    void flushRecords();
+    void settleKeys();
+    // Everything held back written (the index bracket closed when `close`).
+    void settleAppends(bool close);
     void syncFiles() {
         if (mode == OpenMode::ReadOnly)
             return;
@@ -299,6 +400,7 @@ struct Table::Impl {
     template <class F> void withSoleUse(const std::string& what, F&& work) {
         if (mode == OpenMode::ReadOnly)
             throw DatabaseError("The table " + name + " is open read-only");
+        settleAppends(true);
         const bool upgrade = mode == OpenMode::Shared;
         if (upgrade && !file->tryLockRange(dbf::kUsersLock, 1, true))
             throw DatabaseError(what + " requires exclusive use of the table " + name, Kind::InUse);

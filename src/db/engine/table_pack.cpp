@@ -145,6 +145,11 @@ void Table::pack(const Progress& progress) {
         auto headerBytes = dbf::buildHeader(nh);
         nh.headerLength = std::uint16_t(headerBytes.size());
         out->writeAt(0, headerBytes.data(), headerBytes.size());
+        // The keys of each tag are taken from the records as they are copied,
+        // and each chunk written starts on its way to the disk at once, so
+        // the sync at the end waits for little.
+        std::vector<std::vector<std::uint8_t>> keys(tagCount);
+        std::vector<std::uint32_t> recnos;
         std::vector<std::uint8_t> buf;
         buf.reserve(kStreamChunk + t.recLen());
         std::uint64_t at = nh.headerLength;
@@ -155,9 +160,18 @@ void Table::pack(const Progress& progress) {
             if (rec[0] != '*') {
                 buf.insert(buf.end(), rec, rec + t.recLen());
                 ++nh.recordCount;
+                if (tagCount > 0)
+                    recnos.push_back(nh.recordCount);
+                for (std::size_t i = 0; i < tagCount; ++i) {
+                    const KeyExpression& e = *t.exprs[i];
+                    auto& k = keys[i];
+                    k.resize(k.size() + std::size_t(e.keyLength()));
+                    e.evaluate(rec, k.data() + k.size() - std::size_t(e.keyLength()));
+                }
             }
             if (buf.size() >= kStreamChunk) {
                 out->writeAt(at, buf.data(), buf.size());
+                out->startWriteBack(at, buf.size());
                 at += buf.size();
                 buf.clear();
             }
@@ -170,11 +184,25 @@ void Table::pack(const Progress& progress) {
         out->writeAt(0, headerBytes.data(), headerBytes.size());
         out->sync();
 
-        // 2. Its index, from the new records.
+        // 2. Its index, from those keys.
         fs::path tmpMdx = t.mdxPath;
         tmpMdx += ".tmp";
-        if (tagCount > 0)
-            t.buildIndexFile(*out, nh, tmpMdx, progress, done, total).reset();
+        if (tagCount > 0) {
+            RemoveOnFailure guard(t.fs, tmpMdx);
+            auto fresh = MdxFile::create(t.fs, tmpMdx, t.path.stem().string());
+            for (std::size_t i = 0; i < tagCount; ++i) {
+                TagInfo info = t.mdx->tags()[i];
+                info.type = t.exprs[i]->type();
+                info.keyLength = t.exprs[i]->keyLength();
+                info.bareField = t.exprs[i]->bareField() >= 0;
+                fresh->buildTagFrom(info, std::move(keys[i]),
+                                    i + 1 == tagCount ? std::move(recnos) : recnos);
+                done += nh.recordCount;
+                if (progress)
+                    progress(done, total);
+            }
+            guard.keep();
+        }
         RemoveOnFailure indexGuard(t.fs, tmpMdx);
         if (tagCount > 0)
             t.syncPath(tmpMdx);
@@ -206,6 +234,7 @@ void Table::pack(const Progress& progress) {
             throw;
         }
         t.fs.syncDirectory(t.path.parent_path());
+        t.releaseViews();
         t.file = std::move(out);
         t.hdr = nh;
         t.dataChangedLocally();

@@ -45,7 +45,31 @@ bool RecordView::isEmpty(int field) const {
 // ---------------------------------------------------------------- reading
 
 // ---- reading
+const std::uint8_t* Table::Impl::viewed(std::uint32_t recno) {
+    const std::uint64_t end = hdr.recordOffset(recno) + recLen();
+    if (view && end <= view->length)
+        return view->data + (end - recLen());
+    if (noView)
+        return nullptr;
+    // Room for a quarter more records, and at least 64 MiB, before the next
+    // view: a table that grows is mapped again only now and then.
+    const std::uint64_t need = std::max(end, hdr.dataEnd());
+    auto larger = file->map(0, need + std::max<std::uint64_t>(need / 4, 64u << 20), false);
+    if (!larger) {
+        noView = true;
+        return nullptr;
+    }
+    if (view)
+        outgrown.push_back(std::move(view));
+    view = std::move(larger);
+    return view->data + (end - recLen());
+}
+
 const std::uint8_t* Table::Impl::readRecord(std::uint32_t recno, int dir) {
+    if (pendingFirst && recno >= pendingFirst) // not in the file yet
+        return pending.data() + std::size_t(recno - pendingFirst) * recLen();
+    if (const std::uint8_t* p = viewed(recno))
+        return p;
     if (recno >= winFirst && recno < winFirst + winCount)
         return window.data() + std::size_t(recno - winFirst) * recLen();
     if (dir == 0) {
@@ -268,6 +292,13 @@ bool Table::Impl::Walker::positionAt(std::uint32_t r) {
         recno = r;
         return true;
     }
+    if (t->keysFrom && r >= t->keysFrom) {
+        // Its key is held back: the walk finds its place by (key, recno).
+        cur.reset();
+        key = t->keyOf(tag, t->readRecord(r, 0));
+        recno = r;
+        return true;
+    }
     cur = t->mdx->cursor(tag);
     gen = t->indexGen;
     if (t->exprs[std::size_t(tag)] && t->exprErrors[std::size_t(tag)].empty()) {
@@ -295,6 +326,8 @@ bool Table::Impl::Walker::seek(const std::uint8_t* k, std::size_t len) {
 
 void Table::setFilter(RecordFilter filter) {
     d->filter = std::move(filter);
+    d->within.clear();
+    d->bounded = false;
     d->countCache.reset();
     d->rowsValid = false;
     d->rows.clear();
@@ -316,6 +349,7 @@ bool Table::showDeleted() const {
 
 void Table::first() {
     d->checkBrowseMode();
+    d->settleAppends(false);
     d->refreshHeader();
     if (d->firstPassing(d->main)) {
         d->setCurrent(d->main.recno);
@@ -329,6 +363,7 @@ void Table::first() {
 
 void Table::last() {
     d->checkBrowseMode();
+    d->settleAppends(false);
     d->refreshHeader();
     if (d->lastPassing(d->main)) {
         d->setCurrent(d->main.recno);
@@ -423,6 +458,7 @@ bool Table::findNearestKey(const std::vector<std::uint8_t>& key) {
     if (d->selected < 0)
         throw DatabaseError("No index tag is selected for table " + d->name);
     d->refreshHeader();
+    d->settleAppends(false);
     std::size_t len = std::min<std::size_t>(
         key.size(), std::size_t(d->mdx->tags()[std::size_t(d->selected)].keyLength));
     bool ok = d->main.seek(key.data(), len);
@@ -484,13 +520,23 @@ bool Table::findNearest(const Date& date) {
 std::uint32_t Table::scanAfterCurrent(const std::function<bool(const RecordView&)>& visit) {
     if (d->cur == 0)
         return 0;
+    d->settleAppends(false);
+    if (d->main.tag < 0) {
+        // Record order: the rest of the table as one pass.
+        Streamer s(*d->file, d->hdr, d->count(), d->cur + 1);
+        std::uint32_t recno = 0;
+        while (const std::uint8_t* rec = s.next(recno))
+            if (d->passesBuf(recno, rec) && visit(RecordView(rec, &d->layout, recno)))
+                return recno;
+        return 0;
+    }
     Impl::Walker w;
     w.t = d.get();
     w.reset(d->main.tag);
     if (!w.positionAt(d->cur))
         return 0;
     while (w.next()) {
-        const std::uint8_t* rec = d->readRecord(w.recno, d->walkDir());
+        const std::uint8_t* rec = d->readRecord(w.recno, 0);
         if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
             return w.recno;
     }
@@ -498,11 +544,28 @@ std::uint32_t Table::scanAfterCurrent(const std::function<bool(const RecordView&
 }
 
 void Table::scan(const std::function<bool(const RecordView&)>& visit) {
+    d->settleAppends(false);
+    if (d->main.tag < 0 && d->useRanges()) {
+        for (std::uint32_t r : d->candidates(false)) {
+            const std::uint8_t* rec = d->readRecord(r, 0);
+            if (d->passesBuf(r, rec) && visit(RecordView(rec, &d->layout, r)))
+                return;
+        }
+        return;
+    }
+    if (d->main.tag < 0) {
+        Streamer s(*d->file, d->hdr, d->count());
+        std::uint32_t recno = 0;
+        while (const std::uint8_t* rec = s.next(recno))
+            if (d->passesBuf(recno, rec) && visit(RecordView(rec, &d->layout, recno)))
+                return;
+        return;
+    }
     Impl::Walker w;
     w.t = d.get();
     w.reset(d->main.tag);
     for (bool ok = w.first(); ok; ok = w.next()) {
-        const std::uint8_t* rec = d->readRecord(w.recno, d->walkDir());
+        const std::uint8_t* rec = d->readRecord(w.recno, 0);
         if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
             return;
     }
@@ -511,10 +574,13 @@ void Table::scan(const std::function<bool(const RecordView&)>& visit) {
 // ---- counts and rows
 
 std::uint32_t Table::recordCount() {
+    d->settleAppends(false);
     if (d->rowsValid)
         return std::uint32_t(d->rows.size());
     if (!d->filter && d->showDeleted)
         return d->count();
+    if (!d->countCache && d->useRanges())
+        d->countCache = std::uint32_t(d->passingCandidates().size());
     if (!d->countCache) {
         std::uint32_t n = 0, recno = 0;
         Streamer s(*d->file, d->hdr, d->count());
@@ -526,13 +592,26 @@ std::uint32_t Table::recordCount() {
 }
 
 std::uint32_t Table::rowCount() {
+    d->settleAppends(false);
     if (!d->rowsValid) {
         Impl& t = *d;
         t.rows.clear();
         bool plain = !t.filter && t.showDeleted;
+        const bool ranged = !plain && t.useRanges();
+        const bool walkSelected =
+            ranged && t.selected >= 0 &&
+            std::all_of(t.within.begin(), t.within.end(),
+                        [&](const KeyRange& r) { return r.tag == t.selected; });
         if (t.selected < 0 && plain) {
             t.rows.resize(t.count());
             std::iota(t.rows.begin(), t.rows.end(), 1u);
+        } else if (t.selected < 0 && ranged) {
+            t.rows = t.passingCandidates();
+        } else if (walkSelected) {
+            // The ranges lie in the selected tag: their walk is the order.
+            for (std::uint32_t r : t.candidates(true))
+                if (t.passesBuf(r, t.readRecord(r, 0)))
+                    t.rows.push_back(r);
         } else if (t.selected < 0) {
             std::uint32_t recno = 0;
             Streamer s(*t.file, t.hdr, t.count());
@@ -542,7 +621,10 @@ std::uint32_t Table::rowCount() {
         } else {
             // One pass over the table for the filter, one over the tag's leaves.
             std::vector<std::uint8_t> ok(std::size_t(t.count()) + 1, plain ? 1 : 0);
-            if (!plain) {
+            if (ranged) {
+                for (std::uint32_t r : t.passingCandidates())
+                    ok[r] = 1;
+            } else if (!plain) {
                 std::uint32_t recno = 0;
                 Streamer s(*t.file, t.hdr, t.count());
                 while (const std::uint8_t* rec = s.next(recno))

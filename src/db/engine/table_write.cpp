@@ -31,7 +31,10 @@ void Table::Impl::setDeletedFlag(char flag) {
     }
     try {
         std::uint8_t b = std::uint8_t(flag);
-        t.file->writeAt(t.hdr.recordOffset(t.cur), &b, 1);
+        if (t.pendingFirst && t.cur >= t.pendingFirst)
+            t.pending[std::size_t(t.cur - t.pendingFirst) * t.recLen()] = b;
+        else
+            t.file->writeAt(t.hdr.recordOffset(t.cur), &b, 1);
         Date today = dbf::today();
         if (!(t.hdr.lastUpdate == today)) {
             std::uint8_t hb[3];
@@ -115,6 +118,7 @@ void Table::edit() {
         d->dropCaches();
     }
     try {
+        d->flushRecords();
         d->editBuf.resize(d->recLen());
         d->file->readExact(d->hdr.recordOffset(d->cur), d->editBuf.data(), d->recLen(), "a record");
     } catch (...) {
@@ -154,7 +158,11 @@ void Table::post() {
     std::uint32_t recno = t.cur;
     Date today = dbf::today();
     std::vector<std::uint8_t> old;
-    {
+    if (inserting && t.deferring()) {
+        t.appendHeldBack(newKeys, today);
+        recno = t.hdr.recordCount;
+    } else {
+        t.settleAppends(false); // an edit reads its record and keys as stored
         Impl::RangeLock lock(t.lockTarget(), dbf::kHeaderLock);
         if (t.shared()) {
             std::uint32_t n = t.countOnDisk();
@@ -323,6 +331,117 @@ void Table::recall() {
     d->notifyData();
 }
 
+// ---- appends held back
+
+void Table::Impl::appendHeldBack(const std::vector<std::vector<std::uint8_t>>& keys,
+                                 const Date& today) {
+    const std::uint32_t recno = hdr.recordCount + 1;
+    if (!keys.empty() && !markHeld) {
+        // On disk before any record: a crash from here on is caught.
+        mdx->beginUpdate();
+        markHeld = true;
+        mdx->markNow();
+        mdx->sync();
+    }
+    if (pendingFirst == 0) {
+        pending.reserve(kStreamChunk + 2 * recLen());
+        pendingFirst = recno;
+    }
+    pending.insert(pending.end(), editBuf.begin(), editBuf.end());
+    hdr.recordCount = recno;
+    hdr.lastUpdate = today;
+    countBehind = true;
+    if (!keys.empty()) {
+        if (keysFrom == 0) {
+            keysFrom = recno;
+            pendingKeys.assign(keys.size(), {});
+        }
+        // Many keys against the tag's size: rebuilding it costs less than
+        // inserting them one by one.
+        const std::uint32_t held = recno - keysFrom + 1;
+        if (!rebuildTags && held > 256 && std::uint64_t(held) * 4 > keysFrom - 1) {
+            rebuildTags = true;
+            pendingKeys.assign(keys.size(), {});
+        }
+        if (!rebuildTags)
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                pendingKeys[i].insert(pendingKeys[i].end(), keys[i].begin(), keys[i].end());
+    }
+    if (pending.size() >= kStreamChunk)
+        flushRecords();
+}
+
+void Table::Impl::flushRecords() {
+    if (pendingFirst == 0)
+        return;
+    const std::uint64_t at = hdr.recordOffset(pendingFirst);
+    pending.push_back(dbf::kEndMark);
+    file->writeAt(at, pending.data(), pending.size());
+    const std::uint64_t end = at + pending.size();
+    pending.clear();
+    pendingFirst = 0;
+    if (file->size() > end)
+        file->truncate(end); // leftovers of a writer that died
+}
+
+void Table::Impl::settleKeys() {
+    if (keysFrom == 0)
+        return;
+    flushRecords();
+    try {
+        for (std::size_t i = 0; i < pendingKeys.size(); ++i) {
+            if (rebuildTags) {
+                TagInfo info = mdx->tags()[i];
+                const KeyExpression& e = *exprs[i];
+                Streamer s(*file, hdr, count());
+                mdx->buildTag(info, [&](std::uint8_t* key, std::uint32_t& r) {
+                    const std::uint8_t* rec = s.next(r);
+                    if (!rec)
+                        return false;
+                    e.evaluate(rec, key);
+                    return true;
+                });
+                continue;
+            }
+            // In key order: neighbours share the leaves they go to.
+            const std::size_t kl = std::size_t(exprs[i]->keyLength());
+            const std::vector<std::uint8_t>& keys = pendingKeys[i];
+            std::vector<std::uint32_t> order(keys.size() / kl);
+            for (std::uint32_t k = 0; k < order.size(); ++k)
+                order[k] = k;
+            const KeyType type = mdx->tags()[i].type;
+            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return compareKeys(type, keys.data() + a * kl, keys.data() + b * kl, kl) < 0;
+            });
+            for (std::uint32_t k : order)
+                mdx->insertKey(int(i), keys.data() + k * kl, keysFrom + k);
+        }
+    } catch (...) {
+        needsRebuild = true; // the mark stays for the next open
+        throw;
+    }
+    keysFrom = 0;
+    rebuildTags = false;
+    pendingKeys.clear();
+    ++indexGen;
+}
+
+void Table::Impl::settleAppends(bool close) {
+    flushRecords();
+    if (countBehind) {
+        std::uint8_t hb[7];
+        dbf::putDate(hb, hdr.lastUpdate);
+        put32(hb + 3, hdr.recordCount);
+        file->writeAt(dbf::kDateOffset, hb, sizeof hb);
+        countBehind = false;
+    }
+    settleKeys();
+    if (close && markHeld) {
+        markHeld = false;
+        mdx->endUpdate();
+    }
+}
+
 // ---- bulk work
 
 void Table::beginBulk() {
@@ -332,8 +451,13 @@ void Table::beginBulk() {
 void Table::endBulk() {
     if (d->bulk == 0)
         return;
-    if (--d->bulk == 0)
+    if (--d->bulk == 0) {
+        // The records, their count and their keys reach the disk before the
+        // index's mark is cleared.
+        d->settleAppends(false);
         d->syncFiles();
+        d->settleAppends(true);
+    }
 }
 
 Table::Bulk::Bulk(Table& table) : table_(&table) {

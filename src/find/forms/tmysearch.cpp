@@ -11,12 +11,14 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <cmath>
 #include <functional>
@@ -33,6 +35,21 @@ const QColor kOptionsGrey(128, 128, 128);
 
 int scaled(double pixels, double factor) {
     return int(std::lround(pixels * factor));
+}
+
+// The key that opens a row's options, as a drop-down opens.
+bool isOptionsKey(const QKeyEvent* key) {
+    const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_F4 && mods == Qt::NoModifier) ||
+           (key->key() == Qt::Key_Down && mods == Qt::AltModifier);
+}
+
+QString optionsTip(int field) {
+    if (!hasOptions(field))
+        return QString();
+    return rowType(field) == RowType::Text
+               ? QStringLiteral("F4 or Alt+Down: pick from the list")
+               : QStringLiteral("F4 or Alt+Down: choose = > < or between");
 }
 
 // The hourglass over the screen and the window while a search is put in
@@ -64,7 +81,10 @@ public:
 
     std::function<QString(int row)> maskFor;
     std::function<int(int row)> operatorFor;
+    std::function<void(int gridRow)> optionsFor;
     QPointer<QLineEdit> editor;
+    int editorRow = -1;
+    QString openedText; // what the editor showed when it opened
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -100,12 +120,15 @@ public:
         e->setObjectName(QStringLiteral("CriteriaEditor"));
         e->setFrame(false);
         const int field = index.row() + 1;
+        e->setToolTip(optionsTip(field));
         const QString mask = maskFor(field);
         if (mask.isEmpty())
             e->setMaxLength(db::fieldInfo(field).width);
         else
             e->setInputMask(mask);
-        const_cast<SearchDelegate*>(this)->editor = e;
+        auto* self = const_cast<SearchDelegate*>(this);
+        self->editor = e;
+        self->editorRow = index.row();
         return e;
     }
 
@@ -116,6 +139,7 @@ public:
         e->setText(fitToMask(text, field, operatorFor(field)));
         if (!e->inputMask().isEmpty())
             e->setCursorPosition(2); // after the operator
+        const_cast<SearchDelegate*>(this)->openedText = e->text();
     }
 
     void setModelData(QWidget* w, QAbstractItemModel* model,
@@ -123,6 +147,32 @@ public:
         auto* e = static_cast<QLineEdit*>(w);
         // A mask's unfilled places read as blanks: an untouched date is "  /  /".
         model->setData(index, e->inputMask().isEmpty() ? e->text() : e->displayText());
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* e = qobject_cast<QLineEdit*>(object);
+        if (!e || e != editor)
+            return QStyledItemDelegate::eventFilter(object, event);
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (isOptionsKey(key) && hasOptions(editorRow + 1)) {
+                optionsFor(editorRow);
+                return true;
+            }
+            // Escape undoes the typing; with nothing to undo it is the
+            // window's, which closes as Exit does.
+            if (key->matches(QKeySequence::Cancel) && e->text() == openedText)
+                return false;
+        }
+        // The editor stays open, its text kept, while another window is in
+        // front: a message, the options or the help.
+        if (event->type() == QEvent::FocusOut) {
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                return false;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 };
 
@@ -135,16 +185,58 @@ SearchGrid::SearchGrid(QWidget* parent)
 
 void SearchGrid::finishEditing() {
     if (QLineEdit* e = delegate_->editor; e && state() == EditingState) {
+        QScopedValueRollback hold(holdEditor_, true);
         commitData(e);
         closeEditor(e, QAbstractItemDelegate::NoHint);
     }
 }
 
 void SearchGrid::editCurrent() {
-    if (state() != EditingState)
+    if (state() != EditingState && currentIndex().isValid())
         edit(currentIndex());
-    if (QLineEdit* e = delegate_->editor)
+    if (QLineEdit* e = delegate_->editor; e && state() == EditingState)
         e->setFocus();
+}
+
+// The cell editor is always shown: whenever the grid itself would keep the
+// focus, the editor opens again on the current cell. Otherwise a click on
+// that cell would only start opening it and swallow the keys struck next.
+void SearchGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    {
+        QScopedValueRollback closing(holdEditor_, true);
+        QTableWidget::closeEditor(editor, hint);
+    }
+    if (holdEditor_ || state() == EditingState || !hasFocus())
+        return;
+    // Tab past the last row, or Shift+Tab before the first, leaves the grid.
+    if (hint == QAbstractItemDelegate::EditNextItem ||
+        hint == QAbstractItemDelegate::EditPreviousItem) {
+        if (QWidget::focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem))
+            return;
+    }
+    editCurrent();
+}
+
+void SearchGrid::focusInEvent(QFocusEvent* event) {
+    QTableWidget::focusInEvent(event);
+    if (!holdEditor_)
+        editCurrent();
+}
+
+bool SearchGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // A click on the selected cell opens its editor at once: a double click
+    // means nothing more here.
+    if (trigger == SelectedClicked)
+        trigger = AllEditTriggers;
+    return QTableWidget::edit(index, trigger, event);
+}
+
+void SearchGrid::keyPressEvent(QKeyEvent* event) {
+    if (isOptionsKey(event) && currentIndex().isValid() && hasOptions(currentIndex().row() + 1)) {
+        Q_EMIT optionsRequested(currentIndex().row());
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
 }
 
 void SearchGrid::mousePressEvent(QMouseEvent* event) {
@@ -267,6 +359,13 @@ void TMySearch::FormCreate() {
     }
     grid_->delegate()->maskFor = [this](int row) { return SearchGridGetEditMask(row); };
     grid_->delegate()->operatorFor = [this](int row) { return rowOperator(row); };
+    grid_->delegate()->optionsFor = [this](int gridRow) { showOptions(gridRow); };
+    for (int r = 0; r < kRows; ++r) {
+        if (const QString tip = optionsTip(r + 1); !tip.isEmpty()) {
+            for (int c = 0; c < 3; ++c)
+                grid_->item(r, c)->setToolTip(tip);
+        }
+    }
     connect(grid_, &SearchGrid::optionsRequested, this, [this](int row) { showOptions(row); });
 
     RowOperator.fill(OpEqual);
@@ -308,6 +407,7 @@ void TMySearch::FormShow() {
     grid_->setFocus();
     grid_->setCurrentCell(0, kCriteriaColumn);
     grid_->scrollToTop();
+    grid_->editCurrent();
 }
 
 void TMySearch::SetColors() {
@@ -335,19 +435,19 @@ bool TMySearch::SaveFields() {
         return true;
     case SaveResult::NoCriteria:
         ctx_.prompter->error(kNoCriteriaText);
-        grid_->setFocus();
+        grid_->editCurrent();
         return false;
     case SaveResult::Invalid:
         ctx_.prompter->error(kInvalidText);
-        grid_->setFocus();
         grid_->setCurrentCell(result.row - 1, kCriteriaColumn);
+        grid_->editCurrent();
         return false;
     case SaveResult::TooMany:
         ctx_.prompter->error(tooManyItemsText());
         clearCells();
         more_->setEnabled(true);
         setLevelHeader();
-        grid_->setFocus();
+        grid_->editCurrent();
         return false;
     }
     return false;
@@ -368,7 +468,7 @@ void TMySearch::ClearSearch() {
     criteria_.clear();
     more_->setEnabled(true);
     setLevelHeader();
-    grid_->setFocus();
+    grid_->editCurrent();
 }
 
 void TMySearch::OkButtonClick() {
@@ -402,7 +502,7 @@ void TMySearch::MoreButtonClick() {
         if (criteria_.Level() >= kMaxLevels)
             more_->setEnabled(false);
     }
-    grid_->setFocus();
+    grid_->editCurrent();
 }
 
 void TMySearch::HelpButtonClick() {
@@ -443,7 +543,6 @@ void TMySearch::showOptions(int gridRow) {
         grid_->item(gridRow, kCriteriaColumn)
             ->setText(options.ListBox1()->item(options.chosen())->text());
     }
-    grid_->setFocus();
     grid_->setCurrentCell(gridRow, kCriteriaColumn);
     grid_->editCurrent();
 }

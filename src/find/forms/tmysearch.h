@@ -18,7 +18,7 @@ class SearchDelegate;
 // The criteria grid: three columns, a row per book field. Columns 0 and 1
 // are fixed: clicks there never move the current cell, and the keyboard
 // moves only between criteria cells. A release over the cell pressed in
-// column 1 asks for the options of its row.
+// column 1, or F4 or Alt+Down on the row, asks for the options of its row.
 class SearchGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -29,6 +29,7 @@ public:
     // Opens the current cell's editor unless it is open.
     void editCurrent();
     SearchDelegate* delegate() const { return delegate_; }
+    using QTableWidget::edit;
 
 Q_SIGNALS:
     void optionsRequested(int row); // grid row 0 to 35
@@ -38,10 +39,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void focusInEvent(QFocusEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     SearchDelegate* delegate_;
     QModelIndex pressed_;
+    bool holdEditor_ = false; // while an editor closes, or is closed on purpose
 };
 
 // "Search": criteria for any of the 36 fields in up to ten levels. Made at

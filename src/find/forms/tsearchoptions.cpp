@@ -40,7 +40,11 @@ void TSearchOptions::LoadList(const QString& fieldLabel, const QStringList& item
     label_->setText(fieldLabel);
     list_->clear();
     list_->addItems(items);
-    if (selected >= 0 && selected < list_->count())
+    // Some entry is always current and chosen, the first when none is
+    // given: Enter takes what is shown and Down goes to the next.
+    if (selected < 0 || selected >= list_->count())
+        selected = 0;
+    if (list_->count() > 0)
         list_->setCurrentRow(selected);
 }
 

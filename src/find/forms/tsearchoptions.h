@@ -17,8 +17,8 @@ class TSearchOptions : public QDialog {
 public:
     TSearchOptions(app::AppContext& context, QWidget* parent = nullptr);
 
-    // The field's label and what the list offers, with `selected` (or -1)
-    // chosen.
+    // The field's label and what the list offers, with `selected` (or -1
+    // for the first) current and chosen.
     void LoadList(const QString& fieldLabel, const QStringList& items, int selected);
     // The row chosen when Ok was pressed, or -1.
     int chosen() const { return chosen_; }

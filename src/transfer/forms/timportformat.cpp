@@ -92,8 +92,8 @@ app::FileRequest openRequest(const app::AppContext& ctx, const char* filter, con
 } // namespace
 
 void TImportFormat::DoAscii() {
-    const auto path =
-        ctx_.prompter->chooseFile(openRequest(ctx_, "Ascii Delimited Text (*.TXT)|*.TXT", "TXT"));
+    const auto path = ctx_.prompter->chooseFile(openRequest(
+        ctx_, "Text files (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|All files (*)|*", "TXT"));
     if (!path)
         return;
     ctx_.global.lastImportFile = *path;

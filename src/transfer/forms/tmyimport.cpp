@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -88,10 +89,52 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
         button(this, "HelpButton", QStringLiteral("&Help"), QRect(450, 400, 120, 27));
     connect(helpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
 
+    // A text file may be an export whose columns a preset knows.
+    if (kind_ == Ascii) {
+        auto* presetLabel =
+            label(this, "PresetLabel", QStringLiteral("&Preset"), QRect(450, 300, 50, 22));
+        presetBox_ = new QComboBox(this);
+        presetBox_->setObjectName(QStringLiteral("PresetBox"));
+        presetBox_->setGeometry(500, 298, 130, 24);
+        for (Preset p : {Preset::None, Preset::Goodreads, Preset::LibraryThing})
+            presetBox_->addItem(presetCaption(p), int(p));
+        presetLabel->setBuddy(presetBox_);
+        const Preset found = detectPreset(reader_->headerTexts());
+        presetBox_->setCurrentIndex(presetBox_->findData(int(found)));
+        if (found != Preset::None)
+            preset_ = std::make_unique<PresetReader>(*reader_, found);
+        connect(presetBox_, &QComboBox::currentIndexChanged, this,
+                [this] { choosePreset(Preset(presetBox_->currentData().toInt())); });
+    }
     // The grid's contents belong to the design, before any scaling.
-    const int sources = reader_->fieldCount();
-    const std::vector<std::string> names = reader_->fieldNames();
-    const auto rows = initialImportRows(sources);
+    fillGrid();
+}
+
+RecordReader& TMyImport::source() const {
+    return preset_ ? *preset_ : *reader_;
+}
+
+void TMyImport::choosePreset(Preset preset) {
+    if (running_)
+        return;
+    preset_.reset();
+    if (preset != Preset::None)
+        preset_ = std::make_unique<PresetReader>(*reader_, preset);
+    fillGrid();
+}
+
+// Source fields lined up by the preset's columns, else by the book fields a
+// text file's first line names, else by place.
+void TMyImport::fillGrid() {
+    const RecordReader& src = source();
+    const int sources = src.fieldCount();
+    const std::vector<std::string> names = src.fieldNames();
+    FieldMap map;
+    if (preset_)
+        map = preset_->fieldMap();
+    else if (kind_ == Ascii)
+        map = headerFieldMap(src.headerTexts(), &ctx_.database.fieldNames);
+    const auto rows = importRowsForMap(map, sources);
     grid_->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         grid_->setItem(
@@ -101,7 +144,11 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
             cell(s >= 0 ? db::fromWindows1252(names[std::size_t(s)]) : QStringLiteral("<EMPTY>"));
         name->setData(kSourceRole, s);
         grid_->setItem(r, 1, name);
-        grid_->setItem(r, 2, cell(s >= 0 ? QStringLiteral("Yes") : QString()));
+        const bool use = rows[std::size_t(r)].use;
+        grid_->setItem(r, 2,
+                       cell(s < 0 ? QString()
+                            : use ? QStringLiteral("Yes")
+                                  : QStringLiteral("No")));
     }
     grid_->setCurrentCell(0, 1);
 }
@@ -174,11 +221,14 @@ void TMyImport::showCount(std::uint64_t count) {
 void TMyImport::StartButtonClick() {
     if (running_ || !ctx_.MyTable)
         return;
-    const FieldMap map = fieldMapFromRows(gridRows(), reader_->fieldCount());
+    RecordReader& from = source();
+    const FieldMap map = fieldMapFromRows(gridRows(), from.fieldCount());
     running_ = true;
     cancelRequested_ = false;
     start_->setEnabled(false);
     grid_->setEnabled(false);
+    if (presetBox_)
+        presetBox_->setEnabled(false);
     exit_->setText(QStringLiteral("&Cancel"));
     QApplication::setOverrideCursor(Qt::BusyCursor);
 
@@ -189,7 +239,7 @@ void TMyImport::StartButtonClick() {
     shown.start();
     showCount(0);
     try {
-        importer.run(*reader_, map, kind_ == Ascii && ctx_.database.importSkipFirst, stats,
+        importer.run(from, map, kind_ == Ascii && ctx_.database.importSkipFirst, stats,
                      [&](const ImportStats& s) {
                          // The counter and a Cancel click a few times a second.
                          if (shown.elapsed() >= 40) {

@@ -2,11 +2,13 @@
 
 #include "app/appcontext.h"
 #include "transfer/importer.h"
+#include "transfer/mapping.h"
 
 #include <QDialog>
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -47,11 +49,17 @@ private:
     void FormShow();
     void SetColors();
     void showCount(std::uint64_t count);
+    // The source as the grid shows it: through the preset chosen, if any.
+    RecordReader& source() const;
+    void choosePreset(Preset preset);
+    void fillGrid();
 
     app::AppContext& ctx_;
     Kind kind_;
     std::unique_ptr<RecordReader> reader_;
+    std::unique_ptr<PresetReader> preset_;
     QTableWidget* grid_ = nullptr;
+    QComboBox* presetBox_ = nullptr;
     QCheckBox* skipFirst_ = nullptr;
     QLabel* count_ = nullptr;
     QPushButton* start_ = nullptr;

@@ -397,7 +397,7 @@ TEST_F(AltKeysTest, ExportAndImport) {
     app::FileRequest request;
     request.mode = app::FileMode::Open;
     request.title = "Import Data";
-    request.filter = "Ascii Delimited Text (*.TXT)|*.TXT";
+    request.filter = "Text files (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|All files (*)|*";
     request.defaultExtension = "TXT";
     request.initialPath = q(home.path());
     request.flags = app::FileFlag::FileMustExist | app::FileFlag::HideReadOnly;
@@ -410,7 +410,8 @@ TEST_F(AltKeysTest, ExportAndImport) {
                        {'D', "button:DownButton"},
                        {'S', "button:StartButton"},
                        {'X', "button:ExitButton"},
-                       {'H', "button:HelpButton"}},
+                       {'H', "button:HelpButton"},
+                       {'P', "focus:PresetBox"}},
                       "import");
                 static_cast<QDialog*>(import)->done(QDialog::Rejected);
             },

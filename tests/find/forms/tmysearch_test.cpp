@@ -134,8 +134,8 @@ protected:
             QTest::keyClick(QApplication::focusWidget(), k, mods);
             // A button's mnemonic clicks it the way a mouse would, shown
             // pressed for a moment first.
-            if (mods & Qt::AltModifier) {
-                for (auto* b : QApplication::activeWindow()->findChildren<QPushButton*>()) {
+            if (QWidget* window = QApplication::activeWindow(); mods & Qt::AltModifier && window) {
+                for (auto* b : window->findChildren<QPushButton*>()) {
                     EXPECT_TRUE(QTest::qWaitFor([b] { return !b->isDown(); }));
                 }
             }
@@ -152,6 +152,34 @@ protected:
         grid()->scrollTo(index);
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
                           grid()->visualRect(index).center());
+    }
+    // A click where the user's pointer would land: on whatever lies over the
+    // cell (its open editor) rather than on the grid beneath.
+    void clickOver(int row, int column) {
+        const QModelIndex index = grid()->model()->index(row - 1, column);
+        grid()->scrollTo(index);
+        QWidget* area = grid()->viewport();
+        const QPoint at = grid()->visualRect(index).center();
+        QWidget* target = area->childAt(at);
+        if (!target)
+            target = area;
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(area, at));
+    }
+    // Each key goes to whatever has the focus when it is struck, with no
+    // pause between keys.
+    static void typeAtOnce(const QString& text) {
+        for (const QChar c : text)
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    }
+    // The cell editor is open on the current criteria cell and holds the
+    // window's focus.
+    bool editorOnCurrentCell() {
+        auto* editor = qobject_cast<QLineEdit*>(form->focusWidget());
+        if (!editor || editor->objectName() != QStringLiteral("CriteriaEditor") ||
+            !editor->isVisible())
+            return false;
+        return grid()->currentIndex().column() == 2 &&
+               grid()->visualRect(grid()->currentIndex()).contains(editor->geometry().center());
     }
     QString cell(int row) { return grid()->item(row - 1, 2)->text(); }
     QString header() { return grid()->horizontalHeaderItem(2)->text(); }
@@ -442,4 +470,187 @@ TEST_F(SearchFormTest, SeventyFiveItemsAndOneMoreClearsTheCriteria) {
     EXPECT_EQ(cell(1), "");
     EXPECT_TRUE(form->moreButton()->isEnabled());
     click(button("ExitButton"));
+}
+
+// Every showing and every way back to the grid leaves the editor open on the
+// current cell, so a click on that cell and keys struck at once all land.
+TEST_F(SearchFormTest, KeysTypedRightAfterAClickOnTheCurrentCellLandAfterEveryReturn) {
+    // The messages come in real boxes, answered with Enter; anything else
+    // shown fails the test.
+    app::QtPrompter boxes;
+    auto answerBox = [&](const QString& text, const std::function<void()>& show) {
+        ctx.prompter = &boxes;
+        onNextModal([=](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            activate(w);
+            EXPECT_EQ(box->text(), text);
+            key(Qt::Key_Return);
+        });
+        show();
+        ctx.prompter = &prompter;
+    };
+    // Runs `leave` in one showing; then the Title cell takes "war" typed at
+    // once after a click, and OK puts it in force.
+    auto typeWarAfter = [&](const char* way, const std::function<void()>& leave,
+                            const Rows& found = Rows{1, 2}) {
+        SCOPED_TRACE(way);
+        onNextModal([&](QWidget* w) {
+            activate(w);
+            EXPECT_TRUE(editorOnCurrentCell());
+            leave();
+            if (!form->isVisible())
+                return;
+            activate(w);
+            EXPECT_TRUE(editorOnCurrentCell());
+            QTest::qWait(50); // the user's hand moves to the cell
+            clickOver(1, 2);
+            typeAtOnce(QStringLiteral("war"));
+            click(button("OkButton"));
+        });
+        search.DoSearch();
+        if (!form->isVisible() && !ctx.SearchOn) {
+            onNextModal([&](QWidget* w) {
+                activate(w);
+                EXPECT_TRUE(editorOnCurrentCell());
+                clickOver(1, 2);
+                typeAtOnce(QStringLiteral("war"));
+                click(button("OkButton"));
+            });
+            search.DoSearch();
+        }
+        EXPECT_FALSE(form->isVisible());
+        ASSERT_TRUE(ctx.SearchOn);
+        ASSERT_FALSE(form->criteria().items().empty());
+        EXPECT_EQ(form->criteria().items().back().Text, "WAR");
+        EXPECT_EQ(shown(), found);
+        search.DoEndSearch();
+    };
+
+    typeWarAfter("Exit", [&] { click(button("ExitButton")); });
+    typeWarAfter(
+        "Find More",
+        [&] {
+            type(QStringLiteral("peace"));
+            key(Qt::Key_F, Qt::AltModifier);
+        },
+        Rows{1, 2, 3});
+    EXPECT_EQ(form->criteria().ItemCount(), 2);
+    typeWarAfter("Clear Search", [&] {
+        type(QStringLiteral("peace"));
+        click(button("ClearButton"));
+    });
+    EXPECT_EQ(form->criteria().ItemCount(), 1);
+    typeWarAfter("an error message",
+                 [&] { answerBox(kNoCriteriaText, [&] { click(button("OkButton")); }); });
+    typeWarAfter("an invalid entry on the current row", [&] {
+        clickOver(kCostRow, 2);
+        type(QStringLiteral("1,5"));
+        answerBox(kInvalidText, [&] { key(Qt::Key_O, Qt::AltModifier); });
+        EXPECT_EQ(grid()->currentRow(), kCostRow - 1);
+        activate(form.get());
+        EXPECT_TRUE(editorOnCurrentCell());
+        key(Qt::Key_A, Qt::ControlModifier);
+        key(Qt::Key_Delete);
+    });
+}
+
+// F4 or Alt+Down on a row opens its options as a drop-down opens, as its
+// tooltip says; the list opens with its first entry current and chosen.
+TEST_F(SearchFormTest, OptionsOpenByKeyWithAnEntryCurrent) {
+    showForm();
+    const QString listTip = QStringLiteral("F4 or Alt+Down: pick from the list");
+    const QString operatorTip = QStringLiteral("F4 or Alt+Down: choose = > < or between");
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(grid()->item(kCheckOutRow - 1, column)->toolTip(), listTip);
+        EXPECT_EQ(grid()->item(kCostRow - 1, column)->toolTip(), operatorTip);
+        EXPECT_EQ(grid()->item(0, column)->toolTip(), "");
+    }
+    // Picks with `keys` from the options opened by `open` on the current row.
+    auto pick = [&](Qt::Key open, Qt::KeyboardModifiers mods, int downs,
+                    const QString& firstEntry) {
+        bool opened = false;
+        onNextModal([&](QWidget* w) {
+            auto* options = qobject_cast<TSearchOptions*>(w);
+            ASSERT_NE(options, nullptr);
+            opened = true;
+            activate(w);
+            QListWidget* list = options->ListBox1();
+            EXPECT_EQ(QApplication::focusWidget(), list);
+            ASSERT_NE(list->currentItem(), nullptr);
+            EXPECT_TRUE(list->currentItem()->isSelected());
+            EXPECT_EQ(list->currentItem()->text(), firstEntry);
+            key(Qt::Key_Down, Qt::NoModifier, downs);
+            key(Qt::Key_Return);
+        });
+        key(open, mods);
+        EXPECT_TRUE(opened);
+        activate(form.get());
+        EXPECT_TRUE(editorOnCurrentCell());
+    };
+
+    key(Qt::Key_Down, Qt::NoModifier, kCheckOutRow - 1);
+    EXPECT_EQ(QApplication::focusWidget()->toolTip(), listTip);
+    pick(Qt::Key_F4, Qt::NoModifier, 0, QStringLiteral("YES"));
+    EXPECT_EQ(cell(kCheckOutRow), "YES");
+    pick(Qt::Key_Down, Qt::AltModifier, 1, QStringLiteral("YES"));
+    EXPECT_EQ(cell(kCheckOutRow), "NO");
+
+    key(Qt::Key_Up, Qt::NoModifier, kCheckOutRow - kAuthorRow);
+    pick(Qt::Key_F4, Qt::NoModifier, 0, QStringLiteral("Austen"));
+    EXPECT_EQ(cell(kAuthorRow), "Austen");
+
+    // The operator list opens on the row's operator; the editor comes back
+    // with the new mask.
+    key(Qt::Key_Down, Qt::NoModifier, kCostRow - kAuthorRow);
+    pick(Qt::Key_Down, Qt::AltModifier, 3, QStringLiteral(" = "));
+    EXPECT_EQ(form->rowOperator(kCostRow), OpBetween);
+    EXPECT_EQ(grid()->currentRow(), kCostRow - 1);
+    type(QStringLiteral("1"));
+    EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget())->displayText(),
+              "> 1         AND <         ");
+    pick(Qt::Key_F4, Qt::NoModifier, 0, QStringLiteral(" > X < "));
+    EXPECT_EQ(form->rowOperator(kCostRow), OpBetween);
+    click(button("ExitButton"));
+}
+
+// Tab goes through every criteria row and on to each button and back (Shift+Tab
+// arrives as Backtab, as from a real keyboard); Space works a button; Escape
+// first undoes the typing, then closes the window.
+TEST_F(SearchFormTest, TabReachesEveryControlAndKeysWorkThem) {
+    showForm();
+    type(QStringLiteral("zebra"));
+    key(Qt::Key_Tab, Qt::NoModifier, kRows - 1);
+    EXPECT_EQ(grid()->currentRow(), kRows - 1);
+    EXPECT_TRUE(editorOnCurrentCell());
+    for (const char* name : {"OkButton", "ExitButton", "ClearButton", "MoreButton", "HelpButton"}) {
+        key(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), button(name)) << name;
+    }
+    key(Qt::Key_Backtab, Qt::ShiftModifier, 2);
+    EXPECT_EQ(QApplication::focusWidget(), button("ClearButton"));
+    key(Qt::Key_Space);
+    EXPECT_EQ(cell(1), "");
+    EXPECT_TRUE(editorOnCurrentCell());
+
+    key(Qt::Key_Backtab, Qt::ShiftModifier, kRows - 1);
+    EXPECT_EQ(grid()->currentRow(), 0);
+    key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), button("HelpButton"));
+    key(Qt::Key_Tab);
+    EXPECT_TRUE(editorOnCurrentCell());
+
+    type(QStringLiteral("war"));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(editorOnCurrentCell());
+    EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget())->text(), "");
+    // Enter keeps what was typed and the editor stays.
+    type(QStringLiteral("war"));
+    key(Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cell(1), "war");
+    EXPECT_TRUE(editorOnCurrentCell());
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
 }

@@ -294,6 +294,10 @@ TEST_F(MainWindowTest, SearchAndEndSearchFromTheKeyboard) {
         shown = w == window->searchForm();
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        // Under load the focus may reach the window a little after it is active.
+        ASSERT_TRUE(QTest::qWaitFor([w] {
+            return QApplication::focusWidget() && QApplication::focusWidget()->window() == w;
+        }));
         // Row 2 is the author; its cell takes the typing.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("r 3"));

@@ -1,6 +1,7 @@
 #include "app/forms/placement.h"
 #include "app/forms/qtprompter.h"
 #include "db/booktable.h"
+#include "support/exportfiles.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
@@ -96,8 +98,9 @@ struct TransferFixture {
         return r;
     }
     app::FileRequest asciiOpen() const {
-        return fileRequest(app::FileMode::Open, "Ascii Delimited Text (*.TXT)|*.TXT", "TXT",
-                           q(dir.path()));
+        return fileRequest(app::FileMode::Open,
+                           "Text files (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|All files (*)|*",
+                           "TXT", q(dir.path()));
     }
 };
 
@@ -316,11 +319,95 @@ TEST(ImportWindows, DbaseSourceWithMemosByKeys) {
     EXPECT_EQ(test::readFile(source), table);
 }
 
+// A spreadsheet's CSV: UTF-8, LF, quoted only where needed, its header naming
+// our fields. The grid starts lined up by those names and the import runs by
+// keys; a letter the table lacks is stored as "?" and counted.
+TEST(ImportWindows, SpreadsheetCsvLinedUpByItsHeaderAndImportedByKeys) {
+    TransferFixture f;
+    const auto file = f.dir / "books.csv";
+    test::writeFile(file, "Title,AUTHOR,Shelf,year pub,Purchase Date\n"
+                          "\"Caf\xC3\xA9, Society\",\xCE\xA9mega,A1,1999,3/4/2001\n"
+                          "\"Two\nlines\",\"Smith, \"\"Doc\"\"\",B2,,\n");
+    f.prompter.expectFile(f.asciiOpen(), q(file));
+    f.prompter.expectMessage(ok("Ok", QStringLiteral("Import Complete.")), app::Button::Ok);
+    f.prompter.expectMessage(ok("Warning",
+                                QStringLiteral("Some values were not imported as they stood:\n1 "
+                                               "character(s) that the table's code page lacks "
+                                               "were stored as \"?\"."),
+                                app::MessageKind::Warning),
+                             app::Button::Ok);
+    test::onNextModal([&](QWidget* format) {
+        activate(format);
+        test::onNextModal([&](QWidget* w) {
+            auto* grid = child<QTableWidget>(w, "ImportGrid");
+            EXPECT_EQ(child<QComboBox>(w, "PresetBox")->currentText(), "None");
+            const QStringList expected{"Title|Title|Yes", "Author|AUTHOR|Yes",
+                                       "Year Pub|year pub|Yes", "Publisher|Shelf|No",
+                                       "Category|<EMPTY>|"};
+            for (int row = 0; row < 5; ++row)
+                EXPECT_EQ(text(grid, row, 0) + u'|' + text(grid, row, 1) + u'|' +
+                              text(grid, row, 2),
+                          expected[row]);
+            EXPECT_EQ(text(grid, 11, 1), "Purchase Date");
+            activate(w);
+            key(Qt::Key_S, Qt::AltModifier);
+        });
+        key(Qt::Key_Return);
+    });
+    f.commands.DoImport();
+    EXPECT_EQ(f.stored("Title"), (std::vector<std::string>{"Caf\xE9, Society", "Two lines"}));
+    EXPECT_EQ(f.stored("Author"), (std::vector<std::string>{"?mega", "Smith, \"Doc\""}));
+    EXPECT_EQ(f.stored("YearPub"), (std::vector<std::string>{"1999", ""}));
+    EXPECT_EQ(f.stored("PurchDate"), (std::vector<std::string>{"20010304", ""}));
+    EXPECT_EQ(f.stored("Publisher"), (std::vector<std::string>{"", ""}));
+}
+
+// A known export is recognised by its columns; the preset is a choice in the
+// window, made by keys, and lines the grid up again each time.
+TEST(ImportWindows, PresetChosenInTheWindow) {
+    TransferFixture f;
+    const auto file = f.dir / "librarything.tsv";
+    test::writeFile(file, test::libraryThingExport());
+    f.prompter.expectFile(f.asciiOpen(), q(file));
+    f.prompter.expectMessage(ok("Ok", QStringLiteral("Import Complete.")), app::Button::Ok);
+    test::onNextModal([&](QWidget* format) {
+        test::onNextModal([&](QWidget* w) {
+            auto* grid = child<QTableWidget>(w, "ImportGrid");
+            auto* preset = child<QComboBox>(w, "PresetBox");
+            EXPECT_EQ(preset->currentText(), "LibraryThing export");
+            ASSERT_EQ(grid->rowCount(), 50); // 49 columns and the one the preset adds
+            EXPECT_EQ(text(grid, 1, 1) + u'|' + text(grid, 1, 2), "Primary Author|Yes");
+            EXPECT_EQ(text(grid, 16, 1) + u'|' + text(grid, 16, 2), "<CHECKED OUT>|Yes");
+            activate(w);
+            key(Qt::Key_P, Qt::AltModifier);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return preset->hasFocus(); }));
+            // Without it, only the columns that name our fields line up.
+            key(Qt::Key_Home);
+            EXPECT_EQ(preset->currentText(), "None");
+            EXPECT_EQ(grid->rowCount(), 49);
+            EXPECT_EQ(text(grid, 0, 1) + u'|' + text(grid, 0, 2), "Title|Yes");
+            EXPECT_EQ(text(grid, 1, 1) + u'|' + text(grid, 1, 2), "Book Id|No");
+            key(Qt::Key_End);
+            EXPECT_EQ(text(grid, 1, 1), "Primary Author");
+            key(Qt::Key_S, Qt::AltModifier);
+        });
+        click(format, "FileButton");
+    });
+    f.commands.DoImport();
+    EXPECT_EQ(f.stored("Title"),
+              (std::vector<std::string>{"L'\xC9tranger", "Head First \"Java\""}));
+    EXPECT_EQ(f.stored("Publisher"), (std::vector<std::string>{"Gallimard", "O'Reilly Media"}));
+    EXPECT_EQ(f.stored("CheckName"), (std::vector<std::string>{"Zo\xEB \xC5ngstr\xF6m", ""}));
+    EXPECT_EQ(f.stored("CheckOut"), (std::vector<std::string>{"Yes", ""}));
+    EXPECT_EQ(f.stored("PurchDate"), (std::vector<std::string>{"20210730", "20190105"}));
+    EXPECT_EQ(f.stored("ISBN"), (std::vector<std::string>{"2070360024", "0596009208"}));
+}
+
 TEST(ImportWindows, NotDelimitedTextShownInARealMessageBox) {
     TransferFixture f;
     const auto file = f.dir / "WIDE.TXT";
     std::string line;
-    for (int i = 0; i < 47; ++i)
+    for (int i = 0; i <= transfer::kMaxSourceFields; ++i)
         line += std::string(i ? "," : "") + "\"f\"";
     test::writeFile(file, line + "\r\n");
     // Files come from the script; the message is a real box on the screen.
@@ -514,8 +601,8 @@ TEST(TransferWindows, Screenshot) {
     exportWindow.show();
     QApplication::processEvents();
     exportWindow.grab().save(out + QStringLiteral("/export.png"));
-    const auto file = f.dir / "IN.TXT";
-    test::writeFile(file, "\"Name\",\"Year\",\"\"\r\n");
+    const auto file = f.dir / "IN.tsv";
+    test::writeFile(file, test::libraryThingExport());
     auto reader = std::make_unique<transfer::DelimitedReader>(file);
     reader->scanFirstLine();
     transfer::TMyImport importWindow(f.ctx, transfer::TMyImport::Ascii, std::move(reader));
