@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 
-#include "app/appinfo.h"
+#include "core/product.h"
+
 #include "cli/backup.h"
 #include "cli/commands.h"
 #include "cli/report.h"
@@ -369,8 +370,7 @@ std::string commandHelpText(const CommandSpec& c) {
 }
 
 std::string toolVersionText() {
-    return std::string("shelvix-tool (") + app::kProductName + ") " +
-           app::versionString().toStdString() + "\n";
+    return std::string("shelvix-tool (") + core::kProductName + ") " + core::kVersion + "\n";
 }
 
 int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -7,7 +7,6 @@
 // SHELVIX_TRIAL_ROUNDS sets the number of rounds (default 100, shared
 // evenly by the five kinds of work), SHELVIX_TRIAL_SEED where they cut.
 
-#include "app/databases.h"
 #include "backup/filecopy.h"
 #include "core/text.h"
 #include "db/bookgen.h"
@@ -16,6 +15,7 @@
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "db/sortorder.h"
 #include "find/replace.h"
 #include "support/powercut.h"
 #include "support/tempdir.h"
@@ -139,7 +139,7 @@ struct Trial {
                                       QString::fromStdString(table.string()), fs))
                 throw db::DatabaseError("restore failed", db::DatabaseError::Kind::Io);
             auto t = Table::open(table, OpenMode::Exclusive, fs);
-            app::applySortTag(*t, "UPPER(AUTHOR)");
+            db::applySortTag(*t, "UPPER(AUTHOR)");
             break;
         }
         }

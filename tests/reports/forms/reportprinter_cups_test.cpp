@@ -2,9 +2,9 @@
 // printed to it through TReportPrinter, and the PDF it makes read back.
 #include "app/appcontext.h"
 #include "db/booktable.h"
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/treportform.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportsearch.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
