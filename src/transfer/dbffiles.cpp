@@ -180,7 +180,7 @@ void DbfWriter::begin(db::Table& source, const std::vector<ExportColumn>& column
         kinds_.push_back(int(info.kind));
     }
     codePage_ = core::codePageForLanguageDriver(source.languageDriver());
-    file_.closeFd();
+    file_.close();
     db::Table::create(file_.tempPath(), defs);
     table_ = db::Table::open(file_.tempPath(), db::OpenMode::Exclusive);
     table_->disableControls();

@@ -116,7 +116,7 @@ public:
 private:
     void flushIfFull();
 
-    ReplacingFile file_;
+    TargetFile file_;
     DateStyle dates_;
     bool header_;
     std::vector<ExportColumn> columns_;

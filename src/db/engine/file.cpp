@@ -80,6 +80,11 @@ public:
             throwErrno("Cannot flush " + path_.string());
     }
 
+    void setPermissions(unsigned mode) override {
+        if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0)
+            throwErrno("Cannot set the permissions of " + path_.string());
+    }
+
     bool tryLockFile(OpenLock kind) override {
         int op = (kind == OpenLock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
         while (::flock(fd_, op) != 0) {
@@ -148,10 +153,15 @@ public:
         case FileMode::Create:
             flags |= O_RDWR | O_CREAT | O_TRUNC;
             break;
+        case FileMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+            break;
         }
-        int fd = ::open(path.c_str(), flags, 0644);
+        int fd = ::open(path.c_str(), flags, mode == FileMode::CreateNew ? 0600 : 0644);
         if (fd < 0) {
-            auto kind = errno == ENOENT ? DatabaseError::Kind::NotFound : DatabaseError::Kind::Io;
+            auto kind = errno == ENOENT   ? DatabaseError::Kind::NotFound
+                        : errno == EEXIST ? DatabaseError::Kind::Exists
+                                          : DatabaseError::Kind::Io;
             throw DatabaseError("Cannot open " + path.string() + ": " + std::strerror(errno), kind);
         }
         return std::make_unique<PosixFile>(fd, path);
