@@ -1,6 +1,5 @@
 #include "reports/reportdefinition.h"
 
-#include "core/codec.h"
 #include "db/databasefiles.h"
 #include "db/engine/error.h"
 #include "db/engine/replacingfile.h"
@@ -96,7 +95,7 @@ public:
         const auto n = static_cast<unsigned char>(in_[base_]);
         if (n <= 30) {
             where += QStringLiteral(" (\"%1\")")
-                         .arg(QString::fromStdString(core::decode(in_.substr(base_ + 1, n))));
+                         .arg(db::fromWindows1252(std::string_view(in_).substr(base_ + 1, n)));
         }
         throw Damage{where, why};
     }

@@ -1,5 +1,6 @@
 #include "db/engine/file.h"
 
+#include "core/text.h"
 #include "db/engine/error.h"
 
 #include <algorithm>
@@ -193,12 +194,6 @@ public:
     }
 };
 
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
 } // namespace
 
 FileSystem& FileSystem::native() {
@@ -222,11 +217,11 @@ fs::path findCompanionFile(const fs::path& directory, const std::string& name, b
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) {
         const std::string stem = name.substr(0, dot + 1);
-        const std::string wanted = upper(name);
+        const std::string wanted = core::toUpperAscii(name);
         for (const auto& entry : fs::directory_iterator(dir, ec)) {
             const std::string candidate = entry.path().filename().string();
             if (candidate.size() == name.size() && candidate.compare(0, stem.size(), stem) == 0 &&
-                upper(candidate) == wanted && entry.is_regular_file(ec)) {
+                core::toUpperAscii(candidate) == wanted && entry.is_regular_file(ec)) {
                 if (found)
                     *found = true;
                 return entry.path();

@@ -4,9 +4,9 @@
 #include "app/forms/colors.h"
 #include "app/forms/helpviewer.h"
 #include "app/prompter.h"
-#include "core/codec.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
+#include "db/textcodec.h"
 #include "reports/forms/qtreport.h"
 #include "reports/forms/tmypreview.h"
 #include "reports/forms/tprintselect.h"
@@ -156,14 +156,14 @@ void TMyReport::LoadReportBox() {
     } catch (const ReportFileError& e) {
         if (ctx_.prompter) {
             ctx_.prompter->beep(app::Beep::Error);
-            ctx_.prompter->error(QString::fromStdString(e.what()));
+            ctx_.prompter->error(db::errorText(e));
         }
     }
     if (!scan) {
         return;
     }
     for (const ReportDefinition& d : scan->usable()) {
-        ReportBox->addItem(QString::fromStdString(core::decode(d.name)));
+        ReportBox->addItem(db::fromWindows1252(d.name));
     }
     // Named once: the list is loaded again after every save, which keeps
     // the records it leaves out as they were.
@@ -224,7 +224,7 @@ bool TMyReport::loadSelected() {
         def = ReportFile(definitionsPath(ctx_)).read(row);
     } catch (const ReportFileError& e) {
         p->beep(app::Beep::Error);
-        p->error(QString::fromStdString(e.what()));
+        p->error(db::errorText(e));
         ReportBox->setFocus();
         return false;
     }
@@ -412,7 +412,7 @@ void TMyReport::DoModify() {
             CurrentReport = *def;
         }
     } catch (const ReportFileError& e) {
-        ctx_.prompter->error(QString::fromStdString(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return;
     }
     IsNewReport = false;

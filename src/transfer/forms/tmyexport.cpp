@@ -7,6 +7,7 @@
 #include "app/prompter.h"
 #include "app/screensize.h"
 #include "db/fieldtable.h"
+#include "db/textcodec.h"
 #include "transfer/messages.h"
 
 #include <QApplication>
@@ -276,7 +277,7 @@ void TMyExport::run(ExportFormat format, const QString& path, const std::vector<
                               });
         gauge_->setValue(1000);
     } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = db::errorText(e);
     }
     QApplication::restoreOverrideCursor();
     setEnabled(true);
