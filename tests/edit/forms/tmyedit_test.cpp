@@ -1,7 +1,7 @@
 #include "app/forms/qtprompter.h"
-#include "app/forms/tmain.h"
 #include "edit/forms/tmyedit.h"
 #include "edit/forms/tmyeditbox.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -71,7 +71,7 @@ protected:
         ctx->paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
         ctx->browseMode = ctx->paths.browseMode;
         ctx->prompter = &prompter;
-        window = std::make_unique<app::TMain>(*ctx);
+        window = std::make_unique<shell::TMain>(*ctx);
         ASSERT_TRUE(window->FormCreate());
         window->show();
         form = window->editForm();
@@ -121,7 +121,7 @@ protected:
     test::TempDir home;
     test::ScriptedPrompter prompter;
     std::unique_ptr<app::AppContext> ctx;
-    std::unique_ptr<app::TMain> window;
+    std::unique_ptr<shell::TMain> window;
     TMyEdit* form = nullptr;
 };
 

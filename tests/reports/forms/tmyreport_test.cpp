@@ -4,7 +4,6 @@
 #include "app/appcontext.h"
 #include "app/databases.h"
 #include "app/forms/qtprompter.h"
-#include "app/forms/tmain.h"
 #include "db/booktable.h"
 #include "find/criteria.h"
 #include "find/search.h"
@@ -15,6 +14,7 @@
 #include "reports/forms/treportform.h"
 #include "reports/reportediting.h"
 #include "reports/reportsearch.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -642,7 +642,7 @@ TEST(ReportsFromTheMainWindow, TheChosenBookAndTheSearchCountComeBackAfterARun) 
             }
         }
     }
-    app::TMain window(ctx);
+    shell::TMain window(ctx);
     ASSERT_TRUE(window.FormCreate());
     window.show();
     const auto count = [&] { return window.findChild<QLabel*>("CountLabel")->text(); };
