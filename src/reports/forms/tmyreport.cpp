@@ -4,6 +4,7 @@
 #include "app/forms/colors.h"
 #include "app/forms/helpviewer.h"
 #include "app/prompter.h"
+#include "app/searchbracket.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/textcodec.h"
@@ -13,7 +14,6 @@
 #include "reports/forms/treportform.h"
 #include "reports/forms/tuserreport.h"
 #include "reports/reportediting.h"
-#include "reports/reportsearch.h"
 
 #include <QAction>
 #include <QDir>
@@ -49,7 +49,7 @@ struct TMyReport::Output {
     QSizeF pdfPaperMm; // empty: the default paper
 };
 
-TMyReport::TMyReport(app::AppContext& context, ReportSearch& search, QWidget* parent)
+TMyReport::TMyReport(app::AppContext& context, app::SearchBracket& search, QWidget* parent)
     : QDialog(parent), printerNames(installedPrinterNames), ctx_(context), search_(search) {
     setObjectName(QStringLiteral("TMyReport"));
     setWindowTitle(QStringLiteral("Reports"));
@@ -296,24 +296,15 @@ void TMyReport::DoIt(ReportMode mode, const Output& output) {
     if (!ctx_.MyTable) {
         return;
     }
-    const bool entire = ExportEntire->isChecked();
-    const bool restore = search_.searchOn() && entire;
     // The walk moves the table; the grid's record is put back afterwards, so
     // the next command acts on the book the user had chosen.
     const db::Table::Bookmark current = ctx_.MyTable->bookmark();
-    if (restore) {
-        search_.endSearch();
-    }
-    // However the run ends, the search the user had is back, and the record.
+    // However the run ends, the search the user had is back (the bracket,
+    // ended below), and then the record.
     struct Restore {
-        ReportSearch& search;
-        bool on;
         app::AppContext& ctx;
         db::Table::Bookmark mark;
         ~Restore() {
-            if (on) {
-                search.restoreSearch();
-            }
             try {
                 if (ctx.MyTable && mark.recno != 0) {
                     ctx.MyTable->gotoBookmark(mark);
@@ -322,7 +313,8 @@ void TMyReport::DoIt(ReportMode mode, const Output& output) {
                 // A record gone meanwhile: the table stays where it is.
             }
         }
-    } restoreAfter{search_, restore, ctx_, current};
+    } restoreAfter{ctx_, current};
+    const auto held = ExportEntire->isChecked() ? search_.end() : app::SearchBracket::Held();
     if (!ctx_.MyTable) {
         return;
     }

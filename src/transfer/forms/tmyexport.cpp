@@ -38,7 +38,7 @@ QString yesNo(bool yes) {
 
 } // namespace
 
-TMyExport::TMyExport(app::AppContext& context, SearchControl& search, QWidget* parent)
+TMyExport::TMyExport(app::AppContext& context, app::SearchBracket& search, QWidget* parent)
     : QDialog(parent), ctx_(context), search_(search) {
     setObjectName(QStringLiteral("TMyExport"));
     setWindowTitle(QStringLiteral("Export"));
