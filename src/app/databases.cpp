@@ -85,17 +85,6 @@ bool hasDatabaseExtension(const QString& path) {
     return path.right(4).toUpper() == QLatin1String(".DBF");
 }
 
-std::string applySortTag(db::Table& table, const std::string& expression) {
-    if (expression.empty())
-        return {};
-    table.selectTag("");
-    for (const db::TagInfo& tag : table.tags())
-        if (core::equalsNoCase(tag.name, kSortTagName))
-            table.deleteTag(tag.name);
-    table.addTag(kSortTagName, expression);
-    return kSortTagName;
-}
-
 void Databases::showEngineError(const std::exception& e) {
     showError(*ctx_.prompter, e);
 }
@@ -188,7 +177,7 @@ void Databases::setCurrentPaths(const QString& path) {
 // itself; another user's table keeps the tag it has.
 void Databases::openWithSortTag() {
     closeMyTable();
-    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
+    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(db::kSortTagName);
     if (!ctx_.sortExpression.empty()) {
         std::unique_ptr<db::Table> sole;
         try {
@@ -200,7 +189,7 @@ void Databases::openWithSortTag() {
         if (sole) {
             tellRepairs(*ctx_.prompter, *sole);
             try {
-                ctx_.sortTag = applySortTag(*sole, ctx_.sortExpression);
+                ctx_.sortTag = db::applySortTag(*sole, ctx_.sortExpression);
             } catch (const db::DatabaseError& e) {
                 showEngineError(e);
             }
@@ -320,7 +309,7 @@ void Databases::openFirstChoice(const QString& path) {
     ctx_.takeDatabaseSettings(
         DatabaseSettings::load(ctx_.current.settings, ctx_.paths.globalSettingsFile()));
     ctx_.sortExpression = db::buildSortString(ctx_.database.sortOrder);
-    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
+    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(db::kSortTagName);
     if (!openMyTable(db::OpenMode::Shared))
         return;
     // The tag is rebuilt here only when it is missing or does not hold the

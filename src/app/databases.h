@@ -24,13 +24,7 @@ public:
     virtual void EnableEndSearch() = 0;
 };
 
-inline constexpr const char* kSortTagName = "NewIndex";
-
 QString mainCaption(const QString& tableName); // "Shelvix Books 97 (NAME)"
-
-// Rebuilds the "NewIndex" tag from `expression` on a table held for sole use
-// and returns the tag to show: "" (record order) for an empty expression.
-std::string applySortTag(db::Table& table, const std::string& expression);
 
 // Creating, opening, checking and switching databases, for the main window.
 class Databases {

@@ -1,6 +1,5 @@
 #include "cli/backup.h"
 
-#include "app/databases.h"
 #include "backup/filecopy.h"
 #include "backup/messages.h"
 #include "cli/commands.h"
@@ -176,7 +175,7 @@ int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
     const db::DatabaseFiles restored = db::DatabaseFiles::of(target);
     const db::DatabaseSettings settings = db::DatabaseSettings::load(restored.settings, {});
     auto sole = db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
-    const std::string tag = app::applySortTag(*sole, db::buildSortString(settings.sortOrder));
+    const std::string tag = db::applySortTag(*sole, db::buildSortString(settings.sortOrder));
     out << "restored " << all.size() << " file" << (all.size() == 1 ? "" : "s") << " to "
         << s(dataDir) << (tag.empty() ? "" : ", sort tag " + tag + " built") << "\n";
     return 0;

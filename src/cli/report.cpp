@@ -1,13 +1,12 @@
 #include "cli/report.h"
 
-#include "app/appcontext.h"
-#include "app/settings.h"
 #include "cli/commands.h"
 #include "core/codec.h"
 #include "db/databasefiles.h"
 #include "db/engine/table.h"
+#include "db/settings.h"
 #include "find/searchfilter.h"
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrender.h"
 
@@ -121,7 +120,7 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
 
     // The catalogue as the program shows it: its sort order when its sort
     // tag is there, its own field names.
-    const app::DatabaseSettings settings = app::DatabaseSettings::load(paths.settings, QString());
+    const db::DatabaseSettings settings = db::DatabaseSettings::load(paths.settings, QString());
     auto table = db::Table::open(a.file, db::OpenMode::Shared);
     std::array<int, 4> levels{};
     for (const db::TagInfo& tag : table->tags()) {

@@ -1,11 +1,11 @@
 #include "cli/transfer.h"
 
-#include "app/settings.h"
 #include "cli/commands.h"
 #include "db/booktable.h"
 #include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "db/settings.h"
 #include "find/searchfilter.h"
 #include "transfer/dbffiles.h"
 #include "transfer/delimited.h"
@@ -261,10 +261,10 @@ int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // The headings are the database's own field names when it has settings.
     auto ini = file;
     ini.replace_extension(".INI");
-    const app::DatabaseSettings settings =
+    const db::DatabaseSettings settings =
         std::filesystem::exists(ini)
-            ? app::DatabaseSettings::load(QString::fromStdString(ini.string()), QString())
-            : app::DatabaseSettings();
+            ? db::DatabaseSettings::load(QString::fromStdString(ini.string()), QString())
+            : db::DatabaseSettings();
     request.labels = settings.fieldNames;
 
     auto table = db::Table::open(file, db::OpenMode::Shared);

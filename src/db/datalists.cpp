@@ -3,6 +3,7 @@
 #include "core/text.h"
 #include "db/engine/error.h"
 #include "db/engine/replacingfile.h"
+#include "db/fieldtable.h"
 #include "db/textcodec.h"
 
 #include <QDir>
@@ -14,15 +15,19 @@ namespace shelvix::db {
 namespace {
 
 constexpr std::array<DataListInfo, kDataListCount> kLists = {{
-    {"AUTHOR.LST", "&Author", "Author", 90, "Author", "MyComboAuthor"},
-    {"LOCATION.LST", "&Location", "Location", 30, "Location", "MyComboLocation"},
-    {"BOUGHT.LST", "&Where Purchased", "Purchased From", 30, "WherePurch", "MyComboBought"},
-    {"CATEGORY.LST", "&Category", "Category", 20, "Category", "MyComboCategory"},
-    {"PUBLISH.LST", "&Publisher", "Publisher", 90, "Publisher", "MyComboPublisher"},
-    {"RATING.LST", "&Rating", "Rating", 15, "PersRating", "MyComboRating"},
-    {"BOOKTYPE.LST", "&Book Type", "Book Type", 30, "BookType", "MyComboBookType"},
-    {"CHECKOUT.LST", "Chec&k Out Person", "Check Out Person", 30, "CheckName", "MyComboCheckOut"},
-    {"CONDITION.LST", "C&ondition", "Condition", 20, "Condition", "MyComboCondition"},
+    {"AUTHOR.LST", "&Author", "Author", 90, "Author", "MyComboAuthor", field::Author},
+    {"LOCATION.LST", "&Location", "Location", 30, "Location", "MyComboLocation", field::Location},
+    {"BOUGHT.LST", "&Where Purchased", "Purchased From", 30, "WherePurch", "MyComboBought",
+     field::WherePurch},
+    {"CATEGORY.LST", "&Category", "Category", 20, "Category", "MyComboCategory", field::Category},
+    {"PUBLISH.LST", "&Publisher", "Publisher", 90, "Publisher", "MyComboPublisher",
+     field::Publisher},
+    {"RATING.LST", "&Rating", "Rating", 15, "PersRating", "MyComboRating", field::Rating},
+    {"BOOKTYPE.LST", "&Book Type", "Book Type", 30, "BookType", "MyComboBookType", field::BookType},
+    {"CHECKOUT.LST", "Chec&k Out Person", "Check Out Person", 30, "CheckName", "MyComboCheckOut",
+     field::CheckName},
+    {"CONDITION.LST", "C&ondition", "Condition", 20, "Condition", "MyComboCondition",
+     field::Condition},
 }};
 
 constexpr std::size_t kMaxLine = 255;
@@ -31,6 +36,13 @@ constexpr std::size_t kMaxLine = 255;
 
 const std::array<DataListInfo, kDataListCount>& dataListTable() {
     return kLists;
+}
+
+int dataListOfField(int field) {
+    for (std::size_t i = 0; i < kLists.size(); ++i)
+        if (kLists[i].field == field)
+            return int(i) + 1;
+    return 0;
 }
 
 QString defaultListFile(const QString& dataDir, int number) {

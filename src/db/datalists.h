@@ -22,11 +22,16 @@ struct DataListInfo {
     int entryLength;         // longest entry typed in the maintenance dialog
     const char* editControl; // drop-down of the record edit form
     const char* gridEditor;  // in-cell editor of the main window's grid
+    int field;               // the book field it feeds (db::field)
 };
 
 // In list-number order: 1 Author, 2 Location, 3 Where purchased, 4 Category,
 // 5 Publisher, 6 Rating, 7 Book type, 8 Check-out person, 9 Condition.
 const std::array<DataListInfo, kDataListCount>& dataListTable();
+
+// The data-list number (1 to 9) of a field number, or 0 for a field without
+// a drop-down.
+int dataListOfField(int field);
 
 // Default list `number` in `dataDir`, found as every companion is
 // (databaseListFile() names a database's own).

@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "db/engine/error.h"
 #include "db/fieldtable.h"
+#include "db/sortorder.h"
 #include "db/textcodec.h"
 #include "find/search.h"
 
@@ -240,7 +241,7 @@ SearchAndReplace::Result SearchAndReplace::run(int field, const ReplaceValues& v
         sole = db::Table::open(db::toPath(ctx_.current.current), db::OpenMode::Exclusive);
         sole->selectTag("");
         for (const db::TagInfo& tag : sole->tags())
-            if (core::equalsNoCase(tag.name, app::kSortTagName))
+            if (core::equalsNoCase(tag.name, db::kSortTagName))
                 sole->deleteTag(tag.name);
     } catch (const db::DatabaseError&) {
         sole.reset();
@@ -281,7 +282,7 @@ SearchAndReplace::Result SearchAndReplace::run(int field, const ReplaceValues& v
 
     // The sort order back, whatever the pass did.
     try {
-        ctx_.sortTag = app::applySortTag(*sole, ctx_.sortExpression);
+        ctx_.sortTag = db::applySortTag(*sole, ctx_.sortExpression);
     } catch (const db::DatabaseError& e) {
         ctx_.sortTag.clear();
         if (result != Result::Failed) {

@@ -64,7 +64,7 @@ bool Maintenance::setSortOrder(const std::array<int, 4>& levels) {
         sole = openExclusive(ctx_);
         ctx_.database.sortOrder = levels;
         ctx_.sortExpression = db::buildSortString(levels);
-        ctx_.sortTag = app::applySortTag(*sole, ctx_.sortExpression);
+        ctx_.sortTag = db::applySortTag(*sole, ctx_.sortExpression);
         sole.reset();
         // The settings only once the tag is there, so a failure leaves the
         // file describing the order the index still has.
@@ -77,7 +77,7 @@ bool Maintenance::setSortOrder(const std::array<int, 4>& levels) {
         // it back so the grid keeps the order the settings describe.
         if (sole && !oldExpression.empty()) {
             try {
-                ctx_.sortTag = app::applySortTag(*sole, oldExpression);
+                ctx_.sortTag = db::applySortTag(*sole, oldExpression);
             } catch (const db::DatabaseError&) {
                 ctx_.sortTag.clear();
             }

@@ -9,7 +9,6 @@
 // SHELVIX_TRIAL_ROUNDS sets the number of rounds (default 100, shared
 // evenly by the five kinds of work), SHELVIX_TRIAL_SEED where they cut.
 
-#include "app/databases.h"
 #include "backup/filecopy.h"
 #include "core/text.h"
 #include "db/bookgen.h"
@@ -20,6 +19,7 @@
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 #include "db/settings.h"
+#include "db/sortorder.h"
 #include "find/replace.h"
 #include "reports/reportdefinition.h"
 #include "support/powercut.h"
@@ -144,7 +144,7 @@ struct Trial {
                                       QString::fromStdString(table.string()), fs))
                 throw db::DatabaseError("restore failed", db::DatabaseError::Kind::Io);
             auto t = Table::open(table, OpenMode::Exclusive, fs);
-            app::applySortTag(*t, "UPPER(AUTHOR)");
+            db::applySortTag(*t, "UPPER(AUTHOR)");
             break;
         }
         }

@@ -71,7 +71,7 @@ protected:
         ctx.current = db::DatabaseFiles::of(QString::fromStdString(path.string()));
         ctx.sortExpression = db::buildSortString(ctx.database.sortOrder);
         ctx.sortTag =
-            app::applySortTag(*db::Table::open(path, db::OpenMode::Exclusive), ctx.sortExpression);
+            db::applySortTag(*db::Table::open(path, db::OpenMode::Exclusive), ctx.sortExpression);
         ASSERT_TRUE(dbs.openMyTable());
     }
     std::vector<std::string> titles() {

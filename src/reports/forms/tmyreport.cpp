@@ -8,11 +8,11 @@
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/textcodec.h"
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tmypreview.h"
 #include "reports/forms/tprintselect.h"
 #include "reports/forms/treportform.h"
 #include "reports/forms/tuserreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportediting.h"
 
 #include <QAction>

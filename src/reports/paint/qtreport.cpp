@@ -1,6 +1,6 @@
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 
-#include "app/forms/fontfaces.h"
+#include "app/paint/fontfaces.h"
 #include "app/prompter.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/forms/fontfaces.h"
+#include "app/paint/fontfaces.h"
 
 #include <QFontDatabase>
 #include <QStringList>
