@@ -81,7 +81,12 @@ ReplacingFile::ReplacingFile(const fs::path& target, FileSystem& fs, const fs::p
                 }
             }
         }
-        file_->setPermissions(modeOf(modeFrom.empty() ? target_ : modeFrom));
+        try {
+            file_->setPermissions(modeOf(modeFrom.empty() ? target_ : modeFrom));
+        } catch (const DatabaseError&) {
+            // A volume without Unix permissions (a FAT memory stick) refuses
+            // some modes; the file then stays private, or as the volume shows it.
+        }
     } catch (const DatabaseError& e) {
         if (file_) {
             file_.reset();

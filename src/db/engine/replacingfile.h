@@ -22,7 +22,8 @@ namespace shelvix::db {
 //   is taken, a link planted there included, is never opened.
 // - Before any byte is written it takes the permission bits of the file it
 //   replaces, or of `modeFrom` (a copy takes its source's), else those of
-//   any new file (0666 less the umask).
+//   any new file (0666 less the umask); on a volume that refuses them it
+//   stays private.
 // - commit() syncs it, renames it over the target and syncs the folder, so
 //   a power cut leaves the old file or the new one, whole.
 // - A target that is a symbolic link stays a link: the file it names is

@@ -49,6 +49,29 @@ private:
     int left_;
 };
 
+// A volume that refuses permission changes, as FAT does for some modes.
+class NoPermissionsFile final : public shelvix::test::ForwardingFile {
+public:
+    using ForwardingFile::ForwardingFile;
+    void setPermissions(unsigned) override {
+        throw DatabaseError("Cannot set the permissions of x: Operation not permitted",
+                            DatabaseError::Kind::Io);
+    }
+};
+
+class NoPermissionsFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const fs::path& p, FileMode m) override {
+        return std::make_unique<NoPermissionsFile>(FileSystem::native().open(p, m));
+    }
+    bool exists(const fs::path& p) override { return FileSystem::native().exists(p); }
+    void remove(const fs::path& p) override { FileSystem::native().remove(p); }
+    void rename(const fs::path& a, const fs::path& b) override {
+        FileSystem::native().rename(a, b);
+    }
+    void syncDirectory(const fs::path& d) override { FileSystem::native().syncDirectory(d); }
+};
+
 // Every write fails once `failAt` writes have been made.
 class FailingFile final : public shelvix::test::ForwardingFile {
 public:
@@ -132,6 +155,11 @@ TEST(ReplacingFile, TakesThePermissionsOfTheFileItReplacesOrOfTheSource) {
         copy.commit();
     }
     EXPECT_EQ(modeOf(dir / "PRIVATE.INI"), 0604u);
+
+    // A backup to a volume that will not take the mode is still made.
+    NoPermissionsFileSystem fat;
+    replaceFile(dir / "PRIVATE.INI", "on a memory stick", fat);
+    EXPECT_EQ(readFile(dir / "PRIVATE.INI"), "on a memory stick");
 
     // Pack and reindex keep a private catalogue private.
     const auto table = dir / "BOOKS.DBF";
