@@ -1,11 +1,10 @@
 #include "cli/commandline.h"
 
-#include "core/product.h"
-
 #include "cli/backup.h"
 #include "cli/commands.h"
 #include "cli/report.h"
 #include "cli/transfer.h"
+#include "core/product.h"
 
 #include <QCommandLineParser>
 #include <algorithm>

@@ -190,7 +190,7 @@ void writeCsv(Table& table, const std::string& fieldList, std::ostream& out) {
         for (int i = 0; i < table.fieldCount(); ++i)
             fields.push_back(i);
     }
-    const auto cp = core::codePageForLanguageDriver(table.languageDriver());
+    const auto cp = table.codePage();
     out << "Recno,Deleted";
     for (int f : fields)
         out << "," << table.field(f).name;

@@ -1,13 +1,14 @@
 #include "db/datalists.h"
 
 #include "core/text.h"
+#include "db/engine/error.h"
+#include "db/engine/replacingfile.h"
 #include "db/fieldtable.h"
 #include "db/textcodec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace shelvix::db {
 
@@ -74,7 +75,7 @@ QStringList LoadList(const QString& file) {
     return list;
 }
 
-bool SaveList(const QString& file, const QStringList& entries) {
+bool SaveList(const QString& file, const QStringList& entries, FileSystem& fs) {
     std::string bytes;
     for (const QString& entry : entries) {
         // A line break inside an entry would split it into two on reading.
@@ -84,15 +85,12 @@ bool SaveList(const QString& file, const QStringList& entries) {
         bytes += toWindows1252(line);
         bytes += "\r\n";
     }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        out.cancelWriting();
+    try {
+        replaceFile(toPath(file), bytes, fs);
+        return true;
+    } catch (const DatabaseError&) {
         return false;
     }
-    return out.commit();
 }
 
 bool AddToList(QStringList& list, const QString& text) {
@@ -115,10 +113,10 @@ DataLists LoadAllList(const QString& basePath, const QString& dataDir) {
     return lists;
 }
 
-bool SaveAllLists(const QString& basePath, const DataLists& lists) {
+bool SaveAllLists(const QString& basePath, const DataLists& lists, FileSystem& fs) {
     bool all = true;
     for (int i = 0; i < kDataListCount; ++i)
-        all = SaveList(databaseListFile(basePath, i + 1), lists[i]) && all;
+        all = SaveList(databaseListFile(basePath, i + 1), lists[i], fs) && all;
     return all;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/databasefiles.h"
+#include "db/engine/file.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,7 +42,8 @@ QString defaultListFile(const QString& dataDir, int number);
 QStringList LoadList(const QString& file);
 // Replaces the file through a temporary file, so a failed write leaves the
 // old list in place. False when the file could not be written.
-bool SaveList(const QString& file, const QStringList& entries);
+bool SaveList(const QString& file, const QStringList& entries,
+              FileSystem& fs = FileSystem::native());
 
 // Appends the trimmed text unless it is empty or already an entry (case
 // counts). True when it was added.
@@ -55,7 +57,8 @@ using DataLists = std::array<QStringList, kDataListCount>; // index = list numbe
 DataLists LoadAllList(const QString& basePath, const QString& dataDir);
 // Failures are silent, as for SaveList; the result is false when any of the
 // nine files could not be written.
-bool SaveAllLists(const QString& basePath, const DataLists& lists);
+bool SaveAllLists(const QString& basePath, const DataLists& lists,
+                  FileSystem& fs = FileSystem::native());
 DataLists LoadDefaultList(const QString& dataDir);
 bool SaveDefaultLists(const QString& dataDir, const DataLists& lists);
 

@@ -1,10 +1,12 @@
 #include "reports/reportdefinition.h"
 
-#include "core/codec.h"
+#include "db/databasefiles.h"
+#include "db/engine/error.h"
+#include "db/engine/replacingfile.h"
+#include "db/textcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -93,7 +95,7 @@ public:
         const auto n = static_cast<unsigned char>(in_[base_]);
         if (n <= 30) {
             where += QStringLiteral(" (\"%1\")")
-                         .arg(QString::fromStdString(core::decode(in_.substr(base_ + 1, n))));
+                         .arg(db::fromWindows1252(std::string_view(in_).substr(base_ + 1, n)));
         }
         throw Damage{where, why};
     }
@@ -423,13 +425,11 @@ std::optional<ReportFileScan> ReportFile::scan() const {
 }
 
 void ReportFile::store(const std::string& bytes) const {
-    QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !out.commit()) {
+    try {
+        db::replaceFile(db::toPath(path_), bytes, *fs_);
+    } catch (const db::DatabaseError& e) {
         throw ReportFileError(QStringLiteral("%1 could not be written: %2")
-                                  .arg(path_, out.errorString())
+                                  .arg(path_, db::errorText(db::failureReason(e)))
                                   .toStdString());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "app/prompter.h"
 #include "db/engine/error.h"
+#include "db/textcodec.h"
 
 namespace shelvix::shell {
 
@@ -19,7 +20,7 @@ void RecordCommands::DoDelete() {
         try {
             ctx_.MyTable->deleteRecord();
         } catch (const db::DatabaseError& e) {
-            ctx_.prompter->error(QString::fromUtf8(e.what()));
+            ctx_.prompter->error(db::errorText(e));
         }
     }
     view_.DisplayCount();

@@ -1,6 +1,7 @@
 #include "db/engine/mdx.h"
 
 #include "core/codec.h"
+#include "core/text.h"
 #include "db/engine/error.h"
 #include "db/engine/mdx_impl.h"
 
@@ -24,19 +25,13 @@ void putToday(std::uint8_t* p) {
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return core::equalsNoCase(a, b);
 }
 
 int compareNames(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        int ca = std::toupper(static_cast<unsigned char>(a[i]));
-        int cb = std::toupper(static_cast<unsigned char>(b[i]));
+        const auto ca = static_cast<unsigned char>(core::toUpperAscii(a[i]));
+        const auto cb = static_cast<unsigned char>(core::toUpperAscii(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

@@ -1,8 +1,8 @@
 #include "shell/forms/sessionend.h"
 
 #include "app/endsignals.h"
-#include "shell/forms/tmain.h"
 #include "edit/forms/tmyedit.h"
+#include "shell/forms/tmain.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>

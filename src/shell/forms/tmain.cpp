@@ -32,7 +32,7 @@ TMain::TMain(app::AppContext& context, QWidget* parent)
     : QMainWindow(parent), ctx_(context), databases_(context, *this), records_(context, *this),
       maintenance_(context, databases_, *this), dialogs_(context, maintenance_, *this, this),
       search_(context, databases_, *this),
-      transfer_(context, *this, this, [this] { DisplayCount(); }),
+      transfer_(context, search_.bracket(), this, [this] { DisplayCount(); }),
       backup_(context, databases_, *this, this), commands_(this) {
     setObjectName(QStringLiteral("TMain"));
     dialogs_.mainColorsChanged = [this] { SetColors(); };
@@ -233,13 +233,6 @@ void TMain::showSearchOn(bool on) {
     menuEndSearch_->setEnabled(on);
     endSearchSpeed_->setEnabled(on);
     searchOnLabel_->setVisible(on);
-}
-
-void TMain::restoreSearch() {
-    EnableEndSearch();
-    if (ctx_.MyTable)
-        ctx_.MyTable->first();
-    DisplayCount(); // the search's count, not the whole catalogue's
 }
 
 void TMain::showSearchWindow() {
@@ -445,7 +438,7 @@ bool TMain::FormCreate() {
     if (!mySearch_)
         mySearch_ = new find::TMySearch(ctx_, search_, this);
     if (!myReport_)
-        myReport_ = new reports::TMyReport(ctx_, *this, this);
+        myReport_ = new reports::TMyReport(ctx_, search_.bracket(), this);
     CreateLocateDialog();
 
     SetButtonBar(ctx_.global.buttonBar);

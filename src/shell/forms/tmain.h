@@ -5,13 +5,11 @@
 #include "app/databases.h"
 #include "backup/forms/backupcommands.h"
 #include "find/search.h"
-#include "reports/reportsearch.h"
 #include "shell/buttonbar.h"
 #include "shell/forms/commandset.h"
 #include "shell/forms/maindialogs.h"
 #include "shell/maintenance.h"
 #include "shell/records.h"
-#include "transfer/exporter.h"
 #include "transfer/forms/transfercommands.h"
 
 #include <QMainWindow>
@@ -49,11 +47,7 @@ class DBNavigator;
 // the navigator, one of three command bars, and every command's menu item.
 // Each command calls an object of its subsystem: Databases, RecordCommands,
 // Maintenance, MainDialogs, the record edit form.
-class TMain : public QMainWindow,
-              public app::DatabaseView,
-              public find::SearchView,
-              public transfer::SearchControl,
-              public reports::ReportSearch {
+class TMain : public QMainWindow, public app::DatabaseView, public find::SearchView {
     Q_OBJECT
 public:
     explicit TMain(app::AppContext& context, QWidget* parent = nullptr);
@@ -99,12 +93,6 @@ public:
     // SearchView
     void showSearchOn(bool on) override;
     void showSearchWindow() override;
-
-    // An entire export or print ends the search and brings it back
-    // afterwards (transfer::SearchControl, reports::ReportSearch).
-    bool searchOn() const override { return ctx_.SearchOn; }
-    void endSearch() override { DoEndSearch(); }
-    void restoreSearch() override;
 
     // What closing the window writes: the window's place, the last database
     // and the recent list, the global and the database's settings.
