@@ -3,6 +3,7 @@
 #include "db/databasefiles.h"
 #include "db/engine/dbf.h"
 #include "db/engine/error.h"
+#include "db/engine/replacingfile.h"
 #include "db/engine/table.h"
 
 #include <QDir>
@@ -17,50 +18,36 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-// The copy, then `finish` on it, are synced before the rename. With `keep`,
-// the copy is held as an exclusive open holds a table before it takes the
-// destination's place, and stays held there (in *keep).
+// The copy, then `finish` on it, are synced before the rename. It takes
+// the permissions of `modeFrom`. With `keep`, the copy is held as an
+// exclusive open holds a table before it takes the destination's place, and
+// stays held there (in *keep).
 bool copyThrough(const QString& source, const QString& destination, db::FileSystem& fs,
+                 const std::filesystem::path& modeFrom,
                  const std::function<void(db::File&)>& finish,
                  std::unique_ptr<db::File>* keep = nullptr) {
-    const std::filesystem::path to = db::toPath(destination);
-    std::filesystem::path temp = to;
-    temp.replace_filename("." + to.filename().string() + ".part");
-    bool made = false;
     try {
         auto in = fs.open(db::toPath(source), db::FileMode::ReadOnly);
-        auto out = fs.open(temp, db::FileMode::Create);
-        made = true;
+        db::ReplacingFile out(db::toPath(destination), fs, modeFrom);
         std::vector<char> block(kBlockSize);
         std::uint64_t at = 0;
         for (;;) {
             const std::size_t n = in->readAt(at, block.data(), block.size());
             if (n == 0)
                 break;
-            out->writeAt(at, block.data(), n);
+            out.append(block.data(), n);
             at += n;
         }
         if (finish)
-            finish(*out);
-        out->sync();
-        if (!keep)
-            out.reset();
-        else if (!db::Table::holdNew(*out))
-            throw db::DatabaseError("The copy " + temp.string() + " is in use",
+            finish(out.file());
+        if (keep && !db::Table::holdNew(out.file()))
+            throw db::DatabaseError("The copy " + out.tempPath().string() + " is in use",
                                     db::DatabaseError::Kind::InUse);
-        fs.rename(temp, to);
-        fs.syncDirectory(to.parent_path());
+        out.commit();
         if (keep)
-            *keep = std::move(out);
+            *keep = out.release();
         return true;
     } catch (const db::DatabaseError&) {
-        if (made) {
-            try {
-                fs.remove(temp);
-            } catch (const db::DatabaseError&) {
-                // Left for the next copy to truncate.
-            }
-        }
         return false;
     }
 }
@@ -76,7 +63,8 @@ bool sameFile(const QString& a, const QString& b) {
 }
 
 bool copyFile(const QString& source, const QString& destination, db::FileSystem& fs) {
-    return copyThrough(source, destination, fs, {});
+    // A backup keeps the catalogue's permissions, whatever the old copy had.
+    return copyThrough(source, destination, fs, db::toPath(source), {});
 }
 
 bool holdTarget(const QString& target, std::unique_ptr<db::File>& hold, db::FileSystem& fs) {
@@ -95,9 +83,13 @@ bool restoreTable(const QString& source, const QString& target, db::FileSystem& 
     std::unique_ptr<db::File>& hold = held ? *held : own;
     if (!held && !holdTarget(target, hold, fs))
         return false;
+    // The restored table keeps the permissions of the one it replaces.
+    std::error_code ec;
+    const auto modeFrom =
+        std::filesystem::exists(db::toPath(target), ec) ? db::toPath(target) : db::toPath(source);
     std::unique_ptr<db::File> restored;
     const bool copied = copyThrough(
-        source, target, fs,
+        source, target, fs, modeFrom,
         [](db::File& copy) {
             const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
             if (header.hasMdx) {

@@ -36,6 +36,8 @@ public:
     }
     void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
         step();
+        if (!live_.count(b) && native().exists(b))
+            inode(b); // what the name held before, back at a cut
         live_[b] = inode(a);
         live_.erase(a);
         native().rename(a, b);
