@@ -69,6 +69,9 @@ public:
     bool tryLockFile(OpenLock k) override { return inner_->tryLockFile(k); }
     void lockRange(std::uint64_t o, std::uint64_t l) override { inner_->lockRange(o, l); }
     void unlockRange(std::uint64_t o, std::uint64_t l) override { inner_->unlockRange(o, l); }
+    void lockRangeShared(std::uint64_t o, std::uint64_t l) override {
+        inner_->lockRangeShared(o, l);
+    }
 
 private:
     std::unique_ptr<File> inner_;

@@ -4,6 +4,7 @@
 #include "db/engine/dbf.h"
 #include "db/engine/error.h"
 #include "db/engine/replacingfile.h"
+#include "db/engine/table.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,10 +19,13 @@ namespace {
 constexpr std::size_t kBlockSize = 64 * 1024;
 
 // The copy, then `finish` on it, are synced before the rename. It takes
-// the permissions of `modeFrom`.
+// the permissions of `modeFrom`. With `keep`, the copy is held as an
+// exclusive open holds a table before it takes the destination's place, and
+// stays held there (in *keep).
 bool copyThrough(const QString& source, const QString& destination, db::FileSystem& fs,
                  const std::filesystem::path& modeFrom,
-                 const std::function<void(db::File&)>& finish) {
+                 const std::function<void(db::File&)>& finish,
+                 std::unique_ptr<db::File>* keep = nullptr) {
     try {
         auto in = fs.open(db::toPath(source), db::FileMode::ReadOnly);
         db::ReplacingFile out(db::toPath(destination), fs, modeFrom);
@@ -36,7 +40,12 @@ bool copyThrough(const QString& source, const QString& destination, db::FileSyst
         }
         if (finish)
             finish(out.file());
+        if (keep && !db::Table::holdNew(out.file()))
+            throw db::DatabaseError("The copy " + out.tempPath().string() + " is in use",
+                                    db::DatabaseError::Kind::InUse);
         out.commit();
+        if (keep)
+            *keep = out.release();
         return true;
     } catch (const db::DatabaseError&) {
         return false;
@@ -58,20 +67,40 @@ bool copyFile(const QString& source, const QString& destination, db::FileSystem&
     return copyThrough(source, destination, fs, db::toPath(source), {});
 }
 
-bool restoreTable(const QString& source, const QString& target, db::FileSystem& fs) {
+bool holdTarget(const QString& target, std::unique_ptr<db::File>& hold, db::FileSystem& fs) {
+    try {
+        hold = db::Table::hold(db::toPath(target), fs);
+    } catch (const db::DatabaseError& e) {
+        hold.reset();
+        return e.kind() != db::DatabaseError::Kind::InUse;
+    }
+    return true;
+}
+
+bool restoreTable(const QString& source, const QString& target, db::FileSystem& fs,
+                  std::unique_ptr<db::File>* held) {
+    std::unique_ptr<db::File> own;
+    std::unique_ptr<db::File>& hold = held ? *held : own;
+    if (!held && !holdTarget(target, hold, fs))
+        return false;
     // The restored table keeps the permissions of the one it replaces.
     std::error_code ec;
     const auto modeFrom =
         std::filesystem::exists(db::toPath(target), ec) ? db::toPath(target) : db::toPath(source);
-    const bool copied = copyThrough(source, target, fs, modeFrom, [](db::File& copy) {
-        const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
-        if (header.hasMdx) {
-            const std::uint8_t none = 0;
-            copy.writeAt(db::dbf::kMdxFlagOffset, &none, 1);
-        }
-    });
+    std::unique_ptr<db::File> restored;
+    const bool copied = copyThrough(
+        source, target, fs, modeFrom,
+        [](db::File& copy) {
+            const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
+            if (header.hasMdx) {
+                const std::uint8_t none = 0;
+                copy.writeAt(db::dbf::kMdxFlagOffset, &none, 1);
+            }
+        },
+        &restored);
     if (!copied)
         return false;
+    hold = std::move(restored); // the old table is out of reach: the restored one is held
     bool found = false;
     const auto index = db::findCompanion(db::toPath(target), ".MDX", &found);
     if (found) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace shelvix::backup {
@@ -21,14 +22,26 @@ bool sameFile(const QString& a, const QString& b);
 bool copyFile(const QString& source, const QString& destination,
               db::FileSystem& fs = db::FileSystem::native());
 
+// Holds the table at `target` as an exclusive open would, for the restore
+// that replaces it: from the in-use test to the end of the restore no one
+// else opens it, so nothing another user stores goes to the table being
+// replaced. False when another user has it open. A target that is missing
+// or cannot be opened is not held: the restore puts it right.
+bool holdTarget(const QString& target, std::unique_ptr<db::File>& hold,
+                db::FileSystem& fs = db::FileSystem::native());
+
 // Puts a backed-up table in place of `target`, dropping the index that
 // described the old records. The copy loses its index mark before it
 // replaces the old table and the old index goes only after, so a crash at
 // any point leaves the old table with its own index or the new one with
 // none (its sort tag is built when it opens). False on any failure, the old
-// table and index then untouched. The table keeps its permissions.
+// table and index then untouched. The table keeps its permissions. `held`:
+// the target's hold (holdTarget); on success the restored table's, taken
+// before it replaced the old one. Without it the target is held for the
+// time of the call, and a target in use is a failure.
 bool restoreTable(const QString& source, const QString& target,
-                  db::FileSystem& fs = db::FileSystem::native());
+                  db::FileSystem& fs = db::FileSystem::native(),
+                  std::unique_ptr<db::File>* held = nullptr);
 
 // Free bytes for an unprivileged user on the volume holding `directory`.
 using FreeSpace = std::function<std::int64_t(const QString& directory)>;

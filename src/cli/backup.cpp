@@ -125,22 +125,19 @@ int runRestore(const Invocation& a, std::ostream& out, std::ostream& err) {
         err << "not a book table: " << p[0] << "\n";
         return 1;
     }
-    if (QFileInfo::exists(target)) {
-        // Only another user stops it: a damaged target is what it puts right.
-        try {
-            db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
-        } catch (const db::DatabaseError& e) {
-            if (e.kind() == db::DatabaseError::Kind::InUse) {
-                err << s(backup::Messages::inUseRestore) << "\n";
-                return 1;
-            }
-        }
+    // Only another user stops it: a damaged target is what it puts right.
+    // Held from here to the end, so nothing another user stores meanwhile
+    // goes to the table being replaced.
+    std::unique_ptr<db::File> held;
+    if (!backup::holdTarget(target, held)) {
+        err << s(backup::Messages::inUseRestore) << "\n";
+        return 1;
     }
     if (!backup::hasRoom(from.current, target)) {
         err << s(backup::Messages::noRoomRestore) << "\n";
         return 1;
     }
-    if (!backup::restoreTable(from.current, target)) {
+    if (!backup::restoreTable(from.current, target, db::FileSystem::native(), &held)) {
         err << s(backup::Messages::restoreFailed) << " (" << s(target) << ")\n";
         return 1;
     }
@@ -150,7 +147,7 @@ int runRestore(const Invocation& a, std::ostream& out, std::ostream& err) {
     all.insert(all.begin(), {from.current, target});
     const db::DatabaseFiles restored = db::DatabaseFiles::of(target);
     const db::DatabaseSettings settings = db::DatabaseSettings::load(restored.settings, {});
-    auto sole = db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
+    auto sole = db::Table::openHeld(std::move(held), db::toPath(target));
     const std::string tag = db::applySortTag(*sole, db::buildSortString(settings.sortOrder));
     out << "restored " << all.size() << " file" << (all.size() == 1 ? "" : "s") << " to "
         << s(dataDir) << (tag.empty() ? "" : ", sort tag " + tag + " built") << "\n";

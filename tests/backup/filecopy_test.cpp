@@ -2,11 +2,13 @@
 #include "db/booktable.h"
 #include "db/databasefiles.h"
 #include "db/engine/error.h"
+#include "db/engine/table.h"
 #include "support/forwardingfile.h"
 #include "support/tempdir.h"
 
 #include <QString>
 #include <filesystem>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -66,6 +68,64 @@ private:
     int failAt_;
     int writes_ = 0;
 };
+
+// Runs `other` (another user at work) at the first write of each file, at
+// each rename and each removal.
+class MeddledFileSystem final : public db::FileSystem {
+public:
+    std::function<void(const std::string& when)> other;
+    std::unique_ptr<db::File> open(const std::filesystem::path& p, db::FileMode m) override {
+        auto f = std::make_unique<FirstWrite>(native().open(p, m), *this, p.filename().string());
+        return f;
+    }
+    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
+    void remove(const std::filesystem::path& p) override {
+        native().remove(p);
+        other("after removing " + p.filename().string());
+    }
+    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
+        other("before the rename");
+        native().rename(a, b);
+        other("after the rename");
+    }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
+
+private:
+    class FirstWrite final : public test::ForwardingFile {
+    public:
+        FirstWrite(std::unique_ptr<db::File> in, MeddledFileSystem& fs, std::string name)
+            : ForwardingFile(std::move(in)), fs_(fs), name_(std::move(name)) {}
+        void writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+            in_->writeAt(o, d, n);
+            if (!written_) {
+                written_ = true;
+                fs_.other("writing " + name_);
+            }
+        }
+
+    private:
+        MeddledFileSystem& fs_;
+        std::string name_;
+        bool written_ = false;
+    };
+    static db::FileSystem& native() { return db::FileSystem::native(); }
+};
+
+std::vector<std::string> authors(const std::filesystem::path& table) {
+    std::vector<std::string> out;
+    db::Table::open(table, db::OpenMode::ReadOnly)->scan([&](const db::RecordView& r) {
+        out.emplace_back(r.text(0));
+        return false;
+    });
+    return out;
+}
+
+void appendAuthor(const std::filesystem::path& table, const std::string& author) {
+    auto t = db::Table::open(table, db::OpenMode::Shared);
+    t->insert();
+    t->setText("Author", author);
+    t->post();
+}
 
 } // namespace
 
@@ -180,4 +240,38 @@ TEST(FileCopy, AFullVolumeRefusesRoomAndAFailedCopyLeavesTheOldFile) {
     writeFile(dir / "SMALL.DBF", bytes(10'000));
     EXPECT_TRUE(backup::hasRoom(q(dir / "SMALL.DBF"), q(dir / "small/SMALL.DBF")));
     EXPECT_TRUE(backup::copyFile(q(dir / "SMALL.DBF"), q(dir / "small/SMALL.DBF")));
+}
+
+TEST(FileCopy, ARestoreHoldsItsTableFromTheTestToTheEndSoNoWriteIsLost) {
+    // Another user's write while the backup is copied or renamed into place
+    // would go to the table about to be replaced: it must be refused (the
+    // user is told the table is in use), or land in the restored table.
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "backup");
+    const std::vector<db::FieldDef> fields{db::FieldDef::text("Author", 30)};
+    db::Table::create(dir / "MASTER.DBF", fields);
+    appendAuthor(dir / "MASTER.DBF", "before the restore");
+    db::Table::open(dir / "MASTER.DBF", db::OpenMode::Exclusive)->addTag("Author", "Author");
+    db::Table::create(dir / "backup/MASTER.DBF", fields);
+    appendAuthor(dir / "backup/MASTER.DBF", "from the backup");
+
+    MeddledFileSystem fs;
+    std::vector<std::string> stored, refused;
+    fs.other = [&](const std::string& when) {
+        try {
+            appendAuthor(dir / "MASTER.DBF", when);
+            stored.push_back(when);
+        } catch (const db::DatabaseError& e) {
+            EXPECT_EQ(e.kind(), db::DatabaseError::Kind::InUse) << when << ": " << e.what();
+            refused.push_back(when);
+        }
+    };
+    ASSERT_TRUE(backup::restoreTable(q(dir / "backup/MASTER.DBF"), q(dir / "MASTER.DBF"), fs));
+    fs.other("after the restore");
+    EXPECT_THAT(refused, ::testing::Contains(::testing::StartsWith("writing .MASTER.DBF.")));
+    EXPECT_THAT(stored, ::testing::Contains("after the restore"));
+    const auto found = authors(dir / "MASTER.DBF");
+    EXPECT_EQ(found.front(), "from the backup");
+    for (const std::string& s : stored)
+        EXPECT_THAT(found, ::testing::Contains(s)) << "reported as stored, then lost";
 }

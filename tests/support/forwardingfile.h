@@ -24,6 +24,8 @@ public:
     bool tryLockFile(OpenLock kind) override { return in_->tryLockFile(kind); }
     void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
     void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
+    void lockRangeShared(std::uint64_t o, std::uint64_t l) override { in_->lockRangeShared(o, l); }
+    bool isAt(const std::filesystem::path& p) override { return in_->isAt(p); }
     bool tryLockRange(std::uint64_t o, std::uint64_t l, bool exclusive) override {
         return in_->tryLockRange(o, l, exclusive);
     }

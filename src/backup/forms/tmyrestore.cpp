@@ -32,17 +32,6 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text, int 
     return app::controls::button(parent, name, text, QRect(left, 148, 110, 27));
 }
 
-// Does another user hold the table? A file that is damaged or no table at
-// all is not held: the restore is what puts it right.
-bool heldElsewhere(const QString& path) {
-    try {
-        db::Table::open(db::toPath(path), db::OpenMode::Exclusive);
-    } catch (const db::DatabaseError& e) {
-        return e.kind() == db::DatabaseError::Kind::InUse;
-    }
-    return false;
-}
-
 QString extension(int n) {
     return QStringLiteral(".%1").arg(n, 3, 10, QChar(u'0'));
 }
@@ -174,7 +163,10 @@ void TMyRestore::restoreDatabase(const QString& picked) {
     const bool open = sameFile(target, ctx.current.current);
     if (open)
         host_.databases.closeMyTable();
-    if (QFileInfo::exists(target) && heldElsewhere(target)) {
+    // Held from the test to the end, so nothing another user stores
+    // meanwhile goes to the table being replaced.
+    std::unique_ptr<db::File> held;
+    if (!holdTarget(target, held)) {
         ctx.prompter->message({app::MessageKind::Information, QLatin1String(app::kProductName),
                                Messages::inUseRestore});
         if (open)
@@ -185,11 +177,13 @@ void TMyRestore::restoreDatabase(const QString& picked) {
     try {
         room = hasRoom(picked, target, host_.freeSpace);
     } catch (const db::DatabaseError&) {
+        held.reset();
         if (open)
             host_.reopen();
         throw;
     }
     if (!room) {
+        held.reset();
         ctx.prompter->error(Messages::noRoomRestore);
         if (open)
             host_.reopen();
@@ -199,12 +193,14 @@ void TMyRestore::restoreDatabase(const QString& picked) {
     BusyCursor busy;
     // The old index describes the old records: it goes, and the sort tag is
     // built afresh when the database opens.
-    if (!restoreTable(picked, target)) {
+    if (!restoreTable(picked, target, db::FileSystem::native(), &held)) {
+        held.reset();
         busy.release();
         ctx.prompter->error(Messages::restoreFailed);
         host_.reopen();
         return;
     }
+    held.reset(); // it opens as any database opens, its sort tag built then
     // Opened as the Open command opens a database: its settings, lists and
     // the recent list follow it (the same ones again when it was open).
     host_.databases.switchTo(target, app::Databases::SwitchKind::Existing);

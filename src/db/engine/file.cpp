@@ -143,6 +143,18 @@ public:
     void unlockRange(std::uint64_t offset, std::uint64_t length) override {
         setRange(F_UNLCK, offset, length);
     }
+    void lockRangeShared(std::uint64_t offset, std::uint64_t length) override {
+        setRange(F_RDLCK, offset, length);
+    }
+
+    bool isAt(const fs::path& path) override {
+        struct stat mine {
+        }, named{};
+        if (::fstat(fd_, &mine) != 0)
+            throwErrno("Cannot read the state of " + path_.string());
+        return ::stat(path.c_str(), &named) == 0 && named.st_dev == mine.st_dev &&
+               named.st_ino == mine.st_ino;
+    }
     bool tryLockRange(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
         struct flock fl {};
         fl.l_type = exclusive ? F_WRLCK : F_RDLCK;

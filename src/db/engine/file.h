@@ -34,6 +34,11 @@ public:
     // Byte-range write lock used to serialise writers (the header lock while
     // appending or updating an index). Waits until granted.
     virtual void lockRange(std::uint64_t offset, std::uint64_t length) = 0;
+    // The read lock of the same range: readers share it, a writer waits for
+    // them and they for the writer. Waits until granted.
+    virtual void lockRangeShared(std::uint64_t offset, std::uint64_t length) {
+        lockRange(offset, length);
+    }
     virtual void unlockRange(std::uint64_t offset, std::uint64_t length) = 0;
     // Like lockRange but never waits: false when another holder has it. A
     // shared (read) lock lets others share it; asking for the other kind on a
@@ -44,6 +49,10 @@ public:
             lockRange(offset, length);
         return true;
     }
+
+    // Whether `path` still names this file: another user may have renamed
+    // a new file into its place since it was opened.
+    virtual bool isAt(const std::filesystem::path&) { return true; }
 
     // Reads exactly n bytes or throws a Corrupt error naming `what`.
     void readExact(std::uint64_t offset, void* buffer, std::size_t n, const char* what);

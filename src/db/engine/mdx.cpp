@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <utility>
 
 namespace shelvix::db {
 
@@ -132,6 +133,9 @@ void MdxImpl::loadFromDisk() {
     cache_.clear();
     tags_.clear();
     infos_.clear();
+    // What the file holds now is all there is to go by.
+    heldBack_.clear();
+    releasable_.clear();
     // On failure the index is left without tags, so nothing works on a
     // half-read state.
     std::uint64_t size = file_->size();
@@ -202,6 +206,10 @@ Tag MdxImpl::loadTag(int index) {
         t.info.forExpression = cString(h + 762, blockSize() - 762);
     t.counter = h[20];
     std::copy_n(h, t.seenHeader.size(), t.seenHeader.begin());
+    // Under the mark a writer died half-way: the trees are rebuilt from the
+    // tags' definitions, and a root it had not yet written is no damage.
+    if (ours() && head_[kStateOffset] != 0)
+        return t;
     checkPage(t.root, what + "'s root");
     if (t.root == t.headerPage)
         corrupt(what + "'s root is its own header");
@@ -355,6 +363,8 @@ void MdxImpl::beginUpdate() {
     if (updateDepth_ == 0) {
         mutationsAtBegin_ = mutations_;
         ensureMarked();
+        for (std::uint32_t page : std::exchange(releasable_, {}))
+            freeBlock(nullptr, page);
     }
     ++updateDepth_;
 }
@@ -397,6 +407,13 @@ void MdxImpl::finishUpdate() {
     file_->writeAt(0, head_.data(), head_.size());
     marked_ = interrupted_;
     headerChanged_ = false;
+    releasable_.insert(releasable_.end(), heldBack_.begin(), heldBack_.end());
+    heldBack_.clear();
+}
+
+void MdxImpl::forgetPagesFrom(std::uint32_t end) {
+    for (auto* pages : {&heldBack_, &releasable_})
+        std::erase_if(*pages, [&](std::uint32_t p) { return p + ppb_ > end; });
 }
 
 void MdxImpl::abandonUpdate(bool changed) noexcept {
@@ -443,9 +460,9 @@ void UpdateScope::commit() {
 // Another process may have written the file since we read it. Our writers
 // bump the counter in the header; foreign ones at least change a tag
 // header, the page count or the free chain.
-void MdxImpl::refresh() {
+bool MdxImpl::refresh() {
     if (updateDepth_ > 0)
-        return;
+        return false;
     std::uint64_t size = file_->size();
     bool changed = size < kHeaderBytes;
     std::array<std::uint8_t, kHeaderBytes> head{};
@@ -466,10 +483,11 @@ void MdxImpl::refresh() {
             changed = true;
     }
     if (!changed)
-        return;
+        return false;
     ++generation_;
     marked_ = false;
     loadFromDisk();
+    return true;
 }
 
 // --- tag management -------------------------------------------------------
@@ -482,47 +500,61 @@ void MdxImpl::dropTag(std::string_view name) {
                             DatabaseError::Kind::NotFound);
     UpdateScope scope(*this);
     if (tags_.size() == 1) {
+        // The last one: a header naming no tags reaches the file before the
+        // file is cut back to it, so that no header names pages that are gone.
         tags_.clear();
+        writeTagTable();
+        setHeaderU32(36, 0);
+        setHeaderU32(40, 0);
+        ensureMarked();
+        cache_.dropFrom(kFirstDataPage);
+        file_->writeAt(0, head_.data(), head_.size());
         resetToEmpty();
     } else {
-        Tag t = tags_[static_cast<std::size_t>(index)];
-        std::vector<std::uint32_t> pages;
-        try {
-            pages = collectTreePages(t);
-        } catch (const DatabaseError&) {
-            // A damaged tree keeps its pages: reusing them could hand out
-            // a page that another tag still uses.
-            pages.clear();
-        }
-        pages.push_back(t.headerPage);
-        for (std::uint32_t p : pages)
-            if (p < kFirstDataPage || p + ppb_ > endPage_)
-                corrupt("tag " + t.info.name + " points outside the index");
-        // Pushed highest first so that they come back lowest first.
-        std::sort(pages.rbegin(), pages.rend());
-        // Blocks at the end of the file are given back by cutting the file:
-        // a rebuilt tag usually sits there, and chaining each of its blocks
-        // would cost a write apiece.
-        std::size_t cut = 0;
-        while (cut < pages.size() && pages[cut] + ppb_ == endPage_) {
-            endPage_ = pages[cut];
-            ++cut;
-        }
-        if (cut > 0) {
-            ensureMarked();
-            cache_.dropFrom(endPage_);
-            file_->truncate(std::uint64_t{endPage_} * kPageSize);
-            headerChanged_ = true;
-            ++mutations_;
-        }
-        for (std::size_t i = cut; i < pages.size(); ++i)
-            freeBlock(nullptr, pages[i]);
-        tags_.erase(tags_.begin() + index);
+        retireTag(static_cast<std::size_t>(index));
+        writeTagTable();
     }
-    writeTagTable();
     rebuildInfos();
     ++generation_;
     scope.commit();
+}
+
+void MdxImpl::retireTag(std::size_t index) {
+    const Tag t = tags_[index];
+    std::vector<std::uint32_t> pages;
+    try {
+        pages = collectTreePages(tags_[index]);
+    } catch (const DatabaseError&) {
+        // A damaged tree keeps its pages: reusing them could hand out a page
+        // that another tag still uses.
+        pages.clear();
+    }
+    for (std::uint32_t p : pages)
+        if (p < kFirstDataPage || p + ppb_ > endPage_ || p == t.headerPage)
+            corrupt("tag " + t.info.name + " points outside the index");
+    // Its header page is held back (see heldBack_); its tree may go at once,
+    // the mark having a half-built tree rebuilt. Pushed highest first so
+    // that they come back lowest first.
+    heldBack_.push_back(t.headerPage);
+    std::sort(pages.rbegin(), pages.rend());
+    // Blocks at the end of the file are given back by cutting the file: a
+    // rebuilt tag usually sits there, and chaining each of its blocks would
+    // cost a write apiece.
+    std::size_t cut = 0;
+    while (cut < pages.size() && pages[cut] + ppb_ == endPage_) {
+        endPage_ = pages[cut];
+        ++cut;
+    }
+    if (cut > 0) {
+        ensureMarked();
+        cache_.dropFrom(endPage_);
+        file_->truncate(std::uint64_t{endPage_} * kPageSize);
+    }
+    for (std::size_t i = cut; i < pages.size(); ++i)
+        freeBlock(nullptr, pages[i]);
+    tags_.erase(tags_.begin() + static_cast<std::ptrdiff_t>(index));
+    headerChanged_ = true;
+    ++mutations_;
 }
 
 void MdxImpl::clear() {

@@ -111,8 +111,9 @@ public:
     virtual bool interrupted() const = 0;
 
     // Drops cached pages when another process changed the file since they
-    // were read. Called after taking the table's write lock and before reads.
-    virtual void refresh() = 0;
+    // were read; true when it did. Called under the table's header lock
+    // (either kind) and before reads.
+    virtual bool refresh() = 0;
 
     // Writes every changed page and makes the file durable (fsync), without
     // touching the mark: inside an update the mark stays on disk until

@@ -120,6 +120,7 @@ void MdxImpl::resetToEmpty() {
     cache_.dropFrom(kFirstDataPage);
     file_->truncate(kHeaderBytes);
     endPage_ = kFirstDataPage;
+    forgetPagesFrom(endPage_);
     setHeaderU32(36, 0);
     setHeaderU32(40, 0);
     freeListUsable_ = true;

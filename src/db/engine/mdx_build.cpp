@@ -194,7 +194,7 @@ int MdxImpl::buildTagFrom(const TagInfo& info, std::vector<std::uint8_t> keys,
 
     UpdateScope scope(*this);
     if (existing >= 0)
-        dropTag(info.name);
+        retireTag(static_cast<std::size_t>(existing));
 
     const std::size_t leafFill = static_cast<std::size_t>(fillOf(t.maxKeys));
     const std::size_t fanout = leafFill + 1;

@@ -85,7 +85,7 @@ public:
     void markNow() override { ensureMarked(); }
     void endUpdate() override;
     bool interrupted() const override { return interrupted_; }
-    void refresh() override;
+    bool refresh() override;
     std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) override;
     void sync() override;
 
@@ -187,6 +187,15 @@ private:
     std::uint64_t mutations_ = 0;
     std::uint64_t mutationsAtBegin_ = 0;
     std::uint64_t generation_ = 0;
+
+    // The header page of a tag given up (a tag rebuilt in place of itself)
+    // stays out of use until a header that no longer names it is on disk: a
+    // writer killed before then leaves the index saying what the tag was, for
+    // the rebuild its mark calls for. Named no more on disk once the update
+    // that gave them up has ended; freed when the next one begins.
+    std::vector<std::uint32_t> heldBack_, releasable_;
+    void retireTag(std::size_t index);
+    void forgetPagesFrom(std::uint32_t end);
 };
 
 // Brackets one public operation; nested inside the caller's own

@@ -8,6 +8,27 @@ namespace shelvix::db {
 
 using Kind = DatabaseError::Kind;
 
+namespace {
+
+// Opens `path` and takes `lock` on it; again when another user renamed a new
+// file into its place between the two (a restore, a pack), since a lock on
+// the file replaced guards nothing and what is written there is lost. Null
+// when someone else holds it.
+std::unique_ptr<File> openLocked(FileSystem& fs, const fs::path& path, FileMode mode,
+                                 File::OpenLock lock, std::unique_ptr<File> held = nullptr) {
+    for (int attempt = 1;; ++attempt) {
+        auto f = held ? std::move(held) : fs.open(path, mode);
+        if (!f->tryLockFile(lock))
+            return nullptr;
+        if (f->isAt(path))
+            return f;
+        if (attempt == 3)
+            return nullptr; // replaced again and again: someone is at work on it
+    }
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- Table
 
 Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
@@ -43,8 +64,8 @@ void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, Fi
     // Replacing a table someone has open would pull it from under them.
     std::unique_ptr<File> file;
     if (fs.exists(path)) {
-        file = fs.open(path, FileMode::ReadWrite);
-        if (!file->tryLockFile(File::OpenLock::Exclusive))
+        file = openLocked(fs, path, FileMode::ReadWrite, File::OpenLock::Exclusive);
+        if (!file)
             throw DatabaseError("The table " + displayName(path) + " is in use by another user",
                                 Kind::InUse);
         file->truncate(0);
@@ -65,12 +86,14 @@ std::unique_ptr<Table> Table::openSource(const fs::path& path, FileSystem& fs) {
 }
 
 std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, FileSystem& fs,
-                                       bool source) {
+                                       bool source, std::unique_ptr<File> held) {
     auto d = std::make_unique<Impl>(fs, path, mode);
     d->source = source;
-    d->file = fs.open(path, mode == OpenMode::ReadOnly ? FileMode::ReadOnly : FileMode::ReadWrite);
     auto lock = mode == OpenMode::Exclusive ? File::OpenLock::Exclusive : File::OpenLock::Shared;
-    if (!d->file->tryLockFile(lock))
+    d->file =
+        openLocked(fs, path, mode == OpenMode::ReadOnly ? FileMode::ReadOnly : FileMode::ReadWrite,
+                   lock, std::move(held));
+    if (!d->file)
         throw DatabaseError(mode == OpenMode::Exclusive
                                 ? "The table " + d->name +
                                       " cannot be opened exclusively: it is in use by another user"
@@ -80,8 +103,9 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
         throw DatabaseError("The table " + d->name + " is being reorganised by another user",
                             Kind::InUse);
     {
-        // A writer in another process holds this while the index is mid-change.
-        Impl::RangeLock hl(d->lockTarget(), dbf::kHeaderLock);
+        // Writers hold this while the index is mid-change: a mark seen under
+        // it was left by a writer that died.
+        Impl::HeaderReadLock hl(*d);
         d->hdr = dbf::readHeader(*d->file, d->name);
         d->layout =
             RecordLayout(d->hdr.fields, core::codePageForLanguageDriver(d->hdr.languageDriver));
@@ -104,14 +128,36 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
     } else {
         d->repairIfSoleUser();
     }
+    d->shownCount = d->count();
     std::unique_ptr<Table> t(new Table(std::move(d)));
     t->first();
     return t;
 }
 
+std::unique_ptr<File> Table::hold(const fs::path& path, FileSystem& fs) {
+    auto f = openLocked(fs, path, FileMode::ReadOnly, File::OpenLock::Exclusive);
+    if (!f)
+        throw DatabaseError("The table " + displayName(path) + " is in use by another user",
+                            Kind::InUse);
+    return f;
+}
+
+bool Table::holdNew(File& file) {
+    return file.tryLockFile(File::OpenLock::Exclusive) && file.tryLockRange(dbf::kUsersLock, 1);
+}
+
+std::unique_ptr<Table> Table::openHeld(std::unique_ptr<File> held, const fs::path& path,
+                                       FileSystem& fs) {
+    return openFile(path, OpenMode::Exclusive, fs, false, std::move(held));
+}
+
 void Table::removeMdxByte(const fs::path& path) {
     try {
-        auto f = FileSystem::native().open(path, FileMode::ReadWrite);
+        // Like any writer, only with the table to itself.
+        auto f =
+            openLocked(FileSystem::native(), path, FileMode::ReadWrite, File::OpenLock::Exclusive);
+        if (!f)
+            return;
         // Nothing is written to a file until it has read as a table.
         dbf::Header h = dbf::readHeader(*f, displayName(path));
         if (!h.hasMdx)

@@ -126,9 +126,24 @@ public:
     // is the one found at open.
     static std::unique_ptr<Table> openSource(const std::filesystem::path& path,
                                              FileSystem& fs = FileSystem::native());
+    // Holds the file at `path` as an exclusive open holds it, without
+    // reading it (a damaged table, or one that is no table, is held too), for
+    // work that replaces the file whole: no one opens it until the hold is
+    // dropped. Throws InUse when another user has it open.
+    static std::unique_ptr<File> hold(const std::filesystem::path& path,
+                                      FileSystem& fs = FileSystem::native());
+    // Takes the locks of an exclusive open on `file`, a new table about to be
+    // renamed into another's place, so that it is held from the moment it is
+    // there. False when someone else holds it.
+    static bool holdNew(File& file);
+    // Opens, exclusively, the table that `held` (from holdNew, after the
+    // rename) holds at `path`: no one comes between the work and the open.
+    static std::unique_ptr<Table> openHeld(std::unique_ptr<File> held,
+                                           const std::filesystem::path& path,
+                                           FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
-    // is missing; silently does nothing when the file cannot be opened or does
-    // not read as a dBASE table.
+    // is missing; silently does nothing when the file cannot be opened, is in
+    // use, or does not read as a dBASE table.
     static void removeMdxByte(const std::filesystem::path& path);
 
     ~Table(); // cancels a pending edit or insert
@@ -199,6 +214,10 @@ public:
     bool goToRecord(std::uint32_t recno);
     // Re-reads what other users changed; reports dataChanged when needed.
     void refresh();
+    // Re-reads the count and the index when other users changed them since
+    // dataChanged was last reported, and then reports it: the cheap catch-up
+    // of a window coming back to the front. True when it reported.
+    bool catchUp();
 
     Bookmark bookmark() const;
     bool gotoBookmark(const Bookmark& mark); // false when it no longer passes
@@ -289,7 +308,8 @@ private:
     struct Impl;
     explicit Table(std::unique_ptr<Impl> impl);
     static std::unique_ptr<Table> openFile(const std::filesystem::path& path, OpenMode mode,
-                                           FileSystem& fs, bool source);
+                                           FileSystem& fs, bool source,
+                                           std::unique_ptr<File> held = nullptr);
     std::unique_ptr<Impl> d;
 };
 

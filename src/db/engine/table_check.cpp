@@ -166,6 +166,8 @@ bool Table::Impl::keyOfAnotherWriter(int tag, std::uint32_t recno, const std::ui
 std::vector<std::string> Table::check(std::vector<std::string>* notes) {
     Impl& t = *d;
     t.settleAppends(false);
+    // Other users' work is either done or not begun while it is checked.
+    Impl::ReadSection lock(t);
     t.refreshHeader();
     std::vector<std::string> problems, remarks;
     const std::size_t limit = 100;

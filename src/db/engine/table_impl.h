@@ -177,17 +177,16 @@ struct Table::Impl {
     leadingTag(int field, bool (*usable)(const KeyExpression::Lead&)) const;
     bool inRange(const KeyRange& r, const std::uint8_t* key, bool& past) const;
     // Whether the ranges can be walked now: an index that needs rebuilding
-    // cannot answer for the records. Reads what other users changed first.
-    bool useRanges() {
-        if (!bounded || !mdx || needsRebuild)
-            return false;
-        if (shared()) {
-            RangeLock lock(lockTarget(), dbf::kHeaderLock);
-            mdx->refresh();
-        }
-        return !mdx->interrupted();
-    }
+    // cannot answer for the records. Inside a ReadSection.
+    bool useRanges() const { return bounded && mdx && !needsRebuild && !mdx->interrupted(); }
     std::vector<std::uint32_t> candidates(bool inTagOrder);
+    // Walks `w` on from where it stands (from its first entry when
+    // `fromFirst`), offering each record number to `visit` until it answers
+    // true, and returns that record number (else 0). The index is read a
+    // batch at a time in a ReadSection and the records are offered between
+    // the batches: a visit may take its time, and may write.
+    std::uint32_t walkInBatches(Walker& w, bool fromFirst,
+                                const std::function<bool(std::uint32_t)>& visit);
     // The records of the ranges the filter passes, by record number.
     std::vector<std::uint32_t> passingCandidates() {
         std::vector<std::uint32_t> out;
@@ -258,26 +257,118 @@ struct Table::Impl {
     std::size_t recLen() const { return hdr.recordLength; }
 
     // ---- locks
-    struct RangeLock {
-        File* f = nullptr;
-        std::uint64_t off = 0;
-        RangeLock() = default;
-        RangeLock(File* file, std::uint64_t offset) : f(file), off(offset) {
-            if (f)
-                f->lockRange(off, 1);
+    // Users who share the table meet at the header lock: a writer holds it
+    // as a write lock while it appends and from the index's mark to its
+    // clearing; a reader of the index holds it as a read lock. A reader thus
+    // walks the index as it stood before or after each change, never half of
+    // one, knows every page the index has, and can tell a mark left by a
+    // writer that died (seen under the lock) from a writer at work. An
+    // exclusive open has no one to meet.
+    bool meetsOthers() const { return mode != OpenMode::Exclusive; }
+    int writeDepth = 0;             // HeaderLock held
+    int readDepth = 0;              // ReadSections open
+    bool readHeld = false;          // the read lock is on (outermost section)
+    std::uint64_t indexReloads = 0; // times another user's index change was read in
+
+    // The write lock of a shared open. Never taken inside a ReadSection.
+    class HeaderLock {
+    public:
+        explicit HeaderLock(Impl& t) : t_(t.shared() ? &t : nullptr) {
+            if (!t_)
+                return;
+            if (t_->readHeld) {
+                // Turning a read lock into a write lock can deadlock with
+                // another reader doing the same: let it go first.
+                t_->readHeld = false;
+                t_->file->unlockRange(dbf::kHeaderLock, 1);
+            }
+            t_->file->lockRange(dbf::kHeaderLock, 1);
+            ++t_->writeDepth;
         }
-        RangeLock(const RangeLock&) = delete;
-        RangeLock& operator=(const RangeLock&) = delete;
-        ~RangeLock() {
-            if (f) {
+        HeaderLock(const HeaderLock&) = delete;
+        HeaderLock& operator=(const HeaderLock&) = delete;
+        ~HeaderLock() {
+            if (!t_)
+                return;
+            --t_->writeDepth;
+            try {
+                t_->file->unlockRange(dbf::kHeaderLock, 1);
+            } catch (...) {
+            }
+        }
+
+    private:
+        Impl* t_;
+    };
+
+    // The read lock alone, while the open reads the header and the index.
+    class HeaderReadLock {
+    public:
+        explicit HeaderReadLock(Impl& t) : f_(t.meetsOthers() ? t.file.get() : nullptr) {
+            if (f_)
+                f_->lockRangeShared(dbf::kHeaderLock, 1);
+        }
+        HeaderReadLock(const HeaderReadLock&) = delete;
+        HeaderReadLock& operator=(const HeaderReadLock&) = delete;
+        ~HeaderReadLock() {
+            if (f_) {
                 try {
-                    f->unlockRange(off, 1);
+                    f_->unlockRange(dbf::kHeaderLock, 1);
                 } catch (...) {
                 }
             }
         }
+
+    private:
+        File* f_;
     };
-    File* lockTarget() { return shared() ? file.get() : nullptr; }
+
+    // Index reads: under the read lock, with what other users changed in
+    // the index read in first. Sections nest; the outermost holds the lock.
+    // Nothing is written inside one, and nothing the caller runs that may
+    // write (a scan's visit) runs inside one.
+    class ReadSection {
+    public:
+        explicit ReadSection(Impl& t) : t_(t) {
+            if (t_.readDepth++ > 0 || t_.writeDepth > 0 || !t_.mdx || !t_.meetsOthers())
+                return;
+            try {
+                t_.file->lockRangeShared(dbf::kHeaderLock, 1);
+                t_.readHeld = true;
+                t_.readIndexAsItIs();
+            } catch (...) {
+                release();
+                throw;
+            }
+        }
+        ReadSection(const ReadSection&) = delete;
+        ReadSection& operator=(const ReadSection&) = delete;
+        ~ReadSection() { release(); }
+
+    private:
+        void release() noexcept {
+            if (--t_.readDepth == 0 && t_.readHeld) {
+                t_.readHeld = false;
+                try {
+                    t_.file->unlockRange(dbf::kHeaderLock, 1);
+                } catch (...) {
+                }
+            }
+        }
+        Impl& t_;
+    };
+    // Under the header lock (either kind): the index as other users left
+    // it. A mark seen now was left by a writer that died.
+    void readIndexAsItIs() {
+        if (!mdx)
+            return;
+        if (mdx->refresh())
+            ++indexReloads;
+        if (mdx->interrupted())
+            needsRebuild = true;
+    }
+    // Entries at a time a long walk of the index reads under one section.
+    static constexpr std::size_t kWalkBatch = 4096;
 
     // The record from a cache; dir > 0 reads ahead, < 0 behind, 0 at random.
     const std::uint8_t* readRecord(std::uint32_t recno, int dir);
@@ -311,7 +402,12 @@ struct Table::Impl {
 
     // ---- notifications
     bool pendingData = false;
+    // What the listeners were last told of, for catchUp().
+    std::uint32_t shownCount = 0;
+    std::uint64_t shownReloads = 0;
     void notifyData() {
+        shownCount = count();
+        shownReloads = indexReloads;
         if (disabled > 0) {
             pendingData = true;
             return;
@@ -320,6 +416,8 @@ struct Table::Impl {
             o->tableDataChanged();
     }
     void notifyStructure() {
+        shownCount = count();
+        shownReloads = indexReloads;
         if (disabled > 0) {
             pendingData = true;
             return;

@@ -157,13 +157,8 @@ void Table::Impl::refreshHeader() {
         return;
     std::uint32_t n = 0;
     {
-        RangeLock lock(lockTarget(), dbf::kHeaderLock);
+        ReadSection lock(*this);
         n = countOnDisk();
-        if (mdx) {
-            mdx->refresh();
-            if (mdx->interrupted())
-                needsRebuild = true;
-        }
     }
     if (n != hdr.recordCount &&
         hdr.headerLength + std::uint64_t(n) * hdr.recordLength <= file->size()) {
@@ -350,6 +345,7 @@ bool Table::showDeleted() const {
 void Table::first() {
     d->checkBrowseMode();
     d->settleAppends(false);
+    Impl::ReadSection lock(*d);
     d->refreshHeader();
     if (d->firstPassing(d->main)) {
         d->setCurrent(d->main.recno);
@@ -364,6 +360,7 @@ void Table::first() {
 void Table::last() {
     d->checkBrowseMode();
     d->settleAppends(false);
+    Impl::ReadSection lock(*d);
     d->refreshHeader();
     if (d->lastPassing(d->main)) {
         d->setCurrent(d->main.recno);
@@ -381,6 +378,7 @@ void Table::next() {
         d->eof = true;
         return;
     }
+    Impl::ReadSection lock(*d);
     while (d->main.next()) {
         if (d->passes(d->main.recno, d->walkDir())) {
             d->setCurrent(d->main.recno);
@@ -400,6 +398,7 @@ void Table::prior() {
         d->bof = true;
         return;
     }
+    Impl::ReadSection lock(*d);
     while (d->main.prior()) {
         if (d->passes(d->main.recno, d->main.tag < 0 ? -1 : 0)) {
             d->setCurrent(d->main.recno);
@@ -425,11 +424,27 @@ std::uint32_t Table::recno() const {
 
 bool Table::goToRecord(std::uint32_t recno) {
     d->checkBrowseMode();
+    Impl::ReadSection lock(*d);
     if (recno == 0 || recno > d->count() || !d->passes(recno, 0) || !d->main.positionAt(recno))
         return false;
     d->setCurrent(recno);
     d->bof = d->eof = false;
     d->notifyCurrent();
+    return true;
+}
+
+bool Table::catchUp() {
+    if (d->state != State::Browse)
+        return false;
+    d->refreshHeader();
+    if (d->count() == d->shownCount && d->indexReloads == d->shownReloads)
+        return false;
+    d->countCache.reset();
+    d->rowsValid = false;
+    d->rows.clear();
+    if (d->cur && d->cur <= d->count())
+        d->setCurrent(d->cur);
+    d->notifyData();
     return true;
 }
 
@@ -457,6 +472,7 @@ bool Table::findNearestKey(const std::vector<std::uint8_t>& key) {
     d->checkBrowseMode();
     if (d->selected < 0)
         throw DatabaseError("No index tag is selected for table " + d->name);
+    Impl::ReadSection lock(*d);
     d->refreshHeader();
     d->settleAppends(false);
     std::size_t len = std::min<std::size_t>(
@@ -533,20 +549,27 @@ std::uint32_t Table::scanAfterCurrent(const std::function<bool(const RecordView&
     Impl::Walker w;
     w.t = d.get();
     w.reset(d->main.tag);
-    if (!w.positionAt(d->cur))
-        return 0;
-    while (w.next()) {
-        const std::uint8_t* rec = d->readRecord(w.recno, 0);
-        if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
-            return w.recno;
+    {
+        Impl::ReadSection lock(*d);
+        if (!w.positionAt(d->cur))
+            return 0;
     }
-    return 0;
+    return d->walkInBatches(w, false, [&](std::uint32_t r) {
+        const std::uint8_t* rec = d->readRecord(r, 0);
+        return d->passesBuf(r, rec) && visit(RecordView(rec, &d->layout, r));
+    });
 }
 
 void Table::scan(const std::function<bool(const RecordView&)>& visit) {
     d->settleAppends(false);
-    if (d->main.tag < 0 && d->useRanges()) {
-        for (std::uint32_t r : d->candidates(false)) {
+    std::optional<std::vector<std::uint32_t>> ranged;
+    if (d->main.tag < 0) {
+        Impl::ReadSection lock(*d);
+        if (d->useRanges())
+            ranged = d->candidates(false);
+    }
+    if (ranged) {
+        for (std::uint32_t r : *ranged) {
             const std::uint8_t* rec = d->readRecord(r, 0);
             if (d->passesBuf(r, rec) && visit(RecordView(rec, &d->layout, r)))
                 return;
@@ -564,11 +587,35 @@ void Table::scan(const std::function<bool(const RecordView&)>& visit) {
     Impl::Walker w;
     w.t = d.get();
     w.reset(d->main.tag);
-    for (bool ok = w.first(); ok; ok = w.next()) {
-        const std::uint8_t* rec = d->readRecord(w.recno, 0);
-        if (d->passesBuf(w.recno, rec) && visit(RecordView(rec, &d->layout, w.recno)))
-            return;
+    d->walkInBatches(w, true, [&](std::uint32_t r) {
+        const std::uint8_t* rec = d->readRecord(r, 0);
+        return d->passesBuf(r, rec) && visit(RecordView(rec, &d->layout, r));
+    });
+}
+
+std::uint32_t Table::Impl::walkInBatches(Walker& w, bool fromFirst,
+                                         const std::function<bool(std::uint32_t)>& visit) {
+    std::vector<std::uint32_t> batch;
+    bool more = true;
+    while (more) {
+        batch.clear();
+        {
+            ReadSection lock(*this);
+            bool ok = fromFirst ? w.first() : w.next();
+            fromFirst = false;
+            while (ok) {
+                batch.push_back(w.recno);
+                if (batch.size() == kWalkBatch)
+                    break;
+                ok = w.next();
+            }
+            more = ok;
+        }
+        for (std::uint32_t r : batch)
+            if (visit(r))
+                return r;
     }
+    return 0;
 }
 
 // ---- counts and rows
@@ -579,6 +626,7 @@ std::uint32_t Table::recordCount() {
         return std::uint32_t(d->rows.size());
     if (!d->filter && d->showDeleted)
         return d->count();
+    Impl::ReadSection lock(*d);
     if (!d->countCache && d->useRanges())
         d->countCache = std::uint32_t(d->passingCandidates().size());
     if (!d->countCache) {
@@ -595,6 +643,7 @@ std::uint32_t Table::rowCount() {
     d->settleAppends(false);
     if (!d->rowsValid) {
         Impl& t = *d;
+        Impl::ReadSection lock(t);
         t.rows.clear();
         bool plain = !t.filter && t.showDeleted;
         const bool ranged = !plain && t.useRanges();

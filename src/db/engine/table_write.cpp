@@ -163,7 +163,7 @@ void Table::post() {
         recno = t.hdr.recordCount;
     } else {
         t.settleAppends(false); // an edit reads its record and keys as stored
-        Impl::RangeLock lock(t.lockTarget(), dbf::kHeaderLock);
+        Impl::HeaderLock lock(t);
         if (t.shared()) {
             std::uint32_t n = t.countOnDisk();
             if (n != t.hdr.recordCount) {
@@ -174,11 +174,8 @@ void Table::post() {
             }
         }
         if (tagCount > 0) {
-            t.mdx->refresh();
-            if (t.mdx->interrupted()) {
-                t.needsRebuild = true;
-                t.checkWritable();
-            }
+            t.readIndexAsItIs();
+            t.checkWritable();
         }
         std::vector<std::vector<std::uint8_t>> oldKeys(tagCount);
         if (!inserting) {
@@ -293,7 +290,10 @@ void Table::post() {
     t.curBuf.swap(t.editBuf);
     t.editBuf.clear();
     t.cur = recno;
-    t.main.positionAt(recno);
+    {
+        Impl::ReadSection lock(t);
+        t.main.positionAt(recno);
+    }
     t.bof = t.eof = false;
     t.notifyData();
     t.notifyCurrent();
@@ -302,6 +302,7 @@ void Table::post() {
 void Table::deleteRecord() {
     d->setDeletedFlag('*');
     std::uint32_t was = d->cur;
+    Impl::ReadSection lock(*d);
     d->main.positionAt(was);
     if (!d->showDeleted) {
         // The record leaves the view: go to the one after it, or before it.

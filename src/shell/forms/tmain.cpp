@@ -481,6 +481,15 @@ bool TMain::event(QEvent* event) {
         if (ctx_.global.showTips)
             ShowTipsOnce();
     }
+    if (event->type() == QEvent::WindowActivate && ctx_.MyTable) {
+        // Back to the front: what other programs added meanwhile shows.
+        try {
+            if (ctx_.MyTable->catchUp())
+                DisplayCount();
+        } catch (const db::DatabaseError& e) {
+            showError(*ctx_.prompter, e);
+        }
+    }
     return QMainWindow::event(event);
 }
 

@@ -401,6 +401,56 @@ TEST(TableFaults, PostedRecordsSurviveAKilledWriter) {
     EXPECT_GT(lastSeen, 0);
 }
 
+TEST(TableFaults, TagsRebuiltInBulkKeepTheirDefinitionsWhereverTheWriterDies) {
+    // An import into a tagged table rebuilds the tags at its end. Killed at
+    // any write of it, the index may hold half-built trees, which its mark
+    // has rebuilt at the next open; but what each tag is (its name and key)
+    // must still read, or there is nothing to rebuild from.
+    for (const std::vector<std::string>& keys :
+         {std::vector<std::string>{"UPPER(Author)"}, {"Seq", "UPPER(Author)"}}) {
+        SCOPED_TRACE(keys.size());
+        TempDir dir;
+        auto path = dir / "T.DBF";
+        Table::create(path, fields());
+        {
+            auto t = Table::open(path, OpenMode::Exclusive);
+            Table::Bulk bulk(*t);
+            for (int i = 0; i < 300; ++i)
+                append(*t, "author " + std::to_string(i % 37), i);
+            bulk.finish();
+            for (std::size_t k = 0; k < keys.size(); ++k)
+                t->addTag("Tag" + std::to_string(k), keys[k]);
+        }
+        const std::string table = readFile(path), index = readFile(dir / "T.MDX");
+        bool finished = false;
+        for (int n = 1; !finished; ++n) {
+            SCOPED_TRACE(n);
+            writeFile(path, table);
+            writeFile(dir / "T.MDX", index);
+            {
+                PowerCutFileSystem fs;
+                fs.failWriteAt = n; // this write and every one after: the process is gone
+                try {
+                    auto t = Table::open(path, OpenMode::Exclusive, fs);
+                    Table::Bulk bulk(*t);
+                    for (int i = 0; i < 700; ++i)
+                        append(*t, "imported " + std::to_string(i % 91), 1000 + i);
+                    bulk.finish();
+                    finished = true;
+                } catch (const DatabaseError&) {
+                }
+            }
+            std::unique_ptr<Table> t;
+            ASSERT_NO_THROW(t = Table::open(path, OpenMode::Exclusive));
+            ASSERT_EQ(t->tags().size(), keys.size());
+            for (std::size_t k = 0; k < keys.size(); ++k)
+                EXPECT_EQ(t->tags()[k].expression, keys[k]);
+            EXPECT_THAT(t->check(), ::testing::IsEmpty());
+            EXPECT_GE(t->recordCount(), 300u);
+        }
+    }
+}
+
 // Another tool, or a writer stopped between its records and the count, leaves
 // complete records past the header's count: they are taken back, never cut.
 TEST(TableFaults, RecordsPastTheCountAreTakenBackAndOnlyAFragmentIsDropped) {

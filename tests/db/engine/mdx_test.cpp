@@ -367,14 +367,19 @@ TEST(Mdx, DroppedTagsGiveTheirPagesBack) {
     mdx->buildTag(charTag("SECOND", 30), sourceOf(entries));
     const auto size = std::filesystem::file_size(path);
     // The sort tag is dropped and rebuilt over and over: the file must not
-    // grow with it.
+    // grow with it (but for the block of a replaced tag's header, held back
+    // until the header no longer names it).
+    std::uintmax_t after = 0;
     for (int i = 0; i < 5; ++i) {
         mdx->dropTag("first");
         EXPECT_EQ(mdx->tags().size(), 1u);
         mdx->buildTag(charTag("FIRST", 30), sourceOf(entries));
         mdx->buildTag(charTag("SECOND", 30), sourceOf(entries)); // replaces it
+        if (i == 0)
+            after = std::filesystem::file_size(path);
     }
-    EXPECT_EQ(std::filesystem::file_size(path), size);
+    EXPECT_LE(after, size + 1024);
+    EXPECT_EQ(std::filesystem::file_size(path), after);
     ASSERT_EQ(mdx->tags().size(), 2u);
     for (int t = 0; t < 2; ++t) {
         EXPECT_TRUE(mdx->check(t).empty());

@@ -218,6 +218,25 @@ TEST_F(MainWindowTest, DeleteAsksAndTheCountFollows) {
     EXPECT_EQ(count(), "1");
 }
 
+// Another program appends while the window is in the background: its
+// count and grid catch up when it comes to the front again.
+TEST_F(MainWindowTest, AnotherUsersAppendsShowWhenTheWindowComesBack) {
+    start();
+    closeWindow();
+    addBooks(2);
+    start();
+    ASSERT_EQ(count(), "2");
+    QAbstractItemModel* rows = window->viewerGrid()->model();
+    ASSERT_EQ(rows->rowCount(), 2);
+    addBooks(3);
+    EXPECT_EQ(count(), "2");
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window.get(), &activate);
+    EXPECT_EQ(count(), "5");
+    EXPECT_EQ(rows->rowCount(), 5);
+    closeWindow();
+}
+
 // Tab goes on from the grid's last cell to the navigator, whose buttons
 // Space presses.
 TEST_F(MainWindowTest, NavigatorIsReachedByTabAndPressedBySpace) {

@@ -1,0 +1,160 @@
+// Two users of one table meeting in the instants that matter: an open
+// overtaken by a replacement, a walk of the index while another appends.
+
+#include "db/engine/table.h"
+#include "support/forwardingfile.h"
+#include "support/tempdir.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace shelvix::db;
+using shelvix::test::TempDir;
+
+namespace {
+
+std::vector<FieldDef> fields() {
+    return {FieldDef::text("Author", 40), FieldDef::integer("Seq")};
+}
+
+void append(Table& t, const std::string& author, int seq) {
+    t.insert();
+    t.setText("Author", author);
+    t.setNumber("Seq", seq);
+    t.post();
+}
+
+// The native file system, with a hook run once right after `target` is
+// opened (before the opener locks it), and one run at each read of an index
+// page: what another process may do in those instants.
+class RacingFileSystem final : public FileSystem {
+public:
+    std::filesystem::path target;
+    std::function<void()> afterOpen;
+    std::function<void()> atIndexRead;
+
+    std::unique_ptr<File> open(const std::filesystem::path& p, FileMode mode) override {
+        auto f =
+            std::make_unique<HookedFile>(native().open(p, mode), *this, p.extension() == ".MDX");
+        if (p == target && afterOpen)
+            std::exchange(afterOpen, nullptr)();
+        return f;
+    }
+    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
+    void remove(const std::filesystem::path& p) override { native().remove(p); }
+    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
+        native().rename(a, b);
+    }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
+
+private:
+    class HookedFile final : public shelvix::test::ForwardingFile {
+    public:
+        HookedFile(std::unique_ptr<File> in, RacingFileSystem& fs, bool index)
+            : ForwardingFile(std::move(in)), fs_(fs), index_(index) {}
+        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override {
+            if (index_ && o > 0 && fs_.atIndexRead)
+                fs_.atIndexRead();
+            return in_->readAt(o, b, n);
+        }
+
+    private:
+        RacingFileSystem& fs_;
+        bool index_;
+    };
+    static FileSystem& native() { return FileSystem::native(); }
+};
+
+} // namespace
+
+TEST(TableLocks, AnOpenOvertakenByAReplacementWritesToTheTableNowInPlace) {
+    // A restore or a pack renames a new table into place between another
+    // user's open and its lock: that user must not write to the file that
+    // was replaced, where nothing it stores can be found again.
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    append(*Table::open(path, OpenMode::Exclusive), "old table", 1);
+    Table::create(dir / "BACKUP.DBF", fields());
+    append(*Table::open(dir / "BACKUP.DBF", OpenMode::Exclusive), "restored", 2);
+    for (OpenMode mode : {OpenMode::Shared, OpenMode::Exclusive}) {
+        SCOPED_TRACE(int(mode));
+        std::filesystem::copy_file(dir / "BACKUP.DBF", dir / "NEW.DBF");
+        RacingFileSystem fs;
+        fs.target = path;
+        fs.afterOpen = [&] { std::filesystem::rename(dir / "NEW.DBF", path); };
+        {
+            auto t = Table::open(path, mode, fs);
+            append(*t, "stored after the open", 3);
+        }
+        auto t = Table::open(path, OpenMode::ReadOnly);
+        std::vector<std::string> authors;
+        t->scan([&](const RecordView& r) {
+            authors.emplace_back(r.text(0));
+            return false;
+        });
+        EXPECT_EQ(authors, (std::vector<std::string>{"restored", "stored after the open"}));
+    }
+}
+
+TEST(TableLocks, AReaderNeverTakesAnotherUsersIndexChangeForDamage) {
+    // One user appends in the middle of another's walk of the tag: the walk
+    // sees the index as it stood before or after each change, never half of
+    // one, and never judges a page the writer has just added against the
+    // size of the file it knew.
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    auto writer = Table::open(path, OpenMode::Shared);
+    writer->addTag("Author", "UPPER(Author)");
+    int seq = 0;
+    auto appendSome = [&](int n) {
+        for (int i = 0; i < n; ++i, ++seq)
+            append(*writer, "author " + std::to_string((seq * 7919) % 1000), seq);
+    };
+    {
+        Table::Bulk bulk(*writer);
+        appendSome(200);
+        bulk.finish();
+    }
+    RacingFileSystem fs;
+    auto reader = Table::open(path, OpenMode::Shared, fs);
+    reader->selectTag("Author");
+    std::future<void> appends;
+    int reads = 0;
+    fs.atIndexRead = [&] {
+        if (++reads != 2 || appends.valid())
+            return;
+        appends = std::async(std::launch::async, [&] { appendSome(40); });
+        // A reader that makes the writer wait is right to: it is given the
+        // time to go wrong if it does not.
+        appends.wait_for(std::chrono::milliseconds(300));
+    };
+    std::vector<std::string> failures;
+    for (int round = 0; round < 4; ++round) {
+        reader->refresh();
+        const std::uint32_t known = reader->recordCount();
+        reads = 0;
+        try {
+            const std::uint32_t rows = reader->rowCount();
+            if (rows != known)
+                failures.push_back("the walk found " + std::to_string(rows) + " of " +
+                                   std::to_string(known) + " records");
+        } catch (const DatabaseError& e) {
+            failures.emplace_back(e.what());
+        }
+        ASSERT_TRUE(appends.valid()) << "the walk read no index pages";
+        appends.get();
+    }
+    EXPECT_THAT(failures, ::testing::IsEmpty());
+    reader->refresh();
+    EXPECT_EQ(reader->rowCount(), 360u);
+    EXPECT_THAT(reader->check(), ::testing::IsEmpty());
+}
