@@ -7,6 +7,7 @@
 #include "db/booktable.h"
 #include "db/engine/dbf.h"
 #include "db/engine/file.h"
+#include "db/recovery.h"
 #include "db/sortorder.h"
 #include "db/textcodec.h"
 
@@ -125,9 +126,51 @@ bool Databases::CheckDBaseFormat(const QString& path) {
     return book;
 }
 
+void Databases::mendBeforeOpening(const QString& path) {
+    // Only browsing: nothing is written.
+    if (ctx_.browseMode)
+        return;
+    const db::DatabaseFiles p = db::DatabaseFiles::of(path);
+    const std::filesystem::path table = db::toPath(p.current);
+    // Another program's table is left as it is.
+    if (const auto names = headerFieldNames(table); !names || !db::isBookTable(*names))
+        return;
+    std::vector<std::string> done = db::removeLeftovers(table);
+    bool lost = false;
+    // A missing index is the check's to handle.
+    if (QFileInfo::exists(p.index)) {
+        try {
+            const std::string sort = db::buildSortString(
+                DatabaseSettings::load(p.settings, ctx_.paths.globalSettingsFile()).sortOrder);
+            for (const std::string& line : db::rebuildUnreadableIndex(table, sort)) {
+                done.push_back(line);
+                lost = lost || line.find(" Lost: ") != std::string::npos;
+            }
+        } catch (const db::DatabaseError&) {
+            // In use elsewhere, or worse: the open says what is wrong.
+        }
+    }
+    if (done.empty())
+        return;
+    QString text =
+        QStringLiteral("The database %1 was repaired before it was opened:").arg(p.tableName);
+    for (const std::string& line : done)
+        text += QStringLiteral("\n- ") + db::errorText(line);
+    ctx_.prompter->message({lost ? MessageKind::Warning : MessageKind::Information,
+                            lost ? QStringLiteral("Warning") : QStringLiteral("Information"),
+                            text});
+}
+
+bool Databases::mendAndCheck(const QString& path) {
+    mendBeforeOpening(path);
+    return CheckDBaseFormat(path);
+}
+
 bool Databases::DBaseInUse(const QString& path) {
     try {
-        db::Table::open(db::toPath(db::DatabaseFiles::of(path).current), db::OpenMode::Exclusive);
+        // Its index does not matter here, damaged or not.
+        db::Table::openTableOnly(db::toPath(db::DatabaseFiles::of(path).current),
+                                 db::OpenMode::Exclusive);
         return false;
     } catch (const db::DatabaseError&) {
         return true;
@@ -261,7 +304,7 @@ Databases::Chosen Databases::openChosen(SwitchKind kind) {
         result = Chosen::Refused;
         if (!hasDatabaseExtension(*chosen)) {
             ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
-        } else if (CheckDBaseFormat(*chosen)) {
+        } else if (mendAndCheck(*chosen)) {
             if (ctx_.SearchOn)
                 view_.DoEndSearch();
             switchTo(*chosen, kind);
@@ -291,7 +334,7 @@ void Databases::DoNew() {
 
 void Databases::OpenSaveFile(int entry) {
     const QString path = ctx_.recent.entry(entry);
-    if (!path.isEmpty() && CheckDBaseFormat(path)) {
+    if (!path.isEmpty() && mendAndCheck(path)) {
         if (ctx_.SearchOn)
             view_.DoEndSearch();
         switchTo(path, SwitchKind::Existing);
@@ -345,7 +388,7 @@ bool Databases::openAtStartup() {
     // Chosen even when it fails the check, so the check below keeps failing
     // until the user picks a book database.
     ctx_.current = db::DatabaseFiles::of(chosen);
-    if (CheckDBaseFormat(chosen)) {
+    if (mendAndCheck(chosen)) {
         openFirstChoice(chosen);
         return true;
     }

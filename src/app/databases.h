@@ -78,6 +78,12 @@ private:
     void setCurrentPaths(const QString& path);
     void openFirstChoice(const QString& path);
     void openWithSortTag();
+    // Puts right what a book database about to be opened cannot open with:
+    // temporaries that stopped work left, an index that cannot be read.
+    // Says what was done in one message.
+    void mendBeforeOpening(const QString& path);
+    // mendBeforeOpening, then CheckDBaseFormat.
+    bool mendAndCheck(const QString& path);
     enum class Chosen { Cancelled, Refused, Opened };
     Chosen openChosen(SwitchKind kind);
     void showEngineError(const std::exception& e);

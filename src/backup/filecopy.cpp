@@ -3,6 +3,7 @@
 #include "db/databasefiles.h"
 #include "db/engine/dbf.h"
 #include "db/engine/error.h"
+#include "db/engine/temporaries.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,7 +26,8 @@ bool copyThrough(const QString& source, const QString& destination, db::FileSyst
     bool made = false;
     try {
         auto in = fs.open(db::toPath(source), db::FileMode::ReadOnly);
-        auto out = fs.open(temp, db::FileMode::Create);
+        // Held until renamed, so no one takes it for a leftover.
+        auto out = db::createTemporary(fs, temp);
         made = true;
         std::vector<char> block(kBlockSize);
         std::uint64_t at = 0;
@@ -39,8 +41,8 @@ bool copyThrough(const QString& source, const QString& destination, db::FileSyst
         if (finish)
             finish(*out);
         out->sync();
-        out.reset();
         fs.rename(temp, to);
+        out.reset();
         fs.syncDirectory(to.parent_path());
         return true;
     } catch (const db::DatabaseError&) {

@@ -111,9 +111,10 @@ int runBackup(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 1;
     }
     // Held for sole use while it is copied, so no writer changes it half-way.
+    // Its index is not copied, so not read either: a damaged one is no bar.
     std::unique_ptr<db::Table> sole;
     try {
-        sole = db::Table::open(db::toPath(files.current), db::OpenMode::Exclusive);
+        sole = db::Table::openTableOnly(db::toPath(files.current), db::OpenMode::Exclusive);
     } catch (const db::DatabaseError& e) {
         if (e.kind() != db::DatabaseError::Kind::InUse)
             throw;

@@ -8,6 +8,7 @@
 #include "db/booktable.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
+#include "db/recovery.h"
 
 #include <charconv>
 #include <cstdio>
@@ -41,7 +42,9 @@ const char* const kUsage =
     "  check FILE                          verify the table and every tag, changing nothing;\n"
     "                                      exit status 1 on damage\n"
     "  repair FILE                         take back uncounted records, put the end mark\n"
-    "                                      right, rebuild a half-updated index\n"
+    "                                      right, rebuild a half-updated or unreadable\n"
+    "                                      index, remove temporary files that interrupted\n"
+    "                                      work left\n"
     "  pack FILE                           remove deleted records and rebuild the tags\n"
     "  reindex FILE                        rebuild every tag\n"
     "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
@@ -112,9 +115,19 @@ std::string csvField(std::string_view value) {
     return out;
 }
 
+// An index that cannot be read is built again, for a command whose work
+// builds it anyway; the user hears of it and of the tags lost.
+void rebuildIndexIfUnreadable(const fs::path& file, std::ostream& out) {
+    for (const auto& line : db::rebuildUnreadableIndex(file, db::sortExpressionOf(file)))
+        out << "repaired: " << line << "\n";
+}
+
 // Opens for a command that writes; the open repairs what a writer that died
 // left behind, and the user hears of it.
-std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err) {
+std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err,
+                                   bool rebuildsIndex = false) {
+    if (rebuildsIndex)
+        rebuildIndexIfUnreadable(file, err);
     auto table = Table::open(file, OpenMode::Exclusive);
     for (const auto& line : table->repairsAtOpen())
         err << "repaired: " << line << "\n";
@@ -191,7 +204,7 @@ int cmdIndex(const Args& a, std::ostream& out, std::ostream& err) {
     std::string tag = a.option("--tag"), expr = a.option("--expr");
     if (tag.empty() || expr.empty())
         throw UsageError{"index needs --tag NAME and --expr EXPR"};
-    auto table = openToWrite(a.positional[0], err);
+    auto table = openToWrite(a.positional[0], err, true);
     table->addTag(tag, expr);
     out << "tag " << tag << " built\n";
     return 0;
@@ -217,23 +230,39 @@ int cmdCheck(const Args& a, std::ostream& out, std::ostream& err) {
 }
 
 int cmdRepair(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = Table::open(a.positional[0], OpenMode::Exclusive);
+    const fs::path file = a.positional[0];
+    std::vector<std::string> done = db::removeLeftovers(file);
+    for (const auto& line : done)
+        out << "repaired: " << line << "\n";
+    for (const auto& line : db::rebuildUnreadableIndex(file, db::sortExpressionOf(file))) {
+        out << "repaired: " << line << "\n";
+        done.push_back(line);
+    }
+    auto table = Table::open(file, OpenMode::Exclusive);
     for (const auto& line : table->repairsAtOpen())
         out << "repaired: " << line << "\n";
-    if (table->repairsAtOpen().empty())
+    // Damage in the index alone goes with a rebuild from the table.
+    bool indexDamaged = false;
+    const auto damage = table->check(nullptr, &indexDamaged);
+    if (indexDamaged) {
+        table->regenerateIndexes();
+        out << "repaired: the index held damage (" << damage.front()
+            << (damage.size() > 1 ? " ..." : "") << "); every tag was rebuilt\n";
+    } else if (done.empty() && table->repairsAtOpen().empty()) {
         out << "nothing to repair\n";
+    }
     return reportCheck(*table, out, err);
 }
 
 int cmdPack(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = openToWrite(a.positional[0], err);
+    auto table = openToWrite(a.positional[0], err, true);
     table->pack();
     out << "packed: " << table->recordCount() << " records\n";
     return 0;
 }
 
 int cmdReindex(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = openToWrite(a.positional[0], err);
+    auto table = openToWrite(a.positional[0], err, true);
     table->regenerateIndexes();
     out << "reindexed " << table->tags().size() << " tags\n";
     return 0;

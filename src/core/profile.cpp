@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -357,10 +358,23 @@ bool Profile::save(std::string* error) const {
     if (!dir.empty())
         fs::create_directories(dir, ec);
 
-    std::string tmp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0)
-        return fail(error, "cannot write " + target.string() + ": " + std::strerror(errno));
+    // Locked while we write it, so no one takes it for a leftover; one swept
+    // away before we held it is made again.
+    std::string tmp;
+    int fd = -1;
+    for (;;) {
+        tmp = (dir / ("." + target.filename().string() + ".XXXXXX.tmp")).string();
+        fd = ::mkstemps(tmp.data(), 4);
+        if (fd < 0)
+            return fail(error, "cannot write " + target.string() + ": " + std::strerror(errno));
+        struct stat held {};
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        if (locked && ::fstat(fd, &held) == 0 && held.st_nlink > 0)
+            break;
+        if (!locked)
+            ::unlink(tmp.c_str());
+        ::close(fd);
+    }
 
     struct stat st {};
     mode_t mode =
@@ -387,14 +401,12 @@ bool Profile::save(std::string* error) const {
         ok = false;
         savedErrno = errno;
     }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        savedErrno = errno;
-    }
+    // Renamed while still held.
     if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
         ok = false;
         savedErrno = errno;
     }
+    ::close(fd);
     if (!ok) {
         ::unlink(tmp.c_str());
         return fail(error, "cannot write " + target.string() + ": " + std::strerror(savedErrno));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,11 +17,23 @@ void throwFileError(const char* what, const std::filesystem::path& path, int err
 
 ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(target)) {
     const auto dir = target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
-    std::string name = (dir / ("." + target_.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(name.data());
-    if (fd_ < 0)
-        throwFileError("create", target_, errno);
-    temp_ = name;
+    // Locked while we write it, so no one takes it for a leftover; one swept
+    // away before we held it is made again.
+    for (;;) {
+        std::string name = (dir / ("." + target_.filename().string() + ".XXXXXX.tmp")).string();
+        fd_ = ::mkstemps(name.data(), 4);
+        if (fd_ < 0)
+            throwFileError("create", target_, errno);
+        struct stat st {};
+        const bool held = ::flock(fd_, LOCK_EX) == 0;
+        if (held && ::fstat(fd_, &st) == 0 && st.st_nlink > 0) {
+            temp_ = name;
+            break;
+        }
+        if (!held)
+            ::unlink(name.c_str());
+        closeFd();
+    }
     // mkstemp makes the file private; an export is an ordinary file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -57,12 +70,14 @@ void ReplacingFile::commit() {
         fd_ = ::open(temp_.c_str(), O_RDWR | O_CLOEXEC);
         if (fd_ < 0)
             throwFileError("write", target_, errno);
+        ::flock(fd_, LOCK_EX);
     }
     if (::fsync(fd_) != 0)
         throwFileError("write", target_, errno);
-    closeFd();
+    // Renamed while still held.
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
         throwFileError("replace", target_, errno);
+    closeFd();
     committed_ = true;
     const auto dir = target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
     const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

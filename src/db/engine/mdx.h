@@ -32,6 +32,14 @@ struct KeyEntry {
     std::uint32_t recno = 0;
 };
 
+// What still reads of an index that does not open: the definitions of the
+// tags whose entry, name, key type, key length and expressions read whole,
+// and the others by name ("" where even the name is gone).
+struct SalvagedTags {
+    std::vector<TagInfo> tags;
+    std::vector<std::string> lost;
+};
+
 // A dBASE IV production index. Writes 1024-byte blocks, reads any multiple of
 // 512. Pointers are 512-byte page numbers. Knows nothing of the table: keys
 // arrive already encoded.
@@ -46,6 +54,9 @@ public:
     // Unsupported with a clear message.
     static std::unique_ptr<MdxFile> open(FileSystem& fs, const std::filesystem::path& path,
                                          bool writable);
+    // Reads what it can of the tag definitions of a damaged or cut index,
+    // for building it again. Never throws for what the file holds.
+    static SalvagedTags salvage(FileSystem& fs, const std::filesystem::path& path);
 
     virtual const std::vector<TagInfo>& tags() const = 0;
     // Tag index without regard to case, or -1.

@@ -64,10 +64,15 @@ std::unique_ptr<Table> Table::openSource(const fs::path& path, FileSystem& fs) {
     return openFile(path, OpenMode::ReadOnly, fs, true);
 }
 
+std::unique_ptr<Table> Table::openTableOnly(const fs::path& path, OpenMode mode, FileSystem& fs) {
+    return openFile(path, mode, fs, false, true);
+}
+
 std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, FileSystem& fs,
-                                       bool source) {
+                                       bool source, bool tableOnly) {
     auto d = std::make_unique<Impl>(fs, path, mode);
     d->source = source;
+    d->tableOnly = tableOnly;
     d->file = fs.open(path, mode == OpenMode::ReadOnly ? FileMode::ReadOnly : FileMode::ReadWrite);
     auto lock = mode == OpenMode::Exclusive ? File::OpenLock::Exclusive : File::OpenLock::Shared;
     if (!d->file->tryLockFile(lock))
@@ -85,7 +90,7 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
         d->hdr = dbf::readHeader(*d->file, d->name);
         d->layout =
             RecordLayout(d->hdr.fields, core::codePageForLanguageDriver(d->hdr.languageDriver));
-        if (d->hdr.hasMdx && !source) {
+        if (d->hdr.hasMdx && !source && !tableOnly) {
             bool found = false;
             d->mdxPath = findCompanion(path, ".MDX", &found);
             if (!found)
@@ -101,7 +106,7 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
     if (source) {
         d->pastCount = d->inspectTail().records;
         d->hdr.recordCount += d->pastCount;
-    } else {
+    } else if (!tableOnly) {
         d->repairIfSoleUser();
     }
     std::unique_ptr<Table> t(new Table(std::move(d)));
@@ -330,6 +335,8 @@ void Table::Impl::compileTags() {
 }
 
 std::string Table::Impl::blockReason() const {
+    if (tableOnly && hdr.hasMdx)
+        return "The table " + name + " was opened without its index and cannot be changed";
     if (needsRebuild)
         return "The index of table " + name +
                " was left half-updated and must be rebuilt before the table can be changed";

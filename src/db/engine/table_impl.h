@@ -145,6 +145,7 @@ struct Table::Impl {
     bool needsRebuild = false;
     std::vector<std::string> repairs; // made by the open
     bool source = false;              // openSource(): its count is fixed at open
+    bool tableOnly = false;           // openTableOnly(): its index left unread
     std::uint32_t pastCount = 0;      // records it found past the header's count
     std::uint64_t indexGen = 1;
 
@@ -400,6 +401,8 @@ struct Table::Impl {
     template <class F> void withSoleUse(const std::string& what, F&& work) {
         if (mode == OpenMode::ReadOnly)
             throw DatabaseError("The table " + name + " is open read-only");
+        if (tableOnly && hdr.hasMdx)
+            throw DatabaseError(blockReason());
         settleAppends(true);
         const bool upgrade = mode == OpenMode::Shared;
         if (upgrade && !file->tryLockRange(dbf::kUsersLock, 1, true))

@@ -1,4 +1,5 @@
 #include "db/engine/table_impl.h"
+#include "db/engine/temporaries.h"
 
 #include <algorithm>
 
@@ -80,10 +81,13 @@ void Table::Impl::regenerate(const Progress& progress) {
         return;
     }
     std::uint64_t total = std::uint64_t(count()) * mdx->tags().size();
+    requireBuildableTags();
     fs::path tmp = mdxPath;
     tmp += ".tmp";
-    { auto fresh = buildIndexFile(*file, hdr, tmp, progress, 0, total); }
+    // Held until the rename, so no one takes it for a leftover.
+    auto hold = createTemporary(fs, tmp);
     RemoveOnFailure guard(fs, tmp);
+    { auto fresh = buildIndexFile(*file, hdr, tmp, progress, 0, total); }
     syncPath(tmp);
     mdx.reset();
     try {
@@ -137,8 +141,8 @@ void Table::pack(const Progress& progress) {
         // 1. The new table beside the old one.
         fs::path tmp = t.path;
         tmp += ".tmp";
+        auto out = createTemporary(t.fs, tmp);
         RemoveOnFailure tableGuard(t.fs, tmp);
-        auto out = t.fs.open(tmp, FileMode::Create);
         dbf::Header nh = t.hdr;
         nh.recordCount = 0;
         nh.lastUpdate = dbf::today();
@@ -187,7 +191,9 @@ void Table::pack(const Progress& progress) {
         // 2. Its index, from those keys.
         fs::path tmpMdx = t.mdxPath;
         tmpMdx += ".tmp";
+        std::unique_ptr<File> holdIndex; // until the rename
         if (tagCount > 0) {
+            holdIndex = createTemporary(t.fs, tmpMdx);
             RemoveOnFailure guard(t.fs, tmpMdx);
             auto fresh = MdxFile::create(t.fs, tmpMdx, t.path.stem().string());
             for (std::size_t i = 0; i < tagCount; ++i) {
