@@ -6,12 +6,12 @@
 
 #include "app/appcontext.h"
 #include "app/databases.h"
-#include "app/maintenance.h"
 #include "app/prompter.h"
 #include "benchsupport.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
 #include "db/sortorder.h"
+#include "shell/maintenance.h"
 
 #include <QString>
 #include <benchmark/benchmark.h>
@@ -76,7 +76,7 @@ struct Session {
     bench::NullView view;
     app::AppContext ctx;
     app::Databases dbs{ctx, view};
-    app::Maintenance maintenance{ctx, dbs, view};
+    shell::Maintenance maintenance{ctx, dbs, view};
     explicit Session(const fs::path& table) {
         prompter.answerYes = true;
         ctx.prompter = &prompter;

@@ -65,6 +65,7 @@ public:
     std::uint64_t size() override { return inner_->size(); }
     void truncate(std::uint64_t s) override { inner_->truncate(s); }
     void sync() override { inner_->sync(); }
+    void setPermissions(unsigned mode) override { inner_->setPermissions(mode); }
     bool tryLockFile(OpenLock k) override { return inner_->tryLockFile(k); }
     void lockRange(std::uint64_t o, std::uint64_t l) override { inner_->lockRange(o, l); }
     void unlockRange(std::uint64_t o, std::uint64_t l) override { inner_->unlockRange(o, l); }

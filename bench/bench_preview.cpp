@@ -9,8 +9,8 @@
 //   page change   4.95 ms (157 iterations), any page of the 500
 //   zoom change   5.67 ms (120 iterations), 100 % and 110 % in turn
 
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tfilepreview.h"
+#include "reports/paint/qtreport.h"
 
 #include <QApplication>
 #include <QImage>

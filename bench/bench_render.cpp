@@ -10,7 +10,7 @@
 #include "db/booktable.h"
 #include "db/displayformats.h"
 #include "db/engine/table.h"
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrender.h"
 

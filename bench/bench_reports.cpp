@@ -14,7 +14,7 @@
 //   straight to PDF          100 pages 368 pages/s, 1000 pages 361 pages/s; no growth
 // The rate holds from 100 to 1000 pages, and only the kept stream costs memory.
 
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

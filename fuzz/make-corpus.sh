@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:?build dir}
-fixtures=${2:-../shared/fixtures/dbase}
+fixtures=${2:-tests/data}
 out=fuzz/corpus
 tool=$build/shelvix-tool
 scratch=$(mktemp -d)

@@ -43,6 +43,9 @@ struct AppContext {
     double screenFactor = 1.0;
 
     bool browseMode = false;
+    // The catalogue named on the command line, absolute: opened at start-up
+    // in place of the last one when it passes the check File > Open makes.
+    QString commandLineDatabase;
     // Browse mode switches grid editing off; this is the database's own
     // value, written back whenever its settings are.
     bool rememberedFieldEditing = false;

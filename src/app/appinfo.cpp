@@ -3,7 +3,7 @@
 namespace shelvix::app {
 
 QString versionString() {
-    return QStringLiteral(SHELVIX_VERSION);
+    return QLatin1String(core::kVersion);
 }
 
 } // namespace shelvix::app

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/product.h"
+
 #include <QString>
 
 namespace shelvix::app {
 
-inline constexpr const char* kApplicationTitle = "Shelvix Books 95";
-inline constexpr const char* kProductName = "Shelvix Books 97";
+using core::kApplicationTitle;
+using core::kProductName;
 
 QString versionString();
 

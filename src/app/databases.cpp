@@ -86,17 +86,6 @@ bool hasDatabaseExtension(const QString& path) {
     return path.right(4).toUpper() == QLatin1String(".DBF");
 }
 
-std::string applySortTag(db::Table& table, const std::string& expression) {
-    if (expression.empty())
-        return {};
-    table.selectTag("");
-    for (const db::TagInfo& tag : table.tags())
-        if (core::equalsNoCase(tag.name, kSortTagName))
-            table.deleteTag(tag.name);
-    table.addTag(kSortTagName, expression);
-    return kSortTagName;
-}
-
 void Databases::showEngineError(const std::exception& e) {
     showError(*ctx_.prompter, e);
 }
@@ -231,7 +220,7 @@ void Databases::setCurrentPaths(const QString& path) {
 // itself; another user's table keeps the tag it has.
 void Databases::openWithSortTag() {
     closeMyTable();
-    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
+    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(db::kSortTagName);
     if (!ctx_.sortExpression.empty()) {
         std::unique_ptr<db::Table> sole;
         try {
@@ -243,7 +232,7 @@ void Databases::openWithSortTag() {
         if (sole) {
             tellRepairs(*ctx_.prompter, *sole);
             try {
-                ctx_.sortTag = applySortTag(*sole, ctx_.sortExpression);
+                ctx_.sortTag = db::applySortTag(*sole, ctx_.sortExpression);
             } catch (const db::DatabaseError& e) {
                 showEngineError(e);
             }
@@ -363,7 +352,7 @@ void Databases::openFirstChoice(const QString& path) {
     ctx_.takeDatabaseSettings(
         DatabaseSettings::load(ctx_.current.settings, ctx_.paths.globalSettingsFile()));
     ctx_.sortExpression = db::buildSortString(ctx_.database.sortOrder);
-    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(kSortTagName);
+    ctx_.sortTag = ctx_.sortExpression.empty() ? std::string() : std::string(db::kSortTagName);
     if (!openMyTable(db::OpenMode::Shared))
         return;
     // The tag is rebuilt here only when it is missing or does not hold the
@@ -373,7 +362,28 @@ void Databases::openFirstChoice(const QString& path) {
         openWithSortTag();
 }
 
+bool Databases::openNamedAtStartup(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        ctx_.prompter->error(QStringLiteral("The file \"%1\" does not exist.").arg(path));
+        return false;
+    }
+    if (!hasDatabaseExtension(path)) {
+        ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
+        return false;
+    }
+    if (!CheckDBaseFormat(path))
+        return false;
+    // As a switch from the last database would: that one joins the recent list.
+    const QString last = ctx_.global.lastDatabase;
+    openFirstChoice(path);
+    if (!last.isEmpty() && QFileInfo(last).isFile() && !db::sameFile(last, path))
+        ctx_.recent.DoLastFiles(last, path);
+    return true;
+}
+
 bool Databases::openAtStartup() {
+    if (!ctx_.commandLineDatabase.isEmpty() && openNamedAtStartup(ctx_.commandLineDatabase))
+        return true;
     QString chosen = ctx_.global.lastDatabase;
     if (chosen.isEmpty() || !QFileInfo(chosen).isFile()) {
         chosen = ctx_.paths.masterDatabase();

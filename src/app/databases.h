@@ -24,13 +24,7 @@ public:
     virtual void EnableEndSearch() = 0;
 };
 
-inline constexpr const char* kSortTagName = "NewIndex";
-
 QString mainCaption(const QString& tableName); // "Shelvix Books 97 (NAME)"
-
-// Rebuilds the "NewIndex" tag from `expression` on a table held for sole use
-// and returns the tag to show: "" (record order) for an empty expression.
-std::string applySortTag(db::Table& table, const std::string& expression);
 
 // Creating, opening, checking and switching databases, for the main window.
 class Databases {
@@ -58,7 +52,9 @@ public:
     void OpenSaveFile(int entry); // 1 to 5
     void MenuUpdateDatabaseClick();
 
-    // Start-up: the last database, else MASTER.DBF (created when missing).
+    // Start-up: the database named on the command line when it passes the
+    // checks of File > Open (a refused one is said so, as Open says it),
+    // else the last database, else MASTER.DBF (created when missing).
     // False when there is none and none can be created, or when the last one
     // is not a book database and the user cancels the choice of another:
     // the program ends.
@@ -77,6 +73,7 @@ private:
     std::optional<QString> chooseDatabase(bool forNew);
     void setCurrentPaths(const QString& path);
     void openFirstChoice(const QString& path);
+    bool openNamedAtStartup(const QString& path);
     void openWithSortTag();
     // Puts right what a book database about to be opened cannot open with:
     // temporaries that stopped work left, an index that cannot be read.

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include "core/profile.h"
+#include "db/engine/replacingfile.h"
 
 namespace shelvix::app {
 
@@ -70,7 +71,7 @@ bool GlobalSettings::save(const QString& file, QString* error) const {
     core::Profile ini = core::Profile::load(file.toStdString());
     write(ini);
     std::string why;
-    if (ini.save(&why))
+    if (db::saveProfile(ini, &why))
         return true;
     if (error)
         *error = QString::fromStdString(why);

@@ -3,7 +3,7 @@
 #include "db/databasefiles.h"
 #include "db/engine/dbf.h"
 #include "db/engine/error.h"
-#include "db/engine/temporaries.h"
+#include "db/engine/replacingfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,42 +17,28 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-// The copy, then `finish` on it, are synced before the rename.
+// The copy, then `finish` on it, are synced before the rename. It takes
+// the permissions of `modeFrom`.
 bool copyThrough(const QString& source, const QString& destination, db::FileSystem& fs,
+                 const std::filesystem::path& modeFrom,
                  const std::function<void(db::File&)>& finish) {
-    const std::filesystem::path to = db::toPath(destination);
-    std::filesystem::path temp = to;
-    temp.replace_filename("." + to.filename().string() + ".part");
-    bool made = false;
     try {
         auto in = fs.open(db::toPath(source), db::FileMode::ReadOnly);
-        // Held until renamed, so no one takes it for a leftover.
-        auto out = db::createTemporary(fs, temp);
-        made = true;
+        db::ReplacingFile out(db::toPath(destination), fs, modeFrom);
         std::vector<char> block(kBlockSize);
         std::uint64_t at = 0;
         for (;;) {
             const std::size_t n = in->readAt(at, block.data(), block.size());
             if (n == 0)
                 break;
-            out->writeAt(at, block.data(), n);
+            out.append(block.data(), n);
             at += n;
         }
         if (finish)
-            finish(*out);
-        out->sync();
-        fs.rename(temp, to);
-        out.reset();
-        fs.syncDirectory(to.parent_path());
+            finish(out.file());
+        out.commit();
         return true;
     } catch (const db::DatabaseError&) {
-        if (made) {
-            try {
-                fs.remove(temp);
-            } catch (const db::DatabaseError&) {
-                // Left for the next copy to truncate.
-            }
-        }
         return false;
     }
 }
@@ -68,11 +54,16 @@ bool sameFile(const QString& a, const QString& b) {
 }
 
 bool copyFile(const QString& source, const QString& destination, db::FileSystem& fs) {
-    return copyThrough(source, destination, fs, {});
+    // A backup keeps the catalogue's permissions, whatever the old copy had.
+    return copyThrough(source, destination, fs, db::toPath(source), {});
 }
 
 bool restoreTable(const QString& source, const QString& target, db::FileSystem& fs) {
-    const bool copied = copyThrough(source, target, fs, [](db::File& copy) {
+    // The restored table keeps the permissions of the one it replaces.
+    std::error_code ec;
+    const auto modeFrom =
+        std::filesystem::exists(db::toPath(target), ec) ? db::toPath(target) : db::toPath(source);
+    const bool copied = copyThrough(source, target, fs, modeFrom, [](db::File& copy) {
         const db::dbf::Header header = db::dbf::readHeader(copy, "the restored table");
         if (header.hasMdx) {
             const std::uint8_t none = 0;

@@ -14,10 +14,10 @@ namespace shelvix::backup {
 // the same only when they are spelled the same once made absolute.
 bool sameFile(const QString& a, const QString& b);
 
-// Copies `source` over `destination` in blocks. The bytes go to a temporary
-// file beside the destination, which is synced and only then renamed over
-// it, so a full disk, a failing write or a power cut leaves the destination
-// as it was. False on any failure (the temporary file is removed).
+// Copies `source` over `destination` in blocks, through db::ReplacingFile:
+// a full disk, a failing write or a power cut leaves the destination as it
+// was. The copy takes the source's permissions. False on any failure (the
+// temporary file is removed).
 bool copyFile(const QString& source, const QString& destination,
               db::FileSystem& fs = db::FileSystem::native());
 
@@ -26,7 +26,7 @@ bool copyFile(const QString& source, const QString& destination,
 // replaces the old table and the old index goes only after, so a crash at
 // any point leaves the old table with its own index or the new one with
 // none (its sort tag is built when it opens). False on any failure, the old
-// table and index then untouched.
+// table and index then untouched. The table keeps its permissions.
 bool restoreTable(const QString& source, const QString& target,
                   db::FileSystem& fs = db::FileSystem::native());
 

@@ -1,6 +1,5 @@
 #include "cli/backup.h"
 
-#include "app/databases.h"
 #include "backup/filecopy.h"
 #include "backup/messages.h"
 #include "cli/commands.h"
@@ -19,17 +18,6 @@
 
 namespace shelvix::cli {
 
-const char* const kBackupUsage =
-    "  backup FILE DIR                     copy the table (not its index), its settings and\n"
-    "                                      its data lists into DIR, holding it for sole use\n"
-    "  restore BACKUP.DBF DATADIR          copy a backed-up table with its settings and lists\n"
-    "                                      into DATADIR, dropping its old index and building\n"
-    "                                      its sort tag afresh\n"
-    "  convert DATADIR [--into FILE]       append B2LOG.DBF and BLOG.DBF (any capitals) of\n"
-    "                                      the earlier versions to FILE (DATADIR/MASTER.DBF,\n"
-    "                                      made only when there is one) and delete each once\n"
-    "                                      its records are on disk\n";
-
 namespace {
 
 QString q(const std::string& s) {
@@ -40,23 +28,10 @@ std::string s(const QString& q) {
     return q.toStdString();
 }
 
-std::vector<std::string> positionals(const std::vector<std::string>& args, std::size_t count,
-                                     std::string* into = nullptr) {
-    std::vector<std::string> out;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (into && args[i] == "--into") {
-            if (i + 1 >= args.size())
-                throw UsageError{"--into needs a value"};
-            *into = args[++i];
-        } else if (args[i].rfind("--", 0) == 0) {
-            throw UsageError{"unknown option " + args[i]};
-        } else {
-            out.push_back(args[i]);
-        }
-    }
-    if (out.size() != count)
-        throw UsageError{args[0] + " takes " + std::to_string(count) + " arguments"};
-    return out;
+// A missing file or directory is a failure, said in one line.
+int missing(std::ostream& err, const char* what, const std::string& path) {
+    err << "shelvix-tool: " << what << ": " << path << "\n";
+    return 1;
 }
 
 // The table, then its settings and lists that exist, as source and target.
@@ -99,12 +74,12 @@ bool copyAll(const std::vector<std::pair<QString, QString>>& files, std::ostream
 
 } // namespace
 
-int runBackup(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const auto p = positionals(args, 2);
+int runBackup(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const auto& p = a.arguments;
     const db::DatabaseFiles files = db::DatabaseFiles::of(q(p[0]));
     const QString dir = QFileInfo(q(p[1])).absoluteFilePath();
     if (!QFileInfo(dir).isDir())
-        throw UsageError{"not a directory: " + p[1]};
+        return missing(err, "not a directory", p[1]);
     const QString target = backup::joinPath(dir, files.tableName + QStringLiteral(".DBF"));
     if (backup::sameFile(files.current, target)) {
         err << s(backup::Messages::identicalBackup) << "\n";
@@ -134,14 +109,14 @@ int runBackup(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 0;
 }
 
-int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const auto p = positionals(args, 2);
+int runRestore(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const auto& p = a.arguments;
     const db::DatabaseFiles from = db::DatabaseFiles::of(q(p[0]));
     const QString dataDir = QFileInfo(q(p[1])).absoluteFilePath();
     if (!QFileInfo(from.current).isFile())
-        throw UsageError{"no such file: " + p[0]};
+        return missing(err, "no such file", p[0]);
     if (!QFileInfo(dataDir).isDir())
-        throw UsageError{"not a directory: " + p[1]};
+        return missing(err, "not a directory", p[1]);
     const QString target = backup::joinPath(dataDir, QFileInfo(from.current).fileName());
     if (backup::sameFile(from.current, target)) {
         err << s(backup::Messages::identicalRestore) << "\n";
@@ -177,18 +152,17 @@ int runRestore(const std::vector<std::string>& args, std::ostream& out, std::ost
     const db::DatabaseFiles restored = db::DatabaseFiles::of(target);
     const db::DatabaseSettings settings = db::DatabaseSettings::load(restored.settings, {});
     auto sole = db::Table::open(db::toPath(target), db::OpenMode::Exclusive);
-    const std::string tag = app::applySortTag(*sole, db::buildSortString(settings.sortOrder));
+    const std::string tag = db::applySortTag(*sole, db::buildSortString(settings.sortOrder));
     out << "restored " << all.size() << " file" << (all.size() == 1 ? "" : "s") << " to "
         << s(dataDir) << (tag.empty() ? "" : ", sort tag " + tag + " built") << "\n";
     return 0;
 }
 
-int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string into;
-    const auto p = positionals(args, 1, &into);
-    const QString dataDir = QFileInfo(q(p[0])).absoluteFilePath();
+int runConvert(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const std::string into = a.value("--into");
+    const QString dataDir = QFileInfo(q(a.arguments[0])).absoluteFilePath();
     if (!QFileInfo(dataDir).isDir())
-        throw UsageError{"not a directory: " + p[0]};
+        return missing(err, "not a directory", a.arguments[0]);
     struct Old {
         const char* name;
         bool (*check)(const QString&);

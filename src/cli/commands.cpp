@@ -23,76 +23,7 @@ using shelvix::db::Table;
 
 namespace shelvix::cli {
 
-const char* const kUsage =
-    "usage: shelvix-tool COMMAND ...\n"
-    "  create FILE [--force]               create an empty book table; an existing FILE\n"
-    "                                      is replaced only with --force\n"
-    "  generate N FILE [--seed S]          append N synthetic books (creates FILE if missing)\n"
-    "  info FILE                           fields, counts, language driver and tags\n"
-    "  dump FILE [--tag NAME] [--fields A,B,...] [--deleted]\n"
-    "                                      the records as CSV, in tag or record order\n"
-    "  search FILE --level \"FIELD OP VALUE[; FIELD OP VALUE...]\" [--level ...]\n"
-    "         [--count] [--fields A,B,...] [--date-format m/d/yyyy]\n"
-    "                                      the records the search window's criteria pass\n"
-    "                                      (OP: = > < between contains any)\n"
-    "  replace FILE --field NAME --find VALUE --with VALUE [--date-format m/d/yyyy]\n"
-    "                                      every record whose field equals VALUE (text in\n"
-    "                                      any capitals) changed, no questions asked\n"
-    "  index FILE --tag NAME --expr EXPR   add or replace an index tag\n"
-    "  check FILE                          verify the table and every tag, changing nothing;\n"
-    "                                      exit status 1 on damage\n"
-    "  repair FILE                         take back uncounted records, put the end mark\n"
-    "                                      right, rebuild a half-updated or unreadable\n"
-    "                                      index, remove temporary files that interrupted\n"
-    "                                      work left\n"
-    "  pack FILE                           remove deleted records and rebuild the tags\n"
-    "  reindex FILE                        rebuild every tag\n"
-    "  report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH]\n"
-    "         [--level \"FIELD OP VALUE[; ...]\" ...] [--date-format m/d/yyyy]\n"
-    "                                      render a report definition (SHVBOOK.URP beside FILE)\n"
-    "                                      over the books the levels pass, as search reads them\n";
-
 namespace {
-
-// Positional arguments and --name value options of one command.
-struct Args {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
-    std::vector<std::string> flags;
-
-    bool has(const std::string& flag) const {
-        return std::find(flags.begin(), flags.end(), flag) != flags.end();
-    }
-    std::string option(const std::string& name) const {
-        auto it = options.find(name);
-        return it == options.end() ? std::string() : it->second;
-    }
-};
-
-Args parse(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-           const std::vector<std::string>& flags, std::size_t positionals) {
-    Args out;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.rfind("--", 0) == 0) {
-            if (std::find(valued.begin(), valued.end(), a) != valued.end()) {
-                if (i + 1 >= args.size())
-                    throw UsageError{a + " needs a value"};
-                out.options[a] = args[++i];
-            } else if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
-                out.flags.push_back(a);
-            } else {
-                throw UsageError{"unknown option " + a};
-            }
-        } else {
-            out.positional.push_back(a);
-        }
-    }
-    if (out.positional.size() != positionals)
-        throw UsageError{args[0] + " takes " + std::to_string(positionals) + " argument" +
-                         (positionals == 1 ? "" : "s")};
-    return out;
-}
 
 std::uint64_t parseCount(const std::string& text, const char* what) {
     std::uint64_t value = 0;
@@ -134,8 +65,24 @@ std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err,
     return table;
 }
 
-int cmdCreate(const Args& a, std::ostream&, std::ostream& err) {
-    const fs::path file = a.positional[0];
+// Damage and notes of an open table; 1 when damaged.
+int reportCheck(Table& table, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> notes;
+    auto damage = table.check(&notes);
+    for (const auto& n : notes)
+        out << "note: " << n << "\n";
+    for (const auto& p : damage)
+        err << "damage: " << p << "\n";
+    if (!damage.empty())
+        return 1;
+    out << "ok\n";
+    return 0;
+}
+
+} // namespace
+
+int runCreate(const Invocation& a, std::ostream&, std::ostream& err) {
+    const fs::path file = a.arguments[0];
     std::error_code ec;
     // A catalogue is emptied only on purpose.
     if (fs::exists(fs::symlink_status(file, ec)) && !a.has("--force")) {
@@ -146,10 +93,10 @@ int cmdCreate(const Args& a, std::ostream&, std::ostream& err) {
     return 0;
 }
 
-int cmdGenerate(const Args& a, std::ostream& out, std::ostream& err) {
-    std::uint64_t n = parseCount(a.positional[0], "N");
-    std::uint64_t seed = a.options.count("--seed") ? parseCount(a.option("--seed"), "S") : 1;
-    fs::path file = a.positional[1];
+int runGenerate(const Invocation& a, std::ostream& out, std::ostream& err) {
+    std::uint64_t n = parseCount(a.arguments[0], "N");
+    std::uint64_t seed = a.has("--seed") ? parseCount(a.value("--seed"), "S") : 1;
+    fs::path file = a.arguments[1];
     if (!fs::exists(file))
         db::createBookTable(file);
     auto table = openToWrite(file, err);
@@ -158,8 +105,8 @@ int cmdGenerate(const Args& a, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int cmdInfo(const Args& a, std::ostream& out) {
-    auto table = Table::open(a.positional[0], OpenMode::ReadOnly);
+int runInfo(const Invocation& a, std::ostream& out, std::ostream&) {
+    auto table = Table::open(a.arguments[0], OpenMode::ReadOnly);
     std::uint32_t total = 0, deleted = 0;
     table->setShowDeleted(true);
     table->scan([&](const db::RecordView& r) {
@@ -191,46 +138,32 @@ int cmdInfo(const Args& a, std::ostream& out) {
     return 0;
 }
 
-int cmdDump(const Args& a, std::ostream& out) {
-    auto table = Table::open(a.positional[0], OpenMode::ReadOnly);
-    if (a.options.count("--tag"))
-        table->selectTag(a.option("--tag"));
+int runDump(const Invocation& a, std::ostream& out, std::ostream&) {
+    auto table = Table::open(a.arguments[0], OpenMode::ReadOnly);
+    if (a.has("--tag"))
+        table->selectTag(a.value("--tag"));
     table->setShowDeleted(a.has("--deleted"));
-    writeCsv(*table, a.option("--fields"), out);
+    writeCsv(*table, a.value("--fields"), out);
     return 0;
 }
 
-int cmdIndex(const Args& a, std::ostream& out, std::ostream& err) {
-    std::string tag = a.option("--tag"), expr = a.option("--expr");
+int runIndex(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const std::string tag = a.value("--tag"), expr = a.value("--expr");
     if (tag.empty() || expr.empty())
-        throw UsageError{"index needs --tag NAME and --expr EXPR"};
-    auto table = openToWrite(a.positional[0], err, true);
+        throw UsageError{"needs a tag name and an expression"};
+    auto table = openToWrite(a.arguments[0], err, true);
     table->addTag(tag, expr);
     out << "tag " << tag << " built\n";
     return 0;
 }
 
-// Damage and notes of an open table; 1 when damaged.
-int reportCheck(Table& table, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> notes;
-    auto damage = table.check(&notes);
-    for (const auto& n : notes)
-        out << "note: " << n << "\n";
-    for (const auto& p : damage)
-        err << "damage: " << p << "\n";
-    if (!damage.empty())
-        return 1;
-    out << "ok\n";
-    return 0;
-}
-
-int cmdCheck(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = Table::open(a.positional[0], OpenMode::ReadOnly);
+int runCheck(const Invocation& a, std::ostream& out, std::ostream& err) {
+    auto table = Table::open(a.arguments[0], OpenMode::ReadOnly);
     return reportCheck(*table, out, err);
 }
 
-int cmdRepair(const Args& a, std::ostream& out, std::ostream& err) {
-    const fs::path file = a.positional[0];
+int runRepair(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const fs::path file = a.arguments[0];
     std::vector<std::string> done = db::removeLeftovers(file);
     for (const auto& line : done)
         out << "repaired: " << line << "\n";
@@ -254,21 +187,19 @@ int cmdRepair(const Args& a, std::ostream& out, std::ostream& err) {
     return reportCheck(*table, out, err);
 }
 
-int cmdPack(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = openToWrite(a.positional[0], err, true);
+int runPack(const Invocation& a, std::ostream& out, std::ostream& err) {
+    auto table = openToWrite(a.arguments[0], err, true);
     table->pack();
     out << "packed: " << table->recordCount() << " records\n";
     return 0;
 }
 
-int cmdReindex(const Args& a, std::ostream& out, std::ostream& err) {
-    auto table = openToWrite(a.positional[0], err, true);
+int runReindex(const Invocation& a, std::ostream& out, std::ostream& err) {
+    auto table = openToWrite(a.arguments[0], err, true);
     table->regenerateIndexes();
     out << "reindexed " << table->tags().size() << " tags\n";
     return 0;
 }
-
-} // namespace
 
 void writeCsv(Table& table, const std::string& fieldList, std::ostream& out) {
     std::vector<int> fields;
@@ -286,7 +217,7 @@ void writeCsv(Table& table, const std::string& fieldList, std::ostream& out) {
         for (int i = 0; i < table.fieldCount(); ++i)
             fields.push_back(i);
     }
-    const auto cp = core::codePageForLanguageDriver(table.languageDriver());
+    const auto cp = table.codePage();
     out << "Recno,Deleted";
     for (int f : fields)
         out << "," << table.field(f).name;
@@ -315,51 +246,6 @@ void writeCsv(Table& table, const std::string& fieldList, std::ostream& out) {
         out << line;
         return false;
     });
-}
-
-int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty())
-        throw UsageError{};
-    const std::string& cmd = args[0];
-    if (cmd == "search")
-        return runSearch(args, out);
-    if (cmd == "replace")
-        return runReplace(args, out, err);
-    if (cmd == "create")
-        return cmdCreate(parse(args, {}, {"--force"}, 1), out, err);
-    if (cmd == "generate")
-        return cmdGenerate(parse(args, {"--seed"}, {}, 2), out, err);
-    if (cmd == "info")
-        return cmdInfo(parse(args, {}, {}, 1), out);
-    if (cmd == "dump")
-        return cmdDump(parse(args, {"--tag", "--fields"}, {"--deleted"}, 1), out);
-    if (cmd == "index")
-        return cmdIndex(parse(args, {"--tag", "--expr"}, {}, 1), out, err);
-    if (cmd == "check")
-        return cmdCheck(parse(args, {}, {}, 1), out, err);
-    if (cmd == "repair")
-        return cmdRepair(parse(args, {}, {}, 1), out, err);
-    if (cmd == "pack")
-        return cmdPack(parse(args, {}, {}, 1), out, err);
-    if (cmd == "reindex")
-        return cmdReindex(parse(args, {}, {}, 1), out, err);
-    if (cmd == "import")
-        return runImport(args, out, err);
-    if (cmd == "export")
-        return runExport(args, out, err);
-    if (cmd == "report")
-        return cmdReport(args, out);
-    if (cmd == "backup")
-        return runBackup(args, out, err);
-    if (cmd == "restore")
-        return runRestore(args, out, err);
-    if (cmd == "convert")
-        return runConvert(args, out, err);
-    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kUsage << kTransferUsage << kBackupUsage;
-        return 0;
-    }
-    throw UsageError{"unknown command " + cmd};
 }
 
 } // namespace shelvix::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/commandline.h"
 #include "find/criteria.h"
 
 #include <iosfwd>
@@ -12,28 +13,29 @@ class Table;
 
 namespace shelvix::cli {
 
-// Thrown for a command line that does not make sense; exit status 2.
-struct UsageError {
-    std::string message;
-};
-
-// Runs one command. Returns the exit status: 0 success, 1 failure.
-// Database errors propagate as shelvix::db::DatabaseError.
-int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-extern const char* const kUsage;
-
+// The commands of commandTable() (commandline.cpp) that live here and in
+// search.cpp and replace.cpp; each answers its exit status, 0 or 1, and
+// throws UsageError for a mistake the table cannot see.
+int runCreate(const Invocation& a, std::ostream& out, std::ostream& err);
+int runGenerate(const Invocation& a, std::ostream& out, std::ostream& err);
+int runInfo(const Invocation& a, std::ostream& out, std::ostream& err);
+int runDump(const Invocation& a, std::ostream& out, std::ostream& err);
+int runIndex(const Invocation& a, std::ostream& out, std::ostream& err);
+int runCheck(const Invocation& a, std::ostream& out, std::ostream& err);
+int runRepair(const Invocation& a, std::ostream& out, std::ostream& err);
+int runPack(const Invocation& a, std::ostream& out, std::ostream& err);
+int runReindex(const Invocation& a, std::ostream& out, std::ostream& err);
 // `search FILE --level ... [--count]`: the search window's criteria over a
-// table (search.cpp).
-int runSearch(const std::vector<std::string>& args, std::ostream& out);
+// table.
+int runSearch(const Invocation& a, std::ostream& out, std::ostream& err);
+// `replace FILE --field NAME --find VALUE --with VALUE`: the Search and
+// Replace pass without questions, its counters printed.
+int runReplace(const Invocation& a, std::ostream& out, std::ostream& err);
 
 // The items of `--level "FIELD OP VALUE; ..."` options, saved as the search
 // window saves its levels; a level the window would refuse is a UsageError.
 std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& levels,
                                            const std::string& dateFormat);
-// `replace FILE --field NAME --find VALUE --with VALUE`: the Search and
-// Replace pass without questions, its counters printed (replace.cpp).
-int runReplace(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // One of the twelve date formats by its pattern ("m/d/yyyy", "dd.mm.yyyy").
 int dateFormatNumber(const std::string& text);

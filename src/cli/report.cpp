@@ -1,20 +1,18 @@
 #include "cli/report.h"
 
-#include "app/appcontext.h"
-#include "app/settings.h"
 #include "cli/commands.h"
 #include "core/codec.h"
 #include "db/databasefiles.h"
 #include "db/engine/table.h"
+#include "db/settings.h"
 #include "find/searchfilter.h"
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportrender.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
@@ -23,62 +21,27 @@ namespace shelvix::cli {
 
 namespace {
 
-struct ReportArgs {
-    std::string file;
-    std::map<std::string, std::string> options;
-    std::vector<std::string> levels;
-};
-
-ReportArgs parseReportArgs(const std::vector<std::string>& args) {
-    static const std::vector<std::string> valued = {"--name",        "--text",  "--pdf",
-                                                    "--definitions", "--level", "--date-format"};
-    ReportArgs out;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.rfind("--", 0) == 0) {
-            if (std::find(valued.begin(), valued.end(), a) == valued.end())
-                throw UsageError{"unknown option " + a};
-            if (i + 1 >= args.size())
-                throw UsageError{a + " needs a value"};
-            if (a == "--level")
-                out.levels.push_back(args[++i]);
-            else
-                out.options[a] = args[++i];
-        } else if (out.file.empty()) {
-            out.file = a;
-        } else {
-            throw UsageError{"report takes 1 argument"};
-        }
-    }
-    if (out.file.empty())
-        throw UsageError{"report takes 1 argument"};
-    if (!out.options.count("--name"))
-        throw UsageError{"report needs --name NAME"};
-    if (out.options.count("--text") == out.options.count("--pdf"))
-        throw UsageError{"report needs one of --text OUT and --pdf OUT"};
-    if (int(out.levels.size()) > find::kMaxLevels)
-        throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
-    return out;
-}
-
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
 } // namespace
 
-int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
-    const ReportArgs a = parseReportArgs(args);
+int cmdReport(const Invocation& a, std::ostream& out, std::ostream&) {
+    if (a.has("--text") == a.has("--pdf"))
+        throw UsageError{"needs one of --text OUT and --pdf OUT"};
+    const std::vector<std::string> searchLevelsGiven = a.values("--level");
+    if (int(searchLevelsGiven.size()) > find::kMaxLevels)
+        throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
     // Dates read and shown as `search` reads them.
-    const std::string dateFormat =
-        a.options.count("--date-format") ? a.options.at("--date-format") : "m/d/yyyy";
+    const std::string dateFormat = a.value("--date-format", "m/d/yyyy");
     db::DisplayFormats formats;
     for (const db::DateFormatInfo& f : db::dateFormats()) {
         if (QString::fromStdString(dateFormat).toLower() == QLatin1String(f.caption) ||
             QString::fromStdString(dateFormat).toLower() == QLatin1String(f.patternWithoutZeros))
             formats.setDateFormat(f.number);
     }
-    const std::vector<find::SearchItem> criteria = searchLevels(a.levels, dateFormat);
+    const std::vector<find::SearchItem> criteria = searchLevels(searchLevelsGiven, dateFormat);
     // Pages are laid out with real fonts, which need the GUI library, not a screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -91,11 +54,15 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
     if (!QCoreApplication::instance())
         gui = std::make_unique<QGuiApplication>(argc, argv);
 
-    const db::DatabaseFiles paths = db::DatabaseFiles::of(q(a.file));
+    const db::DatabaseFiles paths = db::DatabaseFiles::of(q(a.arguments[0]));
     const QString definitions =
-        a.options.count("--definitions")
-            ? q(a.options.at("--definitions"))
+        a.has("--definitions")
+            ? q(a.value("--definitions"))
             : QFileInfo(paths.current).absoluteDir().filePath(QStringLiteral("SHVBOOK.URP"));
+    // Definitions asked for by name are never quietly the default ones.
+    if (a.has("--definitions") && !QFileInfo(definitions).isFile())
+        throw std::runtime_error("Cannot open " + a.value("--definitions") +
+                                 ": No such file or directory");
     // Without a definitions file, the eight the program would start it with.
     const reports::ReportFile file(definitions);
     std::vector<reports::ReportDefinition> all = reports::DefaultReports();
@@ -105,14 +72,14 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
         all = scan ? scan->usable() : std::vector<reports::ReportDefinition>();
         unusable = scan ? scan->problems() : QStringList();
     }
-    const std::string wanted = core::encode(a.options.at("--name")).bytes;
+    const std::string wanted = core::encode(a.value("--name")).bytes;
     const auto it = std::find_if(all.begin(), all.end(), [&](const reports::ReportDefinition& d) {
         return d.name == wanted;
     });
     if (it == all.end()) {
         // The report asked for may be one the file holds damaged.
         std::string why =
-            "no report named \"" + a.options.at("--name") + "\" in " + definitions.toStdString();
+            "no report named \"" + a.value("--name") + "\" in " + definitions.toStdString();
         if (!unusable.isEmpty())
             why += " (it cannot use " + unusable.join(QStringLiteral("; ")).toStdString() + ")";
         throw std::runtime_error(why);
@@ -121,8 +88,8 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
 
     // The catalogue as the program shows it: its sort order when its sort
     // tag is there, its own field names.
-    const app::DatabaseSettings settings = app::DatabaseSettings::load(paths.settings, QString());
-    auto table = db::Table::open(a.file, db::OpenMode::Shared);
+    const db::DatabaseSettings settings = db::DatabaseSettings::load(paths.settings, QString());
+    auto table = db::Table::open(a.arguments[0], db::OpenMode::Shared);
     std::array<int, 4> levels{};
     for (const db::TagInfo& tag : table->tags()) {
         if (QString::fromStdString(tag.name).compare(QLatin1String("NewIndex"),
@@ -140,9 +107,9 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
         renderer.FieldCaptions[i] = settings.fieldNames[i];
 
     std::unique_ptr<reports::TBaseReport> engine;
-    if (a.options.count("--pdf")) {
+    if (a.has("--pdf")) {
         auto printer = std::make_unique<reports::TReportPrinter>();
-        printer->ChoosePdfFile(q(a.options.at("--pdf")));
+        printer->ChoosePdfFile(q(a.value("--pdf")));
         engine = std::move(printer);
     } else {
         auto filer = std::make_unique<reports::TReportFiler>();
@@ -152,13 +119,13 @@ int cmdReport(const std::vector<std::string>& args, std::ostream& out) {
         pdf.pdfFile = QStringLiteral("report.pdf");
         filer->ChoosePaper(QPageSize(pdf.paperInches(), QPageSize::Inch));
         renderer.OutputMode = reports::ReportMode::File;
-        renderer.TextFileName = q(a.options.at("--text"));
+        renderer.TextFileName = q(a.value("--text"));
         engine = std::move(filer);
     }
     engine->Orientation = def.landscape ? reports::poLandScape : reports::poPortrait;
     renderer.attach(*engine);
     if (!engine->RunReport())
-        throw std::runtime_error("the PDF file " + a.options.at("--pdf") + " could not be written");
+        throw std::runtime_error("the PDF file " + a.value("--pdf") + " could not be written");
     if (!renderer.error().isEmpty())
         throw std::runtime_error(renderer.error().toStdString());
     out << engine->CurrentPage() << " pages\n";

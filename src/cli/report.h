@@ -1,13 +1,13 @@
 #pragma once
 
+#include "cli/commandline.h"
+
 #include <iosfwd>
-#include <string>
-#include <vector>
 
 namespace shelvix::cli {
 
 // `report FILE --name NAME (--text OUT | --pdf OUT) [--definitions PATH] [--level ...]`:
 // one report definition rendered over the catalogue, without a window.
-int cmdReport(const std::vector<std::string>& args, std::ostream& out);
+int cmdReport(const Invocation& a, std::ostream& out, std::ostream& err);
 
 } // namespace shelvix::cli

@@ -12,47 +12,6 @@ namespace shelvix::cli {
 
 namespace {
 
-struct SearchArgs {
-    std::string file;
-    std::vector<std::string> levels;
-    bool count = false;
-    std::string fields;
-    std::string dateFormat = "m/d/yyyy";
-};
-
-SearchArgs parseSearch(const std::vector<std::string>& args) {
-    SearchArgs a;
-    std::vector<std::string> positional;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size())
-                throw UsageError{arg + " needs a value"};
-            return args[++i];
-        };
-        if (arg == "--level")
-            a.levels.push_back(value());
-        else if (arg == "--fields")
-            a.fields = value();
-        else if (arg == "--date-format")
-            a.dateFormat = value();
-        else if (arg == "--count")
-            a.count = true;
-        else if (arg.rfind("--", 0) == 0)
-            throw UsageError{"unknown option " + arg};
-        else
-            positional.push_back(arg);
-    }
-    if (positional.size() != 1)
-        throw UsageError{"search takes 1 argument"};
-    if (a.levels.empty())
-        throw UsageError{"search needs at least one --level"};
-    if (int(a.levels.size()) > find::kMaxLevels)
-        throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
-    a.file = positional[0];
-    return a;
-}
-
 // "FIELD OP VALUE" as the form would hold it: the row's cell text as typed
 // into its mask, and the row's operator.
 void putCriterion(const QString& criterion, std::array<QString, find::kRows>& cells,
@@ -143,16 +102,19 @@ std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& level
     return criteria.items();
 }
 
-int runSearch(const std::vector<std::string>& args, std::ostream& out) {
-    const SearchArgs a = parseSearch(args);
-    const std::vector<find::SearchItem> items = searchLevels(a.levels, a.dateFormat);
+int runSearch(const Invocation& a, std::ostream& out, std::ostream&) {
+    const std::vector<std::string> levels = a.values("--level");
+    if (int(levels.size()) > find::kMaxLevels)
+        throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
+    const std::vector<find::SearchItem> items =
+        searchLevels(levels, a.value("--date-format", "m/d/yyyy"));
 
-    auto table = db::Table::open(a.file, db::OpenMode::ReadOnly);
+    auto table = db::Table::open(a.arguments[0], db::OpenMode::ReadOnly);
     find::SearchFilter(items, *table).applyTo(*table);
-    if (a.count)
+    if (a.has("--count"))
         out << table->recordCount() << "\n";
     else
-        writeCsv(*table, a.fields, out);
+        writeCsv(*table, a.value("--fields"), out);
     return 0;
 }
 

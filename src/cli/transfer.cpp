@@ -1,11 +1,11 @@
 #include "cli/transfer.h"
 
-#include "app/settings.h"
 #include "cli/commands.h"
 #include "db/booktable.h"
 #include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "db/settings.h"
 #include "find/searchfilter.h"
 #include "transfer/dbffiles.h"
 #include "transfer/delimited.h"
@@ -21,102 +21,42 @@
 
 namespace shelvix::cli {
 
-const char* const kTransferUsage =
-    "  import FILE SOURCE [--map SRC=FIELD,...] [--skip-first] [--date-format F]\n"
-    "         [--preset goodreads|librarything]\n"
-    "                                      append the records of a delimited text file or\n"
-    "                                      a .DBF; SRC is a source field's name or number,\n"
-    "                                      FIELD a book field's name or number; with\n"
-    "                                      --skip-first alone, a first line naming book\n"
-    "                                      fields (or a known export's columns) maps them\n"
-    "  export FILE TARGET [--fields A,B,...] [--no-header] [--date-format F]\n"
-    "         [--level \"FIELD OP VALUE[; ...]\"]... [--encoding utf-8|windows-1252]\n"
-    "                                      write the records as delimited text, or as a new\n"
-    "                                      dBASE table when TARGET ends in .DBF; with --level\n"
-    "                                      only those a search with these levels finds\n";
-
 namespace {
-
-struct TransferArgs {
-    std::vector<std::string> positional;
-    std::string map;
-    std::string fields;
-    std::string dateFormat = "m/d/yyyy";
-    std::vector<std::string> levels;
-    bool skipFirst = false;
-    bool noHeader = false;
-    struct TextOptions {
-        std::optional<transfer::Preset> preset;
-        bool utf8 = false;
-    } text;
-};
 
 // ---- Spreadsheet text: --preset (import) and --encoding (export) ----------
 
-template <class Value>
-bool takeTextOption(TransferArgs::TextOptions& o, const std::string& arg, Value value,
-                    bool import) {
-    if (import && arg == "--preset") {
-        const std::string name = value();
+struct TextOptions {
+    std::optional<transfer::Preset> preset;
+    bool utf8 = false;
+};
+
+TextOptions textOptions(const Invocation& a) {
+    TextOptions o;
+    if (a.has("--preset")) {
+        const std::string name = a.value("--preset");
         o.preset = transfer::presetNamed(name);
         if (!o.preset)
             throw UsageError{"unknown preset " + name + " (try goodreads or librarything)"};
-        return true;
     }
-    if (!import && arg == "--encoding") {
-        const QString name = QString::fromStdString(value()).toLower().remove(u'-');
+    if (a.has("--encoding")) {
+        const QString name = QString::fromStdString(a.value("--encoding")).toLower().remove(u'-');
         if (name != QLatin1String("utf8") && name != QLatin1String("windows1252") &&
             name != QLatin1String("cp1252"))
             throw UsageError{"unknown encoding (try utf-8 or windows-1252)"};
         o.utf8 = name == QLatin1String("utf8");
-        return true;
     }
-    return false;
+    return o;
 }
 
 // The reader and map of an import from a text file: a preset's, asked for or
 // recognised by its header when --skip-first stands alone; else the book
 // fields the header names; else what --map says, or by place. A preset reads
 // the first line as its header.
-std::unique_ptr<transfer::RecordReader> textImportPlan(const TransferArgs& a,
-                                                       transfer::RecordReader& text,
-                                                       const app::PerField<QString>& labels,
-                                                       transfer::FieldMap& map, bool& skipFirst);
+std::unique_ptr<transfer::RecordReader>
+textImportPlan(const Invocation& a, const TextOptions& options, transfer::RecordReader& text,
+               const app::PerField<QString>& labels, transfer::FieldMap& map, bool& skipFirst);
 
 // ----------------------------------------------------------------------------
-
-TransferArgs parseTransfer(const std::vector<std::string>& args, bool import) {
-    TransferArgs a;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size())
-                throw UsageError{arg + " needs a value"};
-            return args[++i];
-        };
-        if (arg == "--date-format")
-            a.dateFormat = value();
-        else if (import && arg == "--map")
-            a.map = value();
-        else if (import && arg == "--skip-first")
-            a.skipFirst = true;
-        else if (!import && arg == "--fields")
-            a.fields = value();
-        else if (!import && arg == "--no-header")
-            a.noHeader = true;
-        else if (!import && arg == "--level")
-            a.levels.push_back(value());
-        else if (takeTextOption(a.text, arg, value, import))
-            continue;
-        else if (arg.rfind("--", 0) == 0)
-            throw UsageError{"unknown option " + arg};
-        else
-            a.positional.push_back(arg);
-    }
-    if (a.positional.size() != 2)
-        throw UsageError{args[0] + " takes 2 arguments"};
-    return a;
-}
 
 db::DisplayFormats formatsFor(const std::string& text) {
     db::DisplayFormats formats;
@@ -245,24 +185,25 @@ app::PerField<QString> databaseLabels(std::filesystem::path file) {
     return settings.fieldNames;
 }
 
-std::unique_ptr<transfer::RecordReader> textImportPlan(const TransferArgs& a,
-                                                       transfer::RecordReader& text,
-                                                       const app::PerField<QString>& labels,
-                                                       transfer::FieldMap& map, bool& skipFirst) {
+std::unique_ptr<transfer::RecordReader>
+textImportPlan(const Invocation& a, const TextOptions& options, transfer::RecordReader& text,
+               const app::PerField<QString>& labels, transfer::FieldMap& map, bool& skipFirst) {
     const auto headers = text.headerTexts();
-    transfer::Preset preset = a.text.preset.value_or(transfer::Preset::None);
-    if (!a.text.preset && a.map.empty() && a.skipFirst)
+    const std::string mapOption = a.value("--map");
+    transfer::Preset preset = options.preset.value_or(transfer::Preset::None);
+    if (!options.preset && mapOption.empty() && a.has("--skip-first"))
         preset = transfer::detectPreset(headers);
     if (preset != transfer::Preset::None) {
         auto reader = std::make_unique<transfer::PresetReader>(text, preset);
-        map = a.map.empty() ? reader->fieldMap() : mapFromOption(a.map, reader->fieldNames());
+        map =
+            mapOption.empty() ? reader->fieldMap() : mapFromOption(mapOption, reader->fieldNames());
         skipFirst = true;
         return reader;
     }
-    if (a.map.empty() && a.skipFirst)
+    if (mapOption.empty() && a.has("--skip-first"))
         map = transfer::headerFieldMap(headers, &labels);
     if (map.empty())
-        map = mapFromOption(a.map, text.fieldNames());
+        map = mapFromOption(mapOption, text.fieldNames());
     return nullptr;
 }
 
@@ -270,10 +211,10 @@ std::unique_ptr<transfer::RecordReader> textImportPlan(const TransferArgs& a,
 
 } // namespace
 
-int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const TransferArgs a = parseTransfer(args, true);
-    const db::DisplayFormats formats = formatsFor(a.dateFormat);
-    const std::string& source = a.positional[1];
+int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const TextOptions options = textOptions(a);
+    const db::DisplayFormats formats = formatsFor(a.value("--date-format", "m/d/yyyy"));
+    const std::string& source = a.arguments[1];
     std::unique_ptr<transfer::RecordReader> reader;
     if (transfer::hasDbfExtension(QString::fromStdString(source))) {
         reader = std::make_unique<transfer::DbfReader>(source, formats);
@@ -292,20 +233,21 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         reader = std::move(text);
     }
-    bool skipFirst = a.skipFirst;
+    bool skipFirst = a.has("--skip-first");
     transfer::FieldMap map;
     std::unique_ptr<transfer::RecordReader> preset;
     if (dynamic_cast<transfer::DelimitedReader*>(reader.get()))
-        preset = textImportPlan(a, *reader, databaseLabels(a.positional[0]), map, skipFirst);
-    else if (a.text.preset)
+        preset =
+            textImportPlan(a, options, *reader, databaseLabels(a.arguments[0]), map, skipFirst);
+    else if (options.preset)
         throw UsageError{"--preset reads delimited text, not a .DBF"};
     else
-        map = mapFromOption(a.map, reader->fieldNames());
+        map = mapFromOption(a.value("--map"), reader->fieldNames());
     transfer::RecordReader& from = preset ? *preset : *reader;
 
-    auto table = transfer::openForImport(a.positional[0]);
+    auto table = transfer::openForImport(a.arguments[0]);
     if (!db::isBookTable(*table)) {
-        err << "shelvix-tool: " << a.positional[0] << " is not a book table\n";
+        err << "shelvix-tool: " << a.arguments[0] << " is not a book table\n";
         return 1;
     }
     transfer::Importer importer(*table, formats);
@@ -328,39 +270,40 @@ int runImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 0;
 }
 
-int runExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const TransferArgs a = parseTransfer(args, false);
-    const db::DisplayFormats formats = formatsFor(a.dateFormat);
-    const std::filesystem::path file = a.positional[0];
+int runExport(const Invocation& a, std::ostream& out, std::ostream& err) {
+    const TextOptions options = textOptions(a);
+    const std::string dateFormat = a.value("--date-format", "m/d/yyyy");
+    const db::DisplayFormats formats = formatsFor(dateFormat);
+    const std::filesystem::path file = a.arguments[0];
     transfer::ExportRequest request;
-    request.target = a.positional[1];
-    request.format = transfer::hasDbfExtension(QString::fromStdString(a.positional[1]))
+    request.target = a.arguments[1];
+    request.format = transfer::hasDbfExtension(QString::fromStdString(a.arguments[1]))
                          ? transfer::ExportFormat::DBase
                          : transfer::ExportFormat::Delimited;
-    request.headerLine = !a.noHeader;
-    request.utf8 = a.text.utf8;
+    request.headerLine = !a.has("--no-header");
+    request.utf8 = options.utf8;
     if (request.utf8 && request.format == transfer::ExportFormat::DBase)
         throw UsageError{"--encoding applies to delimited text, not a .DBF"};
     request.protectedFiles = transfer::databaseFiles(file);
-    if (a.fields.empty()) {
+    if (a.value("--fields").empty()) {
         for (int f = 1; f <= db::kFieldCount; ++f)
             request.fields.push_back(f);
     } else {
-        for (const std::string& name : splitList(a.fields))
+        for (const std::string& name : splitList(a.value("--fields")))
             request.fields.push_back(bookField(name));
     }
     // The headings are the database's own field names when it has settings.
     auto ini = file;
     ini.replace_extension(".INI");
-    const app::DatabaseSettings settings =
+    const db::DatabaseSettings settings =
         std::filesystem::exists(ini)
-            ? app::DatabaseSettings::load(QString::fromStdString(ini.string()), QString())
-            : app::DatabaseSettings();
+            ? db::DatabaseSettings::load(QString::fromStdString(ini.string()), QString())
+            : db::DatabaseSettings();
     request.labels = settings.fieldNames;
 
     auto table = db::Table::open(file, db::OpenMode::Shared);
-    if (!a.levels.empty()) {
-        find::SearchFilter(searchLevels(a.levels, a.dateFormat), *table).applyTo(*table);
+    if (const auto levels = a.values("--level"); !levels.empty()) {
+        find::SearchFilter(searchLevels(levels, dateFormat), *table).applyTo(*table);
         request.searchOnly = true;
     }
     transfer::Exporter exporter(formats);

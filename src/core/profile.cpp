@@ -2,15 +2,9 @@
 
 #include "core/text.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // The distribution ships SimpleIni's template bodies behind SI_IMPLEMENTATION
 // and its converters need headers it does not ship; we only use the 8-bit
@@ -63,22 +57,6 @@ std::string oneLine(std::string_view value) {
             c = ' ';
     }
     return v;
-}
-
-mode_t currentUmask() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
-    }
-    return 022;
-}
-
-bool fail(std::string* error, const std::string& message) {
-    if (error)
-        *error = message;
-    return false;
 }
 
 } // namespace
@@ -340,78 +318,8 @@ std::string Profile::text() const {
     return out;
 }
 
-bool Profile::save(std::string* error) const {
-    if (impl_->path.empty())
-        return fail(error, "no file name to save the settings to");
-    if (impl_->unreadable)
-        return fail(error, "cannot read " + impl_->path.string() + "; it was not replaced");
-
-    std::error_code ec;
-    fs::path target = impl_->path;
-    if (fs::is_symlink(target, ec)) {
-        // Replace the file the link points to, not the link.
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved;
-    }
-    fs::path dir = target.parent_path();
-    if (!dir.empty())
-        fs::create_directories(dir, ec);
-
-    // Locked while we write it, so no one takes it for a leftover; one swept
-    // away before we held it is made again.
-    std::string tmp;
-    int fd = -1;
-    for (;;) {
-        tmp = (dir / ("." + target.filename().string() + ".XXXXXX.tmp")).string();
-        fd = ::mkstemps(tmp.data(), 4);
-        if (fd < 0)
-            return fail(error, "cannot write " + target.string() + ": " + std::strerror(errno));
-        struct stat held {};
-        const bool locked = ::flock(fd, LOCK_EX) == 0;
-        if (locked && ::fstat(fd, &held) == 0 && held.st_nlink > 0)
-            break;
-        if (!locked)
-            ::unlink(tmp.c_str());
-        ::close(fd);
-    }
-
-    struct stat st {};
-    mode_t mode =
-        (::stat(target.c_str(), &st) == 0) ? (st.st_mode & 07777) : (0666 & ~currentUmask());
-    ::fchmod(fd, mode);
-
-    const std::string data = text();
-    const char* p = data.data();
-    std::size_t left = data.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    int savedErrno = errno;
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        savedErrno = errno;
-    }
-    // Renamed while still held.
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        savedErrno = errno;
-    }
-    ::close(fd);
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return fail(error, "cannot write " + target.string() + ": " + std::strerror(savedErrno));
-    }
-    return true;
+bool Profile::unreadable() const {
+    return impl_->unreadable;
 }
 
 } // namespace shelvix::core

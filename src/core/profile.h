@@ -22,8 +22,8 @@ inline constexpr std::size_t kProfileNumberLength = 15;
 inline constexpr std::size_t kProfileTextLength = 250;
 
 // A private-profile (INI) file: sections of "key=value" lines. The file is
-// read once by load(); reads and writes work on memory; save() writes it back
-// once. Section and key names match without regard to ASCII case, values are
+// read once by load(); reads and writes work on memory; db::saveProfile
+// writes it back once. Section and key names match without regard to ASCII case, values are
 // trimmed. Values are Windows-1252 bytes, stored as given.
 //
 // A write changes the key's line in place (the first one when a key is
@@ -41,8 +41,7 @@ public:
     Profile& operator=(const Profile&) = delete;
 
     // A missing file is an empty profile, never an error. A file that exists
-    // but cannot be read also reads as empty, and save() then refuses to
-    // replace it.
+    // but cannot be read also reads as empty, and is never replaced.
     static Profile load(const std::filesystem::path& path);
     static Profile fromText(std::string_view text);
 
@@ -66,13 +65,12 @@ public:
     void writeInt(std::string_view section, std::string_view key, std::int64_t value);
     void writeBool(std::string_view section, std::string_view key, bool value);
 
-    // The file text save() would write.
+    // The file text a save writes.
     std::string text() const;
 
-    // Writes text() to path() atomically (a temporary file in the same
-    // directory, then rename), creating missing directories. On failure the
-    // old file is untouched, false is returned and *error says why.
-    bool save(std::string* error = nullptr) const;
+    // The file was there but could not be read: saving it (db::saveProfile)
+    // would lose what it holds, so that refuses.
+    bool unreadable() const;
 
 private:
     struct Impl;

@@ -76,26 +76,17 @@ std::string yesNo(bool flag) {
 
 std::string toUpperAscii(std::string_view s) {
     std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : out)
+        c = toUpperAscii(c);
     return out;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (toUpperAscii(a[i]) != toUpperAscii(b[i]))
             return false;
-    }
     return true;
 }
 

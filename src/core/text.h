@@ -26,7 +26,11 @@ std::string repeatChar(char c, std::size_t n);
 std::string intToText(std::int64_t n);
 std::string yesNo(bool flag);
 
-// ASCII-only case helpers for names (fields, sections, keys, commands).
+// ASCII-only case helpers for names (fields, sections, keys, commands) and
+// the searches that fold a to z only: every other byte stays as it is.
+constexpr char toUpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string toUpperAscii(std::string_view s);
 bool equalsNoCase(std::string_view a, std::string_view b);
 

@@ -1,27 +1,33 @@
 #include "db/datalists.h"
 
 #include "core/text.h"
+#include "db/engine/error.h"
+#include "db/engine/replacingfile.h"
+#include "db/fieldtable.h"
 #include "db/textcodec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace shelvix::db {
 
 namespace {
 
 constexpr std::array<DataListInfo, kDataListCount> kLists = {{
-    {"AUTHOR.LST", "&Author", "Author", 90, "Author", "MyComboAuthor"},
-    {"LOCATION.LST", "&Location", "Location", 30, "Location", "MyComboLocation"},
-    {"BOUGHT.LST", "&Where Purchased", "Purchased From", 30, "WherePurch", "MyComboBought"},
-    {"CATEGORY.LST", "&Category", "Category", 20, "Category", "MyComboCategory"},
-    {"PUBLISH.LST", "&Publisher", "Publisher", 90, "Publisher", "MyComboPublisher"},
-    {"RATING.LST", "&Rating", "Rating", 15, "PersRating", "MyComboRating"},
-    {"BOOKTYPE.LST", "&Book Type", "Book Type", 30, "BookType", "MyComboBookType"},
-    {"CHECKOUT.LST", "Chec&k Out Person", "Check Out Person", 30, "CheckName", "MyComboCheckOut"},
-    {"CONDITION.LST", "C&ondition", "Condition", 20, "Condition", "MyComboCondition"},
+    {"AUTHOR.LST", "&Author", "Author", 90, "Author", "MyComboAuthor", field::Author},
+    {"LOCATION.LST", "&Location", "Location", 30, "Location", "MyComboLocation", field::Location},
+    {"BOUGHT.LST", "&Where Purchased", "Purchased From", 30, "WherePurch", "MyComboBought",
+     field::WherePurch},
+    {"CATEGORY.LST", "&Category", "Category", 20, "Category", "MyComboCategory", field::Category},
+    {"PUBLISH.LST", "&Publisher", "Publisher", 90, "Publisher", "MyComboPublisher",
+     field::Publisher},
+    {"RATING.LST", "&Rating", "Rating", 15, "PersRating", "MyComboRating", field::Rating},
+    {"BOOKTYPE.LST", "&Book Type", "Book Type", 30, "BookType", "MyComboBookType", field::BookType},
+    {"CHECKOUT.LST", "Chec&k Out Person", "Check Out Person", 30, "CheckName", "MyComboCheckOut",
+     field::CheckName},
+    {"CONDITION.LST", "C&ondition", "Condition", 20, "Condition", "MyComboCondition",
+     field::Condition},
 }};
 
 constexpr std::size_t kMaxLine = 255;
@@ -30,6 +36,13 @@ constexpr std::size_t kMaxLine = 255;
 
 const std::array<DataListInfo, kDataListCount>& dataListTable() {
     return kLists;
+}
+
+int dataListOfField(int field) {
+    for (std::size_t i = 0; i < kLists.size(); ++i)
+        if (kLists[i].field == field)
+            return int(i) + 1;
+    return 0;
 }
 
 QString defaultListFile(const QString& dataDir, int number) {
@@ -62,7 +75,7 @@ QStringList LoadList(const QString& file) {
     return list;
 }
 
-bool SaveList(const QString& file, const QStringList& entries) {
+bool SaveList(const QString& file, const QStringList& entries, FileSystem& fs) {
     std::string bytes;
     for (const QString& entry : entries) {
         // A line break inside an entry would split it into two on reading.
@@ -72,15 +85,12 @@ bool SaveList(const QString& file, const QStringList& entries) {
         bytes += toWindows1252(line);
         bytes += "\r\n";
     }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        out.cancelWriting();
+    try {
+        replaceFile(toPath(file), bytes, fs);
+        return true;
+    } catch (const DatabaseError&) {
         return false;
     }
-    return out.commit();
 }
 
 bool AddToList(QStringList& list, const QString& text) {
@@ -103,10 +113,10 @@ DataLists LoadAllList(const QString& basePath, const QString& dataDir) {
     return lists;
 }
 
-bool SaveAllLists(const QString& basePath, const DataLists& lists) {
+bool SaveAllLists(const QString& basePath, const DataLists& lists, FileSystem& fs) {
     bool all = true;
     for (int i = 0; i < kDataListCount; ++i)
-        all = SaveList(databaseListFile(basePath, i + 1), lists[i]) && all;
+        all = SaveList(databaseListFile(basePath, i + 1), lists[i], fs) && all;
     return all;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/databasefiles.h"
+#include "db/engine/file.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,11 +22,16 @@ struct DataListInfo {
     int entryLength;         // longest entry typed in the maintenance dialog
     const char* editControl; // drop-down of the record edit form
     const char* gridEditor;  // in-cell editor of the main window's grid
+    int field;               // the book field it feeds (db::field)
 };
 
 // In list-number order: 1 Author, 2 Location, 3 Where purchased, 4 Category,
 // 5 Publisher, 6 Rating, 7 Book type, 8 Check-out person, 9 Condition.
 const std::array<DataListInfo, kDataListCount>& dataListTable();
+
+// The data-list number (1 to 9) of a field number, or 0 for a field without
+// a drop-down.
+int dataListOfField(int field);
 
 // Default list `number` in `dataDir`, found as every companion is
 // (databaseListFile() names a database's own).
@@ -36,7 +42,8 @@ QString defaultListFile(const QString& dataDir, int number);
 QStringList LoadList(const QString& file);
 // Replaces the file through a temporary file, so a failed write leaves the
 // old list in place. False when the file could not be written.
-bool SaveList(const QString& file, const QStringList& entries);
+bool SaveList(const QString& file, const QStringList& entries,
+              FileSystem& fs = FileSystem::native());
 
 // Appends the trimmed text unless it is empty or already an entry (case
 // counts). True when it was added.
@@ -50,7 +57,8 @@ using DataLists = std::array<QStringList, kDataListCount>; // index = list numbe
 DataLists LoadAllList(const QString& basePath, const QString& dataDir);
 // Failures are silent, as for SaveList; the result is false when any of the
 // nine files could not be written.
-bool SaveAllLists(const QString& basePath, const DataLists& lists);
+bool SaveAllLists(const QString& basePath, const DataLists& lists,
+                  FileSystem& fs = FileSystem::native());
 DataLists LoadDefaultList(const QString& dataDir);
 bool SaveDefaultLists(const QString& dataDir, const DataLists& lists);
 

@@ -1,11 +1,13 @@
 #include "db/recovery.h"
 
+#include "core/text.h"
 #include "db/databasefiles.h"
+#include "db/engine/replacingfile.h"
 #include "db/engine/table.h"
-#include "db/engine/temporaries.h"
 #include "db/settings.h"
 #include "db/sortorder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace shelvix::db {
@@ -82,8 +84,21 @@ std::string sortExpressionOf(const std::filesystem::path& table) {
 }
 
 std::vector<std::string> removeLeftovers(const std::filesystem::path& table) {
+    // The catalogue's own files only, their extensions in any case, as the
+    // companions are found.
+    std::vector<std::string> names;
+    for (const QString& file : DatabaseFiles::of(fromPath(table)).all())
+        names.push_back(toPath(file).filename().string());
+    const auto ours = [&](const std::string& name) {
+        const std::size_t dot = name.rfind('.');
+        return std::any_of(names.begin(), names.end(), [&](const std::string& own) {
+            return own.size() == name.size() && dot != std::string::npos &&
+                   own.compare(0, dot, name, 0, dot) == 0 &&
+                   core::toUpperAscii(own.substr(dot)) == core::toUpperAscii(name.substr(dot));
+        });
+    };
     std::vector<std::string> lines;
-    for (const RemovedTemporary& t : removeAbandonedTemporaries(table))
+    for (const RemovedTemporary& t : removeAbandonedTemporaries(table.parent_path(), ours))
         lines.push_back("The temporary file " + t.path.filename().string() + " (" + size(t.size) +
                         ") that work left when it was stopped was removed.");
     return lines;

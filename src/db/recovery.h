@@ -22,8 +22,9 @@ std::vector<std::string> rebuildUnreadableIndex(const std::filesystem::path& tab
 // table) gives it: the "NewIndex" expression, or "" for record order.
 std::string sortExpressionOf(const std::filesystem::path& table);
 
-// Removes the temporaries that work on this catalogue left when it died
-// (removeAbandonedTemporaries), one line each naming the file and its size.
+// Removes the temporary files of the catalogue's own files (table, index,
+// settings, lists) that work left when it was stopped, and no live process
+// holds; one line each naming the file and its size.
 std::vector<std::string> removeLeftovers(const std::filesystem::path& table);
 
 } // namespace shelvix::db

@@ -2,6 +2,7 @@
 
 #include "core/profile.h"
 #include "core/text.h"
+#include "db/engine/replacingfile.h"
 #include "db/textcodec.h"
 
 #include <QFileInfo>
@@ -237,13 +238,14 @@ DatabaseSettings DatabaseSettings::loadForNewDatabase(const QString& newDatabase
     return load(newDatabaseIni, globalIni);
 }
 
-bool DatabaseSettings::save(const QString& databaseIni, QString* error, QStringList* lossy) const {
+bool DatabaseSettings::save(const QString& databaseIni, QString* error, QStringList* lossy,
+                            FileSystem& fs) const {
     core::Profile ini = core::Profile::load(databaseIni.toStdString());
     QStringList lost = write(ini);
     if (lossy)
         *lossy = lost;
     std::string why;
-    if (ini.save(&why))
+    if (saveProfile(ini, &why, fs))
         return true;
     if (error)
         *error = QString::fromStdString(why);

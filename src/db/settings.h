@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/engine/file.h"
 #include "db/fieldtable.h"
 
 #include <QString>
@@ -151,8 +152,8 @@ struct DatabaseSettings {
     static DatabaseSettings loadForNewDatabase(const QString& newDatabaseIni,
                                                const QString& globalIni);
     // Writes to the database's settings file, keeping whatever else it holds.
-    bool save(const QString& databaseIni, QString* error = nullptr,
-              QStringList* lossy = nullptr) const;
+    bool save(const QString& databaseIni, QString* error = nullptr, QStringList* lossy = nullptr,
+              FileSystem& fs = FileSystem::native()) const;
 
     bool operator==(const DatabaseSettings&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "db/sortorder.h"
 
+#include "core/text.h"
+#include "db/engine/table.h"
 #include "db/fieldtable.h"
 
 #include <algorithm>
@@ -44,6 +46,17 @@ std::string buildSortString(const std::array<int, 4>& levels) {
     }
     expr.pop_back();
     return expr;
+}
+
+std::string applySortTag(Table& table, const std::string& expression) {
+    if (expression.empty())
+        return {};
+    table.selectTag("");
+    for (const TagInfo& tag : table.tags())
+        if (core::equalsNoCase(tag.name, kSortTagName))
+            table.deleteTag(tag.name);
+    table.addTag(kSortTagName, expression);
+    return kSortTagName;
 }
 
 } // namespace shelvix::db

@@ -36,7 +36,7 @@ constexpr std::array<EditControlInfo, db::kFieldCount> kControls = {{
     {35, "UserDef5", K::Edit, 40, 4, X::Caption},    {36, "UserDef6", K::Edit, 40, 4, X::Caption},
 }};
 
-constexpr int kCheckOut = 17;
+constexpr int kCheckOut = db::field::CheckOut;
 constexpr int kCheckDate = db::field::CheckDate;
 constexpr int kPurchDate = db::field::PurchDate;
 constexpr int kDateSnapshotLength = 12;

@@ -1,5 +1,6 @@
 #include "find/criteria.h"
 
+#include "core/text.h"
 #include "db/displayformats.h"
 #include "db/fieldtable.h"
 
@@ -75,8 +76,8 @@ bool isBlankDate(const QString& text) {
 
 QString upperAsciiOnly(QString text) {
     for (QChar& c : text)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 'a' + 'A');
+        if (c.unicode() < 0x80)
+            c = QChar(core::toUpperAscii(char(c.unicode())));
     return text;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/fieldtable.h"
+
 #include <QDate>
 #include <QString>
 #include <array>
@@ -17,8 +19,8 @@ namespace shelvix::find {
 inline constexpr int kMaxItems = 75;
 inline constexpr int kMaxLevels = 10;
 inline constexpr int kRows = 36; // one grid row per book field
-inline constexpr int kKeyWordsField = 23;
-inline constexpr int kCheckOutField = 17;
+inline constexpr int kKeyWordsField = db::field::KeyWords;
+inline constexpr int kCheckOutField = db::field::CheckOut;
 inline constexpr int kMaxTextLength = 110;
 
 enum Op { OpEqual = 1, OpGreater = 2, OpLess = 3, OpBetween = 4, OpContains = 5, OpAnyWord = 6 };

@@ -1,9 +1,9 @@
 #include "find/locate.h"
 
-#include "core/codec.h"
 #include "core/text.h"
 #include "db/engine/error.h"
 #include "db/engine/expr.h"
+#include "db/textcodec.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -57,15 +57,15 @@ LocateMatcher::LocateMatcher(const LocateQuery& query, const db::Table& table,
         number_ = n.value_or(0);
         return;
     }
-    const core::CodePage cp = core::codePageForLanguageDriver(table.languageDriver());
-    for (char32_t ch : query.text.toUcs4()) {
-        const int b = core::encodeChar(ch, cp);
-        if (b < 0) {
-            never_ = true; // the table cannot hold it, so it occurs nowhere
-            return;
-        }
-        needle_ += fold_ ? char(fold(char(b))) : char(b);
+    const auto bytes = db::encodeField(query.text, table.codePage());
+    if (!bytes) {
+        never_ = true; // the table cannot hold it, so it occurs nowhere
+        return;
     }
+    needle_ = *bytes;
+    if (fold_)
+        for (char& c : needle_)
+            c = char(fold(c));
 }
 
 bool LocateMatcher::testText(std::string_view v) const {
@@ -130,7 +130,7 @@ int leadingKeyLength(const db::Table& table, int field, bool& folded) {
         static const QRegularExpression kLead(
             QStringLiteral(R"(^(UPPER\()?(LEFT\()?([A-Z0-9_]+)(,([0-9]+)\))?(\))?(\+|$))"),
             QRegularExpression::CaseInsensitiveOption);
-        QString expr = QString::fromLatin1(tag.expression.data(), qsizetype(tag.expression.size()));
+        QString expr = db::fromWindows1252(tag.expression);
         expr.remove(u' ');
         const auto m = kLead.match(expr);
         if (!m.hasMatch() || !m.captured(1).isEmpty() != !m.captured(6).isEmpty() ||
@@ -202,15 +202,11 @@ LocateOutcome locateRecord(db::Table& table, bool fromStart, const LocateQuery& 
         query.match != TMyLocateMatchType::mtPartialMatchAny) {
         // Matches lie in one run of the tag's keys: those that begin with the
         // text (cut to the key), compared as the tag stores them.
-        const core::CodePage cp = core::codePageForLanguageDriver(table.languageDriver());
-        bool ok = true;
-        for (char32_t ch : query.text.left(keyLength).toUcs4()) {
-            const int b = core::encodeChar(ch, cp);
-            ok = ok && b >= 0;
-            needle += folded ? char(fold(char(b))) : char(b);
-        }
-        if (!ok || needle.empty())
-            needle.clear();
+        needle =
+            db::encodeField(query.text.left(keyLength), table.codePage()).value_or(std::string());
+        if (folded)
+            for (char& c : needle)
+                c = char(fold(c));
     }
 
     std::uint32_t found = 0;

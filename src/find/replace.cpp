@@ -1,10 +1,11 @@
 #include "find/replace.h"
 
 #include "app/databases.h"
-#include "core/codec.h"
 #include "core/text.h"
 #include "db/engine/error.h"
 #include "db/fieldtable.h"
+#include "db/sortorder.h"
+#include "db/textcodec.h"
 #include "find/search.h"
 
 #include <QDate>
@@ -65,25 +66,6 @@ std::optional<db::Date> typedDate(const QString& text, const db::DisplayFormats&
     return db::Date{d.year(), d.month(), d.day()};
 }
 
-core::CodePage codePageOf(const db::Table& table) {
-    return core::codePageForLanguageDriver(table.languageDriver());
-}
-
-bool encodeAll(const QString& text, core::CodePage cp, std::string& out) {
-    out.clear();
-    for (char32_t ch : text.toUcs4()) {
-        const int b = core::encodeChar(ch, cp);
-        if (b < 0)
-            return false;
-        out += char(b);
-    }
-    return true;
-}
-
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
 } // namespace
 
 ReplaceProblem prepareReplace(char type, int width, const QString& search,
@@ -133,18 +115,23 @@ ReplaceCounters runReplacePass(db::Table& table, int field, const ReplaceValues&
     };
     const auto stop = [&] { return hooks.stopRequested && hooks.stopRequested(); };
 
-    const core::CodePage cp = codePageOf(table);
-    std::string search;
-    std::string replacement;
+    const core::CodePage cp = table.codePage();
     // A search text the table cannot hold matches nothing; a replacement it
     // cannot hold is refused before anything is written.
-    const bool searchable = encodeAll(values.searchText, cp, search);
-    if (values.type == 'C' && !encodeAll(values.replacementText, cp, replacement))
-        throw db::DatabaseError("'" + values.replacementText.toStdString() +
-                                    "' cannot be stored in this table",
-                                db::DatabaseError::Kind::InvalidValue);
+    const auto searched = db::encodeField(values.searchText, cp);
+    const bool searchable = searched.has_value();
+    std::string search = searched.value_or(std::string());
+    std::string replacement;
+    if (values.type == 'C') {
+        if (auto bytes = db::encodeField(values.replacementText, cp))
+            replacement = std::move(*bytes);
+        else
+            throw db::DatabaseError("'" + values.replacementText.toStdString() +
+                                        "' cannot be stored in this table",
+                                    db::DatabaseError::Kind::InvalidValue);
+    }
     for (char& c : search)
-        c = asciiUpper(c);
+        c = core::toUpperAscii(c);
 
     const auto matches = [&](const db::RecordView& r) {
         switch (values.type) {
@@ -161,13 +148,13 @@ ReplaceCounters runReplacePass(db::Table& table, int field, const ReplaceValues&
                 return false;
             // Most values differ at once: no trimming for them.
             const std::string_view raw = r.raw(field);
-            if (!search.empty() && (raw.empty() || asciiUpper(raw[0]) != search[0]))
+            if (!search.empty() && (raw.empty() || core::toUpperAscii(raw[0]) != search[0]))
                 return false;
             const std::string_view v = r.text(field);
             if (v.size() != search.size())
                 return false;
             for (std::size_t i = 0; i < v.size(); ++i)
-                if (asciiUpper(v[i]) != search[i])
+                if (core::toUpperAscii(v[i]) != search[i])
                     return false;
             return true;
         }
@@ -254,7 +241,7 @@ SearchAndReplace::Result SearchAndReplace::run(int field, const ReplaceValues& v
         sole = db::Table::open(db::toPath(ctx_.current.current), db::OpenMode::Exclusive);
         sole->selectTag("");
         for (const db::TagInfo& tag : sole->tags())
-            if (core::equalsNoCase(tag.name, app::kSortTagName))
+            if (core::equalsNoCase(tag.name, db::kSortTagName))
                 sole->deleteTag(tag.name);
     } catch (const db::DatabaseError&) {
         sole.reset();
@@ -289,17 +276,17 @@ SearchAndReplace::Result SearchAndReplace::run(int field, const ReplaceValues& v
         if (stopped)
             result = Result::Stopped;
     } catch (const db::DatabaseError& e) {
-        error = QString::fromUtf8(e.what());
+        error = db::errorText(e);
         result = Result::Failed;
     }
 
     // The sort order back, whatever the pass did.
     try {
-        ctx_.sortTag = app::applySortTag(*sole, ctx_.sortExpression);
+        ctx_.sortTag = db::applySortTag(*sole, ctx_.sortExpression);
     } catch (const db::DatabaseError& e) {
         ctx_.sortTag.clear();
         if (result != Result::Failed) {
-            error = QString::fromUtf8(e.what());
+            error = db::errorText(e);
             result = Result::Failed;
         }
     }

@@ -1,6 +1,7 @@
 #include "find/search.h"
 
 #include "app/databases.h"
+#include "db/engine/error.h"
 #include "find/searchfilter.h"
 
 namespace shelvix::find {
@@ -45,6 +46,19 @@ void Search::DisableEndSearch() {
     if (ctx_.MyTable)
         ctx_.MyTable->setFilter(
             [ctx = &ctx_](const db::RecordView& r) { return ctx->MyTableFilter(r); });
+}
+
+void Search::bringBack() {
+    // The criteria stayed; switching the search on gives the table its
+    // filter back.
+    EnableEndSearch();
+    try {
+        if (ctx_.MyTable)
+            ctx_.MyTable->first();
+    } catch (const db::DatabaseError&) {
+        // Unreadable now: the table stays where it is, the search in force.
+    }
+    view_.DisplayCount(); // the search's count, not the whole catalogue's
 }
 
 bool Search::Doit(const std::vector<SearchItem>& items) {

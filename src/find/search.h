@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appcontext.h"
+#include "app/searchbracket.h"
 #include "find/criteria.h"
 #include "find/searchfilter.h"
 
@@ -34,6 +35,8 @@ class Search {
 public:
     Search(app::AppContext& context, app::Databases& databases, SearchView& view)
         : ctx_(context), databases_(databases), view_(view) {}
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
 
     void DoSearch();
     // Back to every record: the table is reopened without the filter.
@@ -49,7 +52,14 @@ public:
 
     const std::vector<SearchItem>& criteriaInForce() const { return inForce_; }
 
+    // Export, reports and the main window end the search for work over the
+    // entire catalogue through this; it comes back on the first match with
+    // its count.
+    app::SearchBracket& bracket() { return bracket_; }
+
 private:
+    void bringBack();
+
     app::AppContext& ctx_;
     app::Databases& databases_;
     SearchView& view_;
@@ -57,6 +67,8 @@ private:
     // Compiled when confirmed: the table may be closed when the search is
     // switched back on, and a search never outlives its database.
     SearchFilter filter_;
+    app::SearchBracket bracket_{
+        {[this] { return ctx_.SearchOn; }, [this] { DoEndSearch(); }, [this] { bringBack(); }}};
 };
 
 } // namespace shelvix::find

@@ -1,7 +1,8 @@
 #include "find/searchfilter.h"
 
-#include "core/codec.h"
+#include "core/text.h"
 #include "db/fieldtable.h"
+#include "db/textcodec.h"
 
 #include <algorithm>
 #include <array>
@@ -12,14 +13,6 @@ namespace shelvix::find {
 namespace {
 
 constexpr std::int32_t kDayZero = 18991230; // an empty date
-
-constexpr std::array<unsigned char, 256> kUpper = [] {
-    std::array<unsigned char, 256> t{};
-    for (int i = 0; i < 256; ++i)
-        t[std::size_t(i)] =
-            (i >= 'a' && i <= 'z') ? (unsigned char)(i - 'a' + 'A') : (unsigned char)i;
-    return t;
-}();
 
 // Does the upper-cased needle occur in the value upper-cased (a to z only)?
 // Candidates for the first character are found with memchr, in both cases
@@ -45,7 +38,7 @@ bool containsUpper(std::string_view value, std::string_view needle) {
     while (nextUpper != std::string_view::npos || nextLower != std::string_view::npos) {
         const std::size_t i = std::min(nextUpper, nextLower);
         std::size_t j = 1;
-        while (j < n && kUpper[(unsigned char)data[i + j]] == (unsigned char)needle[j])
+        while (j < n && core::toUpperAscii(data[i + j]) == needle[j])
             ++j;
         if (j == n)
             return true;
@@ -149,19 +142,6 @@ template <class T> bool compare(int op, T value, T operand) {
     }
 }
 
-// Encodes criteria text into the table's code page; false when a character
-// has no byte there (such a text can never occur in the table).
-bool encodeText(const QString& text, core::CodePage cp, std::string& out) {
-    out.clear();
-    for (char32_t ch : text.toUcs4()) {
-        const int b = core::encodeChar(ch, cp);
-        if (b < 0)
-            return false;
-        out += char(b);
-    }
-    return true;
-}
-
 std::optional<db::Date> dateOf(std::int32_t ymd) {
     const int year = ymd / 10000;
     if (year < 1 || year > 9999)
@@ -222,7 +202,7 @@ void SearchFilter::applyTo(db::Table& table) const {
 }
 
 SearchFilter::SearchFilter(const std::vector<SearchItem>& items, const db::Table& table) {
-    const auto cp = core::codePageForLanguageDriver(table.languageDriver());
+    const auto cp = table.codePage();
     auto levels = std::make_shared<std::vector<Level>>();
     Level level;
     for (const SearchItem& item : items) {
@@ -243,20 +223,22 @@ SearchFilter::SearchFilter(const std::vector<SearchItem>& items, const db::Table
             }
             level.push_back(std::move(t));
             break;
-        case OpContains:
+        case OpContains: {
             t.kind = Test::Contains;
-            t.never = !encodeText(item.Text, cp, t.needle);
+            // A text the code page cannot hold occurs nowhere in the table.
+            auto needle = db::encodeField(item.Text, cp);
+            t.never = !needle;
+            t.needle = std::move(needle).value_or(std::string());
             level.push_back(std::move(t));
             break;
+        }
         case OpAnyWord: {
             t.kind = Test::AnyWord;
             // Empty words (two blanks in a row) never occur; nor does a word
             // the code page cannot hold.
-            for (const QString& w : item.Text.split(u' ', Qt::SkipEmptyParts)) {
-                std::string bytes;
-                if (encodeText(w, cp, bytes))
-                    t.words.push_back(std::move(bytes));
-            }
+            for (const QString& w : item.Text.split(u' ', Qt::SkipEmptyParts))
+                if (auto bytes = db::encodeField(w, cp))
+                    t.words.push_back(std::move(*bytes));
             level.push_back(std::move(t));
             break;
         }

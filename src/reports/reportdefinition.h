@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/engine/file.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -137,7 +139,8 @@ struct ReportFileScan {
 // nothing the user had is dropped or changed unseen.
 class ReportFile {
 public:
-    explicit ReportFile(QString path) : path_(std::move(path)) {}
+    explicit ReportFile(QString path, db::FileSystem& fs = db::FileSystem::native())
+        : path_(std::move(path)), fs_(&fs) {}
     const QString& path() const { return path_; }
 
     bool exists() const;
@@ -167,6 +170,7 @@ private:
     void store(const std::string& bytes) const;
 
     QString path_;
+    db::FileSystem* fs_;
 };
 
 // Creates (or empties) the file with the eight default reports.

@@ -1,9 +1,10 @@
 #include "reports/reportrender.h"
 
-#include "core/codec.h"
+#include "db/databasefiles.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 #include "db/recordtext.h"
+#include "db/textcodec.h"
 
 #include <algorithm>
 
@@ -18,7 +19,7 @@ constexpr double kCellMargin = 2; // hundredths of an inch
 constexpr int kQuantity = 5;
 
 QString fromBytes(const std::string& bytes) {
-    return QString::fromStdString(core::decode(bytes));
+    return db::fromWindows1252(bytes);
 }
 
 QString spaces(int n) {
@@ -29,45 +30,55 @@ QString spaces(int n) {
 
 // ------------------------------------------------------------ TextReportFile
 
+// A failed write leaves the old file; a cancelled run keeps what it wrote.
 bool TextReportFile::open() {
-    // A failed write leaves the old file; a cancelled run keeps what it wrote.
-    file_.setDirectWriteFallback(false);
-    if (!file_.open(QIODevice::WriteOnly)) {
-        fail();
+    try {
+        file_ = std::make_unique<db::ReplacingFile>(db::toPath(path_), fs_);
+    } catch (const db::DatabaseError& e) {
+        fail(e);
         return false;
     }
     return true;
 }
 
-void TextReportFile::fail() {
+void TextReportFile::fail(const db::DatabaseError& e) {
     error_ = QStringLiteral("The file %1 could not be written: %2")
-                 .arg(file_.fileName(), file_.errorString());
-    file_.cancelWriting();
+                 .arg(path_, db::errorText(db::failureReason(e)));
+    file_.reset();
+}
+
+bool TextReportFile::flush() {
+    try {
+        file_->append(pending_.data(), pending_.size());
+    } catch (const db::DatabaseError& e) {
+        fail(e);
+        return false;
+    }
+    pending_.clear();
+    return true;
 }
 
 bool TextReportFile::writeLine(const QString& text) {
-    if (!error_.isEmpty()) {
+    if (!file_) {
         return false;
     }
-    std::string bytes = core::encode(text.toStdString()).bytes;
-    bytes += "\r\n";
-    if (file_.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        fail();
-        return false;
-    }
-    return true;
+    pending_ += db::toWindows1252(text);
+    pending_ += "\r\n";
+    constexpr std::size_t kBlock = 64 * 1024;
+    return pending_.size() < kBlock || flush();
 }
 
 bool TextReportFile::close() {
-    if (!error_.isEmpty()) {
+    if (!file_ || !flush()) {
         return false;
     }
-    if (!file_.commit()) {
-        error_ = QStringLiteral("The file %1 could not be written: %2")
-                     .arg(file_.fileName(), file_.errorString());
+    try {
+        file_->commit();
+    } catch (const db::DatabaseError& e) {
+        fail(e);
         return false;
     }
+    file_.reset();
     return true;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "db/displayformats.h"
+#include "db/engine/replacingfile.h"
 #include "reports/reportdefinition.h"
 #include "reports/reportengine.h"
 
 #include <QDate>
-#include <QSaveFile>
 #include <QString>
 #include <array>
 #include <functional>
@@ -27,7 +27,8 @@ enum class ReportMode { Print = 1, View = 2, File = 3 };
 // report; a cancelled run closes what it wrote so far.
 class TextReportFile {
 public:
-    explicit TextReportFile(const QString& path) : file_(path) {}
+    explicit TextReportFile(const QString& path, db::FileSystem& fs = db::FileSystem::native())
+        : path_(path), fs_(fs) {}
 
     bool open();
     bool writeLine(const QString& text);
@@ -36,9 +37,13 @@ public:
     const QString& error() const { return error_; }
 
 private:
-    void fail();
+    void fail(const db::DatabaseError& e);
+    bool flush();
 
-    QSaveFile file_;
+    QString path_;
+    db::FileSystem& fs_;
+    std::unique_ptr<db::ReplacingFile> file_;
+    std::string pending_; // lines not yet written
     QString error_;
 };
 

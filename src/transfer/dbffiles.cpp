@@ -62,8 +62,7 @@ std::optional<std::uint32_t> memoBlock(std::string_view raw) {
 } // namespace
 
 DbfReader::DbfReader(const std::filesystem::path& path, const db::DisplayFormats& formats)
-    : table_(db::Table::openSource(path)), dates_(formats),
-      codePage_(core::codePageForLanguageDriver(table_->languageDriver())) {
+    : table_(db::Table::openSource(path)), dates_(formats), codePage_(table_->codePage()) {
     for (int i = 0; i < table_->fieldCount(); ++i) {
         names_.push_back(table_->field(i).name);
         types_.push_back(table_->field(i).type);
@@ -179,8 +178,8 @@ void DbfWriter::begin(db::Table& source, const std::vector<ExportColumn>& column
         sourceTypes_.push_back(source.field(c.index).type);
         kinds_.push_back(int(info.kind));
     }
-    codePage_ = core::codePageForLanguageDriver(source.languageDriver());
-    file_.closeFd();
+    codePage_ = source.codePage();
+    file_.close();
     db::Table::create(file_.tempPath(), defs);
     table_ = db::Table::open(file_.tempPath(), db::OpenMode::Exclusive);
     table_->disableControls();

@@ -67,7 +67,7 @@ public:
     void commit() override;
 
 private:
-    ReplacingFile file_;
+    TargetFile file_;
     std::unique_ptr<db::Table> table_;
     std::vector<ExportColumn> columns_;
     std::vector<std::string> names_;

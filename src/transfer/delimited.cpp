@@ -499,7 +499,7 @@ void DelimitedWriter::begin(db::Table& source, const std::vector<ExportColumn>& 
     types_.clear();
     for (const ExportColumn& c : columns_)
         types_.push_back(source.field(c.index).type);
-    codePage_ = core::codePageForLanguageDriver(source.languageDriver());
+    codePage_ = source.codePage();
     if (!header_)
         return;
     for (std::size_t i = 0; i < columns_.size(); ++i)

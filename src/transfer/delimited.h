@@ -172,7 +172,7 @@ public:
 private:
     void flushIfFull();
 
-    ReplacingFile file_;
+    TargetFile file_;
     DateStyle dates_;
     bool header_;
     bool utf8_;

@@ -97,7 +97,7 @@ std::vector<std::filesystem::path> databaseFiles(const std::filesystem::path& ta
 }
 
 ExportResult Exporter::run(std::unique_ptr<db::Table>& table, const ExportRequest& request,
-                           SearchControl* search,
+                           app::SearchBracket* search,
                            const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
     if (isProtectedTarget(request.target, request.protectedFiles))
         throw TransferError(kProtectedTargetMessage);
@@ -110,17 +110,7 @@ ExportResult Exporter::run(std::unique_ptr<db::Table>& table, const ExportReques
                                                    request.utf8);
 
     // The search comes back however the export ends.
-    struct Restore {
-        SearchControl* search = nullptr;
-        ~Restore() {
-            if (search)
-                search->restoreSearch();
-        }
-    } restore;
-    if (!request.searchOnly && search && search->searchOn()) {
-        search->endSearch();
-        restore.search = search;
-    }
+    const auto held = !request.searchOnly && search ? search->end() : app::SearchBracket::Held();
     if (!table)
         throw TransferError("No database is open.");
     db::Table& t = *table;

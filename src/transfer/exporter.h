@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/searchbracket.h"
 #include "app/settings.h"
 #include "transfer/records.h"
 
@@ -41,17 +42,6 @@ void updateConfigs(app::DatabaseSettings& settings, const std::vector<ExportRow>
 // CalcIndexOrder: the fields marked Yes, in grid order.
 std::vector<int> calcIndexOrder(const app::DatabaseSettings& settings);
 
-// Ends a search in force for an export of the entire database and puts the
-// same search back afterwards. The main window implements it.
-class SearchControl {
-public:
-    virtual ~SearchControl() = default;
-    virtual bool searchOn() const = 0;
-    // The table may be closed and reopened without its filter.
-    virtual void endSearch() = 0;
-    virtual void restoreSearch() = 0;
-};
-
 struct ExportRequest {
     ExportFormat format = ExportFormat::Delimited;
     std::filesystem::path target;
@@ -84,12 +74,13 @@ class Exporter {
 public:
     explicit Exporter(const db::DisplayFormats& formats) : formats_(formats) {}
 
-    // `table` is the open table; ending the search may reopen it. `progress`
+    // `table` is the open table; an export of the entire database ends the
+    // search in force through `search` (which may reopen it). `progress`
     // gets (done, total) after every record and may answer false to stop.
     // Throws TransferError (a refused target, a file that cannot be
     // written) or DatabaseError.
     ExportResult run(std::unique_ptr<db::Table>& table, const ExportRequest& request,
-                     SearchControl* search,
+                     app::SearchBracket* search,
                      const std::function<bool(std::uint64_t, std::uint64_t)>& progress = {});
 
 private:

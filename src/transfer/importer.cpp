@@ -88,8 +88,7 @@ std::unique_ptr<db::Table> openForImport(const std::filesystem::path& path) {
 }
 
 Importer::Importer(db::Table& table, const db::DisplayFormats& formats)
-    : table_(table), dates_(formats),
-      codePage_(core::codePageForLanguageDriver(table.languageDriver())) {}
+    : table_(table), dates_(formats), codePage_(table.codePage()) {}
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 
 namespace shelvix::db {
 class RecordView;
+class ReplacingFile;
 class Table;
 } // namespace shelvix::db
 
@@ -92,30 +94,24 @@ public:
     virtual void commit() = 0;
 };
 
-// A file written beside its target under a temporary name and renamed over
-// it once complete, so a failed or cancelled write never harms what was
-// there.
-class ReplacingFile {
+// The file an export writes, through db::ReplacingFile (a failed or
+// cancelled write never harms what was there); its failures are
+// TransferErrors.
+class TargetFile {
 public:
-    explicit ReplacingFile(std::filesystem::path target);
-    ~ReplacingFile(); // removes the temporary file unless committed
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    explicit TargetFile(const std::filesystem::path& target);
+    ~TargetFile();
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
 
-    const std::filesystem::path& tempPath() const { return temp_; }
-    const std::filesystem::path& target() const { return target_; }
-    int fd() const { return fd_; }
-    // Closes our descriptor (when a table reopens the file by name).
-    void closeFd();
+    const std::filesystem::path& tempPath() const;
+    // Closes the temporary file, for a table that reopens it by name.
+    void close();
     void write(const char* data, std::size_t size);
-    // Syncs the data, renames it into place and syncs the directory.
     void commit();
 
 private:
-    std::filesystem::path target_;
-    std::filesystem::path temp_;
-    int fd_ = -1;
-    bool committed_ = false;
+    std::unique_ptr<db::ReplacingFile> file_;
 };
 
 // The text of errno for a failed file operation on `path`.

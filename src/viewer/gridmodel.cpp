@@ -3,6 +3,7 @@
 #include "db/displayformats.h"
 #include "db/fieldtable.h"
 #include "db/recordtext.h"
+#include "db/textcodec.h"
 
 #include <QDate>
 #include <algorithm>
@@ -257,7 +258,7 @@ bool GridModel::writeCell(int row, int column, const QString& text) {
         return true;
 
     const db::FieldLayout& field = table_->field(fi);
-    const QString fieldName = QString::fromStdString(field.name);
+    const QString fieldName = db::decodeField(field.name, table_->codePage());
     std::optional<db::Date> date;
     std::string bytes;
     if (field.type == 'D') {

@@ -1,11 +1,12 @@
 #include "app/colors.h"
 #include "app/help.h"
-#include "app/tips.h"
+#include "shell/tips.h"
 
 #include <gtest/gtest.h>
 #include <set>
 
 using namespace shelvix::app;
+using namespace shelvix::shell;
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "backup/filecopy.h"
+#include "db/booktable.h"
 #include "db/databasefiles.h"
 #include "db/engine/error.h"
 #include "support/forwardingfile.h"
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 using namespace shelvix;
 using test::readFile;
@@ -109,8 +111,35 @@ TEST(FileCopy, ACopyThatFailsAnywhereLeavesTheOldDestination) {
         FailingFileSystem fs(failAt);
         EXPECT_FALSE(backup::copyFile(q(dir / "BOOKS.DBF"), q(dir / "OLD.DBF"), fs)) << failAt;
         EXPECT_EQ(readFile(dir / "OLD.DBF"), old) << failAt;
-        EXPECT_FALSE(std::filesystem::exists(dir / ".OLD.DBF.part")) << failAt;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
+            << "a temporary file left at " << failAt;
     }
+}
+
+// Permissions follow the catalogue: a backup takes its table's, a restored
+// table keeps those of the table it replaces.
+TEST(FileCopy, APrivateCatalogueStaysPrivateInItsBackupAndAfterARestore) {
+    test::TempDir dir;
+    const auto mode = [](const std::filesystem::path& p) {
+        struct stat st {};
+        EXPECT_EQ(::stat(p.c_str(), &st), 0);
+        return st.st_mode & 0777;
+    };
+    writeFile(dir / "BOOKS.DBF", bytes(1000));
+    ::chmod((dir / "BOOKS.DBF").c_str(), 0600);
+    writeFile(dir / "BACKUP.DBF", "last week's, readable by all");
+    ::chmod((dir / "BACKUP.DBF").c_str(), 0644);
+    ASSERT_TRUE(backup::copyFile(q(dir / "BOOKS.DBF"), q(dir / "BACKUP.DBF")));
+    EXPECT_EQ(mode(dir / "BACKUP.DBF"), 0600u);
+
+    db::createBookTable(dir / "TABLE.DBF");
+    ::chmod((dir / "TABLE.DBF").c_str(), 0600);
+    db::createBookTable(dir / "OLDBACKUP.DBF");
+    ::chmod((dir / "OLDBACKUP.DBF").c_str(), 0644);
+    ASSERT_TRUE(backup::restoreTable(q(dir / "OLDBACKUP.DBF"), q(dir / "TABLE.DBF")));
+    EXPECT_EQ(mode(dir / "TABLE.DBF"), 0600u);
+    ASSERT_TRUE(backup::restoreTable(q(dir / "OLDBACKUP.DBF"), q(dir / "NEW.DBF")));
+    EXPECT_EQ(mode(dir / "NEW.DBF"), 0644u) << "a new table takes its backup's";
 }
 
 TEST(FileCopy, RoomCountsInSixtyFourBitsAndTheOldCopyIsNoRoom) {

@@ -1,10 +1,12 @@
 #include "core/profile.h"
+#include "db/engine/replacingfile.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace shelvix::core;
+namespace db = shelvix::db;
 using shelvix::test::readFile;
 using shelvix::test::TempDir;
 using shelvix::test::writeFile;
@@ -57,7 +59,7 @@ TEST(Profile, MissingFileReadsDefaultsAndSaveCreatesIt) {
     p.writeBool("Misc", "Show Tips", false);
     p.writeString("Misc", "Last Database", "/home/me/books/MASTER.DBF");
     std::string err;
-    ASSERT_TRUE(p.save(&err)) << err;
+    ASSERT_TRUE(db::saveProfile(p, &err)) << err;
     EXPECT_EQ(readFile(path),
               "[Misc]\nButton Bar=2\nShow Tips=No\nLast Database=/home/me/books/MASTER.DBF\n");
     // Only the file itself is left behind, no temporary.
@@ -90,7 +92,7 @@ TEST(Profile, WritingAKeyKeepsTheRestOfTheFile) {
     p.writeInt("SORT ORDER", "primary sort", 5);
     p.writeInt("Sort Order", "Third Level Sort", 0);
     p.writeBool("Export", "First Row", true);
-    ASSERT_TRUE(p.save());
+    ASSERT_TRUE(db::saveProfile(p));
     EXPECT_EQ(readFile(path), "; Settings of my catalogue\r\n"
                               "\r\n"
                               "[Sort Order]\r\n"
@@ -148,7 +150,7 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
     Profile p = Profile::load(link);
     EXPECT_EQ(p.readInt("A", "k", 0), 1);
     p.writeInt("A", "k", 2);
-    ASSERT_TRUE(p.save());
+    ASSERT_TRUE(db::saveProfile(p));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readFile(real), "[A]\nk=2\n");
     struct stat st {};
@@ -162,7 +164,7 @@ TEST(Profile, SaveKeepsModeFollowsLinksAndNeverClobbersAnUnreadableFile) {
     EXPECT_TRUE(q.existed());
     q.writeInt("A", "k", 3);
     std::string err;
-    EXPECT_FALSE(q.save(&err));
+    EXPECT_FALSE(db::saveProfile(q, &err));
     EXPECT_NE(err.find("blocked.ini"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
 }

@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <clocale>
 #include <gtest/gtest.h>
 
 using namespace shelvix::core;
@@ -31,4 +32,16 @@ TEST(Text, SmallHelpers) {
     EXPECT_EQ(yesNo(false), "No");
     EXPECT_TRUE(equalsNoCase("DESCRIPTIO", "Descriptio"));
     EXPECT_FALSE(equalsNoCase("Sub1", "Sub12"));
+}
+
+// Whatever the locale says: a to z only, so "é" never meets "É" where names
+// and folded searches compare bytes.
+TEST(Text, UpperCaseIsAsciiOnly) {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    for (int b = 0; b < 256; ++b) {
+        const char c = char(b);
+        EXPECT_EQ(toUpperAscii(c), b >= 'a' && b <= 'z' ? char(b - 32) : c) << b;
+    }
+    EXPECT_EQ(toUpperAscii("r\xe9sum\xe9 z{"), "R\xe9SUM\xe9 Z{");
+    EXPECT_FALSE(equalsNoCase("\xe9", "\xc9"));
 }

@@ -2,21 +2,26 @@
 // generating, importing, replacing, packing and restoring. After each cut the
 // table must open and check whole, and hold everything it held before
 // (replaced or packed records in their old or their new state), plus
-// everything the work returned as done.
+// everything the work returned as done. The settings, list and report
+// definitions files are cut at every write of their saves: each holds its
+// old text or its new one, whole, and the new one once the save returned.
 //
 // SHELVIX_TRIAL_ROUNDS sets the number of rounds (default 100, shared
 // evenly by the five kinds of work), SHELVIX_TRIAL_SEED where they cut.
 
-#include "app/databases.h"
 #include "backup/filecopy.h"
 #include "core/text.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
+#include "db/datalists.h"
 #include "db/displayformats.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "db/settings.h"
+#include "db/sortorder.h"
 #include "find/replace.h"
+#include "reports/reportdefinition.h"
 #include "support/powercut.h"
 #include "support/tempdir.h"
 #include "transfer/delimited.h"
@@ -139,7 +144,7 @@ struct Trial {
                                       QString::fromStdString(table.string()), fs))
                 throw db::DatabaseError("restore failed", db::DatabaseError::Kind::Io);
             auto t = Table::open(table, OpenMode::Exclusive, fs);
-            app::applySortTag(*t, "UPPER(AUTHOR)");
+            db::applySortTag(*t, "UPPER(AUTHOR)");
             break;
         }
         }
@@ -240,6 +245,87 @@ TEST(PowerCutTrials, EveryKindOfLongWorkSurvivesACutAnywhere) {
                                   std::to_string(fs.failWriteAt) + " of " + std::to_string(total));
             if (testing::Test::HasFatalFailure())
                 return;
+        }
+    }
+}
+
+// One save of a small file: its text before and after, and the save
+// through a file system (false or a throw when it failed).
+struct Save {
+    const char* name;
+    std::filesystem::path file;
+    std::function<bool(db::FileSystem&)> run;
+};
+
+TEST(PowerCutTrials, SettingsListsAndDefinitionsAreOldOrNewWholeAfterACut) {
+    TempDir dir;
+    const QString settings = QString::fromStdString((dir / "MASTER.INI").string());
+    const QString list = QString::fromStdString((dir / "MASTER.004").string());
+    const QString definitions = QString::fromStdString((dir / "SHVBOOK.URP").string());
+    db::DatabaseSettings changed;
+    changed.fieldNames[0] = QStringLiteral("Book title");
+    changed.sortOrder = {db::field::Title, db::field::Author, 0, 0};
+    reports::ReportDefinition report = reports::DefaultReports().front();
+    report.name = "Saved after the cut";
+    const Save saves[] = {
+        {"settings", dir / "MASTER.INI",
+         [&](db::FileSystem& fs) { return changed.save(settings, nullptr, nullptr, fs); }},
+        {"list", dir / "MASTER.004",
+         [&](db::FileSystem& fs) {
+             return db::SaveList(list, {"Crime", "Poetry", QString::fromUtf8("Réalisme")}, fs);
+         }},
+        {"definitions", dir / "SHVBOOK.URP",
+         [&](db::FileSystem& fs) {
+             reports::ReportFile(definitions, fs).save(report);
+             return true;
+         }},
+    };
+    for (const Save& save : saves) {
+        for (const bool existed : {true, false}) {
+            const auto reset = [&] {
+                for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                    std::filesystem::remove(entry.path());
+                if (!existed)
+                    return;
+                db::DatabaseSettings().save(settings);
+                db::SaveList(list, {"Fiction"});
+                reports::WriteDefaultReports(reports::ReportFile(definitions));
+            };
+            reset();
+            const std::string old = existed ? test::readFile(save.file) : "";
+            int total = 0;
+            {
+                PowerCutFileSystem fs;
+                ASSERT_TRUE(save.run(fs)) << save.name;
+                total = fs.writes;
+            }
+            const std::string saved = test::readFile(save.file);
+            ASSERT_NE(saved, old) << save.name;
+            // Cut at every write, then once the save has returned.
+            for (int cutAt = 1; cutAt <= total + 1; ++cutAt) {
+                SCOPED_TRACE(std::string(save.name) + (existed ? " replaced" : " new") +
+                             ", cut at write " + std::to_string(cutAt) + " of " +
+                             std::to_string(total));
+                reset();
+                PowerCutFileSystem fs;
+                fs.failWriteAt = cutAt > total ? -1 : cutAt;
+                bool done = false;
+                try {
+                    done = save.run(fs);
+                } catch (const std::exception&) {
+                }
+                fs.cut();
+                if (done) {
+                    EXPECT_EQ(test::readFile(save.file), saved) << "lost after it was saved";
+                } else if (existed) {
+                    const std::string now = test::readFile(save.file);
+                    EXPECT_TRUE(now == old || now == saved) << "torn: " << now.size() << " bytes";
+                } else if (std::filesystem::exists(save.file)) {
+                    EXPECT_EQ(test::readFile(save.file), saved);
+                }
+                for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+            }
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "app/databases.h"
 #include "db/booktable.h"
+#include "db/engine/error.h"
 #include "find/search.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -123,6 +124,38 @@ TEST_F(SearchTest, EndSearchAndCommandsThatSwitchItBackOn) {
     EXPECT_EQ(view.viewerOptions, options + 1);
     EXPECT_EQ(ctx.MyTable->recordCount(), 4u);
     EXPECT_EQ(titles().size(), 4u);
+}
+
+// Work over the entire catalogue holds the search ended; the same search is
+// back, on its first match and counted, however the work ends.
+TEST_F(SearchTest, TheBracketBringsTheSearchBackWhateverHappens) {
+    {
+        auto held = search.bracket().end();
+        EXPECT_FALSE(held.ended()) << "no search, nothing to end";
+    }
+    EXPECT_FALSE(ctx.SearchOn);
+
+    ASSERT_TRUE(search.Doit(titleContains("WAR")));
+    ctx.MyTable->last();
+    const int counts = view.counts;
+    try {
+        const auto held = search.bracket().end();
+        EXPECT_TRUE(held.ended());
+        EXPECT_FALSE(ctx.SearchOn);
+        EXPECT_EQ(ctx.MyTable->recordCount(), 4u);
+        {
+            auto inner = search.bracket().end();
+            EXPECT_FALSE(inner.ended()) << "ended once";
+        }
+        EXPECT_FALSE(ctx.SearchOn);
+        throw db::DatabaseError("the work failed");
+    } catch (const db::DatabaseError&) {
+    }
+    EXPECT_TRUE(ctx.SearchOn);
+    EXPECT_TRUE(view.searchOnShown);
+    EXPECT_EQ(titles(), (Titles{"Warlock", "Cold War"}));
+    EXPECT_EQ(ctx.MyTable->text("TITLE"), "Warlock");
+    EXPECT_EQ(view.counts, counts + 2) << "counted when ended and when back";
 }
 
 TEST_F(SearchTest, TheFirstMatchInTheSortOrderBecomesCurrent) {

@@ -46,7 +46,7 @@ TEST(SearchAndReplaceRun, StoppedPartWayPutsTheOrderAndTheSearchBack) {
         auto t = db::Table::open(path, db::OpenMode::Exclusive);
         db::appendGeneratedBooks(*t, 4000, 5);
         ctx.sortExpression = db::buildSortString({db::field::Author, 0, 0, 0});
-        ctx.sortTag = app::applySortTag(*t, ctx.sortExpression);
+        ctx.sortTag = db::applySortTag(*t, ctx.sortExpression);
     }
     ctx.current = db::DatabaseFiles::of(QString::fromStdString(path.string()));
     ASSERT_TRUE(dbs.openMyTable());

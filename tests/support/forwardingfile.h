@@ -20,6 +20,7 @@ public:
     std::uint64_t size() override { return in_->size(); }
     void truncate(std::uint64_t size) override { in_->truncate(size); }
     void sync() override { in_->sync(); }
+    void setPermissions(unsigned mode) override { in_->setPermissions(mode); }
     bool tryLockFile(OpenLock kind) override { return in_->tryLockFile(kind); }
     void lockRange(std::uint64_t o, std::uint64_t l) override { in_->lockRange(o, l); }
     void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }

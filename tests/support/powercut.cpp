@@ -58,6 +58,14 @@ void PowerCutFileSystem::writeBytes(const std::filesystem::path& p, const std::s
 std::unique_ptr<db::File> PowerCutFileSystem::open(const std::filesystem::path& p,
                                                    db::FileMode mode) {
     std::size_t id = 0;
+    if (mode == db::FileMode::CreateNew) {
+        step(false);
+        auto file = native().open(p, mode); // refused when the name is taken
+        synced_.emplace_back();
+        id = live_[p] = synced_.size() - 1;
+        names_.push_back({{}, p, id});
+        return std::make_unique<PowerCutFile>(std::move(file), *this, id);
+    }
     if (mode == db::FileMode::Create && !live_.count(p) && !native().exists(p)) {
         step(false);
         synced_.emplace_back();

@@ -18,7 +18,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-    // Copies a file of the shared dBASE fixtures (e.g. "independent/BOOKS1.DBF")
+    // Copies a file of tests/data (e.g. "independent/BOOKS1.DBF")
     // into this directory and makes it writable; returns the copy's path.
     std::filesystem::path copyFixture(const std::string& relative) const;
 

@@ -31,28 +31,28 @@ std::string run(const std::string& command) {
 
 // A search on Author "A..." that ending closes and reopens the table, as the
 // main window's End Search does.
-struct FakeSearch : transfer::SearchControl {
+struct FakeSearch {
     test::BookTable& books;
     bool on = true;
     int ended = 0;
     int restored = 0;
+    app::SearchBracket bracket{{[this] { return on; },
+                                [this] {
+                                    ++ended;
+                                    on = false;
+                                    books.reopen();
+                                },
+                                [this] {
+                                    ++restored;
+                                    on = true;
+                                    install();
+                                }}};
 
     explicit FakeSearch(test::BookTable& b) : books(b) { install(); }
     void install() {
         books.table->setFilter(
             [](const db::RecordView& r) { return r.text("Author").starts_with("A"); });
         books.table->first();
-    }
-    bool searchOn() const override { return on; }
-    void endSearch() override {
-        ++ended;
-        on = false;
-        books.reopen();
-    }
-    void restoreSearch() override {
-        ++restored;
-        on = true;
-        install();
     }
 };
 
@@ -112,7 +112,7 @@ TEST(Exporter, EntireDatabaseOrSearchResultWithTheSearchBackAfterwards) {
     transfer::Exporter exporter(formats);
 
     auto entire = request(out / "ALL.TXT", {1});
-    auto result = exporter.run(books.table, entire, &search);
+    auto result = exporter.run(books.table, entire, &search.bracket);
     EXPECT_EQ(result.written, 3u);
     EXPECT_EQ(test::readFile(out / "ALL.TXT"), "\"Title\"\r\n\"One\"\r\n\"Two\"\r\n\"Three\"\r\n");
     EXPECT_EQ(search.ended, 1);
@@ -122,7 +122,7 @@ TEST(Exporter, EntireDatabaseOrSearchResultWithTheSearchBackAfterwards) {
     auto found = request(out / "FOUND.TXT", {2, 1});
     found.searchOnly = true;
     found.headerLine = false;
-    exporter.run(books.table, found, &search);
+    exporter.run(books.table, found, &search.bracket);
     EXPECT_EQ(test::readFile(out / "FOUND.TXT"), "\"Austen\",\"One\"\r\n\"Asimov\",\"Three\"\r\n");
     EXPECT_EQ(search.ended, 1);
 
@@ -132,14 +132,16 @@ TEST(Exporter, EntireDatabaseOrSearchResultWithTheSearchBackAfterwards) {
     for (const char* name : {"books.dbf", "BOOKS.MDX", "Books.ini", "BOOKS.003"}) {
         auto bad = request(books.dir / name, {1});
         bad.protectedFiles = transfer::databaseFiles(books.path);
-        EXPECT_THROW(exporter.run(books.table, bad, &search), transfer::TransferError) << name;
+        EXPECT_THROW(exporter.run(books.table, bad, &search.bracket), transfer::TransferError)
+            << name;
     }
     EXPECT_EQ(test::readFile(books.path), before);
     EXPECT_EQ(search.ended, search.restored);
 
     // A cancelled export leaves the old file as it was.
     test::writeFile(out / "ALL.TXT", "old");
-    result = exporter.run(books.table, entire, &search, [](auto done, auto) { return done < 2; });
+    result = exporter.run(books.table, entire, &search.bracket,
+                          [](auto done, auto) { return done < 2; });
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(test::readFile(out / "ALL.TXT"), "old");
     EXPECT_EQ(search.ended, search.restored);

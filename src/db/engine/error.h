@@ -25,6 +25,7 @@ public:
         InvalidValue, // a value that does not fit the field
         InvalidExpression,
         Io,
+        Exists, // a new file's name is taken
     };
 
     explicit DatabaseError(const std::string& message, Kind kind = Kind::General)

@@ -1,5 +1,6 @@
 // The key-expression lexer and parser: text to a typed list of nodes.
 
+#include "core/text.h"
 #include "db/engine/error.h"
 #include "db/engine/expr_impl.h"
 #include "db/engine/value.h"
@@ -12,10 +13,6 @@
 namespace shelvix::db::keyexpr {
 
 namespace {
-
-char asciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 constexpr int kMaxStrLength = 255;
 constexpr std::size_t kMaxExpressionLength = 255;
@@ -369,8 +366,7 @@ private:
         }
         expect(Tok::RParen, "')'");
 
-        std::string upper(name);
-        std::transform(upper.begin(), upper.end(), upper.begin(), asciiUpper);
+        const std::string upper = core::toUpperAscii(name);
 
         auto arity = [&](std::size_t least, std::size_t most) {
             if (args.size() < least || args.size() > most) {

@@ -1,5 +1,6 @@
 #include "db/engine/file.h"
 
+#include "core/text.h"
 #include "db/engine/error.h"
 
 #include <algorithm>
@@ -117,6 +118,11 @@ public:
         ::sync_file_range(fd_, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
     }
 
+    void setPermissions(unsigned mode) override {
+        if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0)
+            throwErrno("Cannot set the permissions of " + path_.string());
+    }
+
     bool tryLockFile(OpenLock kind) override {
         int op = (kind == OpenLock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
         while (::flock(fd_, op) != 0) {
@@ -185,10 +191,15 @@ public:
         case FileMode::Create:
             flags |= O_RDWR | O_CREAT | O_TRUNC;
             break;
+        case FileMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+            break;
         }
-        int fd = ::open(path.c_str(), flags, 0644);
+        int fd = ::open(path.c_str(), flags, mode == FileMode::CreateNew ? 0600 : 0644);
         if (fd < 0) {
-            auto kind = errno == ENOENT ? DatabaseError::Kind::NotFound : DatabaseError::Kind::Io;
+            auto kind = errno == ENOENT   ? DatabaseError::Kind::NotFound
+                        : errno == EEXIST ? DatabaseError::Kind::Exists
+                                          : DatabaseError::Kind::Io;
             throw DatabaseError("Cannot open " + path.string() + ": " + std::strerror(errno), kind);
         }
         return std::make_unique<PosixFile>(fd, path);
@@ -220,12 +231,6 @@ public:
     }
 };
 
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
 } // namespace
 
 FileSystem& FileSystem::native() {
@@ -249,11 +254,11 @@ fs::path findCompanionFile(const fs::path& directory, const std::string& name, b
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) {
         const std::string stem = name.substr(0, dot + 1);
-        const std::string wanted = upper(name);
+        const std::string wanted = core::toUpperAscii(name);
         for (const auto& entry : fs::directory_iterator(dir, ec)) {
             const std::string candidate = entry.path().filename().string();
             if (candidate.size() == name.size() && candidate.compare(0, stem.size(), stem) == 0 &&
-                upper(candidate) == wanted && entry.is_regular_file(ec)) {
+                core::toUpperAscii(candidate) == wanted && entry.is_regular_file(ec)) {
                 if (found)
                     *found = true;
                 return entry.path();

@@ -21,6 +21,8 @@ public:
     virtual std::uint64_t size() = 0;
     virtual void truncate(std::uint64_t size) = 0;
     virtual void sync() = 0;
+    // Sets the permission bits exactly (no umask).
+    virtual void setPermissions(unsigned mode) = 0;
 
     // Whole-file lock held for as long as the table is open: shared for a
     // shared open, exclusive for an exclusive one. Never waits; false when
@@ -71,7 +73,14 @@ public:
     virtual void startWriteBack(std::uint64_t, std::uint64_t) {}
 };
 
-enum class FileMode { ReadOnly, ReadWrite, Create /* read-write, truncated or created */ };
+enum class FileMode {
+    ReadOnly,
+    ReadWrite,
+    Create, // read-write, truncated or created
+    // Read-write, a file that did not exist: a name already taken, even by a
+    // link, fails with Kind::Exists. Private (0600) until setPermissions().
+    CreateNew,
+};
 
 class FileSystem {
 public:

@@ -32,8 +32,8 @@ std::optional<std::string> text(const std::vector<std::uint8_t>& b, std::size_t 
 bool isTagName(const std::string& s) {
     return !s.empty() && s.size() <= 10 && std::isalpha(static_cast<unsigned char>(s[0])) &&
            std::all_of(s.begin(), s.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    });
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+           });
 }
 
 bool isKeyType(std::uint8_t t) {

@@ -1,14 +1,8 @@
 #include "db/engine/record.h"
 
+#include "core/text.h"
+
 namespace shelvix::db {
-
-namespace {
-
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
-} // namespace
 
 RecordLayout::RecordLayout(std::vector<FieldLayout> fields, core::CodePage codePage)
     : fields_(std::move(fields)), codePage_(codePage) {
@@ -26,7 +20,7 @@ int RecordLayout::indexOf(std::string_view name) const {
         if (n.size() != name.size())
             continue;
         std::size_t k = 0;
-        while (k < n.size() && upperAscii(n[k]) == upperAscii(name[k]))
+        while (k < n.size() && core::toUpperAscii(n[k]) == core::toUpperAscii(name[k]))
             ++k;
         if (k == n.size())
             return static_cast<int>(i);

@@ -224,14 +224,16 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes, bool* ind
         // A tree that cannot be walked to its end is damage like any other.
         try {
             std::vector<std::string> tagNotes;
-            for (auto& p : t.mdx->check(int(i), &tagNotes))
+            const auto broken = t.mdx->check(int(i), &tagNotes);
+            for (auto& p : broken)
                 damage(tagName + p);
             for (auto& p : tagNotes)
                 note(tagName + p);
             // Another tool's function or key size: the tag still reads.
             if (!t.exprErrors[i].empty())
                 note(tagName + t.exprErrors[i]);
-            if (!t.exprs[i])
+            // A broken tree's entries say nothing more.
+            if (!t.exprs[i] || !broken.empty())
                 continue;
             std::size_t kl = std::size_t(t.exprs[i]->keyLength());
             std::vector<std::uint8_t> seen(std::size_t(t.count()) + 1, 0);

@@ -1,5 +1,5 @@
+#include "db/engine/replacingfile.h"
 #include "db/engine/table_impl.h"
-#include "db/engine/temporaries.h"
 
 #include <algorithm>
 
@@ -81,18 +81,12 @@ void Table::Impl::regenerate(const Progress& progress) {
         return;
     }
     std::uint64_t total = std::uint64_t(count()) * mdx->tags().size();
-    requireBuildableTags();
-    fs::path tmp = mdxPath;
-    tmp += ".tmp";
-    // Held until the rename, so no one takes it for a leftover.
-    auto hold = createTemporary(fs, tmp);
-    RemoveOnFailure guard(fs, tmp);
-    { auto fresh = buildIndexFile(*file, hdr, tmp, progress, 0, total); }
-    syncPath(tmp);
+    ReplacingFile fresh(mdxPath, fs);
+    fresh.close();
+    buildIndexFile(*file, hdr, fresh.tempPath(), progress, 0, total).reset();
     mdx.reset();
     try {
-        fs.rename(tmp, mdxPath);
-        guard.keep();
+        fresh.commit();
     } catch (...) {
         // The old index is still in place: keep using it.
         try {
@@ -103,7 +97,6 @@ void Table::Impl::regenerate(const Progress& progress) {
         }
         throw;
     }
-    fs.syncDirectory(path.parent_path());
     mdx = MdxFile::open(fs, mdxPath, true);
     compileTags();
     needsRebuild = false;
@@ -139,10 +132,8 @@ void Table::pack(const Progress& progress) {
         std::uint64_t total = std::uint64_t(t.count()) * (1 + tagCount);
 
         // 1. The new table beside the old one.
-        fs::path tmp = t.path;
-        tmp += ".tmp";
-        auto out = createTemporary(t.fs, tmp);
-        RemoveOnFailure tableGuard(t.fs, tmp);
+        ReplacingFile newTable(t.path, t.fs);
+        File* out = &newTable.file();
         dbf::Header nh = t.hdr;
         nh.recordCount = 0;
         nh.lastUpdate = dbf::today();
@@ -189,13 +180,11 @@ void Table::pack(const Progress& progress) {
         out->sync();
 
         // 2. Its index, from those keys.
-        fs::path tmpMdx = t.mdxPath;
-        tmpMdx += ".tmp";
-        std::unique_ptr<File> holdIndex; // until the rename
+        std::unique_ptr<ReplacingFile> newIndex;
         if (tagCount > 0) {
-            holdIndex = createTemporary(t.fs, tmpMdx);
-            RemoveOnFailure guard(t.fs, tmpMdx);
-            auto fresh = MdxFile::create(t.fs, tmpMdx, t.path.stem().string());
+            newIndex = std::make_unique<ReplacingFile>(t.mdxPath, t.fs);
+            newIndex->close();
+            auto fresh = MdxFile::create(t.fs, newIndex->tempPath(), t.path.stem().string());
             for (std::size_t i = 0; i < tagCount; ++i) {
                 TagInfo info = t.mdx->tags()[i];
                 info.type = t.exprs[i]->type();
@@ -207,11 +196,9 @@ void Table::pack(const Progress& progress) {
                 if (progress)
                     progress(done, total);
             }
-            guard.keep();
+            fresh.reset();
+            t.syncPath(newIndex->tempPath());
         }
-        RemoveOnFailure indexGuard(t.fs, tmpMdx);
-        if (tagCount > 0)
-            t.syncPath(tmpMdx);
         // The new file carries our locks across the rename.
         if (!out->tryLockFile(t.mode == OpenMode::Exclusive ? File::OpenLock::Exclusive
                                                             : File::OpenLock::Shared) ||
@@ -228,28 +215,24 @@ void Table::pack(const Progress& progress) {
                 t.mdx->markNow();
                 t.syncPath(t.mdxPath);
             }
-            t.fs.rename(tmp, t.path);
-            tableGuard.keep();
+            newTable.commit();
         } catch (...) {
-            // Still the old pair: unmark the index; the guards drop the new files.
+            // Still the old pair: unmark the index; the new files go.
             try {
-                if (tagCount > 0)
+                if (tagCount > 0 && !newTable.committed())
                     t.mdx->endUpdate();
             } catch (...) {
             }
             throw;
         }
-        t.fs.syncDirectory(t.path.parent_path());
         t.releaseViews();
-        t.file = std::move(out);
+        t.file = newTable.release();
         t.hdr = nh;
         t.dataChangedLocally();
         if (tagCount > 0) {
             try {
                 t.mdx.reset();
-                t.fs.rename(tmpMdx, t.mdxPath);
-                indexGuard.keep();
-                t.fs.syncDirectory(t.path.parent_path());
+                newIndex->commit();
                 t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
                 t.compileTags();
             } catch (...) {

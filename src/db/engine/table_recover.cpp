@@ -1,5 +1,5 @@
+#include "db/engine/replacingfile.h"
 #include "db/engine/table_impl.h"
-#include "db/engine/temporaries.h"
 
 namespace fs = std::filesystem;
 
@@ -68,14 +68,13 @@ IndexRecovery Table::recoverIndex(const fs::path& path, const std::vector<TagDef
         }
         return out;
     }
-    fs::path tmp = d.mdxPath;
-    tmp += ".tmp";
-    auto hold = createTemporary(fs, tmp);
-    try {
-        auto fresh = MdxFile::create(fs, tmp, path.stem().string());
+    ReplacingFile fresh(d.mdxPath, fs);
+    fresh.close();
+    {
+        auto index = MdxFile::create(fs, fresh.tempPath(), path.stem().string());
         for (const auto& [info, expr] : build) {
             Streamer s(*d.file, d.hdr, d.count());
-            fresh->buildTag(info, [&](std::uint8_t* key, std::uint32_t& recno) {
+            index->buildTag(info, [&](std::uint8_t* key, std::uint32_t& recno) {
                 const std::uint8_t* rec = s.next(recno);
                 if (!rec)
                     return false;
@@ -83,17 +82,9 @@ IndexRecovery Table::recoverIndex(const fs::path& path, const std::vector<TagDef
                 return true;
             });
         }
-        fresh->sync();
-        fresh.reset();
-        fs.rename(tmp, d.mdxPath);
-    } catch (...) {
-        try {
-            fs.remove(tmp);
-        } catch (...) {
-        }
-        throw;
+        index->sync();
     }
-    fs.syncDirectory(dir);
+    fresh.commit();
     d.mdx = MdxFile::open(fs, d.mdxPath, true);
     d.compileTags();
     d.updateTagFlags();

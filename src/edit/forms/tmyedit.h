@@ -90,6 +90,8 @@ public:
     void done(int result) override;
 
 private:
+    enum ClipboardOp { Cut, Copy, Paste, Delete };
+
     void FormCreate();
     void FormShow();
     void buildMenu();

@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "db/engine/error.h"
 #include "db/fieldtable.h"
+#include "db/textcodec.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -37,11 +38,12 @@ void warn(app::AppContext& ctx, const QString& text) {
 
 // The label the grid gives a field: its user-visible name while the viewer
 // shows it, else its table name.
-QString fieldLabel(const app::AppContext& ctx, const std::string& name, bool* shown) {
+QString fieldLabel(const app::AppContext& ctx, const db::Table& table, const std::string& name,
+                   bool* shown) {
     const int number = db::fieldNumber(name);
     *shown = number > 0 && ctx.database.displayFields[std::size_t(number - 1)];
     QString label = *shown ? ctx.database.fieldNames[std::size_t(number - 1)]
-                           : QString::fromLatin1(name.data(), qsizetype(name.size()));
+                           : db::decodeField(name, table.codePage());
     return label.replace(u'~', u' ');
 }
 
@@ -59,12 +61,12 @@ bool TMyLocateDialog::runSearch(bool fromStart, const LocateQuery& query) {
         outcome = locateRecord(*table, fromStart, query, ctx_.formats);
     } catch (const db::DatabaseError& e) {
         QApplication::restoreOverrideCursor();
-        ctx_.prompter->error(QString::fromUtf8(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return false;
     }
     QApplication::restoreOverrideCursor();
     if (outcome == LocateOutcome::NoField)
-        warn(ctx_, QStringLiteral("Field ") + QString::fromStdString(query.field) +
+        warn(ctx_, QStringLiteral("Field ") + db::decodeField(query.field, table->codePage()) +
                        QStringLiteral(" not found."));
     return outcome == LocateOutcome::Found;
 }
@@ -180,7 +182,7 @@ void TMyLocateDlg::load(const db::Table& table) {
         if (!std::strchr("CNFDL", f.type))
             continue; // memos and binary fields cannot be searched as text
         bool shown = false;
-        QString label = fieldLabel(ctx_, f.name, &shown);
+        QString label = fieldLabel(ctx_, table, f.name, &shown);
         if (component_.FieldSelection == TMyFieldSelection::fsVisibleFields && !shown)
             continue;
         entries.push_back({std::move(label), f.name});
@@ -191,7 +193,7 @@ void TMyLocateDlg::load(const db::Table& table) {
         });
     FieldNameComboBox->clear();
     for (const Entry& e : entries)
-        FieldNameComboBox->addItem(e.label, QString::fromStdString(e.name));
+        FieldNameComboBox->addItem(e.label, QByteArray::fromStdString(e.name));
 
     defaultButton_ =
         component_.DefaultButton == TMyDefaultButtonType::dbFindNext ? NextButton : FirstButton;
@@ -199,7 +201,7 @@ void TMyLocateDlg::load(const db::Table& table) {
 
     int chosen = -1;
     for (int i = 0; i < FieldNameComboBox->count() && !component_.SearchField.empty(); ++i)
-        if (core::equalsNoCase(FieldNameComboBox->itemData(i).toString().toStdString(),
+        if (core::equalsNoCase(FieldNameComboBox->itemData(i).toByteArray().toStdString(),
                                component_.SearchField))
             chosen = i;
     FieldNameComboBox->setCurrentIndex(chosen);
@@ -231,7 +233,7 @@ TMyLocateMatchType TMyLocateDlg::matchType() const {
 
 std::string TMyLocateDlg::chosenField() const {
     const int i = FieldNameComboBox->currentIndex();
-    return i < 0 ? std::string() : FieldNameComboBox->itemData(i).toString().toStdString();
+    return i < 0 ? std::string() : FieldNameComboBox->itemData(i).toByteArray().toStdString();
 }
 
 void TMyLocateDlg::showEvent(QShowEvent* event) {

@@ -3,11 +3,11 @@
 #include "app/forms/colors.h"
 #include "app/forms/helpviewer.h"
 #include "app/prompter.h"
+#include "db/datalists.h"
 #include "db/engine/error.h"
 #include "db/fieldtable.h"
 #include "find/forms/tsearchoptions.h"
 #include "find/search.h"
-#include "viewer/forms/griddelegate.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -524,7 +524,7 @@ void TMySearch::showOptions(int gridRow) {
     } else if (field == kCheckOutField) {
         options.LoadList(label, {QStringLiteral("YES"), QStringLiteral("NO")}, -1);
     } else {
-        const int list = viewer::dataListOfField(field);
+        const int list = db::dataListOfField(field);
         options.LoadList(label, list ? ctx_.lists[std::size_t(list - 1)] : QStringList(), -1);
     }
     if (options.exec() != QDialog::Accepted)

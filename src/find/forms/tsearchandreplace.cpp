@@ -4,8 +4,8 @@
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
-#include "core/codec.h"
 #include "db/fieldtable.h"
+#include "db/textcodec.h"
 #include "find/search.h"
 
 #include <QApplication>
@@ -179,9 +179,7 @@ ReplaceAnswer TSearchAndReplace::confirm(db::Table& table, std::uint32_t recno) 
     QString title;
     try {
         const db::RecordView r = table.record(recno);
-        title = QString::fromStdString(
-            core::decode(r.text(r.fieldIndex("TITLE")),
-                         core::codePageForLanguageDriver(table.languageDriver())));
+        title = db::decodeField(r.text(r.fieldIndex("TITLE")), table.codePage());
     } catch (const db::DatabaseError&) {
     }
     QApplication::restoreOverrideCursor();

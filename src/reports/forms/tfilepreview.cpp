@@ -1,6 +1,6 @@
 #include "reports/forms/tfilepreview.h"
 
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 
 #include <QImage>
 #include <QPainter>

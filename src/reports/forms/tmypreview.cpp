@@ -4,9 +4,9 @@
 #include "app/forms/menukeys.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tprintrange.h"
+#include "reports/paint/qtreport.h"
 
 #include <QAction>
 #include <QGuiApplication>

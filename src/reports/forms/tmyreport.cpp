@@ -4,16 +4,16 @@
 #include "app/forms/colors.h"
 #include "app/forms/helpviewer.h"
 #include "app/prompter.h"
-#include "core/codec.h"
+#include "app/searchbracket.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
-#include "reports/forms/qtreport.h"
+#include "db/textcodec.h"
 #include "reports/forms/tmypreview.h"
 #include "reports/forms/tprintselect.h"
 #include "reports/forms/treportform.h"
 #include "reports/forms/tuserreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportediting.h"
-#include "reports/reportsearch.h"
 
 #include <QAction>
 #include <QDir>
@@ -49,7 +49,7 @@ struct TMyReport::Output {
     QSizeF pdfPaperMm; // empty: the default paper
 };
 
-TMyReport::TMyReport(app::AppContext& context, ReportSearch& search, QWidget* parent)
+TMyReport::TMyReport(app::AppContext& context, app::SearchBracket& search, QWidget* parent)
     : QDialog(parent), printerNames(installedPrinterNames), ctx_(context), search_(search) {
     setObjectName(QStringLiteral("TMyReport"));
     setWindowTitle(QStringLiteral("Reports"));
@@ -156,14 +156,14 @@ void TMyReport::LoadReportBox() {
     } catch (const ReportFileError& e) {
         if (ctx_.prompter) {
             ctx_.prompter->beep(app::Beep::Error);
-            ctx_.prompter->error(QString::fromStdString(e.what()));
+            ctx_.prompter->error(db::errorText(e));
         }
     }
     if (!scan) {
         return;
     }
     for (const ReportDefinition& d : scan->usable()) {
-        ReportBox->addItem(QString::fromStdString(core::decode(d.name)));
+        ReportBox->addItem(db::fromWindows1252(d.name));
     }
     // Named once: the list is loaded again after every save, which keeps
     // the records it leaves out as they were.
@@ -224,7 +224,7 @@ bool TMyReport::loadSelected() {
         def = ReportFile(definitionsPath(ctx_)).read(row);
     } catch (const ReportFileError& e) {
         p->beep(app::Beep::Error);
-        p->error(QString::fromStdString(e.what()));
+        p->error(db::errorText(e));
         ReportBox->setFocus();
         return false;
     }
@@ -296,24 +296,15 @@ void TMyReport::DoIt(ReportMode mode, const Output& output) {
     if (!ctx_.MyTable) {
         return;
     }
-    const bool entire = ExportEntire->isChecked();
-    const bool restore = search_.searchOn() && entire;
     // The walk moves the table; the grid's record is put back afterwards, so
     // the next command acts on the book the user had chosen.
     const db::Table::Bookmark current = ctx_.MyTable->bookmark();
-    if (restore) {
-        search_.endSearch();
-    }
-    // However the run ends, the search the user had is back, and the record.
+    // However the run ends, the search the user had is back (the bracket,
+    // ended below), and then the record.
     struct Restore {
-        ReportSearch& search;
-        bool on;
         app::AppContext& ctx;
         db::Table::Bookmark mark;
         ~Restore() {
-            if (on) {
-                search.restoreSearch();
-            }
             try {
                 if (ctx.MyTable && mark.recno != 0) {
                     ctx.MyTable->gotoBookmark(mark);
@@ -322,7 +313,8 @@ void TMyReport::DoIt(ReportMode mode, const Output& output) {
                 // A record gone meanwhile: the table stays where it is.
             }
         }
-    } restoreAfter{search_, restore, ctx_, current};
+    } restoreAfter{ctx_, current};
+    const auto held = ExportEntire->isChecked() ? search_.end() : app::SearchBracket::Held();
     if (!ctx_.MyTable) {
         return;
     }
@@ -412,7 +404,7 @@ void TMyReport::DoModify() {
             CurrentReport = *def;
         }
     } catch (const ReportFileError& e) {
-        ctx_.prompter->error(QString::fromStdString(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return;
     }
     IsNewReport = false;

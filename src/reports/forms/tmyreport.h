@@ -16,11 +16,11 @@ class QRadioButton;
 
 namespace shelvix::app {
 struct AppContext;
-}
+class SearchBracket;
+} // namespace shelvix::app
 
 namespace shelvix::reports {
 
-class ReportSearch;
 struct ReportStream;
 
 // "Reports": the report list, made at start-up and kept. The main window's
@@ -29,7 +29,7 @@ struct ReportStream;
 class TMyReport : public QDialog {
     Q_OBJECT
 public:
-    TMyReport(app::AppContext& context, ReportSearch& search, QWidget* parent = nullptr);
+    TMyReport(app::AppContext& context, app::SearchBracket& search, QWidget* parent = nullptr);
 
     // Shows the list modally.
     void DoReports();
@@ -81,7 +81,7 @@ private:
     void showEditor();
 
     app::AppContext& ctx_;
-    ReportSearch& search_;
+    app::SearchBracket& search_;
     app::FormGeometry geometry_;
     std::function<void()> showEditor_;
     std::vector<QAction*> editorActions_;

@@ -1,8 +1,8 @@
 #include "reports/forms/treplayout.h"
 
 #include "app/forms/colors.h"
-#include "app/forms/fontfaces.h"
 #include "app/forms/placement.h"
+#include "app/paint/fontfaces.h"
 #include "reports/forms/treportpart.h"
 
 #include <QFrame>

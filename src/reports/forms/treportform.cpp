@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/forms/colors.h"
 #include "app/prompter.h"
+#include "db/textcodec.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -91,7 +92,7 @@ void TReportForm::FormActivate() {
         QApplication::restoreOverrideCursor();
         if (ctx_.prompter) {
             ctx_.prompter->beep(app::Beep::Error);
-            ctx_.prompter->error(QString::fromStdString(ex.what()));
+            ctx_.prompter->error(db::errorText(ex));
         }
         QApplication::setOverrideCursor(Qt::BusyCursor);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/forms/qtreport.h"
+#include "reports/paint/qtreport.h"
 #include "reports/reportrender.h"
 
 #include <QDialog>

@@ -4,6 +4,7 @@
 #include "app/forms/helpviewer.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
+#include "db/textcodec.h"
 #include "reports/forms/treplayout.h"
 #include "reports/forms/treportfonts.h"
 #include "reports/reportediting.h"
@@ -388,7 +389,7 @@ void TUserReport::UpdateButtonClick() {
             file_.save(current_, asNew ? std::nullopt : std::optional<int>(editedIndex_));
     } catch (const ReportFileError& e) {
         // Nothing was written; the dialog stays so the work is not lost.
-        ctx_.prompter->error(QString::fromUtf8(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return;
     }
     isNew_ = asNew;
@@ -405,7 +406,7 @@ void TUserReport::DeleteButtonClick() {
     try {
         file_.remove(editedIndex_);
     } catch (const ReportFileError& e) {
-        ctx_.prompter->error(QString::fromUtf8(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return;
     }
     outcome_ = {false, true, editedIndex_};

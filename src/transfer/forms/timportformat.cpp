@@ -3,6 +3,7 @@
 #include "app/forms/colors.h"
 #include "app/forms/placement.h"
 #include "app/prompter.h"
+#include "db/textcodec.h"
 #include "transfer/dbffiles.h"
 #include "transfer/delimited.h"
 #include "transfer/exporter.h"
@@ -103,7 +104,7 @@ void TImportFormat::DoAscii() {
         reader = std::make_unique<DelimitedReader>(db::toPath(*path));
         result = reader->scanFirstLine();
     } catch (const std::exception& e) {
-        ctx_.prompter->error(QString::fromLocal8Bit(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return;
     }
     if (result != FirstLine::Ok) {
@@ -129,7 +130,7 @@ void TImportFormat::DoDBF() {
     try {
         reader = std::make_unique<DbfReader>(db::toPath(*path), ctx_.formats);
     } catch (const std::exception& e) {
-        ctx_.prompter->error(QString::fromLocal8Bit(e.what()));
+        ctx_.prompter->error(db::errorText(e));
         return;
     }
     if (reader->fieldCount() > kMaxSourceFields) {

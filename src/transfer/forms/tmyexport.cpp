@@ -7,6 +7,7 @@
 #include "app/prompter.h"
 #include "app/screensize.h"
 #include "db/fieldtable.h"
+#include "db/textcodec.h"
 #include "transfer/messages.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ QString yesNo(bool yes) {
 
 } // namespace
 
-TMyExport::TMyExport(app::AppContext& context, SearchControl& search, QWidget* parent)
+TMyExport::TMyExport(app::AppContext& context, app::SearchBracket& search, QWidget* parent)
     : QDialog(parent), ctx_(context), search_(search) {
     setObjectName(QStringLiteral("TMyExport"));
     setWindowTitle(QStringLiteral("Export"));
@@ -276,7 +277,7 @@ void TMyExport::run(ExportFormat format, const QString& path, const std::vector<
                               });
         gauge_->setValue(1000);
     } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = db::errorText(e);
     }
     QApplication::restoreOverrideCursor();
     setEnabled(true);

@@ -18,7 +18,7 @@ namespace shelvix::transfer {
 class TMyExport : public QDialog {
     Q_OBJECT
 public:
-    TMyExport(app::AppContext& context, SearchControl& search, QWidget* parent = nullptr);
+    TMyExport(app::AppContext& context, app::SearchBracket& search, QWidget* parent = nullptr);
 
     QTableWidget* grid() const { return grid_; }
     std::vector<ExportRow> gridRows() const;
@@ -46,7 +46,7 @@ private:
     void run(ExportFormat format, const QString& path, const std::vector<int>& fields);
 
     app::AppContext& ctx_;
-    SearchControl& search_;
+    app::SearchBracket& search_;
     QTableWidget* grid_ = nullptr;
     QCheckBox* firstRow_ = nullptr;
     QRadioButton* entire_ = nullptr;

@@ -250,7 +250,7 @@ void TMyImport::StartButtonClick() {
                          return !cancelRequested_;
                      });
     } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = db::errorText(e);
     }
     showCount(stats.imported);
     QApplication::restoreOverrideCursor();

@@ -14,7 +14,7 @@ namespace shelvix::transfer {
 // once an import has added records (show the new count).
 class TransferCommands {
 public:
-    TransferCommands(app::AppContext& context, SearchControl& search, QWidget* window,
+    TransferCommands(app::AppContext& context, app::SearchBracket& search, QWidget* window,
                      std::function<void()> afterImport = {})
         : ctx_(context), search_(search), window_(window), afterImport_(std::move(afterImport)) {}
 
@@ -25,7 +25,7 @@ public:
 
 private:
     app::AppContext& ctx_;
-    SearchControl& search_;
+    app::SearchBracket& search_;
     QWidget* window_;
     std::function<void()> afterImport_;
 };

@@ -1,5 +1,6 @@
 #include "viewer/forms/griddelegate.h"
 
+#include "db/datalists.h"
 #include "db/fieldtable.h"
 #include "viewer/forms/viewergrid.h"
 #include "viewer/gridmodel.h"
@@ -10,29 +11,16 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPainter>
-#include <array>
 
 namespace shelvix::viewer {
 
 namespace {
-
-// Field numbers of data lists 1 to 9: Author, Location, WherePurch,
-// Category, Publisher, Rating, BookType, CheckName, Condition.
-constexpr std::array<int, db::kDataListCount> kListFields = {2, 25, 6, 5, 4, 11, 13, 19, 26};
-constexpr int kCheckOutField = 17;
 
 QString yesNo(bool on) {
     return on ? QStringLiteral("Yes") : QStringLiteral("No");
 }
 
 } // namespace
-
-int dataListOfField(int field) {
-    for (std::size_t i = 0; i < kListFields.size(); ++i)
-        if (kListFields[i] == field)
-            return int(i) + 1;
-    return 0;
-}
 
 GridDelegate::GridDelegate(ViewerGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
@@ -68,14 +56,14 @@ QWidget* GridDelegate::makeEditor(QWidget* parent, const QModelIndex& index) con
     if (field < 1 || field > db::kFieldCount)
         return nullptr;
     const int width = db::fieldInfo(field).width;
-    if (field == kCheckOutField) {
+    if (field == db::field::CheckOut) {
         auto* box = new QCheckBox(parent);
         box->setObjectName(QStringLiteral("CheckOutBox"));
         box->setFont(grid_->cellFont());
         box->setAutoFillBackground(true);
         return box;
     }
-    if (int list = dataListOfField(field)) {
+    if (int list = db::dataListOfField(field)) {
         auto* combo = new QComboBox(parent);
         combo->setObjectName(
             QString::fromLatin1(db::dataListTable()[std::size_t(list - 1)].gridEditor));

@@ -6,10 +6,6 @@ namespace shelvix::viewer {
 
 class ViewerGrid;
 
-// The data-list number (1 to 9) of a field number, or 0 for a field without
-// a drop-down.
-int dataListOfField(int field);
-
 // Cells of the viewer grid: the lines between columns and rows as the
 // settings ask (the view's own grid switch draws both or neither), and the
 // in-cell editors: a drop-down for the nine data-list fields, a check box

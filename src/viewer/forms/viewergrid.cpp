@@ -1,6 +1,7 @@
 #include "viewer/forms/viewergrid.h"
 
 #include "app/prompter.h"
+#include "db/datalists.h"
 #include "db/fieldtable.h"
 #include "db/settings.h"
 #include "viewer/forms/griddelegate.h"
@@ -128,7 +129,7 @@ void ViewerGrid::setDropDownList(int field, const QStringList& entries) {
 
 void ViewerGrid::setDataLists(const db::DataLists& lists) {
     for (int field = 1; field <= db::kFieldCount; ++field)
-        if (int list = dataListOfField(field))
+        if (int list = db::dataListOfField(field))
             lists_[std::size_t(field)] = lists[std::size_t(list - 1)];
 }
 
@@ -262,7 +263,7 @@ void ViewerGrid::refuse(const QModelIndex& index, const QString& text) {
 
 void ViewerGrid::listValueStored(int column, const QString& text) {
     const int field = model_->fieldAt(column);
-    const int list = dataListOfField(field);
+    const int list = db::dataListOfField(field);
     if (list == 0)
         return;
     const QString trimmed = text.trimmed();

@@ -3,9 +3,9 @@
 // tables are the windows' mnemonics; `over` lists what else claims a letter
 // and loses to it (the clashes resolved). Each window is then Tabbed round:
 // every control that takes the focus is reached.
-#include "app/forms/tmain.h"
 #include "db/booktable.h"
 #include "edit/forms/tmyedit.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -252,7 +252,7 @@ protected:
         const QStringList args{"shelvix", "--home", q(home.path())};
         ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
         ctx.prompter = &prompter;
-        window = std::make_unique<app::TMain>(ctx);
+        window = std::make_unique<shell::TMain>(ctx);
         ASSERT_TRUE(window->FormCreate());
         ctx.MyTable->insert();
         ctx.MyTable->setText("TITLE", "Dune");
@@ -288,7 +288,7 @@ protected:
     test::TempDir home;
     test::ScriptedPrompter prompter;
     app::AppContext ctx;
-    std::unique_ptr<app::TMain> window;
+    std::unique_ptr<shell::TMain> window;
 };
 
 const KeyTable kMainMenus = {{'F', "menu:&File"},     {'R', "menu:&Records"},

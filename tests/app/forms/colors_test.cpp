@@ -1,7 +1,7 @@
 #include "app/forms/colors.h"
-#include "app/forms/tcolorconfig.h"
-#include "app/forms/tmain.h"
 #include "core/profile.h"
+#include "shell/forms/tcolorconfig.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -27,8 +27,8 @@
 
 using namespace shelvix;
 using app::ColorConfigMode;
-using app::TColorConfig;
-using app::TMain;
+using shell::TColorConfig;
+using shell::TMain;
 
 namespace {
 

@@ -2,9 +2,9 @@
 // caption must still be read, as drawn.
 #include "app/colors.h"
 #include "app/forms/colors.h"
+#include "app/searchbracket.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/tuserreport.h"
-#include "reports/reportsearch.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 #include "transfer/exporter.h"
@@ -54,17 +54,10 @@ int readableInk(QAbstractButton* button) {
     return ink;
 }
 
-struct NoReportSearch : reports::ReportSearch {
-    bool searchOn() const override { return false; }
-    void endSearch() override {}
-    void restoreSearch() override {}
-};
-
-struct NoExportSearch : transfer::SearchControl {
-    bool searchOn() const override { return false; }
-    void endSearch() override {}
-    void restoreSearch() override {}
-};
+// A search that is never on.
+app::SearchBracket noSearch() {
+    return app::SearchBracket({[] { return false; }, [] {}, [] {}});
+}
 
 } // namespace
 
@@ -78,8 +71,8 @@ TEST(DisabledCaptions, EveryGreyedCaptionReadsInEveryColourSet) {
     const reports::ReportFile file(QString::fromStdString((dir / "SHVBOOK.URP").string()));
     reports::WriteDefaultReports(file);
 
-    NoReportSearch reportSearch;
-    NoExportSearch exportSearch;
+    app::SearchBracket reportSearch = noSearch();
+    app::SearchBracket exportSearch = noSearch();
     // The default set, then the twelve combinations.
     for (int combination = 0; combination <= app::kColorCombinationCount; ++combination) {
         app::ColorSet set = app::defaultColorSet();

@@ -1,9 +1,9 @@
 #include "app/appcontext.h"
 #include "app/appinfo.h"
 #include "app/forms/helpviewer.h"
-#include "app/forms/taboutbox.h"
-#include "app/forms/ttipofday.h"
-#include "app/tips.h"
+#include "shell/forms/taboutbox.h"
+#include "shell/forms/ttipofday.h"
+#include "shell/tips.h"
 #include "support/gui_modal.h"
 
 #include <QApplication>
@@ -25,13 +25,13 @@ TEST(TipOfDay, NextWrapsAndClosingTakesTheBox) {
     app::AppContext ctx;
     ctx.global.showTips = false;
     {
-        app::TTipOfDay tips(ctx);
+        shell::TTipOfDay tips(ctx);
         EXPECT_EQ(tips.windowTitle(), "Tip of the Day");
         auto* box = tips.findChild<QCheckBox*>("ShowTips");
         EXPECT_FALSE(box->isChecked());
         const int first = tips.tipNumber();
         auto* comment = tips.findChild<QLabel*>("TipComment");
-        EXPECT_EQ(comment->text(), app::tipText(first));
+        EXPECT_EQ(comment->text(), shell::tipText(first));
         std::set<int> seen;
         for (int i = 0; i < 24; ++i) {
             test::clickButton(&tips, "NextTipButton");
@@ -39,13 +39,13 @@ TEST(TipOfDay, NextWrapsAndClosingTakesTheBox) {
         }
         EXPECT_EQ(tips.tipNumber(), first);
         EXPECT_EQ(seen.size(), 24u);
-        EXPECT_EQ(comment->text(), app::tipText(first));
+        EXPECT_EQ(comment->text(), shell::tipText(first));
         test::clickButton(&tips, "CloseButton");
     }
     EXPECT_FALSE(ctx.global.showTips); // untouched box: still off
 
     {
-        app::TTipOfDay tips(ctx);
+        shell::TTipOfDay tips(ctx);
         tips.show();
         tips.findChild<QCheckBox*>("ShowTips")->setChecked(true);
         tips.close(); // the title bar's close
@@ -53,7 +53,7 @@ TEST(TipOfDay, NextWrapsAndClosingTakesTheBox) {
     EXPECT_TRUE(ctx.global.showTips);
 
     {
-        app::TTipOfDay tips(ctx);
+        shell::TTipOfDay tips(ctx);
         EXPECT_TRUE(tips.findChild<QCheckBox*>("ShowTips")->isChecked());
         tips.findChild<QCheckBox*>("ShowTips")->setChecked(false);
         tips.reject(); // Escape
@@ -156,7 +156,7 @@ TEST(HelpViewer, EscapeCloses) {
 TEST(AboutBox, ProductVersionAndDataDirectory) {
     app::AppContext ctx;
     ctx.paths.dataDir = "/home/reader/books";
-    app::TAboutBox about(ctx);
+    shell::TAboutBox about(ctx);
     EXPECT_EQ(about.findChild<QLabel*>("ProductName")->text(), "Shelvix Books 97");
     EXPECT_EQ(about.findChild<QLabel*>("Version")->text(), "Version " + app::versionString());
     EXPECT_FALSE(app::versionString().isEmpty());
@@ -169,7 +169,7 @@ TEST(HelpAndTips, Screenshots) {
         GTEST_SKIP() << "SHELVIX_SCREENSHOTS not set";
     QDir().mkpath(out);
     app::AppContext ctx;
-    app::TTipOfDay tips(ctx);
+    shell::TTipOfDay tips(ctx);
     tips.showTip(12);
     tips.show();
     QApplication::processEvents();
@@ -179,7 +179,7 @@ TEST(HelpAndTips, Screenshots) {
     help.show();
     QApplication::processEvents();
     help.grab().save(out + "/help-search.png");
-    app::TAboutBox about(ctx);
+    shell::TAboutBox about(ctx);
     about.show();
     QApplication::processEvents();
     about.grab().save(out + "/about.png");

@@ -3,10 +3,10 @@
 // hangs, and it changes no byte of what it could not read.
 
 #include "app/forms/qtprompter.h"
-#include "app/forms/tmain.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
 #include "db/engine/table.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/malformed.h"
 #include "support/tempdir.h"
@@ -86,7 +86,7 @@ TEST(MalformedOpen, TheProgramSaysWhatIsWrongInOneLineAndWritesNothing) {
         AnsweringPrompter prompter;
         app::AppContext ctx = contextFor(home, prompter);
         {
-            app::TMain window(ctx);
+            shell::TMain window(ctx);
             if (window.FormCreate()) {
                 window.show();
                 QApplication::processEvents();
@@ -151,7 +151,7 @@ TEST(MalformedOpen, TheReportListRefusesDefinitionsOfTheWrongLength) {
     });
     answer.start(50);
     // The list is read when the main window is made, and again when shown.
-    app::TMain window(ctx);
+    shell::TMain window(ctx);
     ASSERT_TRUE(window.FormCreate());
     window.show();
     window.findChild<QAction*>(QStringLiteral("MenuReports"))->trigger();

@@ -1,7 +1,7 @@
 #include "app/forms/placement.h"
-#include "app/forms/tmain.h"
 #include "app/screensize.h"
 #include "edit/forms/tmyedit.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -358,7 +358,7 @@ protected:
         ctx.paths = app::AppPaths::resolve(args, QProcessEnvironment(), q(home.path()));
         ctx.prompter = &prompter;
         ctx.screenSize = {1280, 1024};
-        window = std::make_unique<app::TMain>(ctx);
+        window = std::make_unique<shell::TMain>(ctx);
         ASSERT_TRUE(window->FormCreate());
         window->show();
         window->activateWindow();
@@ -398,7 +398,7 @@ protected:
     test::TempDir home;
     test::ScriptedPrompter prompter;
     app::AppContext ctx;
-    std::unique_ptr<app::TMain> window;
+    std::unique_ptr<shell::TMain> window;
 };
 
 } // namespace

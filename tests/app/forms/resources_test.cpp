@@ -1,5 +1,5 @@
-#include "app/datadir.h"
 #include "db/datalists.h"
+#include "shell/datadir.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@ using namespace shelvix;
 TEST(BuiltInLists, SeedANewDataDirectory) {
     test::TempDir dir;
     const QString data = QString::fromStdString((dir / "data").string());
-    const app::SeedResult r = app::seedDataDirectory(data);
+    const shell::SeedResult r = shell::seedDataDirectory(data);
     EXPECT_TRUE(r.failed.isEmpty()) << r.failed.join(", ").toStdString();
     EXPECT_EQ(r.copied.size(), db::kDataListCount);
     const db::DataLists lists = db::LoadDefaultList(data);

@@ -1,10 +1,10 @@
 #include "app/forms/qtprompter.h"
-#include "app/forms/tmain.h"
 #include "backup/messages.h"
 #include "core/profile.h"
 #include "db/booktable.h"
 #include "db/conversion.h"
 #include "find/criteria.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -24,8 +24,8 @@
 #include <sys/mount.h>
 
 using namespace shelvix;
-using app::TMain;
 using backup::Messages;
+using shell::TMain;
 using test::readFile;
 
 namespace {

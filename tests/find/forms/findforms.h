@@ -59,7 +59,7 @@ protected:
                 t->post();
             }
             ctx.sortExpression = db::buildSortString({db::field::Author, 0, 0, 0});
-            ctx.sortTag = app::applySortTag(*t, ctx.sortExpression);
+            ctx.sortTag = db::applySortTag(*t, ctx.sortExpression);
         }
         ctx.current = db::DatabaseFiles::of(QString::fromStdString(path.string()));
         EXPECT_TRUE(dbs.openMyTable());

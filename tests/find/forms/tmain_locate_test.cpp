@@ -1,6 +1,6 @@
-#include "app/forms/tmain.h"
 #include "db/engine/table.h"
 #include "find/forms/tmylocate.h"
+#include "shell/forms/tmain.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -28,7 +28,7 @@ TEST(MainWindowLocate, CtrlNBeforeAnySearchOpensTheFormThenRepeatsIt) {
     ctx.paths = app::AppPaths::resolve({QStringLiteral("shelvix"), QStringLiteral("--home"), dir},
                                        QProcessEnvironment(), dir);
     ctx.prompter = &prompter;
-    auto window = std::make_unique<app::TMain>(ctx);
+    auto window = std::make_unique<shell::TMain>(ctx);
     ASSERT_TRUE(window->FormCreate());
     {
         auto t = db::Table::open(home / "MASTER.DBF", db::OpenMode::Shared);

@@ -1,8 +1,8 @@
 // The output engine on Qt: pages written to PDF, recorded into the stream and
 // replayed, drawn by the page widget, and refused without a printer.
 #include "app/forms/qtprompter.h"
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tfilepreview.h"
+#include "reports/paint/qtreport.h"
 #include "support/gui_modal.h"
 #include "support/tempdir.h"
 

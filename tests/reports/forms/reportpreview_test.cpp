@@ -1,7 +1,7 @@
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tfilepreview.h"
 #include "reports/forms/tmypreview.h"
 #include "reports/forms/treplayout.h"
+#include "reports/paint/qtreport.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"

@@ -1,11 +1,11 @@
 // Printing for real: a private CUPS scheduler with a cups-pdf queue, a report
 // printed to it through TReportPrinter, and the PDF it makes read back.
 #include "app/appcontext.h"
+#include "app/searchbracket.h"
 #include "db/booktable.h"
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tmyreport.h"
 #include "reports/forms/treportform.h"
-#include "reports/reportsearch.h"
+#include "reports/paint/qtreport.h"
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
@@ -247,13 +247,6 @@ TEST(ReportPrinterCups, APrintedReportArrivesInTheCupsPdfQueue) {
     EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+2\\n"))) << info.toStdString();
 }
 
-// A search that is never on.
-struct NoSearch : ReportSearch {
-    bool searchOn() const override { return false; }
-    void endSearch() override {}
-    void restoreSearch() override {}
-};
-
 // The child of the test below: "Short Narrow Report" printed from the report
 // list with Ctrl+P, the print dialog answered with the test queue.
 TEST(ReportPrinterCups, DISABLED_PrintFromTheReportList) {
@@ -278,7 +271,7 @@ TEST(ReportPrinterCups, DISABLED_PrintFromTheReportList) {
     app::PrintSetup queue;
     queue.printer = kQueue;
     prompter.expectPrint({}, queue);
-    NoSearch search;
+    app::SearchBracket search({[] { return false; }, [] {}, [] {}}); // never on
     TMyReport list(ctx, search);
     list.show();
     list.activateWindow();

@@ -1,11 +1,11 @@
 #include "app/screensize.h"
-#include "reports/forms/qtreport.h"
 #include "reports/forms/tmypreview.h"
 #include "reports/forms/tprintrange.h"
 #include "reports/forms/treplayout.h"
 #include "reports/forms/treportfonts.h"
 #include "reports/forms/treportpart.h"
 #include "reports/forms/tuserreport.h"
+#include "reports/paint/qtreport.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
 

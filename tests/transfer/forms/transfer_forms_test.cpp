@@ -31,17 +31,18 @@ QString q(const std::filesystem::path& p) {
 
 // A search on Author "A...", ended by reopening the table without it, as the
 // main window does.
-struct WindowSearch : transfer::SearchControl {
+struct WindowSearch {
     app::AppContext& ctx;
     int ended = 0;
+    app::SearchBracket bracket{{[this] { return ctx.SearchOn; },
+                                [this] {
+                                    ++ended;
+                                    ctx.SearchOn = false;
+                                    ctx.MyTable = db::Table::open(db::toPath(ctx.current.current),
+                                                                  db::OpenMode::Shared);
+                                },
+                                [this] { start(); }}};
     explicit WindowSearch(app::AppContext& c) : ctx(c) {}
-    bool searchOn() const override { return ctx.SearchOn; }
-    void endSearch() override {
-        ++ended;
-        ctx.SearchOn = false;
-        ctx.MyTable = db::Table::open(db::toPath(ctx.current.current), db::OpenMode::Shared);
-    }
-    void restoreSearch() override { start(); }
     void start() {
         ctx.SearchOn = true;
         ctx.BuildFilter = [](const db::RecordView& r) { return r.text("Author").starts_with("A"); };
@@ -56,7 +57,7 @@ struct TransferFixture {
     app::AppContext ctx;
     WindowSearch search{ctx};
     int refreshed = 0;
-    transfer::TransferCommands commands{ctx, search, nullptr, [this] { ++refreshed; }};
+    transfer::TransferCommands commands{ctx, search.bracket, nullptr, [this] { ++refreshed; }};
 
     TransferFixture() {
         db::createBookTable(table);
@@ -576,7 +577,7 @@ TEST(ExportWindow, DrawnInTheConfigurationColours) {
     auto& set = f.ctx.database.colors[app::ColorsConfigure];
     set[app::ColorMainBackground] = 0x00204060;    // RGB 60 40 20
     set[app::ColorListBoxBackground] = 0x0000FFFF; // yellow
-    transfer::TMyExport w(f.ctx, f.search);
+    transfer::TMyExport w(f.ctx, f.search.bracket);
     w.show();
     QApplication::processEvents();
     const QImage image = w.grab().toImage();
@@ -596,7 +597,7 @@ TEST(TransferWindows, Screenshot) {
     TransferFixture f;
     f.ctx.screenSize = {640, 480};
     f.ctx.screenFactor = 1.0;
-    transfer::TMyExport exportWindow(f.ctx, f.search);
+    transfer::TMyExport exportWindow(f.ctx, f.search.bracket);
     app::placeDialog(&exportWindow, f.ctx);
     exportWindow.show();
     QApplication::processEvents();
