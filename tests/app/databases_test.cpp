@@ -267,6 +267,40 @@ TEST_F(DatabasesTest, RecordsTakenBackAtOpenAreReported) {
     EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
 }
 
+// Before a book database opens, temporaries that stopped work left beside it
+// go and an index that cannot be read is built again as its settings sort;
+// the user is told of both at once.
+TEST_F(DatabasesTest, AnUnreadableIndexAndLeftoversAreMendedBeforeTheOpen) {
+    const QString a = makeBook("A.DBF");
+    const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
+    ctx.current = db::DatabaseFiles::of(a);
+    expectOpen(b);
+    dbs.DoOpen(); // makes its index
+    dbs.OpenSaveFile(1);
+    test::writeFile(dir / "B.INI", "[Sort Order]\r\nPrimary Sort=2\r\n");
+    std::string mdx = test::readFile(dir / "B.MDX");
+    std::fill(mdx.begin(), mdx.begin() + 2048, '\xFF');
+    test::writeFile(dir / "B.MDX", mdx);
+    test::writeFile(dir / ".B.DBF.k3j4h5.tmp", "x");
+
+    expectOpen(b);
+    prompter.expectMessage(
+        {app::MessageKind::Information, QStringLiteral("Information"),
+         QStringLiteral("The database B was repaired before it was opened:\n"
+                        "- The temporary file .B.DBF.k3j4h5.tmp (1 byte) that work left when it "
+                        "was stopped was removed.\n"
+                        "- The index %1 is damaged: its block size of 65535 bytes does not match "
+                        "65535 pages of 512 bytes. None of its tags could be read: it was built "
+                        "again with the sort tag NewIndex of the catalogue's settings.")
+             .arg(q(dir / "B.MDX"))},
+        app::Button::Ok);
+    dbs.DoOpen();
+    prompter.verify();
+    ASSERT_NE(ctx.MyTable, nullptr);
+    EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
+    EXPECT_FALSE(QFileInfo::exists(q(dir / ".B.DBF.k3j4h5.tmp")));
+}
+
 TEST_F(DatabasesTest, NewDatabase) {
     const QString a = makeBook("A.DBF", {"Kim"});
     ctx.current = db::DatabaseFiles::of(a);

@@ -57,6 +57,10 @@ public:
     // Reads what it can of the tag definitions of a damaged or cut index,
     // for building it again. Never throws for what the file holds.
     static SalvagedTags salvage(FileSystem& fs, const std::filesystem::path& path);
+    // Why an index that opens was cut short (its header names blocks past
+    // the end of the file), or "" when it was not. Only for an index no
+    // one is writing: a writer may be between growing it and its header.
+    static std::string shortfall(FileSystem& fs, const std::filesystem::path& path);
 
     virtual const std::vector<TagInfo>& tags() const = 0;
     // Tag index without regard to case, or -1.

@@ -14,6 +14,7 @@ constexpr std::size_t kEntries = 544;
 constexpr std::size_t kEntrySize = 32;
 constexpr std::size_t kTagHeaderRead = 1024;
 constexpr std::size_t kForExpression = 762;
+constexpr std::uint64_t kEndPageOffset = 32; // the first block past those in use
 
 // A NUL-ended text of printable bytes that begins at `from` and ends before
 // `to`; nothing when it runs on or holds a control byte.
@@ -111,6 +112,19 @@ SalvagedTags MdxFile::salvage(FileSystem& fs, const std::filesystem::path& path)
             out.lost.push_back(name);
     }
     return out;
+}
+
+std::string MdxFile::shortfall(FileSystem& fs, const std::filesystem::path& path) {
+    auto file = fs.open(path, FileMode::ReadOnly);
+    std::uint8_t end[4];
+    if (file->readAt(kEndPageOffset, end, sizeof end) != sizeof end)
+        return {};
+    const std::uint64_t named = std::uint64_t{get32(end)} * kPageSize;
+    const std::uint64_t size = file->size();
+    if (size >= named)
+        return {};
+    return "The index " + path.string() + " is damaged: it was cut short (" + std::to_string(size) +
+           " of its " + std::to_string(named) + " bytes are there). Rebuild the indexes.";
 }
 
 } // namespace shelvix::db

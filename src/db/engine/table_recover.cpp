@@ -7,28 +7,49 @@ namespace shelvix::db {
 
 using Kind = DatabaseError::Kind;
 
+namespace {
+
+// Why the index at `mdxPath` cannot be used, or "" when it can.
+std::string indexDamage(FileSystem& fs, const fs::path& mdxPath, bool found,
+                        const std::string& table) {
+    if (!found)
+        return "The production index " + mdxPath.filename().string() + " of table " + table +
+               " is missing";
+    try {
+        MdxFile::open(fs, mdxPath, false);
+    } catch (const DatabaseError& e) {
+        if (e.kind() != Kind::Corrupt && e.kind() != Kind::Unsupported)
+            throw;
+        return e.what();
+    }
+    return MdxFile::shortfall(fs, mdxPath);
+}
+
+} // namespace
+
 IndexRecovery Table::recoverIndex(const fs::path& path, const std::vector<TagDefinition>& fallback,
                                   FileSystem& fs) {
     IndexRecovery out;
+    {
+        // A look first, beside other users: most indexes are sound.
+        auto look = openFile(path, OpenMode::ReadOnly, fs, false, true);
+        if (!look->d->hdr.hasMdx)
+            return out;
+        bool found = false;
+        const fs::path mdxPath = findCompanion(path, ".MDX", &found);
+        if (indexDamage(fs, mdxPath, found, look->d->name).empty())
+            return out;
+    }
     auto table = openFile(path, OpenMode::Exclusive, fs, false, true);
     Impl& d = *table->d;
     if (!d.hdr.hasMdx)
         return out;
     bool found = false;
     d.mdxPath = findCompanion(path, ".MDX", &found);
-    if (found) {
-        try {
-            MdxFile::open(fs, d.mdxPath, false);
-            return out;
-        } catch (const DatabaseError& e) {
-            if (e.kind() != Kind::Corrupt && e.kind() != Kind::Unsupported)
-                throw;
-            out.damage = e.what();
-        }
-    } else {
-        out.damage = "The production index " + d.mdxPath.filename().string() + " of table " +
-                     d.name + " is missing";
-    }
+    // Mended meanwhile by another process, perhaps.
+    out.damage = indexDamage(fs, d.mdxPath, found, d.name);
+    if (out.damage.empty())
+        return out;
 
     const SalvagedTags salvaged = found ? MdxFile::salvage(fs, d.mdxPath) : SalvagedTags{};
     out.lost = salvaged.lost;
