@@ -269,6 +269,7 @@ void Databases::switchTo(const QString& path, SwitchKind kind) {
     ctx_.recent.DoLastFiles(old.current, ctx_.current.current);
     view_.SetMenuLastFiles();
     view_.DisplayCount();
+    showRefusedFiles(*ctx_.prompter);
 }
 
 std::optional<QString> Databases::chooseDatabase(bool forNew) {

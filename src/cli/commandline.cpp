@@ -5,6 +5,7 @@
 #include "cli/report.h"
 #include "cli/transfer.h"
 #include "core/product.h"
+#include "core/wholefile.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
@@ -410,7 +411,11 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return 0;
     }
     try {
-        return spec->run(readCommandLine(*spec, args), out, err);
+        const int status = spec->run(readCommandLine(*spec, args), out, err);
+        // Settings refused as they were read: the work went on without them.
+        for (const std::string& line : core::takeRefusals())
+            err << "shelvix-tool: warning: " << line << "\n";
+        return status;
     } catch (const UsageError& e) {
         return mistake(e.message, spec->name);
     } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace shelvix;
 using app::Databases;
@@ -299,6 +300,29 @@ TEST_F(DatabasesTest, AnUnreadableIndexAndLeftoversAreMendedBeforeTheOpen) {
     ASSERT_NE(ctx.MyTable, nullptr);
     EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
     EXPECT_FALSE(QFileInfo::exists(q(dir / ".B.DBF.k3j4h5.tmp")));
+}
+
+// A data list that is a pipe no one writes to: the open neither waits on it
+// nor replaces it, and says which file it did not read.
+TEST_F(DatabasesTest, AListThatIsAPipeIsNamedAndLeftAlone) {
+    const QString a = makeBook("A.DBF");
+    const QString b = makeBook("B.DBF", {"Zola"});
+    ctx.current = db::DatabaseFiles::of(a);
+    db::SaveList(q(dir / "B.001"), {"Austen"});
+    ASSERT_EQ(::mkfifo((dir / "B.004").c_str(), 0600), 0);
+
+    expectOpen(b);
+    prompter.expectMessage({app::MessageKind::Warning, QStringLiteral("Warning"),
+                            QStringLiteral("A file was not read:\n- %1 is not an ordinary file (a "
+                                           "pipe) and was not read")
+                                .arg(q(dir / "B.004"))},
+                           app::Button::Ok);
+    dbs.DoOpen();
+    prompter.verify();
+    EXPECT_EQ(ctx.lists[0], QStringList{"Austen"});
+    EXPECT_TRUE(ctx.lists[3].isEmpty());
+    dbs.OpenSaveFile(1); // back to A, saving B's lists
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "B.004"));
 }
 
 TEST_F(DatabasesTest, NewDatabase) {

@@ -99,6 +99,13 @@ fs::path followLinks(const fs::path& path) {
 ReplacingFile::ReplacingFile(const fs::path& target, FileSystem& fs, const fs::path& modeFrom)
     : fs_(fs), target_(followLinks(target)) {
     const fs::path dir = target_.parent_path();
+    // A folder, a pipe or a device (/dev/zero behind a list's name) is
+    // never replaced by a file.
+    std::error_code ec;
+    const fs::file_status there = fs::status(target_, ec);
+    if (fs::exists(there) && !fs::is_regular_file(there))
+        throw DatabaseError("Cannot write " + target_.string() + ": not an ordinary file",
+                            DatabaseError::Kind::Io);
     try {
         for (int tries = 1; !file_; ++tries) {
             temp_ = dir / freshName(target_.filename().string());
