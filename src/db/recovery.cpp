@@ -83,12 +83,9 @@ std::string sortExpressionOf(const std::filesystem::path& table) {
     return buildSortString(DatabaseSettings::load(files.settings, {}).sortOrder);
 }
 
-std::vector<std::string> removeLeftovers(const std::filesystem::path& table) {
-    // The catalogue's own files only, their extensions in any case, as the
-    // companions are found.
-    std::vector<std::string> names;
-    for (const QString& file : DatabaseFiles::of(fromPath(table)).all())
-        names.push_back(toPath(file).filename().string());
+std::vector<std::string> removeLeftoversOf(const std::filesystem::path& folder,
+                                           const std::vector<std::string>& names) {
+    // Their extensions in any case, as the companions are found.
     const auto ours = [&](const std::string& name) {
         const std::size_t dot = name.rfind('.');
         return std::any_of(names.begin(), names.end(), [&](const std::string& own) {
@@ -98,10 +95,17 @@ std::vector<std::string> removeLeftovers(const std::filesystem::path& table) {
         });
     };
     std::vector<std::string> lines;
-    for (const RemovedTemporary& t : removeAbandonedTemporaries(table.parent_path(), ours))
+    for (const RemovedTemporary& t : removeAbandonedTemporaries(folder, ours))
         lines.push_back("The temporary file " + t.path.filename().string() + " (" + size(t.size) +
                         ") that work left when it was stopped was removed.");
     return lines;
+}
+
+std::vector<std::string> removeLeftovers(const std::filesystem::path& table) {
+    std::vector<std::string> names;
+    for (const QString& file : DatabaseFiles::of(fromPath(table)).all())
+        names.push_back(toPath(file).filename().string());
+    return removeLeftoversOf(table.parent_path(), names);
 }
 
 } // namespace shelvix::db

@@ -27,4 +27,9 @@ std::string sortExpressionOf(const std::filesystem::path& table);
 // holds; one line each naming the file and its size.
 std::vector<std::string> removeLeftovers(const std::filesystem::path& table);
 
+// The same for the files `names` (file names, their extensions in any case)
+// of `folder`: the program's own, such as its report definitions.
+std::vector<std::string> removeLeftoversOf(const std::filesystem::path& folder,
+                                           const std::vector<std::string>& names);
+
 } // namespace shelvix::db

@@ -24,9 +24,9 @@ public:
         in_->truncate(size);
         fs_.truncated(id_, size);
     }
+    // What survives is the simulation's to say: the real disk is not asked.
     void sync() override {
         fs_.step(false);
-        in_->sync();
         fs_.synced(id_);
     }
 
@@ -96,6 +96,10 @@ void PowerCutFileSystem::wrote(std::size_t id, std::uint64_t offset, const void*
                                std::size_t n) {
     const auto* bytes = static_cast<const char*>(data);
     auto& changes = pending_[id];
+    if (!tearPages) {
+        changes.push_back({false, offset, std::string(bytes, n)});
+        return;
+    }
     for (std::uint64_t at = offset; at < offset + n;) {
         const std::uint64_t end = std::min(offset + n, (at / kPage + 1) * kPage);
         changes.push_back({false, at, std::string(bytes + (at - offset), std::size_t(end - at))});

@@ -19,8 +19,8 @@ namespace shelvix::test {
 // A disk that loses power. Everything synced stays: a file's bytes at its
 // last sync, a folder's names at its last sync. Of what was not synced, a
 // random part reaches the disk: for each file a random subset of its
-// unsynced writes (each cut into the 4 KiB pages it touches, so a long write
-// can land in part), applied in a random order; for each folder a random
+// unsynced writes (with `tearPages`, each cut into the 4 KiB pages it
+// touches, so that a write can land in part), applied in a random order; for each folder a random
 // number of its unsynced name changes (new files, renames, removals) in the
 // order they were made, as a journal keeps them. Files are followed as
 // inodes, so a rename carries the bytes along. The power can fail at the Nth
@@ -31,6 +31,7 @@ public:
     int writes = 0;
     // Chooses what of the unsynced work survives a cut.
     std::mt19937 random{1};
+    bool tearPages = false;
 
     std::unique_ptr<db::File> open(const std::filesystem::path& p, db::FileMode mode) override;
     bool exists(const std::filesystem::path& p) override {

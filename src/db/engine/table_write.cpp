@@ -200,10 +200,17 @@ void Table::post() {
         if (tagCount > 0) {
             t.mdx->beginUpdate();
             t.mdx->markNow();
-            if (t.durable()) {
-                // Durable before the table changes: a power cut anywhere
-                // below leaves the mark for the next open.
+            // Durable before the table changes: a power cut anywhere below
+            // leaves the mark for the next open. Bulk work syncs its records
+            // once, at its end, so its mark is put on the disk before the
+            // first record it changes and stays there until then.
+            const bool holdMark = !t.durable() && !t.markHeld;
+            if (t.durable() || holdMark) {
                 try {
+                    if (holdMark) {
+                        t.mdx->beginUpdate();
+                        t.markHeld = true;
+                    }
                     t.mdx->sync();
                 } catch (...) {
                     t.mdx->endUpdate();
