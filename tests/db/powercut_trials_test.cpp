@@ -17,6 +17,7 @@
 #include "core/text.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
+#include "db/conversion.h"
 #include "db/datalists.h"
 #include "db/displayformats.h"
 #include "db/engine/error.h"
@@ -385,3 +386,26 @@ TEST(PowerCutTrials, SettingsListsAndDefinitionsAreOldOrNewWholeAfterACut) {
 }
 
 } // namespace
+
+// A conversion that returned keeps both halves after a cut: the old file's
+// records in the book table and the old file gone, so that no later start
+// converts it twice.
+TEST(PowerCutTrials, AConversionThatReturnedLastsWhole) {
+    for (std::uint32_t round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TempDir dir;
+        const auto old = dir / "B2LOG.DBF";
+        std::filesystem::copy_file(std::filesystem::path(SHELVIX_FIXTURES_DIR) / "B2LOG.DBF", old);
+        db::createBookTable(dir / "MASTER.DBF");
+        PowerCutFileSystem fs;
+        fs.random.seed(round);
+        {
+            auto target = Table::open(dir / "MASTER.DBF", OpenMode::Exclusive, fs);
+            ASSERT_EQ(db::ConvertV2(QString::fromStdString(old.string()), *target), 3u);
+        }
+        db::removeEarlierVersionFile(QString::fromStdString(old.string()), fs);
+        fs.cut();
+        EXPECT_FALSE(std::filesystem::exists(old));
+        EXPECT_EQ(Table::open(dir / "MASTER.DBF", OpenMode::ReadOnly)->recordCount(), 3u);
+    }
+}
