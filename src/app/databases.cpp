@@ -5,6 +5,7 @@
 #include "app/showerror.h"
 #include "core/text.h"
 #include "db/booktable.h"
+#include "db/datalists.h"
 #include "db/engine/dbf.h"
 #include "db/engine/file.h"
 #include "db/recovery.h"
@@ -382,7 +383,29 @@ bool Databases::openNamedAtStartup(const QString& path) {
     return true;
 }
 
+void Databases::removeProgramLeftovers() {
+    if (ctx_.browseMode)
+        return;
+    std::vector<std::string> data{"SHVBOOK.URP"};
+    for (const db::DataListInfo& list : db::dataListTable())
+        data.emplace_back(list.defaultFile);
+    std::vector<std::string> done = db::removeLeftoversOf(db::toPath(ctx_.paths.dataDir), data);
+    const QFileInfo global(ctx_.paths.globalSettingsFile());
+    const QFileInfo newDatabase(ctx_.paths.newDatabaseSettingsFile());
+    for (const std::string& line : db::removeLeftoversOf(
+             db::toPath(global.absolutePath()),
+             {global.fileName().toStdString(), newDatabase.fileName().toStdString()}))
+        done.push_back(line);
+    if (done.empty())
+        return;
+    QString text;
+    for (const std::string& line : done)
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + db::errorText(line);
+    ctx_.prompter->message({MessageKind::Information, QStringLiteral("Information"), text});
+}
+
 bool Databases::openAtStartup() {
+    removeProgramLeftovers();
     if (!ctx_.commandLineDatabase.isEmpty() && openNamedAtStartup(ctx_.commandLineDatabase))
         return true;
     QString chosen = ctx_.global.lastDatabase;

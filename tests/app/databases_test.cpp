@@ -423,6 +423,25 @@ TEST_F(DatabasesTest, StartUpChoosesTheLastDatabaseOrMaster) {
     EXPECT_FALSE(d.openAtStartup());
 }
 
+// What a killed save of the program's own files left goes at start-up, and
+// the user is told; another program's file of that shape stays.
+TEST_F(DatabasesTest, StartUpRemovesTheProgramsOwnLeftovers) {
+    test::writeFile(dir / "data" / ".SHVBOOK.URP.ab12CD.tmp", std::string(2048, 'r'));
+    test::writeFile(dir / "config" / ".SHVBOOK.INI.xy98ZW.tmp", "[Misc]");
+    test::writeFile(dir / "data" / ".NOTES.TXT.ab12CD.tmp", "someone's");
+    prompter.expectMessage({app::MessageKind::Information, QStringLiteral("Information"),
+                            QStringLiteral("The temporary file .SHVBOOK.URP.ab12CD.tmp (2.0 KB) "
+                                           "that work left when it was stopped was removed.\n"
+                                           "The temporary file .SHVBOOK.INI.xy98ZW.tmp (6 bytes) "
+                                           "that work left when it was stopped was removed.")},
+                           app::Button::Ok);
+    ASSERT_TRUE(dbs.openAtStartup());
+    prompter.verify();
+    EXPECT_FALSE(std::filesystem::exists(dir / "data" / ".SHVBOOK.URP.ab12CD.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "config" / ".SHVBOOK.INI.xy98ZW.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "data" / ".NOTES.TXT.ab12CD.tmp"));
+}
+
 TEST_F(DatabasesTest, StartUpWithAForeignTableAsksUntilABookDatabaseIsChosen) {
     const QString other = q(dir.copyFixture("independent/BOOKS1.DBF"));
     const QString book = makeBook("BOOK.DBF", {"Kim"});
