@@ -57,6 +57,16 @@ std::string freshName(const std::string& name) {
     return out + std::string(kSuffix);
 }
 
+// A volume without locks has no sweep either (it cannot lock what it would
+// remove), so the file goes on unlocked there.
+bool holdLock(File& file) {
+    try {
+        return file.tryLockRange(kHoldLock, 1, true);
+    } catch (const DatabaseError&) {
+        return true;
+    }
+}
+
 // Open without following a link or waiting on a pipe, for a look only.
 int openToLook(const fs::path& path) {
     return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -120,7 +130,7 @@ ReplacingFile::ReplacingFile(const fs::path& target, FileSystem& fs, const fs::p
             }
             // A sweep that took the new file for a leftover in the moment
             // before the lock removes it: the name is given up for another.
-            if (!file_->tryLockRange(kHoldLock, 1, true) || !fs_.exists(temp_)) {
+            if (!holdLock(*file_) || !fs_.exists(temp_)) {
                 file_.reset();
                 if (tries == kNameTries) {
                     const fs::path taken = temp_;
@@ -191,7 +201,11 @@ void ReplacingFile::commit() {
         fs_.rename(temp_, target_);
         committed_ = true;
         File& holder = held_ ? *held_ : *file_;
-        holder.unlockRange(kHoldLock, 1);
+        try {
+            holder.unlockRange(kHoldLock, 1);
+        } catch (const DatabaseError&) {
+            // Never held, on a volume without locks.
+        }
         held_.reset();
         fs_.syncDirectory(target_.parent_path());
     } catch (const DatabaseError& e) {
