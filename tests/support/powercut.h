@@ -85,9 +85,7 @@ private:
     struct NameChange {
         std::filesystem::path from, to;
         std::size_t id = 0;
-        std::filesystem::path folder() const {
-            return (to.empty() ? from : to).parent_path();
-        }
+        std::filesystem::path folder() const { return (to.empty() ? from : to).parent_path(); }
     };
 
     static std::string readBytes(const std::filesystem::path& p);

@@ -10,7 +10,6 @@
 #include "db/engine/error.h"
 #include "db/textcodec.h"
 
-
 namespace shelvix::backup {
 
 void BackupHost::reopen() {
