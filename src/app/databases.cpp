@@ -5,8 +5,10 @@
 #include "app/showerror.h"
 #include "core/text.h"
 #include "db/booktable.h"
+#include "db/datalists.h"
 #include "db/engine/dbf.h"
 #include "db/engine/file.h"
+#include "db/recovery.h"
 #include "db/sortorder.h"
 #include "db/textcodec.h"
 
@@ -114,9 +116,51 @@ bool Databases::CheckDBaseFormat(const QString& path) {
     return book;
 }
 
+void Databases::mendBeforeOpening(const QString& path) {
+    // Only browsing: nothing is written.
+    if (ctx_.browseMode)
+        return;
+    const db::DatabaseFiles p = db::DatabaseFiles::of(path);
+    const std::filesystem::path table = db::toPath(p.current);
+    // Another program's table is left as it is.
+    if (const auto names = headerFieldNames(table); !names || !db::isBookTable(*names))
+        return;
+    std::vector<std::string> done = db::removeLeftovers(table);
+    bool lost = false;
+    // A missing index is the check's to handle.
+    if (QFileInfo::exists(p.index)) {
+        try {
+            const std::string sort = db::buildSortString(
+                DatabaseSettings::load(p.settings, ctx_.paths.globalSettingsFile()).sortOrder);
+            for (const std::string& line : db::rebuildUnreadableIndex(table, sort)) {
+                done.push_back(line);
+                lost = lost || line.find(" Lost: ") != std::string::npos;
+            }
+        } catch (const db::DatabaseError&) {
+            // In use elsewhere, or worse: the open says what is wrong.
+        }
+    }
+    if (done.empty())
+        return;
+    QString text =
+        QStringLiteral("The database %1 was repaired before it was opened:").arg(p.tableName);
+    for (const std::string& line : done)
+        text += QStringLiteral("\n- ") + db::errorText(line);
+    ctx_.prompter->message({lost ? MessageKind::Warning : MessageKind::Information,
+                            lost ? QStringLiteral("Warning") : QStringLiteral("Information"),
+                            text});
+}
+
+bool Databases::mendAndCheck(const QString& path) {
+    mendBeforeOpening(path);
+    return CheckDBaseFormat(path);
+}
+
 bool Databases::DBaseInUse(const QString& path) {
     try {
-        db::Table::open(db::toPath(db::DatabaseFiles::of(path).current), db::OpenMode::Exclusive);
+        // Its index does not matter here, damaged or not.
+        db::Table::openTableOnly(db::toPath(db::DatabaseFiles::of(path).current),
+                                 db::OpenMode::Exclusive);
         return false;
     } catch (const db::DatabaseError&) {
         return true;
@@ -226,6 +270,7 @@ void Databases::switchTo(const QString& path, SwitchKind kind) {
     ctx_.recent.DoLastFiles(old.current, ctx_.current.current);
     view_.SetMenuLastFiles();
     view_.DisplayCount();
+    showRefusedFiles(*ctx_.prompter);
 }
 
 std::optional<QString> Databases::chooseDatabase(bool forNew) {
@@ -250,7 +295,7 @@ Databases::Chosen Databases::openChosen(SwitchKind kind) {
         result = Chosen::Refused;
         if (!hasDatabaseExtension(*chosen)) {
             ctx_.prompter->error(QString::fromLatin1(kInvalidFileType));
-        } else if (CheckDBaseFormat(*chosen)) {
+        } else if (mendAndCheck(*chosen)) {
             if (ctx_.SearchOn)
                 view_.DoEndSearch();
             switchTo(*chosen, kind);
@@ -280,7 +325,7 @@ void Databases::DoNew() {
 
 void Databases::OpenSaveFile(int entry) {
     const QString path = ctx_.recent.entry(entry);
-    if (!path.isEmpty() && CheckDBaseFormat(path)) {
+    if (!path.isEmpty() && mendAndCheck(path)) {
         if (ctx_.SearchOn)
             view_.DoEndSearch();
         switchTo(path, SwitchKind::Existing);
@@ -338,7 +383,29 @@ bool Databases::openNamedAtStartup(const QString& path) {
     return true;
 }
 
+void Databases::removeProgramLeftovers() {
+    if (ctx_.browseMode)
+        return;
+    std::vector<std::string> data{"SHVBOOK.URP"};
+    for (const db::DataListInfo& list : db::dataListTable())
+        data.emplace_back(list.defaultFile);
+    std::vector<std::string> done = db::removeLeftoversOf(db::toPath(ctx_.paths.dataDir), data);
+    const QFileInfo global(ctx_.paths.globalSettingsFile());
+    const QFileInfo newDatabase(ctx_.paths.newDatabaseSettingsFile());
+    for (const std::string& line : db::removeLeftoversOf(
+             db::toPath(global.absolutePath()),
+             {global.fileName().toStdString(), newDatabase.fileName().toStdString()}))
+        done.push_back(line);
+    if (done.empty())
+        return;
+    QString text;
+    for (const std::string& line : done)
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + db::errorText(line);
+    ctx_.prompter->message({MessageKind::Information, QStringLiteral("Information"), text});
+}
+
 bool Databases::openAtStartup() {
+    removeProgramLeftovers();
     if (!ctx_.commandLineDatabase.isEmpty() && openNamedAtStartup(ctx_.commandLineDatabase))
         return true;
     QString chosen = ctx_.global.lastDatabase;
@@ -355,7 +422,7 @@ bool Databases::openAtStartup() {
     // Chosen even when it fails the check, so the check below keeps failing
     // until the user picks a book database.
     ctx_.current = db::DatabaseFiles::of(chosen);
-    if (CheckDBaseFormat(chosen)) {
+    if (mendAndCheck(chosen)) {
         openFirstChoice(chosen);
         return true;
     }

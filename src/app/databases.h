@@ -75,6 +75,15 @@ private:
     void openFirstChoice(const QString& path);
     bool openNamedAtStartup(const QString& path);
     void openWithSortTag();
+    // Puts right what a book database about to be opened cannot open with:
+    // temporaries that stopped work left, an index that cannot be read.
+    // Says what was done in one message.
+    void mendBeforeOpening(const QString& path);
+    // At start-up: the temporaries that stopped work left of the program's
+    // own files (report definitions, default lists, settings), said.
+    void removeProgramLeftovers();
+    // mendBeforeOpening, then CheckDBaseFormat.
+    bool mendAndCheck(const QString& path);
     enum class Chosen { Cancelled, Refused, Opened };
     Chosen openChosen(SwitchKind kind);
     void showEngineError(const std::exception& e);

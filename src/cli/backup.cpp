@@ -12,7 +12,6 @@
 #include "db/sortorder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <ostream>
 
@@ -86,9 +85,10 @@ int runBackup(const Invocation& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     // Held for sole use while it is copied, so no writer changes it half-way.
+    // Its index is not copied, so not read either: a damaged one is no bar.
     std::unique_ptr<db::Table> sole;
     try {
-        sole = db::Table::open(db::toPath(files.current), db::OpenMode::Exclusive);
+        sole = db::Table::openTableOnly(db::toPath(files.current), db::OpenMode::Exclusive);
     } catch (const db::DatabaseError& e) {
         if (e.kind() != db::DatabaseError::Kind::InUse)
             throw;
@@ -166,16 +166,25 @@ int runConvert(const Invocation& a, std::ostream& out, std::ostream& err) {
         QString path;
     };
     std::vector<Old> olds;
+    std::vector<std::string> damaged;
     for (Old old : {Old{db::kVersion2File, db::CheckDBaseFormatV2, db::ConvertV2, {}},
                     Old{db::kVersion1File, db::CheckDBaseFormatV1, db::ConvertV1, {}}}) {
         old.path = db::findEarlierVersionFile(dataDir, QLatin1String(old.name));
-        if (old.check(old.path))
+        if (std::string damage = db::earlierVersionDamage(old.path); !damage.empty())
+            damaged.push_back(std::move(damage));
+        else if (old.check(old.path))
             olds.push_back(old);
     }
+    const auto sayDamaged = [&] {
+        for (const std::string& line : damaged)
+            err << "shelvix-tool: " << line << "\n";
+        return damaged.empty() ? 0 : 1;
+    };
     // No target is made for nothing.
     if (olds.empty()) {
-        out << "nothing to convert\n";
-        return 0;
+        if (damaged.empty())
+            out << "nothing to convert\n";
+        return sayDamaged();
     }
     const QString targetPath =
         into.empty() ? backup::joinPath(dataDir, QStringLiteral("MASTER.DBF")) : q(into);
@@ -188,11 +197,11 @@ int runConvert(const Invocation& a, std::ostream& out, std::ostream& err) {
     }
     for (const Old& old : olds) {
         const std::uint32_t added = old.convert(old.path, *target);
-        QFile::remove(old.path);
+        db::removeEarlierVersionFile(old.path);
         out << s(QFileInfo(old.path).fileName()) << ": " << added << " record"
             << (added == 1 ? "" : "s") << " added to " << s(targetPath) << "\n";
     }
-    return 0;
+    return sayDamaged();
 }
 
 } // namespace shelvix::cli

@@ -5,6 +5,7 @@
 #include "cli/report.h"
 #include "cli/transfer.h"
 #include "core/product.h"
+#include "core/wholefile.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
@@ -86,7 +87,9 @@ const std::vector<CommandSpec>& commandTable() {
          {"FILE"},
          {},
          "What opening repairs, said: records past the count taken back, the end mark put "
-         "right, a half-updated index rebuilt.",
+         "right, a half-updated index rebuilt. Also an index that cannot be read or walked "
+         "is rebuilt from the table (the tags lost are named), and temporary files that "
+         "stopped work left beside the table are removed.",
          runRepair},
         {"pack", {"FILE"}, {}, "Remove the deleted records and rebuild the tags.", runPack},
         {"reindex", {"FILE"}, {}, "Rebuild every tag.", runReindex},
@@ -408,7 +411,11 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return 0;
     }
     try {
-        return spec->run(readCommandLine(*spec, args), out, err);
+        const int status = spec->run(readCommandLine(*spec, args), out, err);
+        // Settings refused as they were read: the work went on without them.
+        for (const std::string& line : core::takeRefusals())
+            err << "shelvix-tool: warning: " << line << "\n";
+        return status;
     } catch (const UsageError& e) {
         return mistake(e.message, spec->name);
     } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include "db/booktable.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
+#include "db/recovery.h"
 
 #include <charconv>
 #include <cstdio>
@@ -45,9 +46,19 @@ std::string csvField(std::string_view value) {
     return out;
 }
 
+// An index that cannot be read is built again, for a command whose work
+// builds it anyway; the user hears of it and of the tags lost.
+void rebuildIndexIfUnreadable(const fs::path& file, std::ostream& out) {
+    for (const auto& line : db::rebuildUnreadableIndex(file, db::sortExpressionOf(file)))
+        out << "repaired: " << line << "\n";
+}
+
 // Opens for a command that writes; the open repairs what a writer that died
 // left behind, and the user hears of it.
-std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err) {
+std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err,
+                                   bool rebuildsIndex = false) {
+    if (rebuildsIndex)
+        rebuildIndexIfUnreadable(file, err);
     auto table = Table::open(file, OpenMode::Exclusive);
     for (const auto& line : table->repairsAtOpen())
         err << "repaired: " << line << "\n";
@@ -140,7 +151,7 @@ int runIndex(const Invocation& a, std::ostream& out, std::ostream& err) {
     const std::string tag = a.value("--tag"), expr = a.value("--expr");
     if (tag.empty() || expr.empty())
         throw UsageError{"needs a tag name and an expression"};
-    auto table = openToWrite(a.arguments[0], err);
+    auto table = openToWrite(a.arguments[0], err, true);
     table->addTag(tag, expr);
     out << "tag " << tag << " built\n";
     return 0;
@@ -152,23 +163,39 @@ int runCheck(const Invocation& a, std::ostream& out, std::ostream& err) {
 }
 
 int runRepair(const Invocation& a, std::ostream& out, std::ostream& err) {
-    auto table = Table::open(a.arguments[0], OpenMode::Exclusive);
+    const fs::path file = a.arguments[0];
+    std::vector<std::string> done = db::removeLeftovers(file);
+    for (const auto& line : done)
+        out << "repaired: " << line << "\n";
+    for (const auto& line : db::rebuildUnreadableIndex(file, db::sortExpressionOf(file))) {
+        out << "repaired: " << line << "\n";
+        done.push_back(line);
+    }
+    auto table = Table::open(file, OpenMode::Exclusive);
     for (const auto& line : table->repairsAtOpen())
         out << "repaired: " << line << "\n";
-    if (table->repairsAtOpen().empty())
+    // Damage in the index alone goes with a rebuild from the table.
+    bool indexDamaged = false;
+    const auto damage = table->check(nullptr, &indexDamaged);
+    if (indexDamaged) {
+        table->regenerateIndexes();
+        out << "repaired: the index held damage (" << damage.front()
+            << (damage.size() > 1 ? " ..." : "") << "); every tag was rebuilt\n";
+    } else if (done.empty() && table->repairsAtOpen().empty()) {
         out << "nothing to repair\n";
+    }
     return reportCheck(*table, out, err);
 }
 
 int runPack(const Invocation& a, std::ostream& out, std::ostream& err) {
-    auto table = openToWrite(a.arguments[0], err);
+    auto table = openToWrite(a.arguments[0], err, true);
     table->pack();
     out << "packed: " << table->recordCount() << " records\n";
     return 0;
 }
 
 int runReindex(const Invocation& a, std::ostream& out, std::ostream& err) {
-    auto table = openToWrite(a.arguments[0], err);
+    auto table = openToWrite(a.arguments[0], err, true);
     table->regenerateIndexes();
     out << "reindexed " << table->tags().size() << " tags\n";
     return 0;

@@ -59,8 +59,9 @@ int cmdReport(const Invocation& a, std::ostream& out, std::ostream&) {
         a.has("--definitions")
             ? q(a.value("--definitions"))
             : QFileInfo(paths.current).absoluteDir().filePath(QStringLiteral("SHVBOOK.URP"));
-    // Definitions asked for by name are never quietly the default ones.
-    if (a.has("--definitions") && !QFileInfo(definitions).isFile())
+    // Definitions asked for by name are never quietly the default ones; what
+    // is there but no file is refused as it is read.
+    if (a.has("--definitions") && !QFileInfo::exists(definitions))
         throw std::runtime_error("Cannot open " + a.value("--definitions") +
                                  ": No such file or directory");
     // Without a definitions file, the eight the program would start it with.

@@ -1,9 +1,9 @@
 #include "core/profile.h"
 
 #include "core/text.h"
+#include "core/wholefile.h"
 
 #include <climits>
-#include <fstream>
 #include <iterator>
 
 // The distribution ships SimpleIni's template bodies behind SI_IMPLEMENTATION
@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 namespace shelvix::core {
 
 namespace {
+
+// Ours hold a few kilobytes: recent files, window places, a sort order.
+constexpr std::uint64_t kMaxSettingsBytes = 4 * 1024 * 1024;
 
 // Comments after the last entry belong to no section and SimpleIni would drop
 // them; a section with this name, added after them on load and removed on
@@ -185,21 +188,17 @@ Profile& Profile::operator=(Profile&&) noexcept = default;
 Profile Profile::load(const fs::path& path) {
     Profile p;
     p.impl_->path = path;
-    std::error_code ec;
-    if (!fs::exists(path, ec))
+    const WholeFile file = readWholeFile(path, kMaxSettingsBytes, "settings file");
+    if (file.missing)
         return p;
     p.impl_->existed = true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path, ec)) {
+    if (!file.refusal.empty()) {
+        // Never replaced by a save either: it is not ours to overwrite.
         p.impl_->unreadable = true;
+        noteRefusal(file.refusal);
         return p;
     }
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        p.impl_->unreadable = true;
-        return p;
-    }
-    p.impl_->parse(data);
+    p.impl_->parse(file.bytes);
     return p;
 }
 

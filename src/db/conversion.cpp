@@ -33,7 +33,8 @@ bool checkFormat(const QString& path, const std::array<const char*, N>& names) {
     if (!QFileInfo::exists(files.index))
         Table::removeMdxByte(toPath(files.current));
     try {
-        auto table = Table::open(toPath(files.current), OpenMode::ReadOnly);
+        // Its records are all it gives: its index is never read.
+        auto table = Table::openTableOnly(toPath(files.current), OpenMode::ReadOnly);
         if (table->fieldCount() != int(N) + 1)
             return false;
         for (std::size_t i = 0; i < N; ++i)
@@ -106,7 +107,7 @@ std::optional<double> pagesNumber(std::string_view text) {
 }
 
 template <typename Each> std::uint32_t convert(const QString& path, Table& target, Each each) {
-    auto old = Table::open(toPath(DatabaseFiles::of(path).current), OpenMode::ReadOnly);
+    auto old = Table::openTableOnly(toPath(DatabaseFiles::of(path).current), OpenMode::ReadOnly);
     std::vector<std::uint32_t> added;
     Table::Bulk bulk(target);
     std::exception_ptr failure;
@@ -144,6 +145,26 @@ template <typename Each> std::uint32_t convert(const QString& path, Table& targe
 }
 
 } // namespace
+
+std::string earlierVersionDamage(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return {};
+    try {
+        auto table = Table::openTableOnly(toPath(path), OpenMode::ReadOnly);
+        table->setShowDeleted(true);
+        table->scan([](const RecordView&) { return false; });
+    } catch (const std::exception& e) {
+        return path.toStdString() + " cannot be converted: " + e.what();
+    }
+    return {};
+}
+
+void removeEarlierVersionFile(const QString& path, FileSystem& fs) {
+    const std::filesystem::path file = toPath(path);
+    fs.remove(file);
+    // Its records are in the book table, synced: the removal is made to last.
+    fs.syncDirectory(file.parent_path());
+}
 
 QString findEarlierVersionFile(const QString& dataDir, const QString& name) {
     const QDir dir(dataDir);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace shelvix::db {
@@ -23,6 +24,15 @@ QString findEarlierVersionFile(const QString& dataDir, const QString& name);
 // cleared first, as for a book table. Nothing is ever shown.
 bool CheckDBaseFormatV2(const QString& path);
 bool CheckDBaseFormatV1(const QString& path);
+
+// What keeps the old file `path` from converting when it is there but cannot
+// be read (a damaged header, records cut short): one line naming it and the
+// damage. "" when it reads, or there is no such file.
+std::string earlierVersionDamage(const QString& path);
+
+// Removes the old file once its records are in the book table, and syncs the
+// folder so that the removal lasts.
+void removeEarlierVersionFile(const QString& path, FileSystem& fs = FileSystem::native());
 
 // Appends the old file's records to `target` (a book table) and syncs it
 // once at the end; returns how many were added. Throws DatabaseError; the

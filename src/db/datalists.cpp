@@ -1,13 +1,13 @@
 #include "db/datalists.h"
 
 #include "core/text.h"
+#include "core/wholefile.h"
 #include "db/engine/error.h"
 #include "db/engine/replacingfile.h"
 #include "db/fieldtable.h"
 #include "db/textcodec.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace shelvix::db {
@@ -31,6 +31,8 @@ constexpr std::array<DataListInfo, kDataListCount> kLists = {{
 }};
 
 constexpr std::size_t kMaxLine = 255;
+// Tens of thousands of entries; a list past this is no list of ours.
+constexpr std::uint64_t kMaxListBytes = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -51,11 +53,10 @@ QString defaultListFile(const QString& dataDir, int number) {
 
 QStringList LoadList(const QString& file) {
     QStringList list;
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return list;
-    const QByteArray bytes = in.readAll();
-    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const core::WholeFile read = core::readWholeFile(toPath(file), kMaxListBytes, "data list");
+    if (!read.refusal.empty())
+        core::noteRefusal(read.refusal);
+    const std::string_view text = read.bytes;
 
     // Lines may end in CR LF, LF or CR alone.
     std::size_t start = 0;

@@ -1,5 +1,6 @@
 #include "reports/reportdefinition.h"
 
+#include "core/wholefile.h"
 #include "db/databasefiles.h"
 #include "db/engine/error.h"
 #include "db/engine/replacingfile.h"
@@ -31,6 +32,10 @@ constexpr int kOffBorders = 1877;
 constexpr int kOffTitles = 1879;
 constexpr int kOffLines = 2122;
 constexpr int kOffGroups = 20122;
+
+// Far more definitions than anyone keeps: a longer file is not read.
+constexpr std::uint64_t kMaxDefinitions = 2000;
+constexpr std::uint64_t kMaxDefinitionBytes = kMaxDefinitions * kDefinitionSize;
 
 // Limits past which a record is taken as damaged rather than drawn.
 constexpr int kMaxCharsPerLine = 255;
@@ -380,17 +385,16 @@ bool ReportFile::exists() const {
 }
 
 std::optional<ReportFile::Loaded> ReportFile::load() const {
-    QFile in(path_);
-    if (!in.open(QIODevice::ReadOnly)) {
+    core::WholeFile read =
+        core::readWholeFile(db::toPath(path_), kMaxDefinitionBytes, "report definitions file");
+    if (read.missing) {
         return std::nullopt;
     }
-    const QByteArray data = in.readAll();
-    if (in.error() != QFileDevice::NoError) {
-        throw ReportFileError(
-            QStringLiteral("%1 could not be read: %2").arg(path_, in.errorString()).toStdString());
+    if (!read.refusal.empty()) {
+        throw ReportFileError(read.refusal);
     }
     Loaded l;
-    l.bytes = data.toStdString();
+    l.bytes = std::move(read.bytes);
     const std::size_t whole = l.bytes.size() / kDefinitionSize;
     l.scan.tailBytes = l.bytes.size() % kDefinitionSize;
     for (std::size_t i = 0; i < whole; ++i) {
@@ -511,12 +515,16 @@ void WriteDefaultReports(const ReportFile& file) {
 }
 
 int ConvertOldReportFile(const QString& oldPath, const ReportFile& file) {
-    QFile in(oldPath);
-    if (!in.exists() || !in.open(QIODevice::ReadOnly)) {
+    const core::WholeFile read = core::readWholeFile(
+        db::toPath(oldPath), kMaxDefinitions * std::uint64_t{kOldDefinitionSize},
+        "report definitions file");
+    if (!read.refusal.empty()) {
+        core::noteRefusal(read.refusal);
+    }
+    if (read.missing || !read.refusal.empty()) {
         return 0;
     }
-    const std::string old = in.readAll().toStdString();
-    in.close();
+    const std::string& old = read.bytes;
 
     static const char* const earlierDefaults[] = {
         "1 Line 90 Column Report",  "2 Line 120 Column Report", "Full Report",

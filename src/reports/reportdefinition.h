@@ -144,8 +144,8 @@ public:
     const QString& path() const { return path_; }
 
     bool exists() const;
-    // Nothing when the file cannot be opened; throws ReportFileError when
-    // it can but not be read.
+    // Nothing when the file is missing; throws ReportFileError, naming it,
+    // when it cannot be read, is no ordinary file or is far too large.
     std::optional<ReportFileScan> scan() const;
     // The names of the usable reports; empty when the file cannot be opened.
     std::vector<std::string> names() const;

@@ -1,5 +1,6 @@
 #include "transfer/delimited.h"
 
+#include "core/wholefile.h"
 #include "db/displayformats.h"
 #include "db/engine/table.h"
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <unistd.h>
 
 namespace shelvix::transfer {
 
@@ -44,9 +46,18 @@ bool isTsv(const std::filesystem::path& path) {
 
 DelimitedReader::DelimitedReader(const std::filesystem::path& path)
     : path_(path), buffer_(new char[kBufferSize]) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_)
-        throwFileError("read", path, errno);
+    // Read as it streams, so only what is no file is refused: a pipe would
+    // hang the import, a device never end it.
+    std::string refusal;
+    const int fd = core::openOrdinaryFile(path, refusal);
+    if (!refusal.empty())
+        throw TransferError(refusal);
+    if (fd < 0 || !(file_ = ::fdopen(fd, "rb"))) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throwFileError("read", path, error);
+    }
     std::error_code ec;
     size_ = std::filesystem::file_size(path, ec);
     if (ec)

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace shelvix;
 using app::Databases;
@@ -267,6 +268,63 @@ TEST_F(DatabasesTest, RecordsTakenBackAtOpenAreReported) {
     EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
 }
 
+// Before a book database opens, temporaries that stopped work left beside it
+// go and an index that cannot be read is built again as its settings sort;
+// the user is told of both at once.
+TEST_F(DatabasesTest, AnUnreadableIndexAndLeftoversAreMendedBeforeTheOpen) {
+    const QString a = makeBook("A.DBF");
+    const QString b = makeBook("B.DBF", {"Zola", "adams", "Mann"});
+    ctx.current = db::DatabaseFiles::of(a);
+    expectOpen(b);
+    dbs.DoOpen(); // makes its index
+    dbs.OpenSaveFile(1);
+    test::writeFile(dir / "B.INI", "[Sort Order]\r\nPrimary Sort=2\r\n");
+    std::string mdx = test::readFile(dir / "B.MDX");
+    std::fill(mdx.begin(), mdx.begin() + 2048, '\xFF');
+    test::writeFile(dir / "B.MDX", mdx);
+    test::writeFile(dir / ".B.DBF.k3j4h5.tmp", "x");
+
+    expectOpen(b);
+    prompter.expectMessage(
+        {app::MessageKind::Information, QStringLiteral("Information"),
+         QStringLiteral("The database B was repaired before it was opened:\n"
+                        "- The temporary file .B.DBF.k3j4h5.tmp (1 byte) that work left when it "
+                        "was stopped was removed.\n"
+                        "- The index %1 is damaged: its block size of 65535 bytes does not match "
+                        "65535 pages of 512 bytes. None of its tags could be read: it was built "
+                        "again with the sort tag NewIndex of the catalogue's settings.")
+             .arg(q(dir / "B.MDX"))},
+        app::Button::Ok);
+    dbs.DoOpen();
+    prompter.verify();
+    ASSERT_NE(ctx.MyTable, nullptr);
+    EXPECT_EQ(authorsInOrder(), (std::vector<std::string>{"adams", "Mann", "Zola"}));
+    EXPECT_FALSE(QFileInfo::exists(q(dir / ".B.DBF.k3j4h5.tmp")));
+}
+
+// A data list that is a pipe no one writes to: the open neither waits on it
+// nor replaces it, and says which file it did not read.
+TEST_F(DatabasesTest, AListThatIsAPipeIsNamedAndLeftAlone) {
+    const QString a = makeBook("A.DBF");
+    const QString b = makeBook("B.DBF", {"Zola"});
+    ctx.current = db::DatabaseFiles::of(a);
+    db::SaveList(q(dir / "B.001"), {"Austen"});
+    ASSERT_EQ(::mkfifo((dir / "B.004").c_str(), 0600), 0);
+
+    expectOpen(b);
+    prompter.expectMessage({app::MessageKind::Warning, QStringLiteral("Warning"),
+                            QStringLiteral("A file was not read:\n- %1 is not an ordinary file (a "
+                                           "pipe) and was not read")
+                                .arg(q(dir / "B.004"))},
+                           app::Button::Ok);
+    dbs.DoOpen();
+    prompter.verify();
+    EXPECT_EQ(ctx.lists[0], QStringList{"Austen"});
+    EXPECT_TRUE(ctx.lists[3].isEmpty());
+    dbs.OpenSaveFile(1); // back to A, saving B's lists
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "B.004"));
+}
+
 TEST_F(DatabasesTest, NewDatabase) {
     const QString a = makeBook("A.DBF", {"Kim"});
     ctx.current = db::DatabaseFiles::of(a);
@@ -363,6 +421,25 @@ TEST_F(DatabasesTest, StartUpChoosesTheLastDatabaseOrMaster) {
     FakeView v;
     Databases d(nowhere, v);
     EXPECT_FALSE(d.openAtStartup());
+}
+
+// What a killed save of the program's own files left goes at start-up, and
+// the user is told; another program's file of that shape stays.
+TEST_F(DatabasesTest, StartUpRemovesTheProgramsOwnLeftovers) {
+    test::writeFile(dir / "data" / ".SHVBOOK.URP.ab12CD.tmp", std::string(2048, 'r'));
+    test::writeFile(dir / "config" / ".SHVBOOK.INI.xy98ZW.tmp", "[Misc]");
+    test::writeFile(dir / "data" / ".NOTES.TXT.ab12CD.tmp", "someone's");
+    prompter.expectMessage({app::MessageKind::Information, QStringLiteral("Information"),
+                            QStringLiteral("The temporary file .SHVBOOK.URP.ab12CD.tmp (2.0 KB) "
+                                           "that work left when it was stopped was removed.\n"
+                                           "The temporary file .SHVBOOK.INI.xy98ZW.tmp (6 bytes) "
+                                           "that work left when it was stopped was removed.")},
+                           app::Button::Ok);
+    ASSERT_TRUE(dbs.openAtStartup());
+    prompter.verify();
+    EXPECT_FALSE(std::filesystem::exists(dir / "data" / ".SHVBOOK.URP.ab12CD.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "config" / ".SHVBOOK.INI.xy98ZW.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "data" / ".NOTES.TXT.ab12CD.tmp"));
 }
 
 TEST_F(DatabasesTest, StartUpWithAForeignTableAsksUntilABookDatabaseIsChosen) {

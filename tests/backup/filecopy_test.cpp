@@ -4,6 +4,7 @@
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "support/forwardingfile.h"
+#include "support/planting.h"
 #include "support/tempdir.h"
 
 #include <QString>
@@ -200,6 +201,22 @@ TEST(FileCopy, APrivateCatalogueStaysPrivateInItsBackupAndAfterARestore) {
     EXPECT_EQ(mode(dir / "TABLE.DBF"), 0600u);
     ASSERT_TRUE(backup::restoreTable(q(dir / "OLDBACKUP.DBF"), q(dir / "NEW.DBF")));
     EXPECT_EQ(mode(dir / "NEW.DBF"), 0644u) << "a new table takes its backup's";
+}
+
+// A backup folder shared with someone who plants links where the copies
+// will be made: backup and restore pass over every one of them.
+TEST(FileCopy, BackupAndRestoreNeverOpenALinkPlantedAtTheirTemporaryNames) {
+    test::TempDir dir;
+    writeFile(dir / "victim", "someone else's file");
+    std::filesystem::create_directory(dir / "shared");
+    db::createBookTable(dir / "BOOKS.DBF");
+    test::PlantingFileSystem planting(dir / "victim", 1000, true);
+    ASSERT_TRUE(backup::copyFile(q(dir / "BOOKS.DBF"), q(dir / "shared/BOOKS.DBF"), planting));
+    ASSERT_TRUE(
+        backup::restoreTable(q(dir / "shared/BOOKS.DBF"), q(dir / "RESTORED.DBF"), planting));
+    EXPECT_EQ(planting.planted, 2);
+    EXPECT_EQ(readFile(dir / "victim"), "someone else's file");
+    EXPECT_EQ(readFile(dir / "RESTORED.DBF"), readFile(dir / "BOOKS.DBF"));
 }
 
 TEST(FileCopy, RoomCountsInSixtyFourBitsAndTheOldCopyIsNoRoom) {

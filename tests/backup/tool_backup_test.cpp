@@ -95,6 +95,27 @@ TEST(ToolBackup, ConvertAppendsBothOldFilesAndDeletesThem) {
     EXPECT_EQ(r.out, "nothing to convert\n");
 }
 
+// A damaged old file is named with what is wrong and kept; the other is
+// converted; the status tells of the one left.
+TEST(ToolBackup, ConvertNamesADamagedOldFileAndKeepsIt) {
+    TempDir dir;
+    const std::filesystem::path samples = std::filesystem::path(SHELVIX_SOURCE_DIR) / "tests/data";
+    writeFile(dir / "B2LOG.DBF", readFile(samples / "B2LOG.DBF").substr(0, 20));
+    std::filesystem::copy_file(samples / "BLOG.DBF", dir / "BLOG.DBF");
+    Result r = tool(dir, "convert .");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, HasSubstr("BLOG.DBF: 5 records added"));
+    EXPECT_EQ(r.err, "shelvix-tool: " + (dir / "B2LOG.DBF").string() +
+                         " cannot be converted: The table B2LOG.DBF is damaged: the file is too "
+                         "short to hold a dBASE header\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "BLOG.DBF"));
+    EXPECT_EQ(std::filesystem::file_size(dir / "B2LOG.DBF"), 20u);
+    // Alone, it is no "nothing to convert".
+    r = tool(dir, "convert .");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+}
+
 // The backup of an indexed catalogue keeps the table's index mark without
 // its .MDX: the restore takes it as it is and leaves the backup unwritten.
 TEST(ToolBackup, AnIndexedCatalogueComesBackWhole) {

@@ -1,10 +1,14 @@
-// Power cuts at random moments during the long work that writes a catalogue:
-// generating, importing, replacing, packing and restoring. After each cut the
-// table must open and check whole, and hold everything it held before
-// (replaced or packed records in their old or their new state), plus
-// everything the work returned as done. The settings, list and report
-// definitions files are cut at every write of their saves: each holds its
-// old text or its new one, whole, and the new one once the save returned.
+// Power cuts at random moments during the long work that writes a catalogue
+// of thousands of books: generating, importing, replacing, packing and
+// restoring (the table with its settings and lists). Each cut keeps a random
+// part of what was not synced, in a random order. After it the table must
+// open and check whole, and hold everything it held before (replaced or
+// packed records in their old or their new state), plus everything the work
+// returned as done; each settings or list file holds its old text or its new
+// one; the open removes what temporary files the cut left. The settings,
+// list and report definitions files are cut at every write of their saves:
+// each holds its old text or its new one, whole, and the new one once the
+// save returned.
 //
 // SHELVIX_TRIAL_ROUNDS sets the number of rounds (default 100, shared
 // evenly by the five kinds of work), SHELVIX_TRIAL_SEED where they cut.
@@ -13,11 +17,13 @@
 #include "core/text.h"
 #include "db/bookgen.h"
 #include "db/booktable.h"
+#include "db/conversion.h"
 #include "db/datalists.h"
 #include "db/displayformats.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "db/recovery.h"
 #include "db/settings.h"
 #include "db/sortorder.h"
 #include "find/replace.h"
@@ -39,7 +45,7 @@ using test::TempDir;
 
 namespace {
 
-constexpr int kBooks = 120;
+constexpr int kBooks = 2000;
 constexpr int kImported = 80;
 
 // Every record as stored, the deletion flag first.
@@ -78,8 +84,24 @@ struct Trial {
     std::vector<std::string> before;   // the table's records before the work
     std::vector<std::string> backedUp; // the backup's records
     std::string category;              // replaced by "REPLACED"
+    struct Companion {
+        std::filesystem::path file;
+        std::string old, restored;
+    };
+    std::vector<Companion> companions; // settings and a list, restored with the table
 
+    // The starting files are made once and copied for each round.
     Trial() {
+        static const Trial made(0);
+        std::filesystem::copy(made.dir.path(), dir.path(),
+                              std::filesystem::copy_options::recursive);
+        before = made.before;
+        backedUp = made.backedUp;
+        category = made.category;
+        for (const Companion& c : made.companions)
+            companions.push_back({dir / c.file.filename(), c.old, c.restored});
+    }
+    explicit Trial(int) {
         db::createBookTable(table);
         {
             auto t = Table::open(table, OpenMode::Exclusive);
@@ -89,16 +111,27 @@ struct Trial {
                 t->goToRecord(r);
                 t->deleteRecord();
             }
+            // Replacing a category moves its keys.
+            t->addTag("CATEGORY", "UPPER(CATEGORY)");
             t->goToRecord(1);
             category = std::string(t->text("Category"));
             before = records(*t);
         }
+        test::writeFile(dir / "MASTER.INI", "[Sort Order]\r\nPrimary Sort=2\r\n");
+        test::writeFile(dir / "MASTER.004", "Poetry\r\n");
         std::filesystem::create_directories(backup.parent_path());
         db::createBookTable(backup);
         {
             auto t = Table::open(backup, OpenMode::Exclusive);
-            db::appendGeneratedBooks(*t, 40, 99);
+            t->setShowDeleted(true);
+            db::appendGeneratedBooks(*t, 400, 99);
             backedUp = records(*t);
+        }
+        for (const char* companion : {"MASTER.INI", "MASTER.004"}) {
+            std::string text = test::readFile(dir / companion);
+            text += "; from the backup\r\n";
+            test::writeFile(backup.parent_path() / companion, text);
+            companions.push_back({dir / companion, test::readFile(dir / companion), text});
         }
         std::string text = "\"Title\",\"Author\",\"YearPub\"\r\n";
         for (int i = 0; i < kImported; ++i)
@@ -143,6 +176,11 @@ struct Trial {
             if (!backup::restoreTable(QString::fromStdString(backup.string()),
                                       QString::fromStdString(table.string()), fs))
                 throw db::DatabaseError("restore failed", db::DatabaseError::Kind::Io);
+            for (const Companion& c : companions)
+                if (!backup::copyFile(
+                        QString::fromStdString((backup.parent_path() / c.file.filename()).string()),
+                        QString::fromStdString(c.file.string()), fs))
+                    throw db::DatabaseError("restore failed", db::DatabaseError::Kind::Io);
             auto t = Table::open(table, OpenMode::Exclusive, fs);
             db::applySortTag(*t, "UPPER(AUTHOR)");
             break;
@@ -153,6 +191,19 @@ struct Trial {
     // What the table may hold after the cut. `done`: the work returned.
     void expectSound(Work work, bool done, const std::string& round) {
         SCOPED_TRACE(round);
+        // As the open does: what the cut left half-made goes.
+        db::removeLeftovers(table);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+        for (const Companion& c : companions) {
+            const std::string now = test::readFile(c.file);
+            if (work == Work::Restore && done) {
+                EXPECT_EQ(now, c.restored) << c.file;
+            } else {
+                EXPECT_TRUE(now == c.old || (work == Work::Restore && now == c.restored))
+                    << c.file << " torn: " << now.size() << " bytes";
+            }
+        }
         std::unique_ptr<Table> t;
         ASSERT_NO_THROW(t = Table::open(table, OpenMode::Exclusive)) << "the table does not open";
         const auto problems = t->check();
@@ -230,6 +281,7 @@ TEST(PowerCutTrials, EveryKindOfLongWorkSurvivesACutAnywhere) {
         for (int round = 0; round < perWork; ++round) {
             Trial trial;
             PowerCutFileSystem fs;
+            fs.random.seed(random());
             // The last round of each kind cuts just after the work returned.
             const bool afterwards = round == perWork - 1;
             fs.failWriteAt = afterwards ? -1 : 1 + int(random() % std::uint32_t(total));
@@ -308,6 +360,7 @@ TEST(PowerCutTrials, SettingsListsAndDefinitionsAreOldOrNewWholeAfterACut) {
                              std::to_string(total));
                 reset();
                 PowerCutFileSystem fs;
+                fs.random.seed(std::uint32_t(cutAt * 7919 + total));
                 fs.failWriteAt = cutAt > total ? -1 : cutAt;
                 bool done = false;
                 try {
@@ -323,6 +376,8 @@ TEST(PowerCutTrials, SettingsListsAndDefinitionsAreOldOrNewWholeAfterACut) {
                 } else if (std::filesystem::exists(save.file)) {
                     EXPECT_EQ(test::readFile(save.file), saved);
                 }
+                // What the cut left half-made goes at the next start.
+                db::removeLeftoversOf(dir.path(), {"MASTER.INI", "MASTER.004", "SHVBOOK.URP"});
                 for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
                     EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
             }
@@ -331,3 +386,26 @@ TEST(PowerCutTrials, SettingsListsAndDefinitionsAreOldOrNewWholeAfterACut) {
 }
 
 } // namespace
+
+// A conversion that returned keeps both halves after a cut: the old file's
+// records in the book table and the old file gone, so that no later start
+// converts it twice.
+TEST(PowerCutTrials, AConversionThatReturnedLastsWhole) {
+    for (std::uint32_t round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TempDir dir;
+        const auto old = dir / "B2LOG.DBF";
+        std::filesystem::copy_file(std::filesystem::path(SHELVIX_FIXTURES_DIR) / "B2LOG.DBF", old);
+        db::createBookTable(dir / "MASTER.DBF");
+        PowerCutFileSystem fs;
+        fs.random.seed(round);
+        {
+            auto target = Table::open(dir / "MASTER.DBF", OpenMode::Exclusive, fs);
+            ASSERT_EQ(db::ConvertV2(QString::fromStdString(old.string()), *target), 3u);
+        }
+        db::removeEarlierVersionFile(QString::fromStdString(old.string()), fs);
+        fs.cut();
+        EXPECT_FALSE(std::filesystem::exists(old));
+        EXPECT_EQ(Table::open(dir / "MASTER.DBF", OpenMode::ReadOnly)->recordCount(), 3u);
+    }
+}

@@ -26,6 +26,9 @@ public:
     void unlockRange(std::uint64_t o, std::uint64_t l) override { in_->unlockRange(o, l); }
     void lockRangeShared(std::uint64_t o, std::uint64_t l) override { in_->lockRangeShared(o, l); }
     bool isAt(const std::filesystem::path& p) override { return in_->isAt(p); }
+    bool lockedByOthers(std::uint64_t o, std::uint64_t l) override {
+        return in_->lockedByOthers(o, l);
+    }
     bool tryLockRange(std::uint64_t o, std::uint64_t l, bool exclusive) override {
         return in_->tryLockRange(o, l, exclusive);
     }

@@ -3,7 +3,9 @@
 #include "support/tempdir.h"
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 
 namespace shelvix::test {
 
@@ -18,6 +20,13 @@ std::uint32_t get32(const std::string& b, std::size_t at) {
     for (int i = 3; i >= 0; --i)
         v = v << 8 | std::uint8_t(b[at + std::size_t(i)]);
     return v;
+}
+
+// A pipe in place of `path`: a reader that opens it waits for a writer.
+void pipeAt(const std::filesystem::path& path) {
+    std::filesystem::remove(path);
+    if (::mkfifo(path.c_str(), 0600) != 0)
+        throw std::runtime_error("cannot make a pipe at " + path.string());
 }
 
 struct Case {
@@ -106,6 +115,14 @@ const std::vector<MalformedCase>& malformedCases() {
              text += "\r\n\"last\",\"line\"\r\n";
              writeFile(d / "SOURCE.TXT", text);
          }},
+        {"settings that are a pipe no one writes to",
+         [](const auto& d) { pipeAt(d / "BOOKS.INI"); }},
+        {"report definitions that are a link to /dev/zero",
+         [](const auto& d) {
+             std::filesystem::remove(d / "SHVBOOK.URP");
+             std::filesystem::create_symlink("/dev/zero", d / "SHVBOOK.URP");
+         }},
+        {"an import source that is a pipe", [](const auto& d) { pipeAt(d / "SOURCE.TXT"); }},
     };
     return cases;
 }

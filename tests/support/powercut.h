@@ -5,25 +5,33 @@
 #include "db/engine/file.h"
 #include "support/forwardingfile.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace shelvix::test {
 
-// A disk that loses power: cut() puts every file back to what it held at its
-// last sync, and every name to what its folder held at its last sync, so
-// whatever was not synced is gone. Files are followed as inodes, so a rename
-// carries the synced bytes along but is itself undone unless the folder was
-// synced. The power can fail at the Nth write: that write and everything
-// after it is refused.
+// A disk that loses power. Everything synced stays: a file's bytes at its
+// last sync, a folder's names at its last sync. Of what was not synced, a
+// random part reaches the disk: for each file a random subset of its
+// unsynced writes (with `tearPages`, each cut into the 4 KiB pages it
+// touches, so that a write can land in part), applied in a random order; for each folder a random
+// number of its unsynced name changes (new files, renames, removals) in the
+// order they were made, as a journal keeps them. Files are followed as
+// inodes, so a rename carries the bytes along. The power can fail at the Nth
+// write: that write and everything after it is refused.
 class PowerCutFileSystem final : public db::FileSystem {
 public:
     int failWriteAt = -1; // counted from the start; -1 never
     int writes = 0;
+    // Chooses what of the unsynced work survives a cut.
+    std::mt19937 random{1};
+    bool tearPages = false;
 
     std::unique_ptr<db::File> open(const std::filesystem::path& p, db::FileMode mode) override;
     bool exists(const std::filesystem::path& p) override {
@@ -31,41 +39,28 @@ public:
     }
     void remove(const std::filesystem::path& p) override {
         step();
-        live_.erase(p);
+        if (!live_.count(p) && native().exists(p))
+            inode(p); // what the name held before, back at a cut
+        if (auto it = live_.find(p); it != live_.end()) {
+            names_.push_back({p, {}, it->second});
+            live_.erase(it);
+        }
         native().remove(p);
     }
     void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
         step();
         if (!live_.count(b) && native().exists(b))
             inode(b); // what the name held before, back at a cut
-        live_[b] = inode(a);
+        const std::size_t id = inode(a);
+        names_.push_back({a, b, id});
+        live_[b] = id;
         live_.erase(a);
         native().rename(a, b);
     }
-    void syncDirectory(const std::filesystem::path& dir) override {
-        step(false);
-        for (auto it = durable_.begin(); it != durable_.end();)
-            it = it->first.parent_path() == dir && !live_.count(it->first) ? durable_.erase(it)
-                                                                           : std::next(it);
-        for (const auto& [p, id] : live_)
-            if (p.parent_path() == dir)
-                durable_[p] = id;
-    }
+    void syncDirectory(const std::filesystem::path& dir) override;
 
     // Call with every File closed.
-    void cut() {
-        std::set<std::filesystem::path> paths;
-        for (const auto& [p, id] : live_)
-            paths.insert(p);
-        for (const auto& [p, id] : durable_)
-            paths.insert(p);
-        for (const auto& p : paths) {
-            if (durable_.count(p))
-                writeBytes(p, synced_[durable_[p]]);
-            else
-                std::filesystem::remove(p);
-        }
-    }
+    void cut();
 
     // A write: refused once the power has failed.
     void step(bool counts = true) {
@@ -74,13 +69,25 @@ public:
             throw db::DatabaseError("Injected power failure", db::DatabaseError::Kind::Io);
         }
     }
-    void synced(std::size_t id, db::File& f) {
-        std::string bytes(f.size(), '\0');
-        f.readAt(0, bytes.data(), bytes.size());
-        synced_[id] = bytes;
-    }
+    // What the files report.
+    void wrote(std::size_t id, std::uint64_t offset, const void* data, std::size_t n);
+    void truncated(std::size_t id, std::uint64_t size);
+    void synced(std::size_t id);
 
 private:
+    // An unsynced write, or a truncation to `offset` when `cut`.
+    struct Change {
+        bool cut = false;
+        std::uint64_t offset = 0;
+        std::string bytes;
+    };
+    // An unsynced name change: made (no `from`), renamed, or removed (no `to`).
+    struct NameChange {
+        std::filesystem::path from, to;
+        std::size_t id = 0;
+        std::filesystem::path folder() const { return (to.empty() ? from : to).parent_path(); }
+    };
+
     static std::string readBytes(const std::filesystem::path& p);
     static void writeBytes(const std::filesystem::path& p, const std::string& bytes);
     // The inode behind a name, adopting a file that was there before us.
@@ -91,9 +98,13 @@ private:
         live_[p] = durable_[p] = synced_.size() - 1;
         return synced_.size() - 1;
     }
+    // The bytes of an inode after a cut.
+    std::string survivor(std::size_t id, double keep);
     static db::FileSystem& native() { return db::FileSystem::native(); }
 
-    std::vector<std::string> synced_; // by inode
+    std::vector<std::string> synced_;                    // by inode
+    std::map<std::size_t, std::vector<Change>> pending_; // by inode, in order
+    std::vector<NameChange> names_;                      // in order
     std::map<std::filesystem::path, std::size_t> live_, durable_;
     bool dead_ = false;
 };

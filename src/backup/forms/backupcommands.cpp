@@ -8,8 +8,7 @@
 #include "backup/messages.h"
 #include "db/conversion.h"
 #include "db/engine/error.h"
-
-#include <QFile>
+#include "db/textcodec.h"
 
 namespace shelvix::backup {
 
@@ -61,7 +60,16 @@ void BackupCommands::CheckForConversion() {
     };
     for (const Old& old : olds) {
         const QString path = db::findEarlierVersionFile(ctx.paths.dataDir, QLatin1String(old.name));
-        if (!ctx.MyTable || !old.check(path))
+        if (!ctx.MyTable)
+            continue;
+        // A damaged old file is named rather than passed over: it waits,
+        // as it is, for the user to mend it.
+        if (const std::string damage = db::earlierVersionDamage(path); !damage.empty()) {
+            ctx.prompter->message(
+                {app::MessageKind::Warning, QStringLiteral("Convert"), db::errorText(damage)});
+            continue;
+        }
+        if (!old.check(path))
             continue;
         if (ctx.prompter->message({app::MessageKind::Question, QStringLiteral("Convert"),
                                    old.question, app::Button::Yes | app::Button::No}) !=
@@ -76,7 +84,11 @@ void BackupCommands::CheckForConversion() {
             continue;
         }
         // Its .MDX, if any, stays, as it always has.
-        QFile::remove(path);
+        try {
+            db::removeEarlierVersionFile(path);
+        } catch (const db::DatabaseError& e) {
+            app::showError(*ctx.prompter, e);
+        }
         host_.view.DisplayCount();
     }
 }

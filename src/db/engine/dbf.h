@@ -39,6 +39,9 @@ inline std::uint64_t recordLockOffset(std::uint32_t recno) {
 // Ours alone: every open table holds a read lock here; sole use is its atomic
 // upgrade to a write lock (a refused flock conversion would drop the lock).
 inline constexpr std::uint64_t kUsersLock = 0xF0000000ull;
+// Ours alone: read-locked by every writer that keeps the index mark on across
+// its bulk work, so a mark seen on disk with no one here is a dead writer's.
+inline constexpr std::uint64_t kMarkLock = kUsersLock + 1;
 
 struct Header {
     std::uint8_t version = kVersion;

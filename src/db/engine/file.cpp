@@ -170,6 +170,18 @@ public:
         }
         return true;
     }
+    bool lockedByOthers(std::uint64_t offset, std::uint64_t length) override {
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = static_cast<off_t>(offset);
+        fl.l_len = static_cast<off_t>(length);
+        while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) {
+            if (errno != EINTR)
+                throwErrno("Cannot test a lock of " + path_.string());
+        }
+        return fl.l_type != F_UNLCK;
+    }
 
 private:
     void setRange(short type, std::uint64_t offset, std::uint64_t length) {
@@ -207,13 +219,22 @@ public:
             flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
             break;
         }
-        int fd = ::open(path.c_str(), flags, mode == FileMode::CreateNew ? 0600 : 0644);
+        // Not blocking: a pipe in a table's place would hold the open for ever.
+        int fd =
+            ::open(path.c_str(), flags | O_NONBLOCK, mode == FileMode::CreateNew ? 0600 : 0644);
         if (fd < 0) {
             auto kind = errno == ENOENT   ? DatabaseError::Kind::NotFound
                         : errno == EEXIST ? DatabaseError::Kind::Exists
                                           : DatabaseError::Kind::Io;
             throw DatabaseError("Cannot open " + path.string() + ": " + std::strerror(errno), kind);
         }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw DatabaseError("Cannot open " + path.string() + ": not an ordinary file",
+                                DatabaseError::Kind::Io);
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return std::make_unique<PosixFile>(fd, path);
     }
 

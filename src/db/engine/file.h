@@ -50,6 +50,12 @@ public:
         return true;
     }
 
+    // Whether another holder has any lock on the range. Asks only, so a file
+    // open for reading can ask about write locks too.
+    virtual bool lockedByOthers(std::uint64_t /*offset*/, std::uint64_t /*length*/) {
+        return false;
+    }
+
     // Whether `path` still names this file: another user may have renamed
     // a new file into its place since it was opened.
     virtual bool isAt(const std::filesystem::path&) { return true; }

@@ -151,8 +151,7 @@ void MdxImpl::loadFromDisk() {
         tags.push_back(loadTag(i));
     tags_ = std::move(tags);
     rebuildInfos();
-    if (ours() && head_[kStateOffset] != 0)
-        interrupted_ = true;
+    loadedMark_ = ours() && head_[kStateOffset] != 0;
     freeListUsable_ = ours();
     headerChanged_ = false;
 }
@@ -376,6 +375,15 @@ void MdxImpl::sync() {
     file_->sync();
 }
 
+void MdxImpl::clearMark() {
+    if (updateDepth_ > 0 || interrupted_ || head_[kStateOffset] == 0)
+        return;
+    head_[kStateOffset] = 0;
+    file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
+    marked_ = false;
+    loadedMark_ = false;
+}
+
 void MdxImpl::endUpdate() {
     if (updateDepth_ == 0)
         return;
@@ -391,10 +399,13 @@ void MdxImpl::endUpdate() {
 
 void MdxImpl::finishUpdate() {
     if (mutations_ == mutationsAtBegin_ && !headerChanged_ && !cache_.hasDirty()) {
-        if (marked_ && !interrupted_) {
+        if (marked_ && !interrupted() && !markLive()) {
             head_[kStateOffset] = 0;
             file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
             marked_ = false;
+            loadedMark_ = false;
+        } else if (marked_) {
+            loadedMark_ = true;
         }
         return;
     }
@@ -403,9 +414,11 @@ void MdxImpl::finishUpdate() {
     setHeaderU32(32, endPage_);
     putToday(&head_[44]);
     setHeaderU32(kCounterOffset, headerU32(kCounterOffset) + 1);
-    head_[kStateOffset] = interrupted_ ? 1 : 0;
+    const bool keep = interrupted() || markLive();
+    head_[kStateOffset] = keep ? 1 : 0;
     file_->writeAt(0, head_.data(), head_.size());
-    marked_ = interrupted_;
+    marked_ = keep;
+    loadedMark_ = keep;
     headerChanged_ = false;
     releasable_.insert(releasable_.end(), heldBack_.begin(), heldBack_.end());
     heldBack_.clear();
@@ -565,6 +578,7 @@ void MdxImpl::clear() {
     writeTagTable();
     rebuildInfos();
     interrupted_ = false;
+    loadedMark_ = false;
     ++generation_;
     scope.commit();
 }

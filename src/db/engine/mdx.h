@@ -32,6 +32,14 @@ struct KeyEntry {
     std::uint32_t recno = 0;
 };
 
+// What still reads of an index that does not open: the definitions of the
+// tags whose entry, name, key type, key length and expressions read whole,
+// and the others by name ("" where even the name is gone).
+struct SalvagedTags {
+    std::vector<TagInfo> tags;
+    std::vector<std::string> lost;
+};
+
 // A dBASE IV production index. Writes 1024-byte blocks, reads any multiple of
 // 512. Pointers are 512-byte page numbers. Knows nothing of the table: keys
 // arrive already encoded.
@@ -46,6 +54,13 @@ public:
     // Unsupported with a clear message.
     static std::unique_ptr<MdxFile> open(FileSystem& fs, const std::filesystem::path& path,
                                          bool writable);
+    // Reads what it can of the tag definitions of a damaged or cut index,
+    // for building it again. Never throws for what the file holds.
+    static SalvagedTags salvage(FileSystem& fs, const std::filesystem::path& path);
+    // Why an index that opens was cut short (its header names blocks past
+    // the end of the file), or "" when it was not. Only for an index no
+    // one is writing: a writer may be between growing it and its header.
+    static std::string shortfall(FileSystem& fs, const std::filesystem::path& path);
 
     virtual const std::vector<TagInfo>& tags() const = 0;
     // Tag index without regard to case, or -1.
@@ -109,6 +124,13 @@ public:
     virtual void markNow() = 0;
     virtual void endUpdate() = 0;
     virtual bool interrupted() const = 0;
+    // Asked whether a live writer keeps the mark on across its work: a mark
+    // found on disk is then no sign of a writer that died, and an update
+    // that ends meanwhile leaves it on.
+    virtual void setLiveMark(std::function<bool()> probe) = 0;
+    // Outside an update: takes a kept mark off the disk (not one left by a
+    // failure of ours).
+    virtual void clearMark() = 0;
 
     // Drops cached pages when another process changed the file since they
     // were read; true when it did. Called under the table's header lock

@@ -84,7 +84,9 @@ public:
     void beginUpdate() override;
     void markNow() override { ensureMarked(); }
     void endUpdate() override;
-    bool interrupted() const override { return interrupted_; }
+    bool interrupted() const override { return interrupted_ || (loadedMark_ && !markLive()); }
+    void setLiveMark(std::function<bool()> probe) override { liveMark_ = std::move(probe); }
+    void clearMark() override;
     bool refresh() override;
     std::vector<std::string> check(int tag, std::vector<std::string>* notes = nullptr) override;
     void sync() override;
@@ -182,7 +184,10 @@ private:
     int updateDepth_ = 0;
     bool marked_ = false;        // the in-progress mark is on disk
     bool headerChanged_ = false; // head_ differs from disk
-    bool interrupted_ = false;
+    bool interrupted_ = false;   // a failure of ours left the index unfinished
+    bool loadedMark_ = false;    // the mark was on disk when last read or written
+    std::function<bool()> liveMark_;
+    bool markLive() const { return liveMark_ && liveMark_(); }
     bool freeListUsable_ = true;
     std::uint64_t mutations_ = 0;
     std::uint64_t mutationsAtBegin_ = 0;

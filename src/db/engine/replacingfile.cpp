@@ -3,8 +3,14 @@
 #include "core/profile.h"
 #include "db/engine/error.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -14,6 +20,12 @@ namespace {
 
 constexpr int kMaxLinks = 40; // as the kernel allows
 constexpr int kNameTries = 100;
+constexpr std::size_t kRandom = 6; // letters and digits of a fresh name
+constexpr std::string_view kSuffix = ".tmp";
+// The byte a writer locks in its temporary file: far past any end, apart
+// from the ranges tables lock, so a table opened on the temporary file (an
+// export to dBASE) is not barred by it.
+constexpr std::uint64_t kHoldLock = 0x7FFFFFFFFFFFFF00ull;
 
 unsigned newFileMode() {
     // Read, not set: umask(2) would change it for every thread a moment.
@@ -40,9 +52,37 @@ std::string freshName(const std::string& name) {
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::string out = "." + name + ".";
-    for (int i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < kRandom; ++i)
         out += kChars[random() % (sizeof kChars - 1)];
-    return out + ".tmp";
+    return out + std::string(kSuffix);
+}
+
+// A volume without locks has no sweep either (it cannot lock what it would
+// remove), so the file goes on unlocked there.
+bool holdLock(File& file) {
+    try {
+        return file.tryLockRange(kHoldLock, 1, true);
+    } catch (const DatabaseError&) {
+        return true;
+    }
+}
+
+// Open without following a link or waiting on a pipe, for a look only.
+int openToLook(const fs::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+// A shared lock on the byte a live writer holds exclusively.
+bool lockUnheld(int fd) {
+    struct flock fl {};
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(kHoldLock);
+    fl.l_len = 1;
+    while (::fcntl(fd, F_OFD_SETLK, &fl) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -69,6 +109,13 @@ fs::path followLinks(const fs::path& path) {
 ReplacingFile::ReplacingFile(const fs::path& target, FileSystem& fs, const fs::path& modeFrom)
     : fs_(fs), target_(followLinks(target)) {
     const fs::path dir = target_.parent_path();
+    // A folder, a pipe or a device (/dev/zero behind a list's name) is
+    // never replaced by a file.
+    std::error_code ec;
+    const fs::file_status there = fs::status(target_, ec);
+    if (fs::exists(there) && !fs::is_regular_file(there))
+        throw DatabaseError("Cannot write " + target_.string() + ": not an ordinary file",
+                            DatabaseError::Kind::Io);
     try {
         for (int tries = 1; !file_; ++tries) {
             temp_ = dir / freshName(target_.filename().string());
@@ -78,6 +125,19 @@ ReplacingFile::ReplacingFile(const fs::path& target, FileSystem& fs, const fs::p
                 if (e.kind() != DatabaseError::Kind::Exists || tries == kNameTries) {
                     temp_.clear();
                     throw;
+                }
+                continue;
+            }
+            // A sweep that took the new file for a leftover in the moment
+            // before the lock removes it: the name is given up for another.
+            if (!holdLock(*file_) || !fs_.exists(temp_)) {
+                file_.reset();
+                if (tries == kNameTries) {
+                    const fs::path taken = temp_;
+                    temp_.clear();
+                    throw DatabaseError("Cannot create " + taken.string() +
+                                            ": Resource temporarily unavailable",
+                                        DatabaseError::Kind::Io);
                 }
             }
         }
@@ -130,6 +190,8 @@ void ReplacingFile::append(const void* data, std::size_t n) {
 }
 
 void ReplacingFile::close() {
+    if (!held_)
+        held_ = std::move(file_);
     file_.reset();
 }
 
@@ -138,6 +200,13 @@ void ReplacingFile::commit() {
         file().sync();
         fs_.rename(temp_, target_);
         committed_ = true;
+        File& holder = held_ ? *held_ : *file_;
+        try {
+            holder.unlockRange(kHoldLock, 1);
+        } catch (const DatabaseError&) {
+            // Never held, on a volume without locks.
+        }
+        held_.reset();
         fs_.syncDirectory(target_.parent_path());
     } catch (const DatabaseError& e) {
         fail(e);
@@ -146,6 +215,47 @@ void ReplacingFile::commit() {
 
 std::unique_ptr<File> ReplacingFile::release() {
     return std::move(file_);
+}
+
+std::string replacedName(std::string_view name) {
+    const std::size_t fixed = 1 + 1 + kRandom + kSuffix.size(); // ".", ".", random, suffix
+    if (name.size() <= fixed || name.front() != '.' ||
+        name.substr(name.size() - kSuffix.size()) != kSuffix)
+        return {};
+    const std::string_view random = name.substr(name.size() - kSuffix.size() - kRandom, kRandom);
+    if (name[name.size() - kSuffix.size() - kRandom - 1] != '.' ||
+        !std::all_of(random.begin(), random.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+        return {};
+    return std::string(name.substr(1, name.size() - fixed));
+}
+
+std::vector<RemovedTemporary>
+removeAbandonedTemporaries(const fs::path& folder,
+                           const std::function<bool(const std::string&)>& ours) {
+    std::vector<RemovedTemporary> removed;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec)) {
+        const fs::path path = entry.path();
+        const std::string replaced = replacedName(path.filename().string());
+        if (replaced.empty() || !ours(replaced))
+            continue;
+        const int fd = openToLook(path);
+        if (fd < 0)
+            continue; // a link, or gone
+        struct stat st {
+        }, named{};
+        // Held while removed, so a writer that made the name in the moment
+        // before sees it gone once it has the lock, and takes another.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && lockUnheld(fd) &&
+            ::lstat(path.c_str(), &named) == 0 && named.st_ino == st.st_ino &&
+            named.st_dev == st.st_dev && ::unlink(path.c_str()) == 0)
+            removed.push_back({path, std::uint64_t(st.st_size)});
+        ::close(fd);
+    }
+    std::sort(removed.begin(), removed.end(),
+              [](const auto& a, const auto& b) { return a.path < b.path; });
+    return removed;
 }
 
 void replaceFile(const fs::path& target, std::string_view bytes, FileSystem& fs) {

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace shelvix::core {
 class Profile;
@@ -29,6 +31,9 @@ namespace shelvix::db {
 // - A target that is a symbolic link stays a link: the file it names is
 //   replaced (or created, when the link names nothing yet).
 // - Dropped uncommitted, the temporary file goes and the target is as it was.
+// - From its making to the rename it holds a lock on the temporary file, so
+//   that removeAbandonedTemporaries() tells it from one that stopped work
+//   left behind.
 // Failures throw DatabaseError naming the target.
 class ReplacingFile {
 public:
@@ -46,8 +51,10 @@ public:
     File& file();
     // Writes after what append() wrote so far.
     void append(const void* data, std::size_t n);
-    // Closes the temporary file, for a writer that reopens it by name (a table).
+    // Stops writing through file(), for a writer that reopens the temporary
+    // file by name (a table); the lock stays held until commit().
     void close();
+    // After the rename the lock is dropped: the file is the target's now.
     void commit();
     // The rename has been done (commit() may still have failed after it).
     bool committed() const { return committed_; }
@@ -61,9 +68,27 @@ private:
     std::filesystem::path target_;
     std::filesystem::path temp_;
     std::unique_ptr<File> file_;
+    std::unique_ptr<File> held_; // after close(): the handle with the lock
     std::uint64_t end_ = 0;
     bool committed_ = false;
 };
+
+// The name of the file a temporary file of ours replaces, "BOOKS.DBF" for
+// ".BOOKS.DBF.x7Qz0a.tmp"; empty when `temporary` is no name we give.
+std::string replacedName(std::string_view temporary);
+
+struct RemovedTemporary {
+    std::filesystem::path path;
+    std::uint64_t size = 0;
+};
+
+// Removes from `folder` the temporary files of ours that no live process
+// holds, of the files `ours` accepts by name (replacedName()): what work that
+// was killed, or lost its power, left. Links, what is not a regular file and
+// what cannot be removed are left alone.
+std::vector<RemovedTemporary>
+removeAbandonedTemporaries(const std::filesystem::path& folder,
+                           const std::function<bool(const std::string&)>& ours);
 
 // `bytes` in place of `target`, as a ReplacingFile writes it.
 void replaceFile(const std::filesystem::path& target, std::string_view bytes,

@@ -85,10 +85,15 @@ std::unique_ptr<Table> Table::openSource(const fs::path& path, FileSystem& fs) {
     return openFile(path, OpenMode::ReadOnly, fs, true);
 }
 
+std::unique_ptr<Table> Table::openTableOnly(const fs::path& path, OpenMode mode, FileSystem& fs) {
+    return openFile(path, mode, fs, false, true);
+}
+
 std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, FileSystem& fs,
-                                       bool source, std::unique_ptr<File> held) {
+                                       bool source, bool tableOnly, std::unique_ptr<File> held) {
     auto d = std::make_unique<Impl>(fs, path, mode);
     d->source = source;
+    d->tableOnly = tableOnly;
     auto lock = mode == OpenMode::Exclusive ? File::OpenLock::Exclusive : File::OpenLock::Shared;
     d->file =
         openLocked(fs, path, mode == OpenMode::ReadOnly ? FileMode::ReadOnly : FileMode::ReadWrite,
@@ -109,7 +114,7 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
         d->hdr = dbf::readHeader(*d->file, d->name);
         d->layout =
             RecordLayout(d->hdr.fields, core::codePageForLanguageDriver(d->hdr.languageDriver));
-        if (d->hdr.hasMdx && !source) {
+        if (d->hdr.hasMdx && !source && !tableOnly) {
             bool found = false;
             d->mdxPath = findCompanion(path, ".MDX", &found);
             if (!found)
@@ -117,6 +122,7 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
                                         " of table " + d->name + " is missing",
                                     Kind::NotFound);
             d->mdx = MdxFile::open(fs, d->mdxPath, mode != OpenMode::ReadOnly);
+            d->attachIndex();
             d->compileTags();
         } else {
             d->mdxPath = findCompanion(path, ".MDX");
@@ -125,7 +131,7 @@ std::unique_ptr<Table> Table::openFile(const fs::path& path, OpenMode mode, File
     if (source) {
         d->pastCount = d->inspectTail().records;
         d->hdr.recordCount += d->pastCount;
-    } else {
+    } else if (!tableOnly) {
         d->repairIfSoleUser();
     }
     d->shownCount = d->count();
@@ -148,7 +154,7 @@ bool Table::holdNew(File& file) {
 
 std::unique_ptr<Table> Table::openHeld(std::unique_ptr<File> held, const fs::path& path,
                                        FileSystem& fs) {
-    return openFile(path, OpenMode::Exclusive, fs, false, std::move(held));
+    return openFile(path, OpenMode::Exclusive, fs, false, false, std::move(held));
 }
 
 void Table::removeMdxByte(const fs::path& path) {
@@ -224,6 +230,7 @@ void Table::addTag(std::string_view name, std::string_view expression) {
         if (created) {
             // A stray index without the header flag is not ours: replace it.
             d->mdx = MdxFile::create(d->fs, d->mdxPath, d->path.stem().string());
+            d->attachIndex();
         }
         std::string selectedName =
             d->selected >= 0 ? d->mdx->tags()[std::size_t(d->selected)].name : std::string();
@@ -376,6 +383,8 @@ void Table::Impl::compileTags() {
 }
 
 std::string Table::Impl::blockReason() const {
+    if (tableOnly && hdr.hasMdx)
+        return "The table " + name + " was opened without its index and cannot be changed";
     if (needsRebuild)
         return "The index of table " + name +
                " was left half-updated and must be rebuilt before the table can be changed";

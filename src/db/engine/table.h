@@ -100,6 +100,21 @@ public:
     virtual void tableStructureChanged() {}
 };
 
+// A tag to build when nothing of an index can be read (the sort tag a
+// catalogue's settings describe).
+struct TagDefinition {
+    std::string name;
+    std::string expression;
+};
+
+// What Table::recoverIndex() did. Nothing when the index was sound.
+struct IndexRecovery {
+    std::string damage;                    // why it could not be read
+    std::vector<std::string> rebuilt;      // tags built again from their own definitions
+    std::vector<std::string> fromFallback; // tags built from the definitions handed in
+    std::vector<std::string> lost;         // tags not built; "" where the name is gone too
+};
+
 class Table {
 public:
     // A record position that survives moves. Record number based; 0 = none.
@@ -141,6 +156,23 @@ public:
     static std::unique_ptr<Table> openHeld(std::unique_ptr<File> held,
                                            const std::filesystem::path& path,
                                            FileSystem& fs = FileSystem::native());
+    // Opens the table alone, for work that reads only its records and leaves
+    // its index be (a backup copies the table without it): the production
+    // index is not read, not even when it is damaged, and nothing is
+    // repaired. Nothing can be written through it while the header names an
+    // index.
+    static std::unique_ptr<Table> openTableOnly(const std::filesystem::path& path, OpenMode mode,
+                                                FileSystem& fs = FileSystem::native());
+    // Builds a production index that cannot be read (its header damaged,
+    // the file cut short or missing) again from the table: every tag whose
+    // definition still reads and whose expression this engine evaluates;
+    // when there is none, the `fallback` tags instead; with nothing to build,
+    // the index goes and the header stops naming it. The records are not
+    // touched. An index that reads is left to the open (an empty result).
+    // Needs sole use: InUse when another user has the table open.
+    static IndexRecovery recoverIndex(const std::filesystem::path& path,
+                                      const std::vector<TagDefinition>& fallback,
+                                      FileSystem& fs = FileSystem::native());
     // Clears the "production index exists" header byte of a table whose .MDX
     // is missing; silently does nothing when the file cannot be opened, is in
     // use, or does not read as a dBASE table.
@@ -301,14 +333,16 @@ public:
     // the damage, what makes a reader go wrong (keys out of order, a key no
     // ordering could give for its record, pointers out of range, wrong
     // counts): an empty list when sound. Differences of convention between
-    // writers, which do no harm, go to `notes`.
-    std::vector<std::string> check(std::vector<std::string>* notes = nullptr);
+    // writers, which do no harm, go to `notes`. `indexDamaged` tells whether
+    // any of the damage lies in the index alone, which a rebuild mends.
+    std::vector<std::string> check(std::vector<std::string>* notes = nullptr,
+                                   bool* indexDamaged = nullptr);
 
 private:
     struct Impl;
     explicit Table(std::unique_ptr<Impl> impl);
     static std::unique_ptr<Table> openFile(const std::filesystem::path& path, OpenMode mode,
-                                           FileSystem& fs, bool source,
+                                           FileSystem& fs, bool source, bool tableOnly = false,
                                            std::unique_ptr<File> held = nullptr);
     std::unique_ptr<Impl> d;
 };

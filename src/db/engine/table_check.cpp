@@ -48,7 +48,14 @@ Table::Impl::Tail Table::Impl::inspectTail() {
 }
 
 void Table::Impl::repairIfSoleUser() {
-    bool index = mdx && mdx->interrupted();
+    bool index = false;
+    if (mdx) {
+        // Judged under the lock on a fresh reading: a writer that kept the
+        // mark on may have finished since the open read the header.
+        HeaderReadLock hl(*this);
+        mdx->refresh();
+        index = mdx->interrupted();
+    }
     if (inspectTail().sound() && !index)
         return;
     if (mode == OpenMode::ReadOnly) {
@@ -163,7 +170,7 @@ bool Table::Impl::keyOfAnotherWriter(int tag, std::uint32_t recno, const std::ui
 
 // ---- check
 
-std::vector<std::string> Table::check(std::vector<std::string>* notes) {
+std::vector<std::string> Table::check(std::vector<std::string>* notes, bool* indexDamaged) {
     Impl& t = *d;
     t.settleAppends(false);
     // Other users' work is either done or not begun while it is checked.
@@ -217,54 +224,66 @@ std::vector<std::string> Table::check(std::vector<std::string>* notes) {
                 }
         }
     }
+    const std::size_t tableDamage = problems.size() + more;
     if (t.needsRebuild)
         damage("The index was left half-updated and must be rebuilt");
     for (std::size_t i = 0; i < tagCount; ++i) {
         const TagInfo& info = t.mdx->tags()[i];
         std::string tagName = "Tag " + t.shown(info.name) + ": ";
-        std::vector<std::string> tagNotes;
-        for (auto& p : t.mdx->check(int(i), &tagNotes))
-            damage(tagName + p);
-        for (auto& p : tagNotes)
-            note(tagName + p);
-        // Another tool's function or key size: the tag still reads.
-        if (!t.exprErrors[i].empty())
-            note(tagName + t.exprErrors[i]);
-        if (!t.exprs[i])
-            continue;
-        std::size_t kl = std::size_t(t.exprs[i]->keyLength());
-        std::vector<std::uint8_t> seen(std::size_t(t.count()) + 1, 0);
-        std::uint64_t conventions = 0;
-        auto c = t.mdx->cursor(int(i));
-        for (bool ok = c->first(); ok; ok = c->next()) {
-            KeyEntry e = c->current();
-            if (e.recno == 0 || e.recno > t.count()) {
-                damage(tagName + "an entry points to record " + std::to_string(e.recno) +
-                       ", past the last record");
+        // A tree that cannot be walked to its end is damage like any other.
+        try {
+            std::vector<std::string> tagNotes;
+            const auto broken = t.mdx->check(int(i), &tagNotes);
+            for (auto& p : broken)
+                damage(tagName + p);
+            for (auto& p : tagNotes)
+                note(tagName + p);
+            // Another tool's function or key size: the tag still reads.
+            if (!t.exprErrors[i].empty())
+                note(tagName + t.exprErrors[i]);
+            // A broken tree's entries say nothing more.
+            if (!t.exprs[i] || !broken.empty())
                 continue;
+            std::size_t kl = std::size_t(t.exprs[i]->keyLength());
+            std::vector<std::uint8_t> seen(std::size_t(t.count()) + 1, 0);
+            std::uint64_t conventions = 0;
+            auto c = t.mdx->cursor(int(i));
+            for (bool ok = c->first(); ok; ok = c->next()) {
+                KeyEntry e = c->current();
+                if (e.recno == 0 || e.recno > t.count()) {
+                    damage(tagName + "an entry points to record " + std::to_string(e.recno) +
+                           ", past the last record");
+                    continue;
+                }
+                if (seen[e.recno] < 2)
+                    ++seen[e.recno];
+                if (int(kl) != info.keyLength)
+                    continue;
+                const std::uint8_t* want = keys[i].data() + (e.recno - 1) * kl;
+                if (compareKeys(info.type, e.key, want, kl) == 0)
+                    continue;
+                if (t.keyOfAnotherWriter(int(i), e.recno, e.key, want))
+                    ++conventions;
+                else
+                    damage(tagName + "the key of record " + std::to_string(e.recno) +
+                           " does not match the record");
             }
-            if (seen[e.recno] < 2)
-                ++seen[e.recno];
-            if (int(kl) != info.keyLength)
-                continue;
-            const std::uint8_t* want = keys[i].data() + (e.recno - 1) * kl;
-            if (compareKeys(info.type, e.key, want, kl) == 0)
-                continue;
-            if (t.keyOfAnotherWriter(int(i), e.recno, e.key, want))
-                ++conventions;
-            else
-                damage(tagName + "the key of record " + std::to_string(e.recno) +
-                       " does not match the record");
+            if (conventions)
+                note(tagName + plural(conventions, "key follows", "keys follow") +
+                     " another writer's conventions (capitals of accented letters, rounding, blank "
+                     "numbers or dates)");
+            for (std::uint32_t r = 1; r <= t.count(); ++r)
+                if (seen[r] > 1 || (seen[r] == 0 && !info.unique)) // unique tags skip repeats
+                    damage(tagName + "record " + std::to_string(r) +
+                           (seen[r] == 0 ? " has no entry" : " has more than one entry"));
+        } catch (const DatabaseError& e) {
+            if (e.kind() != Kind::Corrupt)
+                throw;
+            damage(tagName + e.what());
         }
-        if (conventions)
-            note(tagName + plural(conventions, "key follows", "keys follow") +
-                 " another writer's conventions (capitals of accented letters, rounding, blank "
-                 "numbers or dates)");
-        for (std::uint32_t r = 1; r <= t.count(); ++r)
-            if (seen[r] > 1 || (seen[r] == 0 && !info.unique)) // unique tags skip repeats
-                damage(tagName + "record " + std::to_string(r) +
-                       (seen[r] == 0 ? " has no entry" : " has more than one entry"));
     }
+    if (indexDamaged)
+        *indexDamaged = problems.size() + more > tableDamage;
     if (more)
         problems.push_back("... and " + std::to_string(more) + " more findings");
     if (notes)

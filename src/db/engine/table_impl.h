@@ -145,6 +145,7 @@ struct Table::Impl {
     bool needsRebuild = false;
     std::vector<std::string> repairs; // made by the open
     bool source = false;              // openSource(): its count is fixed at open
+    bool tableOnly = false;           // openTableOnly(): its index left unread
     std::uint32_t pastCount = 0;      // records it found past the header's count
     std::uint64_t indexGen = 1;
 
@@ -241,6 +242,23 @@ struct Table::Impl {
     std::vector<std::vector<std::uint8_t>> pendingKeys; // per tag, from keysFrom
     bool rebuildTags = false; // too many keys held back: rebuild the tags instead
     bool markHeld = false;    // the index's update bracket stays open
+    // Shared bulk work keeps the mark on across its changes instead: each
+    // change closes its bracket (so others' changes are read in between) and
+    // the mark is kept on while kMarkLock is held.
+    bool markKept = false;
+    bool markLockHeld = false;
+    // Whether a live writer keeps the index mark on (a mark on disk is then
+    // no sign of one that died).
+    bool markLive();
+    bool othersKeepMark();
+    void keepMark();
+    // At the end of shared bulk work: the mark off, unless another writer
+    // keeps it on.
+    void dropKeptMark();
+    void attachIndex() {
+        if (mdx)
+            mdx->setLiveMark([this] { return markLive(); });
+    }
     void appendHeldBack(const std::vector<std::vector<std::uint8_t>>& keys, const Date& today);
     void flushRecords();
     void settleKeys();
@@ -498,6 +516,8 @@ struct Table::Impl {
     template <class F> void withSoleUse(const std::string& what, F&& work) {
         if (mode == OpenMode::ReadOnly)
             throw DatabaseError("The table " + name + " is open read-only");
+        if (tableOnly && hdr.hasMdx)
+            throw DatabaseError(blockReason());
         settleAppends(true);
         const bool upgrade = mode == OpenMode::Shared;
         if (upgrade && !file->tryLockRange(dbf::kUsersLock, 1, true))

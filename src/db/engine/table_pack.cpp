@@ -91,6 +91,7 @@ void Table::Impl::regenerate(const Progress& progress) {
         // The old index is still in place: keep using it.
         try {
             mdx = MdxFile::open(fs, mdxPath, true);
+            attachIndex();
             compileTags();
         } catch (...) {
             needsRebuild = true;
@@ -98,6 +99,7 @@ void Table::Impl::regenerate(const Progress& progress) {
         throw;
     }
     mdx = MdxFile::open(fs, mdxPath, true);
+    attachIndex();
     compileTags();
     needsRebuild = false;
     ++indexGen;
@@ -234,14 +236,17 @@ void Table::pack(const Progress& progress) {
                 t.mdx.reset();
                 newIndex->commit();
                 t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
+                t.attachIndex();
                 t.compileTags();
             } catch (...) {
                 // The new table stands beside the old, marked index: refuse
                 // writes until it is rebuilt (the next open does it).
                 t.needsRebuild = true;
                 try {
-                    if (!t.mdx)
+                    if (!t.mdx) {
                         t.mdx = MdxFile::open(t.fs, t.mdxPath, true);
+                        t.attachIndex();
+                    }
                     t.compileTags();
                 } catch (...) {
                 }

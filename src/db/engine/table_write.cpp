@@ -197,10 +197,19 @@ void Table::post() {
         if (tagCount > 0) {
             t.mdx->beginUpdate();
             t.mdx->markNow();
-            if (t.durable()) {
-                // Durable before the table changes: a power cut anywhere
-                // below leaves the mark for the next open.
+            // Durable before the table changes: a power cut anywhere below
+            // leaves the mark for the next open. Bulk work syncs its records
+            // once, at its end, so its mark is put on the disk before the
+            // first record it changes and stays there until then.
+            const bool holdMark = !t.durable() && !t.markHeld && !t.markKept;
+            if (t.durable() || holdMark) {
                 try {
+                    if (holdMark && t.shared()) {
+                        t.keepMark();
+                    } else if (holdMark) {
+                        t.mdx->beginUpdate();
+                        t.markHeld = true;
+                    }
                     t.mdx->sync();
                 } catch (...) {
                     t.mdx->endUpdate();
@@ -441,6 +450,42 @@ void Table::Impl::settleAppends(bool close) {
         markHeld = false;
         mdx->endUpdate();
     }
+    if (close && markKept)
+        dropKeptMark();
+}
+
+bool Table::Impl::markLive() {
+    return markHeld || markKept || othersKeepMark();
+}
+
+bool Table::Impl::othersKeepMark() {
+    return meetsOthers() && file->lockedByOthers(dbf::kMarkLock, 1);
+}
+
+void Table::Impl::keepMark() {
+    // Held before the mark reaches the disk: no one sees it unexplained.
+    if (!markLockHeld) {
+        file->lockRangeShared(dbf::kMarkLock, 1);
+        markLockHeld = true;
+    }
+    markKept = true;
+}
+
+void Table::Impl::dropKeptMark() {
+    try {
+        HeaderLock lock(*this);
+        readIndexAsItIs(); // others' changes in, the mark still ours
+        markKept = false;
+        if (!needsRebuild && !othersKeepMark())
+            mdx->clearMark();
+    } catch (...) {
+        markKept = false;
+        markLockHeld = false;
+        file->unlockRange(dbf::kMarkLock, 1);
+        throw;
+    }
+    markLockHeld = false;
+    file->unlockRange(dbf::kMarkLock, 1);
 }
 
 // ---- bulk work

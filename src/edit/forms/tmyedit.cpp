@@ -509,6 +509,7 @@ void TMyEdit::AddToListTwwDB(int number, const QString& text) {
 void TMyEdit::LoadAllList() {
     ctx_.lists = db::LoadAllList(ctx_.current.base, ctx_.paths.dataDir);
     showLists();
+    app::showRefusedFiles(*ctx_.prompter);
 }
 
 void TMyEdit::SaveAllLists() {
@@ -519,6 +520,7 @@ void TMyEdit::SaveAllLists() {
 void TMyEdit::LoadDefaultList() {
     ctx_.lists = db::LoadDefaultList(ctx_.paths.dataDir);
     showLists();
+    app::showRefusedFiles(*ctx_.prompter);
 }
 
 void TMyEdit::SaveDefaultLists() {

@@ -521,6 +521,31 @@ TEST_F(BackupWindowTest, EarlierVersionsAreOfferedAtStartUpAndConvertedInOrder) 
     EXPECT_EQ(ctx.MyTable->recordCount(), 11u);
 }
 
+// A damaged old file is named with what is wrong, at each start, and left
+// as it is; the other is still offered.
+TEST_F(BackupWindowTest, ADamagedEarlierVersionIsNamedAndKept) {
+    const std::filesystem::path samples = std::filesystem::path(SHELVIX_SOURCE_DIR) / "tests/data";
+    std::string old = readFile(samples / "B2LOG.DBF");
+    old.resize(old.size() - 500); // records cut short
+    test::writeFile(data() / "B2LOG.DBF", old);
+    std::filesystem::copy_file(samples / "BLOG.DBF", data() / "BLOG.DBF");
+    prompter
+        .expectMessage({app::MessageKind::Warning, QStringLiteral("Convert"),
+                        QStringLiteral("%1 cannot be converted: The table B2LOG.DBF is damaged: "
+                                       "the file is truncated: the header counts 3 records but "
+                                       "the file holds 2")
+                            .arg(QString::fromStdString((data() / "B2LOG.DBF").string()))},
+                       app::Button::Ok)
+        .expectMessage({app::MessageKind::Question, QStringLiteral("Convert"),
+                        Messages::convertVersion1, app::Button::Yes | app::Button::No},
+                       app::Button::Yes);
+    start();
+    prompter.verify();
+    EXPECT_EQ(readFile(data() / "B2LOG.DBF"), old);
+    EXPECT_FALSE(std::filesystem::exists(data() / "BLOG.DBF"));
+    EXPECT_EQ(ctx.MyTable->recordCount(), 5u);
+}
+
 TEST_F(BackupWindowTest, BrowseModeOffersNeitherCommand) {
     ctx.browseMode = true;
     start();

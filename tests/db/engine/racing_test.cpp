@@ -12,6 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -157,4 +159,46 @@ TEST(TableLocks, AReaderNeverTakesAnotherUsersIndexChangeForDamage) {
     reader->refresh();
     EXPECT_EQ(reader->rowCount(), 360u);
     EXPECT_THAT(reader->check(), ::testing::IsEmpty());
+}
+
+TEST(TableLocks, AMarkKeptAcrossSharedBulkWorkIsNoDamageUntilItsKeeperDies) {
+    // Bulk work keeps the index mark on the disk across its changes, so a
+    // power cut leaves it; the other users must tell that live mark from the
+    // one a writer that died leaves behind.
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    Table::create(path, fields());
+    Table::open(path, OpenMode::Exclusive)->addTag("Author", "UPPER(Author)");
+    {
+        auto writer = Table::open(path, OpenMode::Shared);
+        Table::Bulk bulk(*writer);
+        append(*writer, "bulk one", 1);
+        auto other = Table::open(path, OpenMode::Shared);
+        EXPECT_NO_THROW(append(*other, "beside the bulk", 2));
+        EXPECT_THAT(Table::open(path, OpenMode::ReadOnly)->check(), ::testing::IsEmpty());
+        append(*writer, "bulk two", 3);
+        bulk.finish();
+        EXPECT_NO_THROW(append(*other, "after the bulk", 4));
+    }
+    auto after = Table::open(path, OpenMode::Exclusive);
+    EXPECT_THAT(after->repairsAtOpen(), ::testing::IsEmpty()) << "the mark outlived its keeper";
+    EXPECT_EQ(after->rowCount(), 4u);
+    after.reset();
+
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        auto writer = Table::open(path, OpenMode::Shared);
+        writer->beginBulk();
+        append(*writer, "keeper that dies", 5);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_THAT(Table::open(path, OpenMode::ReadOnly)->check(),
+                ::testing::Contains(::testing::HasSubstr("half-updated")));
+    auto mended = Table::open(path, OpenMode::Shared);
+    EXPECT_THAT(mended->repairsAtOpen(), ::testing::Contains(::testing::HasSubstr("half-updated")));
+    EXPECT_THAT(mended->check(), ::testing::IsEmpty());
 }

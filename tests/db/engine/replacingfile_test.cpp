@@ -1,12 +1,14 @@
 #include "db/engine/replacingfile.h"
 #include "db/engine/table.h"
 #include "support/forwardingfile.h"
+#include "support/planting.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace shelvix::db;
+using shelvix::test::PlantingFileSystem;
 using shelvix::test::readFile;
 using shelvix::test::TempDir;
 using shelvix::test::writeFile;
@@ -27,27 +29,6 @@ std::vector<fs::path> temporaries(const fs::path& dir) {
             out.push_back(entry.path());
     return out;
 }
-
-// Plants a link to `victim` at the name of each of the first `plants` new
-// files just before they are created, as someone sharing the folder could.
-class PlantingFileSystem final : public FileSystem {
-public:
-    PlantingFileSystem(fs::path victim, int plants) : victim_(std::move(victim)), left_(plants) {}
-    std::unique_ptr<File> open(const fs::path& p, FileMode mode) override {
-        if (mode == FileMode::CreateNew && left_-- > 0)
-            fs::create_symlink(victim_, p);
-        return native().open(p, mode);
-    }
-    bool exists(const fs::path& p) override { return native().exists(p); }
-    void remove(const fs::path& p) override { native().remove(p); }
-    void rename(const fs::path& a, const fs::path& b) override { native().rename(a, b); }
-    void syncDirectory(const fs::path& d) override { native().syncDirectory(d); }
-
-private:
-    static FileSystem& native() { return FileSystem::native(); }
-    fs::path victim_;
-    int left_;
-};
 
 // A volume that refuses permission changes, as FAT does for some modes.
 class NoPermissionsFile final : public shelvix::test::ForwardingFile {
@@ -132,6 +113,39 @@ TEST(ReplacingFile, NeverOpensALinkPlantedAtItsTemporaryName) {
     ASSERT_EQ(left.size(), 3u) << "only the planted links remain";
     for (const auto& p : left)
         EXPECT_TRUE(fs::is_symlink(p)) << p;
+}
+
+// Pack and reindex make their new table and index the same way: links
+// planted at every name they try are passed over, the victim untouched.
+TEST(ReplacingFile, PackAndReindexNeverOpenALinkPlantedAtTheirTemporaryNames) {
+    TempDir dir;
+    const auto victim = dir / "victim";
+    writeFile(victim, "someone else's file");
+    const auto table = dir / "BOOKS.DBF";
+    Table::create(table, {FieldDef::text("Author", 20)});
+    {
+        auto t = Table::open(table, OpenMode::Exclusive);
+        for (const char* a : {"B", "A", "C"}) {
+            t->insert();
+            t->setText("Author", a);
+            t->post();
+        }
+        t->addTag("ByAuthor", "UPPER(Author)");
+    }
+    PlantingFileSystem planting(victim, 1000, true);
+    {
+        auto t = Table::open(table, OpenMode::Exclusive, planting);
+        t->goToRecord(2);
+        t->deleteRecord();
+        t->pack();
+        t->regenerateIndexes();
+        EXPECT_EQ(t->recordCount(), 2u);
+        EXPECT_TRUE(t->check().empty());
+    }
+    EXPECT_EQ(planting.planted, 3) << "the new table, its index, the rebuilt index";
+    EXPECT_EQ(readFile(victim), "someone else's file");
+    EXPECT_FALSE(fs::is_symlink(table));
+    EXPECT_FALSE(fs::is_symlink(dir / "BOOKS.MDX"));
 }
 
 TEST(ReplacingFile, TakesThePermissionsOfTheFileItReplacesOrOfTheSource) {
