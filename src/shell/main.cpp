@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/endsignals.h"
 #include "app/forms/qtlongwork.h"
+#include "app/forms/qtprinters.h"
 #include "app/forms/qtprompter.h"
 #include "app/forms/resources.h"
 #include "shell/forms/sessionend.h"
@@ -43,6 +44,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QLatin1String(kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(SHELVIX_VERSION));
     initResources();
+    installQtPrinters();
     // The installed menu entry and icon carry this name.
     QApplication::setDesktopFileName(QStringLiteral("shelvix-books"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app/shelvix-books.svg")));
