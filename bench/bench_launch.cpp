@@ -30,6 +30,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -106,6 +107,11 @@ Launch launch(const std::string& home, const std::string& file) {
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Qt's notes about the offscreen platform would fill the table.
+        if (const int null = open("/dev/null", O_WRONLY); null >= 0) {
+            dup2(null, 1);
+            dup2(null, 2);
+        }
         const std::string homeArg = "--home=" + home;
         char self[] = "/proc/self/exe";
         char flag[] = "--launch-child";
