@@ -302,6 +302,7 @@ Invocation readCommandLine(const CommandSpec& spec, const std::vector<std::strin
 
     Invocation a;
     a.command = spec.name;
+    a.given = args;
     for (const QString& p : parser.positionalArguments())
         a.arguments.push_back(fromQ(p));
     if (a.arguments.size() != spec.arguments.size()) {

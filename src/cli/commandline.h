@@ -21,6 +21,8 @@ public:
     std::vector<std::string> arguments;
     // Each option given ("--tag"), with its values in order (none for a flag).
     std::map<std::string, std::vector<std::string>> options;
+    // The command line as given, the command first.
+    std::vector<std::string> given;
 
     bool has(const std::string& option) const { return options.count(option) != 0; }
     // The last value given, else `fallback`.

@@ -31,14 +31,16 @@ const std::map<std::string, int> kFloors = {
 const std::set<std::pair<std::string, std::string>> kRefused = {{"cli", "app"}};
 
 // Within a room: logic (its top-level files) < paint/ (draws without
-// widgets) < forms/ (widgets). A file includes parts at or below its own.
+// widgets, on QtGui alone: Qt's print support loads the widget library, so
+// printers belong to forms) < forms/ (widgets). A file includes parts at or
+// below its own.
 enum Part { Logic = 0, Paint = 1, Forms = 2 };
 const char* const kPartNames[] = {"logic", "paint", "forms"};
 
 // The Qt modules each part may include; the engine's rooms none at all.
 const std::map<Part, std::set<std::string>> kQtModules = {
     {Logic, {"QtCore"}},
-    {Paint, {"QtCore", "QtGui", "QtPrintSupport"}},
+    {Paint, {"QtCore", "QtGui"}},
 };
 const std::set<std::string> kNoQtRooms = {"core", "db/engine"};
 
@@ -55,10 +57,9 @@ std::string roomOf(const std::string& path) {
 }
 
 Part partOf(const std::string& path) {
-    // The tool paints report pages but has no widgets; the program's main()
-    // makes the main window.
-    if (roomOf(path) == "cli")
-        return Paint;
+    // The program's main() makes the main window. The tool's own files are
+    // logic like any room's: it starts on QtCore alone, and cli/paint/ is
+    // its report companion.
     if (path == "shell/main.cpp")
         return Forms;
     if (path.find("/forms/") != std::string::npos)

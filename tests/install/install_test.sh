@@ -88,6 +88,13 @@ done
 # The installed companion runs on its own.
 "$prefix/bin/shelvix-tool" create "$scratch/T.DBF" >/dev/null || fail "installed shelvix-tool"
 "$prefix/bin/shelvix-tool" info "$scratch/T.DBF" | grep -q TITLE || fail "installed shelvix-tool info"
+# Its report command runs in shelvix-report, found under libexec.
+[ -x "$prefix/libexec/shelvix-books/shelvix-report" ] || fail "shelvix-report is not installed"
+"$prefix/bin/shelvix-tool" generate 5 "$scratch/T.DBF" >/dev/null || fail "installed generate"
+QT_QPA_PLATFORM=offscreen "$prefix/bin/shelvix-tool" report "$scratch/T.DBF" \
+    --name "Short Narrow Report" --pdf "$scratch/T.pdf" >"$scratch/report.log" 2>&1 ||
+    fail "installed shelvix-tool report: $(cat "$scratch/report.log")"
+[ "$(head -c 5 "$scratch/T.pdf")" = "%PDF-" ] || fail "the installed report wrote no PDF"
 
 # Packagers stage with DESTDIR; the entry must name where the program will be.
 DESTDIR=$scratch/stage cmake --install "$build" --prefix /opt/shelvix >"$scratch/stage.log" ||

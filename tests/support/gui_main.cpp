@@ -1,4 +1,5 @@
 // The main() of the widget tests: one offscreen QApplication for the run.
+#include "app/forms/qtprinters.h"
 #include "app/forms/resources.h"
 #include "support/gui_modal.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     shelvix::app::initResources();
+    shelvix::app::installQtPrinters();
     shelvix::test::guardAgainstUnansweredModals();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

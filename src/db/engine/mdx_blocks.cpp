@@ -13,14 +13,33 @@ BlockPtr MdxImpl::loadBlock(std::uint32_t page) {
         return b;
     if (!pageInFile(page))
         checkPage(page, "a pointer");
-    auto b = std::make_shared<Block>();
-    b->page = page;
-    b->data.resize(blockSize());
-    if (file_->readAt(std::uint64_t{page} * kPageSize, b->data.data(), b->data.size()) !=
-        b->data.size())
+    // A walk along the leaves (a full count, a scan in key order) misses
+    // block after block: from the second miss in a row the blocks that
+    // follow come in the same read, those not cached already.
+    std::uint32_t count = 1;
+    if (page == lastMiss_ + ppb_) {
+        while (count < kReadAhead && pageInFile(page + count * ppb_) &&
+               !cache_.find(page + count * ppb_))
+            ++count;
+    }
+    const std::size_t size = blockSize();
+    readAhead_.resize(size * count);
+    const std::size_t got =
+        file_->readAt(std::uint64_t{page} * kPageSize, readAhead_.data(), readAhead_.size());
+    if (got < size)
         corrupt("page " + std::to_string(page) + " lies past the end of the file");
-    cache_.insert(b);
-    return b;
+    count = std::uint32_t(std::min<std::size_t>(count, got / size));
+    lastMiss_ = page + (count - 1) * ppb_;
+    BlockPtr first;
+    for (std::uint32_t i = count; i-- > 0;) {
+        auto b = std::make_shared<Block>();
+        b->page = page + i * ppb_;
+        b->data.assign(readAhead_.begin() + std::ptrdiff_t(i * size),
+                       readAhead_.begin() + std::ptrdiff_t((i + 1) * size));
+        cache_.insert(b);
+        first = std::move(b);
+    }
+    return first;
 }
 
 BlockPtr MdxImpl::freshBlock(std::uint32_t page) {

@@ -31,6 +31,8 @@ inline constexpr char kMagic[4] = {'S', 'H', 'V', 'X'};
 inline constexpr int kMaxTags = 47;
 inline constexpr int kMaxDepth = 32;
 inline constexpr std::size_t kCacheBlocks = 256;
+// Blocks read at once by a walk along the leaves.
+inline constexpr std::uint32_t kReadAhead = 32;
 inline constexpr int kMaxExpressionLength = 220; // NUL-terminated at 24..244
 
 struct Tag {
@@ -176,6 +178,8 @@ private:
     bool writable_;
     std::array<std::uint8_t, kHeaderBytes> head_{};
     std::uint32_t ppb_ = 2;
+    std::uint32_t lastMiss_ = 0;             // the last block read from the file
+    std::vector<std::uint8_t> readAhead_;    // the buffer of that read
     std::uint32_t endPage_ = kFirstDataPage; // first page past the last block in use
     std::vector<Tag> tags_;
     std::vector<TagInfo> infos_;

@@ -1,13 +1,14 @@
 #include "reports/paint/qtreport.h"
 
 #include "app/paint/fontfaces.h"
+#include "app/paint/printers.h"
 #include "app/prompter.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
-#include <QPrinterInfo>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -20,6 +21,8 @@ const QString kNoPrinters = QStringLiteral("No printers are defined, aborting pr
 
 // Half a point: thin, yet still seen on paper.
 constexpr double kPenWidth = kUnitsPerInch / 144;
+// A PDF file's resolution when nothing asks for the screen's.
+constexpr int kPdfDpi = 1200;
 
 QPageSize defaultPdfPageSize() {
     return QLocale::system().measurementSystem() == QLocale::MetricSystem
@@ -27,16 +30,8 @@ QPageSize defaultPdfPageSize() {
                : QPageSize(QPageSize::Letter);
 }
 
-QPrinterInfo chosenPrinter(int index) {
-    const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
-    if (printers.isEmpty()) {
-        return {};
-    }
-    if (index >= 0 && index < printers.size()) {
-        return printers[index];
-    }
-    const QPrinterInfo def = QPrinterInfo::defaultPrinter();
-    return def.isNull() ? printers.front() : def;
+app::PrinterRequest requestOf(const PrinterChoice& c) {
+    return {c.index, c.pageSize, c.orientation, c.title, c.screenResolution};
 }
 
 // Measuring builds font metrics, which costs; a report uses few fonts.
@@ -55,6 +50,17 @@ struct MetricsCache {
 MetricsCache& metricsCache() {
     static MetricsCache cache;
     return cache;
+}
+
+// Making a QFont costs; a report switches between few.
+const QFont& drawingFont(const ReportFont& font) {
+    static ReportFont lastFont;
+    static QFont lastQFont = qtFont(lastFont);
+    if (!(font == lastFont)) {
+        lastFont = font;
+        lastQFont = qtFont(font);
+    }
+    return lastQFont;
 }
 
 } // namespace
@@ -85,41 +91,29 @@ void ReportStream::playPage(QPainter& painter, int page, double dpiX, double dpi
 }
 
 QStringList installedPrinterNames() {
-    return QPrinterInfo::availablePrinterNames();
+    const app::Printers* printers = app::printers();
+    return printers ? printers->names() : QStringList();
 }
 
-std::unique_ptr<QPrinter> PrinterChoice::makePrinter() const {
-    std::unique_ptr<QPrinter> p;
-    if (!pdfFile.isEmpty()) {
-        p = std::make_unique<QPrinter>(resolution);
-        p->setOutputFormat(QPrinter::PdfFormat);
-        p->setOutputFileName(pdfFile);
-        p->setPageSize(pageSize.value_or(defaultPdfPageSize()));
-    } else {
-        const QPrinterInfo info = chosenPrinter(index);
-        if (info.isNull()) {
-            return nullptr;
-        }
-        p = std::make_unique<QPrinter>(info, resolution);
-        if (pageSize) {
-            p->setPageSize(*pageSize);
-        }
+std::unique_ptr<QPagedPaintDevice> PrinterChoice::makeDevice() const {
+    if (pdfFile.isEmpty()) {
+        const app::Printers* printers = app::printers();
+        return printers ? printers->open(requestOf(*this)) : nullptr;
     }
-    p->setFullPage(true);
-    p->setPageOrientation(orientation);
-    p->setCopyCount(std::max(1, copies));
-    p->setDocName(title);
-    return p;
+    auto pdf = std::make_unique<QPdfWriter>(pdfFile);
+    // A picture's resolution is the one Qt takes for the screen.
+    pdf->setResolution(screenResolution ? QPicture().logicalDpiY() : kPdfDpi);
+    pdf->setPageLayout(
+        QPageLayout(pageSize.value_or(defaultPdfPageSize()), orientation, QMarginsF()));
+    pdf->setTitle(title);
+    return pdf;
 }
 
 QSizeF PrinterChoice::paperInches() const {
     QPageSize size = pageSize.value_or(QPageSize());
-    if (!size.isValid() && pdfFile.isEmpty()) {
-        const QPrinterInfo info = chosenPrinter(index);
-        if (!info.isNull()) {
-            size = info.defaultPageSize();
-        }
-    }
+    const app::Printers* printers = app::printers();
+    if (!size.isValid() && pdfFile.isEmpty() && printers)
+        size = printers->defaultPaper(index);
     if (!size.isValid()) {
         size = defaultPdfPageSize();
     }
@@ -149,46 +143,55 @@ FontMetrics QtPaintReport::deviceMetrics(const ReportFont& font) const {
 }
 
 double QtPaintReport::deviceTextWidth(const ReportFont& font, const QString& text) const {
+    if (batch_) {
+        if (const std::optional<qreal> advance = batch_->advance(text, drawingFont(font)))
+            return *advance / kUnitsPerInch;
+    }
     return metricsCache().get(font).horizontalAdvance(text) / kUnitsPerInch;
 }
 
 void QtPaintReport::deviceText(double x, double baseline, const QString& text,
                                const ReportFont& font) {
-    if (!painter_) {
+    if (!batch_) {
         return;
     }
-    static ReportFont lastFont;
-    static QFont lastQFont = qtFont(lastFont);
-    if (!(font == lastFont)) {
-        lastFont = font;
-        lastQFont = qtFont(font);
-    }
-    if (painter_->font() != lastQFont) {
-        painter_->setFont(lastQFont);
-    }
-    // Text takes only the pen's colour; one pen for text and rules keeps a
-    // recorded page from switching pens at every cell.
-    painter_->setPen(QPen(qtColor(font.color), kPenWidth, Qt::SolidLine, Qt::FlatCap));
-    painter_->drawText(QPointF(x * kUnitsPerInch, baseline * kUnitsPerInch), text);
+    batch_->text(QPointF(x * kUnitsPerInch, baseline * kUnitsPerInch), text, drawingFont(font),
+                 qtColor(font.color));
 }
 
 void QtPaintReport::deviceLine(double x1, double y1, double x2, double y2) {
-    if (!painter_) {
-        return;
+    if (batch_) {
+        batch_->line(
+            QLineF(x1 * kUnitsPerInch, y1 * kUnitsPerInch, x2 * kUnitsPerInch, y2 * kUnitsPerInch));
     }
-    painter_->setPen(QPen(Qt::black, kPenWidth, Qt::SolidLine, Qt::FlatCap));
-    painter_->drawLine(QPointF(x1 * kUnitsPerInch, y1 * kUnitsPerInch),
-                       QPointF(x2 * kUnitsPerInch, y2 * kUnitsPerInch));
 }
 
 void QtPaintReport::deviceShade(double x, double y, double width, double height, int percent) {
-    if (!painter_) {
+    if (!batch_) {
         return;
     }
     const int level = std::clamp(255 - percent * 255 / 100, 0, 255);
-    painter_->fillRect(
+    batch_->fill(
         QRectF(x * kUnitsPerInch, y * kUnitsPerInch, width * kUnitsPerInch, height * kUnitsPerInch),
         QColor(level, level, level));
+}
+
+QtPaintReport::~QtPaintReport() = default;
+
+void QtPaintReport::startDrawing(QPainter& painter) {
+    batch_ = std::make_unique<PageBatch>(painter,
+                                         QPen(Qt::black, kPenWidth, Qt::SolidLine, Qt::FlatCap));
+}
+
+void QtPaintReport::flushDrawing() {
+    if (batch_) {
+        batch_->flush();
+    }
+}
+
+void QtPaintReport::stopDrawing() {
+    flushDrawing();
+    batch_.reset();
 }
 
 // TReportPrinter
@@ -216,8 +219,8 @@ bool TReportPrinter::deviceBegin() {
     choice_.orientation =
         Orientation == poLandScape ? QPageLayout::Landscape : QPageLayout::Portrait;
     choice_.title = Title;
-    printer_ = choice_.makePrinter();
-    if (!printer_) {
+    device_ = choice_.makeDevice();
+    if (!device_) {
         if (prompter_) {
             prompter_->beep(app::Beep::Error);
             prompter_->error(kNoPrinters);
@@ -225,7 +228,7 @@ bool TReportPrinter::deviceBegin() {
         return false;
     }
     ownPainter_ = std::make_unique<QPainter>();
-    if (!ownPainter_->begin(printer_.get())) {
+    if (!ownPainter_->begin(device_.get())) {
         if (prompter_) {
             prompter_->error(
                 choice_.pdfFile.isEmpty()
@@ -233,28 +236,29 @@ bool TReportPrinter::deviceBegin() {
                     : QStringLiteral("The file %1 could not be written.").arg(choice_.pdfFile));
         }
         ownPainter_.reset();
-        printer_.reset();
+        device_.reset();
         return false;
     }
-    ownPainter_->scale(printer_->logicalDpiX() / kUnitsPerInch,
-                       printer_->logicalDpiY() / kUnitsPerInch);
-    painter_ = ownPainter_.get();
+    ownPainter_->scale(device_->logicalDpiX() / kUnitsPerInch,
+                       device_->logicalDpiY() / kUnitsPerInch);
+    startDrawing(*ownPainter_);
     return true;
 }
 
 void TReportPrinter::deviceNewPage() {
-    if (printer_) {
-        printer_->newPage();
+    if (device_) {
+        flushDrawing();
+        device_->newPage();
     }
 }
 
 void TReportPrinter::deviceEnd() {
-    painter_ = nullptr;
+    stopDrawing();
     if (ownPainter_) {
         ownPainter_->end();
     }
     ownPainter_.reset();
-    printer_.reset();
+    device_.reset();
 }
 
 // TReportFiler
@@ -295,11 +299,11 @@ void TReportFiler::openPage() {
     }
     stream_->pages.emplace_back();
     pagePainter_ = std::make_unique<QPainter>(&stream_->pages.back());
-    painter_ = pagePainter_.get();
+    startDrawing(*pagePainter_);
 }
 
 void TReportFiler::closePage() {
-    painter_ = nullptr;
+    stopDrawing();
     if (pagePainter_) {
         pagePainter_->end();
         pagePainter_.reset();
@@ -333,9 +337,8 @@ bool TFilePrinter::PrintRange(int first, int last, int copies) {
     // The pages were laid out for this paper; print them on it.
     choice.pageSize = QPageSize(landscape ? paper.transposed() : paper, QPageSize::Inch, QString(),
                                 QPageSize::FuzzyOrientationMatch);
-    choice.copies = 1; // the copies are drawn here, so a driver never multiplies them
-    choice.resolution = QPrinter::ScreenResolution;
-    const std::unique_ptr<QPrinter> printer = choice.makePrinter();
+    choice.screenResolution = true;
+    const std::unique_ptr<QPagedPaintDevice> printer = choice.makeDevice();
     if (!printer) {
         if (prompter_) {
             prompter_->beep(app::Beep::Error);

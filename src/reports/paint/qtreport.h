@@ -1,13 +1,14 @@
 #pragma once
 
+#include "reports/paint/pagebatch.h"
 #include "reports/reportengine.h"
 
 #include <QFont>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPicture>
-#include <QPrinter>
 #include <QSizeF>
 #include <memory>
 #include <optional>
@@ -39,26 +40,26 @@ struct ReportStream {
     // device's; `dotsPerInch` is the device's resolution at the wanted size.
     // Qt scales a picture by the device's resolution against the screen's,
     // so the device must have the screen's resolution (a QImage, a printer
-    // in ScreenResolution mode).
+    // or PDF file asked for screenResolution).
     void playPage(QPainter& painter, int page, double dotsPerInchX, double dotsPerInchY) const;
 };
 
 // Which printer to use: an index into the installed printers (-1 the
-// default), or a PDF file.
+// default), or a PDF file. A PDF file is written with QtGui alone; printers
+// are the ones the program installed (app/paint/printers.h).
 struct PrinterChoice {
     int index = -1;
     QString pdfFile;                   // when set, the output is this PDF file
     std::optional<QPageSize> pageSize; // paper for a PDF; else the printer's own
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
-    int copies = 1;
     QString title;
     // Recorded pages play back true to size only on a device of the
     // resolution they were recorded at, the screen's.
-    QPrinter::PrinterMode resolution = QPrinter::HighResolution;
+    bool screenResolution = false;
 
-    // A printer set up for this choice, or nothing when there is no
+    // The device for this choice, full page, or nothing when there is no
     // printer at all (and no PDF asked for).
-    std::unique_ptr<QPrinter> makePrinter() const;
+    std::unique_ptr<QPagedPaintDevice> makeDevice() const;
     // The paper of the chosen printer or PDF, in inches as oriented.
     QSizeF paperInches() const;
 };
@@ -68,6 +69,7 @@ QStringList installedPrinterNames();
 // The common painting of printer and filer.
 class QtPaintReport : public TBaseReport {
 public:
+    ~QtPaintReport() override;
     QStringList PrinterNameList() const override { return installedPrinterNames(); }
 
 protected:
@@ -82,7 +84,15 @@ protected:
 
     // The paper of the device in inches, portrait.
     virtual QSizeF paperPortrait() const = 0;
-    QPainter* painter_ = nullptr;
+    // What is drawn goes to `painter` (in 1/1200 inch), gathered into few
+    // strokes; flushDrawing draws what waits, before a page ends, and
+    // stopDrawing does so for the last time, before the painter ends.
+    void startDrawing(QPainter& painter);
+    void flushDrawing();
+    void stopDrawing();
+
+private:
+    std::unique_ptr<PageBatch> batch_;
 };
 
 // Pages straight onto a printer, or into a PDF file.
@@ -105,7 +115,7 @@ protected:
 private:
     app::Prompter* prompter_;
     PrinterChoice choice_;
-    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<QPagedPaintDevice> device_;
     std::unique_ptr<QPainter> ownPainter_;
 };
 

@@ -366,8 +366,10 @@ void TMain::attachGrid() {
 }
 
 void TMain::SetViewerOptions() {
-    attachGrid();
+    // The options before the rows: on a grid already holding a large table,
+    // the row height and the columns would each lay out every row again.
     viewerGrid_->SetViewerOptions(ctx_.database);
+    attachGrid();
     navigator_->setTable(ctx_.MyTable.get());
 }
 

@@ -302,6 +302,141 @@ TEST(ReportOutputTest, TheStreamReplaysTheSamePagesWithoutRunningTheReport) {
     EXPECT_FALSE(files.PrintRange(3, 4));
 }
 
+// A PDF page gathers its rules and texts into few strokes; what covers what
+// stays as drawn: a shaded cell hides the text that ran into it, a coloured
+// text lies over the rule drawn before it and under the one drawn after it,
+// decorations stay, and the whole page matches the stream played back one
+// text at a time.
+TEST(ReportOutputTest, GatheredPdfPagesCoverAsDrawn) {
+    test::TempDir dir;
+    const ReportFont red{"Arial", 28, true, false, false, false, 0x0000FF};
+    const double m = QFontMetricsF(qtFont(red)).horizontalAdvance("M") / kUnitsPerInch;
+    // The rules cross the middles of the second and fourth M.
+    const double ruleBefore = 1.02 + 1.5 * m, ruleAfter = 1.02 + 3.5 * m;
+    auto page = [&](TBaseReport& e, int) {
+        e.SetBandTop(kBandTop);
+        e.SetBandBottom(e.PageHeightInches() - 1.0);
+        e.ResetPosition();
+        e.ApplyFont("Arial", 20, false, false, false, false, 0);
+        e.RemoveAllCells();
+        e.AddCell(pjLeft, 15, 0, 2, 0.5, 1.0);
+        e.AddCell(pjLeft, 15, 25, 2, 1.5, kAfterPrevious);
+        e.PrintCellsLine(QStringLiteral("\tWWWWWWWW\t"));
+        e.ApplyFont("Arial", 12, false, false, true, true, 0);
+        e.RemoveAllCells();
+        for (int i = 0; i < 4; ++i)
+            e.AddCell(pjLeft, 15, 0, 2, 1.5, kAfterPrevious);
+        e.PrintCellsLine(QStringLiteral("\tUNDER\tLINED\tAND\tSTRUCK"));
+        e.ApplyFont("Arial", 12, false, false, false, false, 0);
+        e.PrintCellsLine(QStringLiteral("\tZoë\tCafé\tNaïve\tÆsop"));
+        // Last on the page, so nothing else comes between the red text and
+        // the rule after it.
+        e.ApplyFont(red);
+        e.RemoveAllCells();
+        e.AddCell(pjLeft, pbRight, 0, 2, ruleBefore - 1.0, 1.0);
+        e.AddCell(pjLeft, 0, 0, 2, ruleAfter - ruleBefore, kAfterPrevious);
+        e.AddCell(pjLeft, pbLeft, 0, 2, 1.0, kAfterPrevious);
+        e.PrintCellsLine(QStringLiteral("\tMMMMMMMM\t\t"));
+        return false;
+    };
+    const auto direct = dir / "direct.pdf";
+    TReportPrinter printer;
+    printer.ChoosePdfFile(QString::fromStdString(direct.string()), QPageSize(QPageSize::Letter));
+    printer.OnPrintPage = page;
+    ASSERT_TRUE(printer.RunReport());
+    const QImage image = renderPdf(direct);
+    QImage colour;
+    {
+        const std::string out = (dir / "colour").string();
+        run("pdftoppm -r " + std::to_string(kDpi) + " -singlefile -f 1 -l 1 '" + direct.string() +
+            "' '" + out + "'");
+        colour = QImage(QString::fromStdString(out + ".ppm"));
+    }
+    ASSERT_EQ(colour.size(), image.size());
+    double lh[3] = {};
+    {
+        TReportFiler probe;
+        probe.ChoosePaper(QPageSize(QPageSize::Letter));
+        probe.ApplyFont("Arial", 20, false, false, false, false, 0);
+        lh[0] = probe.LineHeight();
+        probe.ApplyFont(red);
+        lh[1] = probe.LineHeight();
+        probe.ApplyFont("Arial", 12, false, false, false, false, 0);
+        lh[2] = probe.LineHeight();
+    }
+
+    // Light grey all through the shaded cell: the Ws that ran into it are under it.
+    int dark = 0;
+    for (int y = int((kBandTop + 0.02) * kDpi); y < int((kBandTop + lh[0] - 0.02) * kDpi); ++y)
+        for (int x = int(1.52 * kDpi); x < int(2.98 * kDpi); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    EXPECT_EQ(dark, 0);
+    EXPECT_FALSE(ink(image, px(1.0, kBandTop, 1.49, kBandTop + lh[0])).isNull());
+
+    // Down each rule through the Ms: red where the text came later, black where
+    // the rule did.
+    const double top3 = kBandTop + lh[0], top4 = top3 + 2 * lh[2];
+    auto along = [&](double x, auto test) {
+        int n = 0;
+        for (int y = int(top4 * kDpi); y < int((top4 + lh[1]) * kDpi); ++y)
+            n += test(colour.pixelColor(int(x * kDpi), y));
+        return n;
+    };
+    auto isRed = [](QColor c) { return c.red() > 200 && c.green() < 80; };
+    auto isBlack = [](QColor c) { return c.red() < 60 && c.green() < 60; };
+    EXPECT_GT(along(ruleBefore, isRed), 10);
+    EXPECT_EQ(along(ruleAfter, isRed), 0);
+    EXPECT_GT(along(ruleAfter, isBlack), int(0.9 * lh[1] * kDpi));
+
+    // A stroke under the first word of the second line and one through it.
+    const QFontMetricsF fm(qtFont(ReportFont{"Arial", 12}));
+    const double baseline = top3 + fm.ascent() / kUnitsPerInch;
+    const double x0 = 0.52, x1 = x0 + fm.horizontalAdvance("UNDER") / kUnitsPerInch;
+    auto strokes = [&](double from, double to) {
+        int rows = 0;
+        for (int y = int(from * kDpi); y < int(to * kDpi); ++y) {
+            int inked = 0, n = 0;
+            for (int x = int((x0 + 0.01) * kDpi); x < int((x1 - 0.01) * kDpi); ++x, ++n)
+                inked += qGray(image.pixel(x, y)) < 128;
+            rows += inked * 10 >= n * 9;
+        }
+        return rows;
+    };
+    EXPECT_GT(strokes(baseline + 0.005, top3 + lh[2] - 0.01), 0);
+    EXPECT_GT(strokes(top3 + 0.03, baseline - 0.02), 0);
+    const std::string text = run("pdftotext '" + direct.string() + "' -");
+    for (const char* word : {"UNDER", "STRUCK", "Zoë", "Æsop"})
+        EXPECT_NE(text.find(word), std::string::npos) << word;
+
+    // The whole page, played back from the stream one text at a time; but for
+    // the decorations, which a picture played at the screen's resolution
+    // places a pixel apart.
+    ReportStream stream;
+    TReportFiler filer;
+    filer.ChoosePaper(QPageSize(QPageSize::Letter));
+    filer.SetStream(&stream);
+    filer.OnPrintPage = page;
+    ASSERT_TRUE(filer.RunReport());
+    TFilePrinter files;
+    files.SetStream(&stream);
+    const auto replayed = dir / "replayed.pdf";
+    files.ChoosePdfFile(QString::fromStdString(replayed.string()));
+    ASSERT_TRUE(files.Print());
+    const QImage other = renderPdf(replayed);
+    ASSERT_EQ(other.size(), image.size());
+    int differ = 0, inkPixels = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        if (y >= int(top3 * kDpi) && y < int((top3 + lh[2]) * kDpi))
+            continue;
+        for (int x = 0; x < image.width(); ++x) {
+            inkPixels += qGray(image.pixel(x, y)) < 128;
+            differ += std::abs(qGray(image.pixel(x, y)) - qGray(other.pixel(x, y))) > 96;
+        }
+    }
+    EXPECT_GT(inkPixels, 20000);
+    EXPECT_LT(differ, inkPixels / 200);
+}
+
 TEST(ReportOutputTest, PageViewDrawsAPageAtItsZoomInColourOrBlackAndWhite) {
     ReportStream stream;
     TReportFiler filer;
