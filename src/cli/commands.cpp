@@ -32,6 +32,8 @@ std::uint64_t parseCount(const std::string& text, const char* what) {
     return value;
 }
 
+} // namespace
+
 std::string csvField(std::string_view value) {
     if (value.find_first_of(",\"\r\n") == std::string_view::npos)
         return std::string(value);
@@ -45,14 +47,14 @@ std::string csvField(std::string_view value) {
     return out;
 }
 
-// Opens for a command that writes; the open repairs what a writer that died
-// left behind, and the user hears of it.
 std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err) {
     auto table = Table::open(file, OpenMode::Exclusive);
     for (const auto& line : table->repairsAtOpen())
         err << "repaired: " << line << "\n";
     return table;
 }
+
+namespace {
 
 // Damage and notes of an open table; 1 when damaged.
 int reportCheck(Table& table, std::ostream& out, std::ostream& err) {
