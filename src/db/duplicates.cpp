@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
 #include <set>
-#include <unordered_map>
 
 namespace shelvix::db {
 
@@ -103,14 +103,56 @@ private:
     bool answered_ = true;
 };
 
-std::uint32_t lowestWithKey(Table& table, int field, const std::string& key,
+std::uint32_t lowestWithKey(Table& table, int field, std::uint64_t key,
                             const std::set<std::uint32_t>& candidates) {
     for (std::uint32_t recno : candidates) {
         const RecordView r = table.record(recno);
-        if (!r.deleted() && isbn::bookKey(r.text(field)) == key)
+        if (!r.deleted() && isbn::bookNumber(r.text(field)) == key)
             return recno;
     }
     return 0;
+}
+
+// Each byte of a code page as title and author compare it: its letters
+// without case and accents, nothing for a blank.
+struct Folded {
+    char bytes[8] = {};
+    std::uint8_t size = 0;
+};
+using FoldTable = std::array<Folded, 256>;
+
+const FoldTable& foldTable(core::CodePage cp) {
+    static const auto tables = [] {
+        std::array<FoldTable, 2> t;
+        for (const core::CodePage page : {core::CodePage::Windows1252, core::CodePage::Cp437}) {
+            for (int b = 0; b < 256; ++b) {
+                const char32_t ch = core::decodeByte(static_cast<unsigned char>(b), page);
+                const QString decomposed =
+                    QString::fromUcs4(&ch, 1).normalized(QString::NormalizationForm_KD);
+                QString kept;
+                for (const QChar c : decomposed)
+                    if (!c.isMark() && !c.isSpace())
+                        kept += c;
+                const std::string utf8 = kept.toCaseFolded().toStdString();
+                Folded& f = t[std::size_t(page)][std::size_t(b)];
+                f.size = std::uint8_t(std::min(utf8.size(), sizeof f.bytes));
+                std::copy_n(utf8.data(), f.size, f.bytes);
+            }
+        }
+        return t;
+    }();
+    return tables[std::size_t(cp)];
+}
+
+// FNV-1a over the folded bytes: a pass hashes without building the texts.
+void hashFolded(std::string_view bytes, const FoldTable& table, std::uint64_t& h) {
+    for (const char c : bytes) {
+        const Folded& f = table[static_cast<unsigned char>(c)];
+        for (std::uint8_t i = 0; i < f.size; ++i) {
+            h ^= static_cast<unsigned char>(f.bytes[i]);
+            h *= 1099511628211ull;
+        }
+    }
 }
 
 } // namespace
@@ -119,6 +161,7 @@ std::uint32_t findSameIsbn(Table& table, std::string_view isbnText) {
     const auto key = isbn::bookKey(isbnText);
     if (!key)
         return 0;
+    const std::uint64_t number = *isbn::bookNumber(isbnText);
     const int field = table.fieldIndex(isbnField());
     if (const auto tag = table.textTag(field)) {
         // The spellings of the same book: a valid ISBN as 13 digits and, from
@@ -133,11 +176,11 @@ std::uint32_t findSameIsbn(Table& table, std::string_view isbnText) {
         for (const std::string& form : forms)
             answered = answered && spellings.find(form);
         if (answered)
-            return lowestWithKey(table, field, *key, candidates);
+            return lowestWithKey(table, field, number, candidates);
     }
     std::uint32_t first = 0;
     table.scanRecords([&](const RecordView& r) {
-        if (r.deleted() || isbn::bookKey(r.text(field)) != key)
+        if (r.deleted() || isbn::bookNumber(r.text(field)) != number)
             return false;
         first = r.recno();
         return true;
@@ -145,89 +188,106 @@ std::uint32_t findSameIsbn(Table& table, std::string_view isbnText) {
     return first;
 }
 
-std::unordered_set<std::string> isbnKeys(Table& table) {
+bool IsbnNumbers::insert(std::uint64_t number) {
+    if ((size_ + 1) * 2 > slots_.size())
+        grow();
+    const std::uint64_t held = number + 1;
+    const std::size_t mask = slots_.size() - 1;
+    // The multiplier spreads numbers that differ in their low digits.
+    for (std::size_t i = std::size_t(held * 0x9E3779B97F4A7C15ull >> 20) & mask;;
+         i = (i + 1) & mask) {
+        if (slots_[i] == held)
+            return false;
+        if (slots_[i] == 0) {
+            slots_[i] = held;
+            ++size_;
+            return true;
+        }
+    }
+}
+
+void IsbnNumbers::grow() {
+    std::vector<std::uint64_t> old = std::move(slots_);
+    slots_.assign(std::max<std::size_t>(64, old.size() * 2), 0);
+    size_ = 0;
+    for (const std::uint64_t held : old)
+        if (held)
+            insert(held - 1);
+}
+
+IsbnNumbers isbnNumbers(Table& table) {
     const int field = table.fieldIndex(isbnField());
-    std::unordered_set<std::string> keys;
+    IsbnNumbers numbers;
     table.scanRecords([&](const RecordView& r) {
         if (!r.deleted())
-            if (auto key = isbn::bookKey(r.text(field)))
-                keys.insert(std::move(*key));
+            if (const auto n = isbn::bookNumber(r.text(field)))
+                numbers.insert(*n);
         return false;
     });
-    return keys;
+    return numbers;
 }
 
 std::string foldedText(std::string_view bytes, core::CodePage cp) {
-    // Each byte's folded form, worked out once per code page.
-    static const auto tables = [] {
-        std::array<std::array<std::string, 256>, 2> t;
-        for (const core::CodePage page : {core::CodePage::Windows1252, core::CodePage::Cp437}) {
-            for (int b = 0; b < 256; ++b) {
-                const char32_t ch = core::decodeByte(static_cast<unsigned char>(b), page);
-                const QString decomposed =
-                    QString::fromUcs4(&ch, 1).normalized(QString::NormalizationForm_KD);
-                QString kept;
-                for (const QChar c : decomposed)
-                    if (!c.isMark() && !c.isSpace())
-                        kept += c;
-                t[std::size_t(page)][std::size_t(b)] = kept.toCaseFolded().toStdString();
-            }
-        }
-        return t;
-    }();
-    const auto& table = tables[std::size_t(cp)];
+    const FoldTable& table = foldTable(cp);
     std::string out;
     out.reserve(bytes.size());
-    for (const char c : bytes)
-        out += table[static_cast<unsigned char>(c)];
+    for (const char c : bytes) {
+        const Folded& f = table[static_cast<unsigned char>(c)];
+        out.append(f.bytes, f.size);
+    }
     return out;
 }
 
 std::vector<std::vector<std::uint32_t>> duplicateGroups(Table& table, DuplicatesBy by) {
     const core::CodePage cp = table.codePage();
+    const FoldTable& fold = foldTable(cp);
     const int isbn = table.fieldIndex(isbnField());
     const int title = table.fieldIndex("TITLE");
     const int author = table.fieldIndex("AUTHOR");
-    // The key of a record, or nothing when it takes part in no group.
-    const auto keyOf = [&](const RecordView& r, std::string& key) {
-        if (by == DuplicatesBy::Isbn) {
-            auto k = isbn::bookKey(r.text(isbn));
-            if (!k)
-                return false;
-            key = std::move(*k);
-            return true;
+    const bool byIsbn = by == DuplicatesBy::Isbn;
+
+    // One pass keeps a number per record: the ISBN's key itself, or a hash
+    // of title and author.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+    table.scanRecords([&](const RecordView& r) {
+        if (r.deleted())
+            return false;
+        if (byIsbn) {
+            if (const auto n = isbn::bookNumber(r.text(isbn)))
+                keys.emplace_back(*n, r.recno());
+            return false;
         }
         const std::string_view t = r.text(title), a = r.text(author);
         if (t.empty() && a.empty())
             return false;
-        key = foldedText(t, cp);
-        key += '\x1f';
-        key += foldedText(a, cp);
-        return true;
-    };
-
-    // One pass keeps only a hash of each key; the records whose hashes meet
-    // are read again and grouped by their keys themselves.
-    std::vector<std::pair<std::size_t, std::uint32_t>> hashes;
-    std::string key;
-    table.scanRecords([&](const RecordView& r) {
-        if (!r.deleted() && keyOf(r, key))
-            hashes.emplace_back(std::hash<std::string>{}(key), r.recno());
+        std::uint64_t h = 14695981039346656037ull;
+        hashFolded(t, fold, h);
+        h = (h ^ 0x1f) * 1099511628211ull;
+        hashFolded(a, fold, h);
+        keys.emplace_back(h, r.recno());
         return false;
     });
-    std::sort(hashes.begin(), hashes.end());
+    std::sort(keys.begin(), keys.end());
 
     std::vector<std::vector<std::uint32_t>> groups;
-    for (std::size_t i = 0; i < hashes.size();) {
+    for (std::size_t i = 0; i < keys.size();) {
         std::size_t j = i + 1;
-        while (j < hashes.size() && hashes[j].first == hashes[i].first)
+        while (j < keys.size() && keys[j].first == keys[i].first)
             ++j;
-        if (j - i > 1) {
-            std::unordered_map<std::string, std::vector<std::uint32_t>> byKey;
+        if (j - i > 1 && byIsbn) {
+            std::vector<std::uint32_t>& g = groups.emplace_back();
             for (std::size_t k = i; k < j; ++k)
-                if (keyOf(table.record(hashes[k].second), key))
-                    byKey[key].push_back(hashes[k].second);
-            for (auto& [_, records] : byKey)
+                g.push_back(keys[k].second);
+        } else if (j - i > 1) {
+            // Records whose hashes meet are read again and grouped by their
+            // texts themselves.
+            std::map<std::string, std::vector<std::uint32_t>> byText;
+            for (std::size_t k = i; k < j; ++k) {
+                const RecordView r = table.record(keys[k].second);
+                byText[foldedText(r.text(title), cp) + '\x1f' + foldedText(r.text(author), cp)]
+                    .push_back(keys[k].second);
+            }
+            for (auto& [_, records] : byText)
                 if (records.size() > 1)
                     groups.push_back(std::move(records));
         }

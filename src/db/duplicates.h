@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 // Books that are in a catalogue twice: by ISBN (isbn::bookKey, so an ISBN-10
@@ -21,8 +20,22 @@ class Table;
 // once.
 std::uint32_t findSameIsbn(Table& table, std::string_view isbnText);
 
+// A set of isbn::bookNumber values, kept flat: a million of them fill and
+// probe without an allocation each.
+class IsbnNumbers {
+public:
+    // False when the number was there already.
+    bool insert(std::uint64_t number);
+    std::size_t size() const { return size_; }
+
+private:
+    void grow();
+    std::vector<std::uint64_t> slots_; // 0: empty; a number is held plus one
+    std::size_t size_ = 0;
+};
+
 // The keys of every ISBN in the table, read in one pass.
-std::unordered_set<std::string> isbnKeys(Table& table);
+IsbnNumbers isbnNumbers(Table& table);
 
 // Text as title and author are compared: without case, blanks and accents.
 std::string foldedText(std::string_view bytes, core::CodePage cp);

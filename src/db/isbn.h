@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,5 +32,8 @@ std::optional<std::string> toIsbn10(std::string_view text);
 // of one whose check digit is wrong (the same slip twice is still the same
 // book), nothing for any other text.
 std::optional<std::string> bookKey(std::string_view text);
+// The same as a number, equal exactly when the keys are: for passes over
+// every record, which compare without building texts.
+std::optional<std::uint64_t> bookNumber(std::string_view text);
 
 } // namespace shelvix::db::isbn

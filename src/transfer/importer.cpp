@@ -173,8 +173,8 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
 
 bool Importer::keepIsbn(ImportStats& stats) {
     const std::string text = table_.text(db::fieldInfo(db::field::ISBN).name);
-    if (auto key = db::isbn::bookKey(text)) {
-        if (!isbnKeys_.insert(std::move(*key)).second) {
+    if (const auto key = db::isbn::bookNumber(text)) {
+        if (!isbnKeys_.insert(*key)) {
             if (skipDuplicates_) {
                 ++stats.duplicatesSkipped;
                 return false;
@@ -210,9 +210,7 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
     // The catalogue's ISBNs, read once, when the source gives ISBNs.
     isbnMapped_ = std::find(map.begin(), map.begin() + std::ptrdiff_t(count), db::field::ISBN) !=
                   map.begin() + std::ptrdiff_t(count);
-    isbnKeys_.clear();
-    if (isbnMapped_)
-        isbnKeys_ = db::isbnKeys(table_);
+    isbnKeys_ = isbnMapped_ ? db::isbnNumbers(table_) : db::IsbnNumbers();
     table_.disableControls();
     struct Enable {
         db::Table& t;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/duplicates.h"
 #include "transfer/convert.h"
 #include "transfer/records.h"
 
@@ -9,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace shelvix::db {
@@ -101,7 +101,7 @@ private:
     std::string recoded_;
     bool skipDuplicates_ = false;
     bool isbnMapped_ = false;
-    std::unordered_set<std::string> isbnKeys_;
+    db::IsbnNumbers isbnKeys_;
 };
 
 } // namespace shelvix::transfer

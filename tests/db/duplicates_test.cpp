@@ -2,6 +2,7 @@
 // duplicates command lists.
 #include "db/bookfixture.h"
 #include "db/duplicates.h"
+#include "db/isbn.h"
 #include "support/forwardingfile.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,12 @@ TEST(Duplicates, SameIsbnThroughATagOrAScan) {
         for (const auto& [isbn, expected] : cases)
             EXPECT_EQ(db::findSameIsbn(*books.table, isbn), expected) << how << " " << isbn;
     };
+
+    // What an import starts from: every book's key once, deleted books none.
+    db::IsbnNumbers numbers = db::isbnNumbers(*books.table);
+    EXPECT_EQ(numbers.size(), 3004u);
+    EXPECT_FALSE(numbers.insert(*db::isbn::bookNumber("978-0-306-40615-7")));
+    EXPECT_TRUE(numbers.insert(*db::isbn::bookNumber("=\"0804429570\"")));
 
     CountingFileSystem fs;
     books.table.reset();

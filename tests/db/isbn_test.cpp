@@ -45,4 +45,12 @@ TEST(Isbn, TenAndThirteenConvertAndMakeOneBook) {
     EXPECT_NE(bookKey("0-306-40615-3"), bookKey("0306406152"));
     EXPECT_EQ(bookKey("n/a"), std::nullopt);
     EXPECT_EQ(bookKey(""), std::nullopt);
+
+    // The number passes compare by says the same as the key.
+    const char* texts[] = {"0-306-40615-2", "9780306406157", "0306406153",  "9780306406153",
+                           "080442957X",    "9780804429573", "030640615X",  "979-10-90636-07-1",
+                           "9791090636071", "n/a",           "0-306-40615", ""};
+    for (const char* a : texts)
+        for (const char* b : texts)
+            EXPECT_EQ(bookKey(a) == bookKey(b), bookNumber(a) == bookNumber(b)) << a << " " << b;
 }
