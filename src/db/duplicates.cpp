@@ -144,14 +144,11 @@ const FoldTable& foldTable(core::CodePage cp) {
     return tables[std::size_t(cp)];
 }
 
-// FNV-1a over the folded bytes: a pass hashes without building the texts.
-void hashFolded(std::string_view bytes, const FoldTable& table, std::uint64_t& h) {
+// Appends the folded bytes to `out`, a buffer a pass reuses.
+void appendFolded(std::string_view bytes, const FoldTable& table, std::string& out) {
     for (const char c : bytes) {
         const Folded& f = table[static_cast<unsigned char>(c)];
-        for (std::uint8_t i = 0; i < f.size; ++i) {
-            h ^= static_cast<unsigned char>(f.bytes[i]);
-            h *= 1099511628211ull;
-        }
+        out.append(f.bytes, f.size);
     }
 }
 
@@ -228,13 +225,8 @@ IsbnNumbers isbnNumbers(Table& table) {
 }
 
 std::string foldedText(std::string_view bytes, core::CodePage cp) {
-    const FoldTable& table = foldTable(cp);
     std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const Folded& f = table[static_cast<unsigned char>(c)];
-        out.append(f.bytes, f.size);
-    }
+    appendFolded(bytes, foldTable(cp), out);
     return out;
 }
 
@@ -247,8 +239,9 @@ std::vector<std::vector<std::uint32_t>> duplicateGroups(Table& table, Duplicates
     const bool byIsbn = by == DuplicatesBy::Isbn;
 
     // One pass keeps a number per record: the ISBN's key itself, or a hash
-    // of title and author.
+    // of title and author folded.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+    std::string folded;
     table.scanRecords([&](const RecordView& r) {
         if (r.deleted())
             return false;
@@ -260,11 +253,11 @@ std::vector<std::vector<std::uint32_t>> duplicateGroups(Table& table, Duplicates
         const std::string_view t = r.text(title), a = r.text(author);
         if (t.empty() && a.empty())
             return false;
-        std::uint64_t h = 14695981039346656037ull;
-        hashFolded(t, fold, h);
-        h = (h ^ 0x1f) * 1099511628211ull;
-        hashFolded(a, fold, h);
-        keys.emplace_back(h, r.recno());
+        folded.clear();
+        appendFolded(t, fold, folded);
+        folded += '\x1f';
+        appendFolded(a, fold, folded);
+        keys.emplace_back(std::hash<std::string>{}(folded), r.recno());
         return false;
     });
     std::sort(keys.begin(), keys.end());
