@@ -1,6 +1,9 @@
 #include "app/colors.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace shelvix::app {
 
@@ -37,7 +40,39 @@ constexpr std::array<ColorCombination, kColorCombinationCount> kCombinations = {
      rgb(192, 192, 192), rgb(127, 127, 127)},
 }};
 
+// Relative luminance and contrast ratio as the usual readability rules
+// reckon them.
+double luminance(int color) {
+    const auto channel = [](int v) {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(redOf(color)) + 0.7152 * channel(greenOf(color)) +
+           0.0722 * channel(blueOf(color));
+}
+
+double contrast(int a, int b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+int distance(int a, int b) {
+    return std::abs(redOf(a) - redOf(b)) + std::abs(greenOf(a) - greenOf(b)) +
+           std::abs(blueOf(a) - blueOf(b));
+}
+
 } // namespace
+
+int warningColor(const ColorSet& colors) {
+    static constexpr int kCandidates[] = {rgb(255, 160, 160), rgb(255, 230, 120), rgb(140, 0, 0),
+                                          rgb(255, 255, 0)};
+    const int back = colors[ColorEditBackground];
+    const int text = colors[ColorEditText];
+    for (const int c : kCandidates)
+        if (distance(c, back) >= 100 && contrast(c, text) >= 3.0)
+            return c;
+    return kCandidates[0];
+}
 
 const std::array<ColorCombination, kColorCombinationCount>& colorCombinations() {
     return kCombinations;

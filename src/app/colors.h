@@ -53,6 +53,11 @@ void deriveColors(ColorSet& colors);
 // number (the empty entry) leaves the set as it is and returns false.
 bool applyCombination(ColorSet& colors, int number);
 
+// The fill that marks an entry worth a second look (an ISBN whose check
+// digit does not match): a red, amber or dark red that stands apart from
+// the set's edit background and keeps the edit text readable.
+int warningColor(const ColorSet& colors);
+
 // What the colour dialog edits: one window group (modes 1 to 5 in the order
 // of ColorGroup) or all five at once (mode 6).
 enum class ColorConfigMode { Main = 1, Edit, Search, Report, Configure, All };

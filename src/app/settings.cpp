@@ -8,6 +8,7 @@ namespace shelvix::app {
 namespace {
 
 const char* const kMisc = "Misc";
+const char* const kWarnDuplicateIsbns = "Warn About Duplicate ISBNs";
 
 std::string lastFileKey(std::size_t i) {
     return "Last File " + std::to_string(i + 1);
@@ -40,6 +41,7 @@ GlobalSettings GlobalSettings::read(const core::Profile& ini, const QString& sta
     g.dateLeadingZeros = ini.readBool(kMisc, "Date Leading Zeros", g.dateLeadingZeros);
     g.currencyFormat = ini.readInt(kMisc, "Currency Format", g.currencyFormat);
     g.numericFormat = ini.readInt(kMisc, "Numeric Format", g.numericFormat);
+    g.warnDuplicateIsbns = ini.readBool(kMisc, kWarnDuplicateIsbns, g.warnDuplicateIsbns);
     return g;
 }
 
@@ -60,6 +62,7 @@ QStringList GlobalSettings::write(core::Profile& ini) const {
     ini.writeBool(kMisc, "Date Leading Zeros", dateLeadingZeros);
     ini.writeInt(kMisc, "Currency Format", currencyFormat);
     ini.writeInt(kMisc, "Numeric Format", numericFormat);
+    ini.writeBool(kMisc, kWarnDuplicateIsbns, warnDuplicateIsbns);
     return {}; // paths fall back to UTF-8, so nothing here can lose characters
 }
 

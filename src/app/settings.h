@@ -48,6 +48,9 @@ struct GlobalSettings {
     bool dateLeadingZeros = false;
     int currencyFormat = 1; // 1 U.S., 2 Windows
     int numericFormat = 1;  // 1 U.S., 2 Windows
+    // Options > "Warn About Duplicate ISBNs": the edit form asks before it
+    // adds a book whose ISBN the catalogue holds already.
+    bool warnDuplicateIsbns = true;
 
     static GlobalSettings defaults(const QString& startDir);
     // Missing keys (or file) take the defaults.

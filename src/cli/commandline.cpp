@@ -70,6 +70,27 @@ const std::vector<CommandSpec>& commandTable() {
          "Every record whose field equals VALUE changed, no questions asked; the counters "
          "are printed.",
          runReplace},
+        {"isbn",
+         {"FILE"},
+         {{"--fix", nullptr,
+           "write every valid ISBN in one form, as a bulk job: tags kept up to date, the files "
+           "synced once"},
+          {"--form", "10|13",
+           "with --fix, the form: 13 digits (the default), or 10 characters where the ISBN has "
+           "them (not those from 979)"}},
+         "The records whose ISBN is malformed or whose check digit does not match, as CSV on "
+         "standard output; blanks, hyphens and the =\"...\" and [...] wrappers do not count. "
+         "The counts, and with --fix how many records changed, on standard error.",
+         runIsbn},
+        {"duplicates",
+         {"FILE"},
+         {{"--by", "isbn|title-author",
+           "what makes two records the same book: the ISBN (the default; an ISBN-10 and its "
+           "ISBN-13 match), or the title and the author compared without case, blanks and "
+           "accents"}},
+         "The groups of records that hold the same book, as CSV on standard output: the "
+         "group's number, then each record's number, ISBN, title and author.",
+         runDuplicates},
         {"index",
          {"FILE"},
          {{"--tag", "NAME", "the tag's name", true},
@@ -119,7 +140,10 @@ const std::vector<CommandSpec>& commandTable() {
            "naming book fields, or a known export's columns, maps them"},
           kDateFormat,
           {"--preset", "goodreads|librarything",
-           "the columns of a Goodreads or LibraryThing export, mapped by their names"}},
+           "the columns of a Goodreads or LibraryThing export, mapped by their names"},
+          {"--duplicates", "skip|keep",
+           "books whose ISBN FILE holds already are left out, or added (keep, the default); "
+           "counted either way"}},
          "Append the records of a delimited text file or a .DBF to FILE.",
          runImport},
         {"export",

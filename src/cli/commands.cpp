@@ -33,6 +33,8 @@ std::uint64_t parseCount(const std::string& text, const char* what) {
     return value;
 }
 
+} // namespace
+
 std::string csvField(std::string_view value) {
     if (value.find_first_of(",\"\r\n") == std::string_view::npos)
         return std::string(value);
@@ -48,15 +50,12 @@ std::string csvField(std::string_view value) {
 
 // An index that cannot be read is built again, for a command whose work
 // builds it anyway; the user hears of it and of the tags lost.
-void rebuildIndexIfUnreadable(const fs::path& file, std::ostream& out) {
+static void rebuildIndexIfUnreadable(const fs::path& file, std::ostream& out) {
     for (const auto& line : db::rebuildUnreadableIndex(file, db::sortExpressionOf(file)))
         out << "repaired: " << line << "\n";
 }
 
-// Opens for a command that writes; the open repairs what a writer that died
-// left behind, and the user hears of it.
-std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err,
-                                   bool rebuildsIndex = false) {
+std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err, bool rebuildsIndex) {
     if (rebuildsIndex)
         rebuildIndexIfUnreadable(file, err);
     auto table = Table::open(file, OpenMode::Exclusive);
@@ -64,6 +63,8 @@ std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err,
         err << "repaired: " << line << "\n";
     return table;
 }
+
+namespace {
 
 // Damage and notes of an open table; 1 when damaged.
 int reportCheck(Table& table, std::ostream& out, std::ostream& err) {

@@ -3,8 +3,11 @@
 #include "cli/commandline.h"
 #include "find/criteria.h"
 
+#include <filesystem>
 #include <iosfwd>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace shelvix::db {
@@ -31,6 +34,18 @@ int runSearch(const Invocation& a, std::ostream& out, std::ostream& err);
 // `replace FILE --field NAME --find VALUE --with VALUE`: the Search and
 // Replace pass without questions, its counters printed.
 int runReplace(const Invocation& a, std::ostream& out, std::ostream& err);
+
+// `isbn FILE [--fix] [--form 10|13]` and `duplicates FILE [--by ...]`.
+int runIsbn(const Invocation& a, std::ostream& out, std::ostream& err);
+int runDuplicates(const Invocation& a, std::ostream& out, std::ostream& err);
+
+// Opens for a command that writes; the open repairs what a writer that died
+// left behind, and the user hears of it. With `rebuildsIndex`, for work that
+// builds the index anyway, an index that cannot be read is built again first.
+std::unique_ptr<db::Table> openToWrite(const std::filesystem::path& file, std::ostream& err,
+                                       bool rebuildsIndex = false);
+// A CSV field, quoted when it must be.
+std::string csvField(std::string_view value);
 
 // The items of `--level "FIELD OP VALUE; ..."` options, saved as the search
 // window saves its levels; a level the window would refuse is a UsageError.

@@ -234,6 +234,10 @@ int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
         reader = std::move(text);
     }
     bool skipFirst = a.has("--skip-first");
+    const std::string duplicates = a.value("--duplicates", "keep");
+    if (duplicates != "keep" && duplicates != "skip")
+        throw UsageError{"--duplicates takes skip or keep, not " + duplicates};
+    const bool skipDuplicates = duplicates == "skip";
     transfer::FieldMap map;
     std::unique_ptr<transfer::RecordReader> preset;
     if (dynamic_cast<transfer::DelimitedReader*>(reader.get()))
@@ -251,6 +255,7 @@ int runImport(const Invocation& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     transfer::Importer importer(*table, formats);
+    importer.setSkipDuplicates(skipDuplicates);
     transfer::ImportStats stats;
     {
         ProgressLine line(err);

@@ -1,12 +1,15 @@
 #include "transfer/importer.h"
 
 #include "db/displayformats.h"
+#include "db/duplicates.h"
 #include "db/engine/error.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
+#include "db/isbn.h"
 #include "transfer/messages.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace shelvix::transfer {
 
@@ -63,9 +66,29 @@ QString importWarning(const ImportStats& s) {
         lines << QStringLiteral("%1 memo(s) could not be read from a missing or damaged memo file "
                                 "and were left empty.")
                      .arg(s.unreadMemos);
-    if (lines.isEmpty())
-        return {};
-    return QStringLiteral("Some values were not imported as they stood:\n") + lines.join(u'\n');
+    QStringList isbns;
+    if (s.isbnWrongCheckDigits)
+        isbns << QStringLiteral("%1 ISBN(s) whose check digit does not match were stored as they "
+                                "stood.")
+                     .arg(s.isbnWrongCheckDigits);
+    if (s.isbnMalformed)
+        isbns << QStringLiteral("%1 ISBN(s) that are neither 10 nor 13 characters of an ISBN were "
+                                "stored as they stood.")
+                     .arg(s.isbnMalformed);
+    if (s.duplicatesAdded)
+        isbns << QStringLiteral("%1 book(s) with an ISBN already in the catalogue were added all "
+                                "the same.")
+                     .arg(s.duplicatesAdded);
+    if (s.duplicatesSkipped)
+        isbns << QStringLiteral("%1 book(s) with an ISBN already in the catalogue were left out.")
+                     .arg(s.duplicatesSkipped);
+    QStringList parts;
+    if (!lines.isEmpty())
+        parts << QStringLiteral("Some values were not imported as they stood:\n") +
+                     lines.join(u'\n');
+    if (!isbns.isEmpty())
+        parts << isbns.join(u'\n');
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 QString importCompleteMessage(const ImportStats& s) {
@@ -148,6 +171,31 @@ void Importer::store(int field, const SourceValue& value, ImportStats& stats) {
     }
 }
 
+bool Importer::keepIsbn(ImportStats& stats) {
+    const std::string text = table_.text(db::fieldInfo(db::field::ISBN).name);
+    if (const auto key = db::isbn::bookNumber(text)) {
+        if (!isbnKeys_.insert(*key)) {
+            if (skipDuplicates_) {
+                ++stats.duplicatesSkipped;
+                return false;
+            }
+            ++stats.duplicatesAdded;
+        }
+    }
+    switch (db::isbn::check(text)) {
+    case db::isbn::Status::WrongCheckDigit:
+        ++stats.isbnWrongCheckDigits;
+        break;
+    case db::isbn::Status::Malformed:
+        ++stats.isbnMalformed;
+        break;
+    case db::isbn::Status::Empty:
+    case db::isbn::Status::Valid:
+        break;
+    }
+    return true;
+}
+
 void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
                    const std::function<bool(const ImportStats&)>& progress) {
     stats = {};
@@ -159,6 +207,10 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
     if (skipFirst && !reader.next(record))
         return;
     const std::size_t count = std::min(map.size(), std::size_t(reader.fieldCount()));
+    // The catalogue's ISBNs, read once, when the source gives ISBNs.
+    isbnMapped_ = std::find(map.begin(), map.begin() + std::ptrdiff_t(count), db::field::ISBN) !=
+                  map.begin() + std::ptrdiff_t(count);
+    isbnKeys_ = isbnMapped_ ? db::isbnNumbers(table_) : db::IsbnNumbers();
     table_.disableControls();
     struct Enable {
         db::Table& t;
@@ -174,6 +226,7 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
             ++stats.unclosedLines;
         if (record.strayQuote)
             ++stats.strayQuotes;
+        bool keep = true;
         table_.insert();
         try {
             for (std::size_t i = 0; i < count; ++i) {
@@ -183,12 +236,17 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
                     ++stats.unreadMemos;
                 store(map[i], record.values[i], stats);
             }
-            table_.post();
+            keep = !isbnMapped_ || keepIsbn(stats);
+            if (keep)
+                table_.post();
+            else
+                table_.cancel();
         } catch (...) {
             table_.cancel();
             throw;
         }
-        ++stats.imported;
+        if (keep)
+            ++stats.imported;
         if (progress && !progress(stats)) {
             stats.cancelled = true;
             break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/duplicates.h"
 #include "transfer/convert.h"
 #include "transfer/records.h"
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace shelvix::db {
@@ -49,6 +51,14 @@ struct ImportStats {
     std::uint64_t cutMemos = 0;      // memos longer than their book field, cut to its width
     std::uint64_t unreadMemos = 0;   // memos the memo file did not hold, left empty
     std::uint32_t pastCount = 0;     // source records past its header's count, read too
+    // ISBNs stored as they stood though no ISBN: a check digit that does not
+    // match, or neither 10 nor 13 characters of one.
+    std::uint64_t isbnWrongCheckDigits = 0;
+    std::uint64_t isbnMalformed = 0;
+    // Books whose ISBN the catalogue held already (an earlier one of the
+    // same import included), added or left out as chosen.
+    std::uint64_t duplicatesAdded = 0;
+    std::uint64_t duplicatesSkipped = 0;
     bool cancelled = false;
 };
 
@@ -75,15 +85,23 @@ public:
     // stored even when the run ends in an exception.
     void run(RecordReader& reader, const FieldMap& map, bool skipFirst, ImportStats& stats,
              const std::function<bool(const ImportStats&)>& progress = {});
+    // Books whose ISBN the catalogue holds already are left out rather than
+    // added (they are counted either way).
+    void setSkipDuplicates(bool skip) { skipDuplicates_ = skip; }
 
 private:
     void store(int field, const SourceValue& value, ImportStats& stats);
+    // Counts the new record's ISBN; false when it is to be left out.
+    bool keepIsbn(ImportStats& stats);
 
     db::Table& table_;
     DateStyle dates_;
     core::CodePage codePage_;
     core::CodePage from_ = core::CodePage::Windows1252; // what the source's text holds
     std::string recoded_;
+    bool skipDuplicates_ = false;
+    bool isbnMapped_ = false;
+    db::IsbnNumbers isbnKeys_;
 };
 
 } // namespace shelvix::transfer

@@ -15,9 +15,10 @@ using ::testing::StartsWith;
 
 namespace {
 
-const std::vector<std::string> kCommands = {
-    "create", "generate", "info",   "dump",   "search", "replace", "index",   "check",  "repair",
-    "pack",   "reindex",  "report", "import", "export", "backup",  "restore", "convert"};
+const std::vector<std::string> kCommands = {"create",  "generate", "info",       "dump",   "search",
+                                            "replace", "isbn",     "duplicates", "index",  "check",
+                                            "repair",  "pack",     "reindex",    "report", "import",
+                                            "export",  "backup",   "restore",    "convert"};
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;

@@ -56,6 +56,11 @@ Result shell(const TempDir& dir, const std::string& command) {
     return r;
 }
 
+// Generated books carry made-up ISBNs, most with a check digit that does not
+// match: an import counts them and has nothing else to say.
+const auto kOnlyIsbnCount = ::testing::MatchesRegex(
+    "[0-9]+ ISBN\\(s\\) whose check digit does not match were stored as they stood\\.\n");
+
 void patch(const std::filesystem::path& file, std::size_t offset, const std::string& bytes) {
     std::string s = shelvix::test::readFile(file);
     s.replace(offset, bytes.size(), bytes);
@@ -76,7 +81,7 @@ TEST(ToolTransfer, EveryFieldMakesTheRoundTripThroughTextAndDbase) {
     ASSERT_EQ(tool(dir, "create FROMDBF.DBF").status, 0);
     const Result fromText = tool(dir, "import FROMTXT.DBF OUT.TXT --skip-first");
     ASSERT_EQ(fromText.status, 0) << fromText.err;
-    EXPECT_EQ(fromText.err, "");
+    EXPECT_THAT(fromText.err, kOnlyIsbnCount);
     const Result fromDbase = tool(dir, "import FROMDBF.DBF OUT.DBF");
     ASSERT_EQ(fromDbase.status, 0) << fromDbase.err;
     EXPECT_EQ(fromDbase.out, fromText.out);
@@ -402,7 +407,7 @@ TEST(ToolTransfer, SpreadsheetProgramCsvImportsBack) {
         const Result r = tool(dir, std::string("import BACK.DBF ") + csv + " --skip-first");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "imported 60 records\n");
-        EXPECT_EQ(r.err, "");
+        EXPECT_THAT(r.err, kOnlyIsbnCount);
         if (std::string(csv) == "told/BOOKS.csv")
             EXPECT_EQ(records(dir, "BACK.DBF"), original);
         else

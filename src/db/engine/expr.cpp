@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace shelvix::db {
 
@@ -404,6 +405,33 @@ std::optional<KeyExpression::Lead> KeyExpression::lead() const {
     if (node.op == Op::Dtos && nodes[std::size_t(node.a)].op == Op::DateField)
         return Lead{Lead::Form::Dtos, nodes[std::size_t(node.a)].p1, 8, 0};
     return std::nullopt;
+}
+
+std::optional<KeyExpression::TextLead> KeyExpression::textLead() const {
+    const auto& nodes = impl_->nodes;
+    int n = impl_->root;
+    while (nodes[std::size_t(n)].op == Op::Concat)
+        n = nodes[std::size_t(n)].a;
+    TextLead lead;
+    int length = std::numeric_limits<int>::max();
+    for (;;) {
+        const Node& node = nodes[std::size_t(n)];
+        switch (node.op) {
+        case Op::Upper:
+            lead.upper = true;
+            break;
+        case Op::Left:
+            length = std::min(length, node.p1);
+            break;
+        case Op::TextField:
+            lead.field = node.p1;
+            lead.length = std::min(length, node.length);
+            return lead;
+        default:
+            return std::nullopt;
+        }
+        n = node.a;
+    }
 }
 
 bool KeyExpression::readsBlankNumberOrDate(const std::uint8_t* record) const {

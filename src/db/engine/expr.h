@@ -51,6 +51,14 @@ public:
         int decimals = 0;
     };
     std::optional<Lead> lead() const;
+    // How a text key begins when it begins with a text field's characters:
+    // the field alone or under UPPER() and LEFT(), `length` characters of it.
+    struct TextLead {
+        int field = -1;
+        bool upper = false;
+        int length = 0;
+    };
+    std::optional<TextLead> textLead() const;
 
     // Writes exactly keyLength() bytes: C blank-padded, N BCD, D Julian double.
     // `record` holds layout.recordLength() bytes. Reuses buffers of its own

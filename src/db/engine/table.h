@@ -234,6 +234,24 @@ public:
     // blank or impossible.
     std::optional<std::vector<KeyRange>> rangeOfDates(int field, std::optional<Date> low,
                                                       std::optional<Date> high, bool blanks) const;
+    // A tag whose keys begin with all of a text field's characters, as
+    // stored or in capitals (`upper`): the field alone, or under UPPER() and
+    // a LEFT() as wide as the field, first in a chain of '+' or alone.
+    // Nothing when no tag serves (or the index cannot be trusted now).
+    struct TextTag {
+        int tag = -1;
+        bool upper = false;
+    };
+    std::optional<TextTag> textTag(int field) const;
+    // Walks `tag` in key order from the first key at or after `prefix`
+    // (compared over its length) until `visit` returns true; the cursor
+    // stays. Reads what other users changed first. False, having visited
+    // nothing, when the index cannot answer now.
+    bool walkKeys(int tag, std::string_view prefix,
+                  const std::function<bool(std::string_view key, std::uint32_t recno)>& visit);
+    // Every record in record order, deleted ones too, whatever the filter
+    // and the order; the cursor stays.
+    void scanRecords(const std::function<bool(const RecordView&)>& visit);
     void setShowDeleted(bool show);
     bool showDeleted() const;
     void first();

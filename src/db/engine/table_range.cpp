@@ -154,6 +154,57 @@ std::optional<std::vector<KeyRange>> Table::rangeOfDates(int field, std::optiona
     return out;
 }
 
+std::optional<Table::TextTag> Table::textTag(int field) const {
+    if (!d->mdx || d->needsRebuild || d->mdx->interrupted() || field < 0 ||
+        std::size_t(field) >= d->layout.fields().size())
+        return std::nullopt;
+    const int width = d->layout.fields()[std::size_t(field)].length;
+    for (std::size_t i = 0; i < d->exprs.size(); ++i) {
+        const TagInfo& info = d->mdx->tags()[i];
+        // A FOR tag holds only some records, a unique one only the first of
+        // equal keys; a descending one runs the other way.
+        if (!d->exprs[i] || !d->exprErrors[i].empty() || info.type != KeyType::Character ||
+            info.unique || info.descending || !info.forExpression.empty())
+            continue;
+        const auto lead = d->exprs[i]->textLead();
+        if (lead && lead->field == field && lead->length >= width)
+            return TextTag{int(i), lead->upper};
+    }
+    return std::nullopt;
+}
+
+bool Table::walkKeys(int tag, std::string_view prefix,
+                     const std::function<bool(std::string_view, std::uint32_t)>& visit) {
+    d->settleAppends(false);
+    if (!d->mdx || tag < 0 || std::size_t(tag) >= d->mdx->tags().size())
+        throw DatabaseError("A key walk names no tag of " + d->name,
+                            DatabaseError::Kind::InvalidValue);
+    // Visits only read: the walk sees the index as it stands between changes.
+    Impl::ReadSection section(*d);
+    if (d->needsRebuild || d->mdx->interrupted())
+        return false;
+    const auto length = std::size_t(d->mdx->tags()[std::size_t(tag)].keyLength);
+    auto c = d->mdx->cursor(tag);
+    bool more = prefix.empty() ? c->first()
+                               : c->seek(reinterpret_cast<const std::uint8_t*>(prefix.data()),
+                                         std::min(prefix.size(), length));
+    for (; more; more = c->next()) {
+        const KeyEntry e = c->current();
+        if (visit(std::string_view(reinterpret_cast<const char*>(e.key), length), e.recno))
+            break;
+    }
+    return true;
+}
+
+void Table::scanRecords(const std::function<bool(const RecordView&)>& visit) {
+    d->settleAppends(false);
+    Streamer s(*d->file, d->hdr, d->count());
+    std::uint32_t recno = 0;
+    while (const std::uint8_t* rec = s.next(recno))
+        if (visit(RecordView(rec, &d->layout, recno)))
+            return;
+}
+
 // Whether the key lies in the range, each bound compared over its length.
 bool Table::Impl::inRange(const KeyRange& r, const std::uint8_t* key, bool& past) const {
     const TagInfo& info = mdx->tags()[std::size_t(r.tag)];

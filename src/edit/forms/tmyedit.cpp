@@ -48,6 +48,7 @@ QLineEdit* editPart(QWidget* w) {
 
 TMyEdit::TMyEdit(app::AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("TMyEdit"));
+    clock_.start();
     FormCreate();
     // Kept for the whole run: each showing scales from the design geometry,
     // never from the last showing's.
@@ -125,6 +126,7 @@ void TMyEdit::setValues(const RecordValues& values) {
     SettingCheckOut = true;
     checkOut_->setChecked(values.checkedOut);
     SettingCheckOut = false;
+    markIsbn();
 }
 
 void TMyEdit::LoadInData() {
@@ -193,6 +195,14 @@ bool TMyEdit::DoUpdate() {
         control(bad->control)->setFocus();
         return false;
     }
+    db::Table* table = ctx_.MyTable.get();
+    if (!table)
+        return false;
+    // Edit mode on a table without a current record has nothing to edit;
+    // the user's entries become a new record rather than being lost.
+    const bool insert = ctx_.EditMode != app::EditMode::Edit || table->recno() == 0;
+    if (insert && !mayAddIsbn(*table, v[db::field::ISBN]))
+        return false;
     const auto& lists = db::dataListTable();
     for (int n = 1; n <= db::kDataListCount; ++n)
         AddToList(n, controlText(
@@ -202,12 +212,6 @@ bool TMyEdit::DoUpdate() {
             n, controlText(editControl(QLatin1String(lists[std::size_t(n - 1)].editControl))->field)
                    .trimmed());
 
-    db::Table* table = ctx_.MyTable.get();
-    if (!table)
-        return false;
-    // Edit mode on a table without a current record has nothing to edit;
-    // the user's entries become a new record rather than being lost.
-    const bool insert = ctx_.EditMode != app::EditMode::Edit || table->recno() == 0;
     if (const auto failure = writeRecord(*table, v, insert, ctx_.formats)) {
         // The table's change was cancelled; the entries stay for another try.
         ctx_.prompter->error(*failure);
@@ -445,11 +449,13 @@ bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (event->type() == QEvent::KeyPress)
+            if (event->type() == QEvent::KeyPress && !takeScannedIsbn())
                 enterKey(watched);
             event->accept();
             return true; // never reaches the control
         }
+        if (event->type() == QEvent::KeyPress)
+            noteTypedKey(watched, static_cast<QKeyEvent*>(event));
     } else if (event->type() == QEvent::MouseButtonRelease) {
         // A click into an empty date starts typing at its first digit, not
         // wherever in the blanks the mouse landed.
@@ -463,6 +469,8 @@ bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
         if (const EditControlInfo* info = editControl(watched->objectName())) {
             if (info->exit == ExitHandler::Caption) {
                 TitleExit();
+                if (info->field == db::field::ISBN)
+                    markIsbn();
             } else if (info->exit == ExitHandler::Money) {
                 auto* e = static_cast<QLineEdit*>(watched);
                 if (!e->text().trimmed().isEmpty())

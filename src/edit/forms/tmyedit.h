@@ -6,9 +6,12 @@
 #include "edit/recordedit.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <array>
 
 class QCheckBox;
+class QKeyEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -108,6 +111,13 @@ private:
     void setControlText(int field, const QString& text);
     bool askUpdate(const QString& text); // false: stop
 
+    // ISBN (tmyedit_isbn.cpp): the mark of a check digit that does not
+    // match, a barcode scanner's digits, the question before a second copy.
+    void markIsbn();
+    void noteTypedKey(QObject* target, const QKeyEvent* event);
+    bool takeScannedIsbn(); // on Enter: true when a scan was put into ISBN
+    bool mayAddIsbn(db::Table& table, const QString& isbn); // false: the user said No
+
     app::AppContext& ctx_;
     app::FormGeometry geometry_;
     RecordPrinter printer_;
@@ -123,6 +133,19 @@ private:
     QString SavedCheckDate;
     QString SavedCheckName;
     bool SettingCheckOut = false;
+
+    // Digits typed in one quick run, as a scanner types them: where they
+    // went, what that control held before, and when they came.
+    struct KeyRun {
+        QPointer<QWidget> target;
+        QString before;
+        int cursor = 0;
+        QString digits;
+        qint64 first = 0;
+        qint64 last = 0;
+    };
+    KeyRun keyRun_;
+    QElapsedTimer clock_;
 };
 
 } // namespace shelvix::edit

@@ -193,6 +193,7 @@ void TMain::buildMenus() {
     buildFormatMenus(options);
     options->addSeparator();
     buildFontItems(options);
+    buildDuplicateIsbnItem(options);
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("MenuTools"));

@@ -122,6 +122,7 @@ private:
     void buildScreenSizeMenu(QMenu* options);
     void buildFormatMenus(QMenu* options);
     void buildFontItems(QMenu* options);
+    void buildDuplicateIsbnItem(QMenu* options);
     void tickScreenSize();
     void chooseScreenSize(int size);
     void dateFormatClick(int number);

@@ -76,6 +76,19 @@ void TMain::buildFontItems(QMenu* options) {
     item("MenuButtonFont", "&Button Font", "Shift+F10", &app::DatabaseSettings::buttonFont);
 }
 
+// The question before a book goes in twice; the tick follows the setting
+// read at start-up whenever the menu opens.
+void TMain::buildDuplicateIsbnItem(QMenu* options) {
+    options->addSeparator();
+    QAction* a = options->addAction(QStringLiteral("Warn About Duplicate ISBNs"));
+    a->setObjectName(QStringLiteral("MenuWarnDuplicateIsbns"));
+    a->setCheckable(true);
+    connect(options, &QMenu::aboutToShow, a,
+            [this, a] { a->setChecked(ctx_.global.warnDuplicateIsbns); });
+    connect(a, &QAction::triggered, this,
+            [this](bool checked) { ctx_.global.warnDuplicateIsbns = checked; });
+}
+
 // ------------------------------------------------------------ screen size
 
 // The screen is read once; a size the context already has stands in for it.

@@ -75,6 +75,11 @@ TMyImport::TMyImport(app::AppContext& context, Kind kind, std::unique_ptr<Record
     count_->setFrameShadow(QFrame::Sunken);
     count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
+    // Off, books whose ISBN is there already are added and counted.
+    skipDuplicates_ = new QCheckBox(QStringLiteral("Skip Duplicate ISBNs"), this);
+    skipDuplicates_->setObjectName(QStringLiteral("SkipDuplicates"));
+    skipDuplicates_->setGeometry(450, 124, 180, 22);
+
     skipFirst_ = new QCheckBox(QStringLiteral("Skip First Record"), this);
     skipFirst_->setObjectName(QStringLiteral("SkipFirst"));
     skipFirst_->setGeometry(450, 270, 180, 22);
@@ -232,7 +237,9 @@ void TMyImport::StartButtonClick() {
     exit_->setText(QStringLiteral("&Cancel"));
     QApplication::setOverrideCursor(Qt::BusyCursor);
 
+    skipDuplicates_->setEnabled(false);
     Importer importer(*ctx_.MyTable, ctx_.formats);
+    importer.setSkipDuplicates(skipDuplicates_->isChecked());
     ImportStats stats;
     QString failure;
     QElapsedTimer shown;

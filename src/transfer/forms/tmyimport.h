@@ -61,6 +61,7 @@ private:
     QTableWidget* grid_ = nullptr;
     QComboBox* presetBox_ = nullptr;
     QCheckBox* skipFirst_ = nullptr;
+    QCheckBox* skipDuplicates_ = nullptr;
     QLabel* count_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* exit_ = nullptr;

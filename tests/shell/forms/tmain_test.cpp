@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, MenusInTheirOrder) {
               (QStringList{"Sort &Order Ctrl+Q", "Screen Si&ze", "&Screen Access", "&Color",
                            "List &Maintenance", "C&urrency Format", "&Numeric Format",
                            "&Date Format", "-", "&Label Font Shift+F8", "&Edit Font Shift+F9",
-                           "&Button Font Shift+F10"}));
+                           "&Button Font Shift+F10", "-", "Warn About Duplicate ISBNs"}));
     EXPECT_EQ(
         items("MenuScreenAccess"),
         (QStringList{"&Speed Buttons Ctrl+F1", "&Lettered Buttons Ctrl+F2", "&None Ctrl+F3"}));

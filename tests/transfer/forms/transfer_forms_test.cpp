@@ -363,6 +363,39 @@ TEST(ImportWindows, SpreadsheetCsvLinedUpByItsHeaderAndImportedByKeys) {
     EXPECT_EQ(f.stored("Publisher"), (std::vector<std::string>{"", ""}));
 }
 
+// Books whose ISBN is there already are left out when the box is ticked,
+// and the closing warning counts them with the ISBNs that fail their check.
+TEST(ImportWindows, DuplicateIsbnsLeftOutByChoiceAndCounted) {
+    TransferFixture f;
+    f.ctx.MyTable->insert();
+    f.ctx.MyTable->setText("Title", "Dune");
+    f.ctx.MyTable->setText("ISBN", "0-306-40615-2");
+    f.ctx.MyTable->post();
+    const auto file = f.dir / "books.csv";
+    test::writeFile(file, "Title,ISBN\nDune again,9780306406157\nSlip,0-306-40615-3\n");
+    f.prompter.expectFile(f.asciiOpen(), q(file));
+    f.prompter.expectMessage(ok("Ok", QStringLiteral("Import Complete.")), app::Button::Ok);
+    f.prompter.expectMessage(
+        ok("Warning",
+           QStringLiteral("1 ISBN(s) whose check digit does not match were stored as they "
+                          "stood.\n1 book(s) with an ISBN already in the catalogue were left out."),
+           app::MessageKind::Warning),
+        app::Button::Ok);
+    test::onNextModal([&](QWidget* format) {
+        activate(format);
+        test::onNextModal([&](QWidget* w) {
+            auto* skip = child<QCheckBox>(w, "SkipDuplicates");
+            EXPECT_FALSE(skip->isChecked()); // kept, as ever, unless chosen
+            click(w, "SkipDuplicates");
+            EXPECT_TRUE(skip->isChecked());
+            click(w, "StartButton");
+        });
+        key(Qt::Key_Return);
+    });
+    f.commands.DoImport();
+    EXPECT_EQ(f.stored("Title"), (std::vector<std::string>{"Dune", "Slip"}));
+}
+
 // A known export is recognised by its columns; the preset is a choice in the
 // window, made by keys, and lines the grid up again each time.
 TEST(ImportWindows, PresetChosenInTheWindow) {
