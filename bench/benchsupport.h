@@ -25,6 +25,9 @@ struct BenchPrompter : app::Prompter {
     std::optional<app::FontSpec> chooseFont(const app::FontRequest&) override { return {}; }
     std::optional<int> chooseColor(int) override { return {}; }
     std::optional<app::PrintSetup> choosePrinter(const app::PrintRequest&) override { return {}; }
+    std::optional<QString> askText(const app::TextRequest&) override { return {}; }
+    std::optional<int> chooseItem(const app::ChoiceRequest&) override { return {}; }
+    std::optional<int> askNumber(const app::NumberRequest&) override { return {}; }
 };
 
 struct NullView : app::DatabaseView {

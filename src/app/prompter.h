@@ -5,6 +5,7 @@
 #include <QFlags>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Every modal question, message, beep and common dialog goes through a
@@ -98,6 +99,36 @@ struct FontRequest {
     bool operator==(const FontRequest&) const = default;
 };
 
+// A line of text asked for (a name), with the text it starts with.
+struct TextRequest {
+    QString caption{};
+    QString label{};
+    QString text{};
+
+    bool operator==(const TextRequest&) const = default;
+};
+
+// One of a list chosen; the answer is its index.
+struct ChoiceRequest {
+    QString caption{};
+    QString label{};
+    QStringList items{};
+    int current = 0;
+
+    bool operator==(const ChoiceRequest&) const = default;
+};
+
+// A whole number from `minimum` to `maximum`.
+struct NumberRequest {
+    QString caption{};
+    QString label{};
+    int value = 0;
+    int minimum = 0;
+    int maximum = 0;
+
+    bool operator==(const NumberRequest&) const = default;
+};
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
@@ -113,6 +144,10 @@ public:
     virtual std::optional<int> chooseColor(int initial) = 0;
     // The print dialog; nothing when cancelled.
     virtual std::optional<PrintSetup> choosePrinter(const PrintRequest& request) = 0;
+    // Small input boxes; nothing when cancelled.
+    virtual std::optional<QString> askText(const TextRequest& request) = 0;
+    virtual std::optional<int> chooseItem(const ChoiceRequest& request) = 0;
+    virtual std::optional<int> askNumber(const NumberRequest& request) = 0;
 
     // Shorthands for the usual boxes.
     void error(const QString& text); // "Error", OK

@@ -29,7 +29,7 @@ int runRepair(const Invocation& a, std::ostream& out, std::ostream& err);
 int runPack(const Invocation& a, std::ostream& out, std::ostream& err);
 int runReindex(const Invocation& a, std::ostream& out, std::ostream& err);
 // `search FILE --level ... [--count]`: the search window's criteria over a
-// table.
+// table; or a saved search of the catalogue (--saved, --on-loan, --overdue).
 int runSearch(const Invocation& a, std::ostream& out, std::ostream& err);
 // `replace FILE --field NAME --find VALUE --with VALUE`: the Search and
 // Replace pass without questions, its counters printed.

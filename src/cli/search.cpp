@@ -1,8 +1,10 @@
 #include "cli/commands.h"
+#include "db/databasefiles.h"
 #include "db/displayformats.h"
 #include "db/engine/table.h"
 #include "db/fieldtable.h"
 #include "find/criteria.h"
+#include "find/savedsearches.h"
 #include "find/searchfilter.h"
 
 #include <QRegularExpression>
@@ -102,12 +104,56 @@ std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& level
     return criteria.items();
 }
 
+namespace {
+
+// The items of --saved, --on-loan or --overdue, from the catalogue's
+// settings beside FILE.
+std::vector<find::SearchItem> savedItems(const Invocation& a) {
+    const QString file = db::DatabaseFiles::of(db::fromPath(a.arguments[0])).settings;
+    find::SavedSearches saved = find::SavedSearches::load(file);
+    if (a.has("--loan-period")) {
+        const std::string days = a.value("--loan-period");
+        const bool digits = !days.empty() && days.size() <= 4 &&
+                            days.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::stoi(days) < 1 || std::stoi(days) > find::kMaxLoanPeriod)
+            throw UsageError{"--loan-period takes 1 to " + std::to_string(find::kMaxLoanPeriod) +
+                             " days, not " + days};
+        saved.setLoanPeriod(std::stoi(days));
+    }
+    const QDate today = QDate::currentDate();
+    if (a.has("--on-loan"))
+        return *saved.itemsOf(find::kOnLoanName, today);
+    if (a.has("--overdue"))
+        return *saved.itemsOf(find::kOverdueName, today);
+    // Names are typed in the terminal's UTF-8.
+    const QString name = QString::fromUtf8(a.value("--saved"));
+    if (const auto items = saved.itemsOf(name, today))
+        return *items;
+    const std::string where = db::toPath(file).string();
+    if (saved.find(name))
+        throw std::runtime_error("the saved search " + a.value("--saved") +
+                                 " does not read as a search in " + where);
+    throw std::runtime_error("no saved search " + a.value("--saved") + " in " + where);
+}
+
+} // namespace
+
 int runSearch(const Invocation& a, std::ostream& out, std::ostream&) {
+    const int ways = int(a.has("--level")) + int(a.has("--saved")) + int(a.has("--on-loan")) +
+                     int(a.has("--overdue"));
+    if (ways == 0)
+        throw UsageError{"needs --level \"FIELD OP VALUE[; ...]\", --saved NAME, --on-loan or "
+                         "--overdue"};
+    if (ways > 1)
+        throw UsageError{"takes one of --level, --saved, --on-loan and --overdue"};
+    if (a.has("--loan-period") && !a.has("--overdue"))
+        throw UsageError{"--loan-period goes with --overdue"};
     const std::vector<std::string> levels = a.values("--level");
     if (int(levels.size()) > find::kMaxLevels)
         throw UsageError{"a search has at most " + std::to_string(find::kMaxLevels) + " levels"};
     const std::vector<find::SearchItem> items =
-        searchLevels(levels, a.value("--date-format", "m/d/yyyy"));
+        a.has("--level") ? searchLevels(levels, a.value("--date-format", "m/d/yyyy"))
+                         : savedItems(a);
 
     auto table = db::Table::open(a.arguments[0], db::OpenMode::ReadOnly);
     find::SearchFilter(items, *table).applyTo(*table);

@@ -272,6 +272,12 @@ void Profile::writeBool(std::string_view section, std::string_view key, bool val
     writeString(section, key, yesNo(value));
 }
 
+void Profile::removeSection(std::string_view section) {
+    std::string s(trim(section));
+    if (s != kTailSection)
+        impl_->ini.Delete(s.c_str(), nullptr, true);
+}
+
 std::string Profile::text() const {
     std::string raw;
     // With single keys SimpleIni would write only the first copy of a key.

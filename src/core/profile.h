@@ -64,6 +64,9 @@ public:
     void writeString(std::string_view section, std::string_view key, std::string_view value);
     void writeInt(std::string_view section, std::string_view key, std::int64_t value);
     void writeBool(std::string_view section, std::string_view key, bool value);
+    // The section and every key in it; a section written afterwards goes at
+    // the end of the file.
+    void removeSection(std::string_view section);
 
     // The file text a save writes.
     std::string text() const;

@@ -174,6 +174,10 @@ QString fitToMask(const QString& cell, int fieldNo, int op) {
     return sign + (u' ' + a);
 }
 
+std::optional<double> parseNumber(const QString& text) {
+    return toNumber(text);
+}
+
 double dateToDays(const QDate& date) {
     return double(QDate(1899, 12, 30).daysTo(date));
 }

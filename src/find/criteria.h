@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QString>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace shelvix::db {
@@ -53,6 +54,10 @@ QString editMask(int fieldNo, int op, QChar dateSeparator);
 // A criteria cell's text laid out for the row's (new) operator, keeping the
 // values typed under the mask of another one; text rows as they are.
 QString fitToMask(const QString& cell, int fieldNo, int op);
+
+// A number as a number criterion takes it: decimal with a point, an
+// optional sign and exponent, nothing else.
+std::optional<double> parseNumber(const QString& text);
 
 // Day 0 of the date scale is 30 December 1899.
 double dateToDays(const QDate& date);

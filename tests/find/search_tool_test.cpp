@@ -1,8 +1,11 @@
 #include "db/booktable.h"
 #include "db/engine/table.h"
+#include "db/settings.h"
+#include "find/savedsearches.h"
 #include "support/tempdir.h"
 #include "support/tool.h"
 
+#include <QDate>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -75,6 +78,108 @@ TEST(SearchTool, CriteriaAsTypedIntoTheForm) {
     }
     r = tool(dir, "search " + file + "--level 'Cost = 1,5'");
     EXPECT_NE(r.err.find("Invalid search criteria entered.  Please correct."), std::string::npos);
+}
+
+namespace {
+
+// Counts over the table's bytes, read by Python without any dBASE library:
+// the live records checked out ("YES" in any capitals), those of them with
+// a check-out date before today less each period, and those whose title
+// holds WAR.
+std::string rawCounts(const std::filesystem::path& table) {
+    const auto script = table.parent_path() / "count.py";
+    shelvix::test::writeFile(script, R"(import datetime, struct, sys
+data = open(sys.argv[1], 'rb').read()
+count, header, size = struct.unpack('<IHH', data[4:12])
+fields, at, pos = {}, 1, 32
+while data[pos] != 0x0D:
+    name = data[pos:pos + 11].split(b'\0')[0].decode().upper()
+    fields[name] = (at, data[pos + 16])
+    at += data[pos + 16]
+    pos += 32
+def value(record, name):
+    start, length = fields[name]
+    return record[start:start + length].decode('cp1252').strip()
+today = datetime.date.today()
+loans, war, overdue = 0, 0, {28: 0, 400: 0}
+for i in range(count):
+    record = data[header + i * size:header + (i + 1) * size]
+    if record[0:1] == b'*':
+        continue
+    on = 'YES' in value(record, 'CHECKOUT').upper()
+    loans += on
+    war += on or 'WAR' in value(record, 'TITLE').upper()
+    date = value(record, 'CHECKDATE')
+    for days in overdue:
+        if on and date and datetime.datetime.strptime(date, '%Y%m%d').date() < today - datetime.timedelta(days):
+            overdue[days] += 1
+print(loans, overdue[28], overdue[400], war)
+)");
+    FILE* p =
+        popen(("/usr/bin/python3 '" + script.string() + "' '" + table.string() + "'").c_str(), "r");
+    std::string out;
+    char buf[256];
+    for (std::size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;)
+        out.append(buf, n);
+    if (p)
+        pclose(p);
+    return out;
+}
+
+} // namespace
+
+// The built-in searches and a saved one, against counts made from the
+// table's bytes; the loan period is the catalogue's unless given.
+TEST(SearchTool, SavedSearchesOnLoanAndOverdue) {
+    TempDir dir;
+    const auto path = dir / "BOOKS.DBF";
+    const std::string file = "'" + path.string() + "' ";
+    ASSERT_EQ(tool(dir, "generate 3000 " + file + "--seed 7").status, 0);
+    {
+        // Loans either side of the period's end, one without a date, and an
+        // old date on a book that is back.
+        auto t = shelvix::db::Table::open(path, shelvix::db::OpenMode::Exclusive);
+        const QDate today = QDate::currentDate();
+        for (const int back : {0, 27, 28, 29, 399, 400, 401, -1, -2}) {
+            t->insert();
+            t->setText("CHECKOUT", back == -2 ? "No" : "yes");
+            if (back != -1)
+                t->setText("CHECKDATE",
+                           today.addDays(-std::abs(back)).toString("yyyyMMdd").toStdString());
+            t->post();
+        }
+    }
+    const auto count = [&](const std::string& args) {
+        const Result r = tool(dir, "search " + file + args + " --count");
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+        return r.status == 0 ? std::stoi(r.out) : -1;
+    };
+    std::istringstream raw(rawCounts(path));
+    int loans = -1, overdue = -1, overdueYear = -1, loansOrWar = -1;
+    raw >> loans >> overdue >> overdueYear >> loansOrWar;
+    ASSERT_GT(loansOrWar, loans);
+    ASSERT_GT(overdue, overdueYear);
+    ASSERT_GT(overdueYear, 0);
+    EXPECT_EQ(count("--on-loan"), loans);
+    EXPECT_EQ(count("--overdue"), overdue);
+    EXPECT_EQ(count("--overdue --loan-period 400"), overdueYear);
+
+    // Saved in the catalogue's settings: a name typed in UTF-8 in other
+    // capitals, and the period Overdue counts with.
+    shelvix::find::SavedSearches saved;
+    saved.put(QStringLiteral("\u00C9t\u00E9; \u0436"),
+              *shelvix::find::parseSearchText("CheckOut contains yes | Title contains war"));
+    saved.setLoanPeriod(400);
+    ASSERT_TRUE(saved.save(QString::fromStdString((dir / "BOOKS.INI").string()), {}));
+    EXPECT_EQ(count("--saved '\xC3\xA9T\xC3\xA9; \xD0\xB6'"), loansOrWar);
+    EXPECT_EQ(count("--overdue"), overdueYear);
+
+    Result r = tool(dir, "search " + file + "--saved Nothing");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no saved search Nothing in "), std::string::npos) << r.err;
+    for (const char* mistake : {"--on-loan --overdue", "--saved X --level 'Title contains a'",
+                                "--overdue --loan-period 0", "--on-loan --loan-period 5"})
+        EXPECT_EQ(tool(dir, "search " + file + mistake).status, 2) << mistake;
 }
 
 namespace {

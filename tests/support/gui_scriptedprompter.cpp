@@ -76,6 +76,23 @@ std::string describe(const app::PrintRequest& r) {
     return out.str();
 }
 
+std::string describe(const app::TextRequest& r) {
+    return "text box \"" + r.caption.toStdString() + "\" \"" + r.label.toStdString() +
+           "\" from \"" + r.text.toStdString() + "\"";
+}
+
+std::string describe(const app::ChoiceRequest& r) {
+    return "choice box \"" + r.caption.toStdString() + "\" \"" + r.label.toStdString() +
+           "\" of \"" + r.items.join(QStringLiteral("\", \"")).toStdString() + "\" at " +
+           std::to_string(r.current);
+}
+
+std::string describe(const app::NumberRequest& r) {
+    return "number box \"" + r.caption.toStdString() + "\" \"" + r.label.toStdString() +
+           "\" from " + std::to_string(r.value) + " in " + std::to_string(r.minimum) + ".." +
+           std::to_string(r.maximum);
+}
+
 ScriptedPrompter::~ScriptedPrompter() {
     verify();
 }
@@ -146,6 +163,33 @@ ScriptedPrompter& ScriptedPrompter::expectPrint(const app::PrintRequest& request
     return *this;
 }
 
+ScriptedPrompter& ScriptedPrompter::expectInput(std::string description,
+                                                std::optional<QString> text,
+                                                std::optional<int> number) {
+    Step s;
+    s.kind = Kind::Input;
+    s.textAnswer = std::move(text);
+    s.numberAnswer = number;
+    s.description = std::move(description);
+    script_.push_back(std::move(s));
+    return *this;
+}
+
+ScriptedPrompter& ScriptedPrompter::expectText(const app::TextRequest& request,
+                                               std::optional<QString> answer) {
+    return expectInput(describe(request), std::move(answer), std::nullopt);
+}
+
+ScriptedPrompter& ScriptedPrompter::expectChoice(const app::ChoiceRequest& request,
+                                                 std::optional<int> answer) {
+    return expectInput(describe(request), std::nullopt, answer);
+}
+
+ScriptedPrompter& ScriptedPrompter::expectNumber(const app::NumberRequest& request,
+                                                 std::optional<int> answer) {
+    return expectInput(describe(request), std::nullopt, answer);
+}
+
 void ScriptedPrompter::verify() {
     for (const Step& s : script_)
         ADD_FAILURE() << "expected but never shown: " << s.description;
@@ -212,6 +256,28 @@ std::optional<app::PrintSetup> ScriptedPrompter::choosePrinter(const app::PrintR
     if (!(s->print == request))
         ADD_FAILURE() << "expected " << s->description << "\n     shown " << describe(request);
     return s->printAnswer;
+}
+
+const ScriptedPrompter::Step* ScriptedPrompter::input(const std::string& shown) {
+    const Step* s = next(Kind::Input, shown);
+    if (s && s->description != shown)
+        ADD_FAILURE() << "expected " << s->description << "\n     shown " << shown;
+    return s;
+}
+
+std::optional<QString> ScriptedPrompter::askText(const app::TextRequest& request) {
+    const Step* s = input(describe(request));
+    return s ? s->textAnswer : std::nullopt;
+}
+
+std::optional<int> ScriptedPrompter::chooseItem(const app::ChoiceRequest& request) {
+    const Step* s = input(describe(request));
+    return s ? s->numberAnswer : std::nullopt;
+}
+
+std::optional<int> ScriptedPrompter::askNumber(const app::NumberRequest& request) {
+    const Step* s = input(describe(request));
+    return s ? s->numberAnswer : std::nullopt;
 }
 
 } // namespace shelvix::test

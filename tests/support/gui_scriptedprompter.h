@@ -31,6 +31,9 @@ public:
     ScriptedPrompter& expectColor(int initial, std::optional<int> answer);
     ScriptedPrompter& expectPrint(const app::PrintRequest& request,
                                   std::optional<app::PrintSetup> answer);
+    ScriptedPrompter& expectText(const app::TextRequest& request, std::optional<QString> answer);
+    ScriptedPrompter& expectChoice(const app::ChoiceRequest& request, std::optional<int> answer);
+    ScriptedPrompter& expectNumber(const app::NumberRequest& request, std::optional<int> answer);
 
     // Fails the test for every step not yet reached, and forgets them.
     void verify();
@@ -46,9 +49,12 @@ public:
     std::optional<app::FontSpec> chooseFont(const app::FontRequest& request) override;
     std::optional<int> chooseColor(int initial) override;
     std::optional<app::PrintSetup> choosePrinter(const app::PrintRequest& request) override;
+    std::optional<QString> askText(const app::TextRequest& request) override;
+    std::optional<int> chooseItem(const app::ChoiceRequest& request) override;
+    std::optional<int> askNumber(const app::NumberRequest& request) override;
 
 private:
-    enum class Kind { Message, File, Font, Color, Print };
+    enum class Kind { Message, File, Font, Color, Print, Input };
     struct Step {
         Kind kind = Kind::Message;
         app::Message message;
@@ -61,11 +67,17 @@ private:
         std::optional<int> colorAnswer;
         app::PrintRequest print;
         std::optional<app::PrintSetup> printAnswer;
+        std::optional<QString> textAnswer; // Input: an answer for askText
+        std::optional<int> numberAnswer;   // Input: for chooseItem and askNumber
         std::string description;
     };
 
     // The next step when it is of `kind`; otherwise fails the test.
     const Step* next(Kind kind, const std::string& shown);
+    // An input box is told by its description, which holds all it shows.
+    ScriptedPrompter& expectInput(std::string description, std::optional<QString> text,
+                                  std::optional<int> number);
+    const Step* input(const std::string& shown);
 
     std::deque<Step> script_;
     Step current_;
@@ -76,5 +88,8 @@ private:
 std::string describe(const app::Message& message);
 std::string describe(const app::FileRequest& request);
 std::string describe(const app::PrintRequest& request);
+std::string describe(const app::TextRequest& request);
+std::string describe(const app::ChoiceRequest& request);
+std::string describe(const app::NumberRequest& request);
 
 } // namespace shelvix::test

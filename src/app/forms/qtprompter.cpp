@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -288,6 +289,51 @@ std::optional<PrintSetup> QtPrompter::choosePrinter(const PrintRequest& r) {
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return printSetupOf(printer);
+}
+
+namespace {
+
+void setUp(QInputDialog& dialog, const QString& caption, const QString& label) {
+    dialog.setObjectName(QStringLiteral("InputBox"));
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+}
+
+} // namespace
+
+std::optional<QString> QtPrompter::askText(const TextRequest& r) {
+    QInputDialog dialog(owner());
+    setUp(dialog, r.caption, r.label);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(r.text);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<int> QtPrompter::chooseItem(const ChoiceRequest& r) {
+    if (r.items.isEmpty())
+        return std::nullopt;
+    QInputDialog dialog(owner());
+    setUp(dialog, r.caption, r.label);
+    dialog.setComboBoxItems(r.items);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(r.items.value(r.current));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const qsizetype at = r.items.indexOf(dialog.textValue());
+    return at < 0 ? std::nullopt : std::optional<int>(int(at));
+}
+
+std::optional<int> QtPrompter::askNumber(const NumberRequest& r) {
+    QInputDialog dialog(owner());
+    setUp(dialog, r.caption, r.label);
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(r.minimum, r.maximum);
+    dialog.setIntValue(r.value);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.intValue();
 }
 
 } // namespace shelvix::app

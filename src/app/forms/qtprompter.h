@@ -24,6 +24,9 @@ public:
     std::optional<FontSpec> chooseFont(const FontRequest& request) override;
     std::optional<int> chooseColor(int initial) override;
     std::optional<PrintSetup> choosePrinter(const PrintRequest& request) override;
+    std::optional<QString> askText(const TextRequest& request) override;
+    std::optional<int> chooseItem(const ChoiceRequest& request) override;
+    std::optional<int> askNumber(const NumberRequest& request) override;
 
 private:
     QWidget* owner() const;

@@ -15,6 +15,7 @@
 #include "shell/datadir.h"
 #include "shell/formatmenu.h"
 #include "shell/forms/dbnavigator.h"
+#include "shell/forms/savedsearchmenu.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QActionGroup>
@@ -41,6 +42,8 @@ TMain::TMain(app::AppContext& context, QWidget* parent)
     defineCommands();
     buildControls();
     buildMenus();
+    new SavedSearchMenu(ctx_, search_, *this, findChild<QMenu*>(QStringLiteral("MenuNavigate")),
+                        findChild<QMenu*>(QStringLiteral("MenuOptions")), this);
     updateCommandStates();
     app::giveMenuKeysPrecedence(this);
     app::installWindowKeys();

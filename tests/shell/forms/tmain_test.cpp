@@ -140,12 +140,14 @@ TEST_F(MainWindowTest, MenusInTheirOrder) {
                            "&Import Ctrl+M", "E&xport Ctrl+T"}));
     EXPECT_EQ(items("MenuNavigate"),
               (QStringList{"&Search (Query) Ctrl+S", "&End Search Ctrl+I", "&Locate Ctrl+L",
-                           "Locate &Next Ctrl+N", "&Reports Ctrl+R", "&Viewer Ctrl+V"}));
-    EXPECT_EQ(items("MenuOptions"),
-              (QStringList{"Sort &Order Ctrl+Q", "Screen Si&ze", "&Screen Access", "&Color",
-                           "List &Maintenance", "C&urrency Format", "&Numeric Format",
-                           "&Date Format", "-", "&Label Font Shift+F8", "&Edit Font Shift+F9",
-                           "&Button Font Shift+F10", "-", "Warn About Duplicate ISBNs"}));
+                           "Locate &Next Ctrl+N", "&Reports Ctrl+R", "&Viewer Ctrl+V", "-",
+                           "S&aved Searches"}));
+    EXPECT_EQ(
+        items("MenuOptions"),
+        (QStringList{"Sort &Order Ctrl+Q", "Screen Si&ze", "&Screen Access", "&Color",
+                     "List &Maintenance", "C&urrency Format", "&Numeric Format", "&Date Format",
+                     "-", "&Label Font Shift+F8", "&Edit Font Shift+F9", "&Button Font Shift+F10",
+                     "-", "Warn About Duplicate ISBNs", "Loan &Period (days)..."}));
     EXPECT_EQ(
         items("MenuScreenAccess"),
         (QStringList{"&Speed Buttons Ctrl+F1", "&Lettered Buttons Ctrl+F2", "&None Ctrl+F3"}));
