@@ -48,6 +48,14 @@ Table::~Table() {
         } catch (...) {
         }
     }
+    // The index synced and its kept mark taken off; left on when this
+    // fails, for the next open to build the tags again.
+    if (d && d->markKept) {
+        try {
+            d->dropKeptMark();
+        } catch (...) {
+        }
+    }
 }
 
 void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, FileSystem& fs) {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace shelvix::db {
@@ -255,6 +256,17 @@ struct Table::Impl {
     // At the end of shared bulk work: the mark off, unless another writer
     // keeps it on.
     void dropKeptMark();
+    // A change of ours left the index half done: it waits for a rebuild, and
+    // the mark we kept is no longer a live writer's to the others.
+    void indexFailed() {
+        needsRebuild = true;
+        markKept = false;
+        try {
+            if (std::exchange(markLockHeld, false))
+                file->unlockRange(dbf::kMarkLock, 1);
+        } catch (...) {
+        }
+    }
     void attachIndex() {
         if (mdx)
             mdx->setLiveMark([this] { return markLive(); });

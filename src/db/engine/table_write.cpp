@@ -197,18 +197,19 @@ void Table::post() {
         if (tagCount > 0) {
             t.mdx->beginUpdate();
             t.mdx->markNow();
-            // Durable before the table changes: a power cut anywhere below
-            // leaves the mark for the next open. Bulk work syncs its records
-            // once, at its end, so its mark is put on the disk before the
-            // first record it changes and stays there until then.
-            const bool holdMark = !t.durable() && !t.markHeld && !t.markKept;
-            if (t.durable() || holdMark) {
+            // On the disk before the first change and kept there: a power cut
+            // anywhere later leaves it for the next open, which builds the
+            // tags again from the table. So a change needs only its record
+            // synced; the index is synced once, when the mark comes off (at
+            // the close, or at the end of bulk work). Exclusive bulk work
+            // holds the index's bracket open instead, writing its header once.
+            if (!t.markHeld && !t.markKept) {
                 try {
-                    if (holdMark && t.shared()) {
-                        t.keepMark();
-                    } else if (holdMark) {
+                    if (!t.durable() && !t.shared()) {
                         t.mdx->beginUpdate();
                         t.markHeld = true;
+                    } else {
+                        t.keepMark();
                     }
                     t.mdx->sync();
                 } catch (...) {
@@ -253,7 +254,7 @@ void Table::post() {
                 if (consistent)
                     t.mdx->endUpdate();
                 else
-                    t.needsRebuild = true; // the mark stays for the next open
+                    t.indexFailed(); // the mark stays for the next open
             }
             t.dataChangedLocally();
             throw;
@@ -268,16 +269,12 @@ void Table::post() {
                 }
             }
             if (tagCount > 0) {
-                // The record and its keys reach the disk before the mark is
-                // cleared.
-                if (t.durable()) {
-                    t.file->sync();
-                    t.mdx->sync();
-                }
+                if (t.durable())
+                    t.file->sync(); // the keys are covered by the kept mark
                 t.mdx->endUpdate();
             }
         } catch (...) {
-            t.needsRebuild = true;
+            t.indexFailed();
             t.dataChangedLocally();
             throw;
         }
@@ -427,7 +424,7 @@ void Table::Impl::settleKeys() {
                 mdx->insertKey(int(i), keys.data() + k * kl, keysFrom + k);
         }
     } catch (...) {
-        needsRebuild = true; // the mark stays for the next open
+        indexFailed(); // the mark stays for the next open
         throw;
     }
     keysFrom = 0;
@@ -464,7 +461,7 @@ bool Table::Impl::othersKeepMark() {
 
 void Table::Impl::keepMark() {
     // Held before the mark reaches the disk: no one sees it unexplained.
-    if (!markLockHeld) {
+    if (shared() && !markLockHeld) {
         file->lockRangeShared(dbf::kMarkLock, 1);
         markLockHeld = true;
     }
@@ -476,16 +473,19 @@ void Table::Impl::dropKeptMark() {
         HeaderLock lock(*this);
         readIndexAsItIs(); // others' changes in, the mark still ours
         markKept = false;
-        if (!needsRebuild && !othersKeepMark())
+        if (!needsRebuild && !othersKeepMark()) {
+            // The keys the mark covered reach the disk before it goes.
+            mdx->sync();
             mdx->clearMark();
+        }
     } catch (...) {
         markKept = false;
-        markLockHeld = false;
-        file->unlockRange(dbf::kMarkLock, 1);
+        if (std::exchange(markLockHeld, false))
+            file->unlockRange(dbf::kMarkLock, 1);
         throw;
     }
-    markLockHeld = false;
-    file->unlockRange(dbf::kMarkLock, 1);
+    if (std::exchange(markLockHeld, false))
+        file->unlockRange(dbf::kMarkLock, 1);
 }
 
 // ---- bulk work
