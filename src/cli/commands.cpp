@@ -55,6 +55,19 @@ static void rebuildIndexIfUnreadable(const fs::path& file, std::ostream& out) {
         out << "repaired: " << line << "\n";
 }
 
+std::unique_ptr<Table> openToRead(const fs::path& file, std::ostream& err, OpenMode mode) {
+    try {
+        return Table::open(file, mode);
+    } catch (const db::DatabaseError& e) {
+        if (e.kind() != db::DatabaseError::Kind::NotFound || !fs::is_regular_file(file))
+            throw;
+        auto table = Table::openTableOnly(file, mode);
+        err << "shelvix-tool: note: " << e.what() << "; the records are read without it ('"
+            << "shelvix-tool repair " << file.string() << "' builds it again)\n";
+        return table;
+    }
+}
+
 std::unique_ptr<Table> openToWrite(const fs::path& file, std::ostream& err, bool rebuildsIndex) {
     if (rebuildsIndex)
         rebuildIndexIfUnreadable(file, err);
@@ -106,8 +119,8 @@ int runGenerate(const Invocation& a, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int runInfo(const Invocation& a, std::ostream& out, std::ostream&) {
-    auto table = Table::open(a.arguments[0], OpenMode::ReadOnly);
+int runInfo(const Invocation& a, std::ostream& out, std::ostream& err) {
+    auto table = openToRead(a.arguments[0], err);
     std::uint32_t total = 0, deleted = 0;
     table->setShowDeleted(true);
     table->scan([&](const db::RecordView& r) {
@@ -139,8 +152,8 @@ int runInfo(const Invocation& a, std::ostream& out, std::ostream&) {
     return 0;
 }
 
-int runDump(const Invocation& a, std::ostream& out, std::ostream&) {
-    auto table = Table::open(a.arguments[0], OpenMode::ReadOnly);
+int runDump(const Invocation& a, std::ostream& out, std::ostream& err) {
+    auto table = openToRead(a.arguments[0], err);
     if (a.has("--tag"))
         table->selectTag(a.value("--tag"));
     table->setShowDeleted(a.has("--deleted"));

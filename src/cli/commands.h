@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/commandline.h"
+#include "db/engine/table.h"
 #include "find/criteria.h"
 
 #include <filesystem>
@@ -9,10 +10,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace shelvix::db {
-class Table;
-}
 
 namespace shelvix::cli {
 
@@ -44,6 +41,11 @@ int runDuplicates(const Invocation& a, std::ostream& out, std::ostream& err);
 // builds the index anyway, an index that cannot be read is built again first.
 std::unique_ptr<db::Table> openToWrite(const std::filesystem::path& file, std::ostream& err,
                                        bool rebuildsIndex = false);
+// Opens for a command that only reads the records. A table whose production
+// index is missing (mailed without it) is read without it, with a note on
+// `err` saying how to build it again.
+std::unique_ptr<db::Table> openToRead(const std::filesystem::path& file, std::ostream& err,
+                                      db::OpenMode mode = db::OpenMode::ReadOnly);
 // A CSV field, quoted when it must be.
 std::string csvField(std::string_view value);
 

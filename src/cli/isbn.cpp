@@ -31,8 +31,7 @@ int runIsbn(const Invocation& a, std::ostream& out, std::ostream& err) {
     if (a.has("--form") && !fix)
         throw UsageError{"--form goes with --fix"};
 
-    auto table = fix ? openToWrite(a.arguments[0], err)
-                     : db::Table::open(a.arguments[0], db::OpenMode::ReadOnly);
+    auto table = fix ? openToWrite(a.arguments[0], err) : openToRead(a.arguments[0], err);
     const int field = table->fieldIndex("ISBN");
     const core::CodePage cp = table->codePage();
     std::uint64_t checked = 0, malformed = 0, wrong = 0;
@@ -85,11 +84,11 @@ int runIsbn(const Invocation& a, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int runDuplicates(const Invocation& a, std::ostream& out, std::ostream&) {
+int runDuplicates(const Invocation& a, std::ostream& out, std::ostream& err) {
     const std::string by = a.value("--by", "isbn");
     if (by != "isbn" && by != "title-author")
         throw UsageError{"--by takes isbn or title-author, not " + by};
-    auto table = db::Table::open(a.arguments[0], db::OpenMode::ReadOnly);
+    auto table = openToRead(a.arguments[0], err);
     const auto groups = db::duplicateGroups(*table, by == "isbn" ? db::DuplicatesBy::Isbn
                                                                  : db::DuplicatesBy::TitleAuthor);
     const core::CodePage cp = table->codePage();

@@ -138,7 +138,7 @@ std::vector<find::SearchItem> savedItems(const Invocation& a) {
 
 } // namespace
 
-int runSearch(const Invocation& a, std::ostream& out, std::ostream&) {
+int runSearch(const Invocation& a, std::ostream& out, std::ostream& err) {
     const int ways = int(a.has("--level")) + int(a.has("--saved")) + int(a.has("--on-loan")) +
                      int(a.has("--overdue"));
     if (ways == 0)
@@ -155,7 +155,7 @@ int runSearch(const Invocation& a, std::ostream& out, std::ostream&) {
         a.has("--level") ? searchLevels(levels, a.value("--date-format", "m/d/yyyy"))
                          : savedItems(a);
 
-    auto table = db::Table::open(a.arguments[0], db::OpenMode::ReadOnly);
+    auto table = openToRead(a.arguments[0], err);
     find::SearchFilter(items, *table).applyTo(*table);
     if (a.has("--count"))
         out << table->recordCount() << "\n";

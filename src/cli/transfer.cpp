@@ -306,7 +306,7 @@ int runExport(const Invocation& a, std::ostream& out, std::ostream& err) {
             : db::DatabaseSettings();
     request.labels = settings.fieldNames;
 
-    auto table = db::Table::open(file, db::OpenMode::Shared);
+    auto table = openToRead(file, err, db::OpenMode::Shared);
     if (const auto levels = a.values("--level"); !levels.empty()) {
         find::SearchFilter(searchLevels(levels, dateFormat), *table).applyTo(*table);
         request.searchOnly = true;

@@ -143,6 +143,41 @@ TEST_F(IndexRecovery, AHeaderOfJunkFallsBackToTheSortTagOfTheSettings) {
     EXPECT_EQ(readFile(dir / "saved/BOOKS.DBF"), readFile(dir / "BOOKS.DBF"));
 }
 
+// A table mailed without its index: the commands that only read take its
+// records as they are and say how to build the index again, without a byte
+// of the table changed; check names the loss, repair builds the index.
+TEST_F(IndexRecovery, ATableWithoutItsIndexIsReadAndRepaired) {
+    copy([](const fs::path& mdx) { fs::remove(mdx); });
+    const std::string table = readFile(dir / "BOOKS.DBF");
+    const auto info = runTool(*base, "info BOOKS.DBF").out;
+    const std::size_t at = info.find("records: ");
+    const std::string records = info.substr(at, info.find('\n', at) - at + 1);
+    for (const char* command :
+         {"info BOOKS.DBF", "dump BOOKS.DBF", "search BOOKS.DBF --level 'YearPub > 0' --count",
+          "export BOOKS.DBF out.txt", "duplicates BOOKS.DBF", "isbn BOOKS.DBF"}) {
+        SCOPED_TRACE(command);
+        const auto r = runTool(dir, command);
+        EXPECT_NE(r.status, 2) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("BOOKS.MDX of table BOOKS.DBF is missing; the records are "
+                                     "read without it ('shelvix-tool repair BOOKS.DBF'"));
+    }
+    EXPECT_THAT(runTool(dir, "info BOOKS.DBF").out, HasSubstr(records));
+    const std::string exported = readFile(dir / "out.txt");
+    const int deleted = std::stoi(info.substr(info.find("deleted: ") + 9));
+    // The records that are not deleted, after the line of names.
+    EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 2000 - deleted + 1);
+    EXPECT_EQ(readFile(dir / "BOOKS.DBF"), table);
+    EXPECT_FALSE(fs::exists(dir / "BOOKS.MDX"));
+
+    const auto check = runTool(dir, "check BOOKS.DBF");
+    EXPECT_EQ(check.status, 1);
+    EXPECT_THAT(check.err, HasSubstr("BOOKS.MDX of table BOOKS.DBF is missing"));
+    const auto r = runTool(dir, "repair BOOKS.DBF");
+    EXPECT_THAT(r.out, HasSubstr("None of its tags could be read: it was built again with the "
+                                 "sort tag NewIndex"));
+    EXPECT_EQ(runTool(dir, "check BOOKS.DBF").status, 0);
+}
+
 // Temporary files left by work that was killed go; those a live process
 // holds, links, pipes and another catalogue's stay.
 TEST(Leftovers, RepairRemovesOnlyTheTemporariesNoLiveProcessHolds) {

@@ -247,4 +247,20 @@ TEST_F(SavedSearchMenuTest, Screenshot) {
     EXPECT_TRUE(picture.save(out + "/saved-searches-menu.png"));
     QTest::keyClick(sub, Qt::Key_Escape);
     QTest::keyClick(navigate, Qt::Key_Escape);
+    QTest::keyClick(navigate, Qt::Key_Escape);
+
+    // The Options menu with the program's own settings at its end.
+    QMenu* options = window->findChild<QMenu*>("MenuOptions");
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return options->isVisible(); }));
+    QTest::qWait(200);
+    QImage menu(QRect(origin, window->size()).united(options->geometry()).size(),
+                QImage::Format_RGB32);
+    menu.fill(Qt::white);
+    QPainter p2(&menu);
+    p2.drawPixmap(QPoint(0, 0), window->grab());
+    p2.drawPixmap(options->geometry().topLeft() - origin, options->grab());
+    p2.end();
+    EXPECT_TRUE(menu.save(out + "/options-menu.png"));
+    QTest::keyClick(options, Qt::Key_Escape);
 }
