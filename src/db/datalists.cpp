@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <filesystem>
+#include <system_error>
 
 namespace shelvix::db {
 
@@ -77,6 +79,11 @@ QStringList LoadList(const QString& file) {
 }
 
 bool SaveList(const QString& file, const QStringList& entries, FileSystem& fs) {
+    // A list too large to have been read is kept, not replaced by the
+    // nothing that was read of it.
+    std::error_code error;
+    if (std::filesystem::file_size(toPath(file), error) > kMaxListBytes && !error)
+        return false;
     std::string bytes;
     for (const QString& entry : entries) {
         // A line break inside an entry would split it into two on reading.

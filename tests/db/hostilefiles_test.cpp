@@ -14,6 +14,7 @@
 #include "support/tempdir.h"
 #include "transfer/delimited.h"
 
+#include <fstream>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -122,6 +123,13 @@ TEST(HostileFiles, FilesReadWholeRefuseASizeFarBeyondTheirFormat) {
         EXPECT_THAT(said, HasSubstr(huge.string() + " holds 2.0 GB, far more than a "));
         EXPECT_THAT(said, HasSubstr("at most), and was not read"));
     }
+    // A list refused for its size is not replaced by the nothing read of it.
+    EXPECT_FALSE(db::SaveList(db::fromPath(huge), {QStringLiteral("Crime")}));
+    EXPECT_EQ(fs::file_size(huge), std::uint64_t{2} << 30);
+    std::string head(8, '\0');
+    std::ifstream(huge, std::ios::binary).read(head.data(), 8);
+    EXPECT_EQ(head, "[Misc]\r\n");
+    core::takeRefusals();
     // Within the limit, the same readers read.
     test::writeFile(dir / "SMALL.INI", "[Misc]\r\nShow Tips=No\r\n");
     EXPECT_EQ(core::Profile::load(dir / "SMALL.INI").readBool("Misc", "Show Tips", true), false);
