@@ -167,6 +167,7 @@ struct Table::Impl {
     }
     std::vector<std::uint8_t> window;
     std::uint32_t winFirst = 0, winCount = 0;
+    std::vector<std::uint8_t> apart;   // the record readApart read
     std::vector<std::uint8_t> slab;    // kRandomCacheSlots records
     std::vector<std::uint32_t> slotOf; // record number held by each slot, 0 = none
 
@@ -192,11 +193,16 @@ struct Table::Impl {
     // The records of the ranges the filter passes, by record number.
     std::vector<std::uint32_t> passingCandidates() {
         std::vector<std::uint32_t> out;
-        for (std::uint32_t r : candidates(false))
-            if (passesBuf(r, readRecord(r, 0)))
+        const std::vector<std::uint32_t> all = candidates(false);
+        // Records pages apart: a read each costs less than the page faults
+        // of touching them in the map.
+        const bool sparse = all.size() * kSparseGap < count();
+        for (std::uint32_t r : all)
+            if (passesBuf(r, sparse ? readApart(r) : readRecord(r, 0)))
                 out.push_back(r);
         return out;
     }
+    static constexpr std::size_t kSparseGap = 16;
 
     Walker main;
     bool bof = true, eof = true;
@@ -402,6 +408,8 @@ struct Table::Impl {
 
     // The record from a cache; dir > 0 reads ahead, < 0 behind, 0 at random.
     const std::uint8_t* readRecord(std::uint32_t recno, int dir);
+    // One record read on its own, past the map (see passingCandidates).
+    const std::uint8_t* readApart(std::uint32_t recno);
     void dropCaches() {
         winCount = 0;
         std::fill(slotOf.begin(), slotOf.end(), 0u);

@@ -65,6 +65,14 @@ const std::uint8_t* Table::Impl::viewed(std::uint32_t recno) {
     return view->data + (end - recLen());
 }
 
+const std::uint8_t* Table::Impl::readApart(std::uint32_t recno) {
+    if (pendingFirst && recno >= pendingFirst)
+        return readRecord(recno, 0);
+    apart.resize(recLen());
+    file->readExact(hdr.recordOffset(recno), apart.data(), apart.size(), "a record");
+    return apart.data();
+}
+
 const std::uint8_t* Table::Impl::readRecord(std::uint32_t recno, int dir) {
     if (pendingFirst && recno >= pendingFirst) // not in the file yet
         return pending.data() + std::size_t(recno - pendingFirst) * recLen();
