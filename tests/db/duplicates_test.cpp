@@ -13,7 +13,7 @@ using shelvix::test::BookTable;
 namespace {
 
 // Counts the bytes read from tables, so a test can tell a seek from a scan.
-class CountingFileSystem final : public db::FileSystem {
+class CountingFileSystem final : public test::NativeNamesFileSystem {
 public:
     std::uint64_t tableBytes = 0;
 
@@ -23,12 +23,6 @@ public:
             return file;
         return std::make_unique<Counting>(std::move(file), tableBytes);
     }
-    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
-    void remove(const std::filesystem::path& p) override { native().remove(p); }
-    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
-        native().rename(a, b);
-    }
-    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
 
 private:
     // Never mapped: every byte comes through readAt.
@@ -45,7 +39,6 @@ private:
     private:
         std::uint64_t& bytes_;
     };
-    static db::FileSystem& native() { return db::FileSystem::native(); }
 };
 
 } // namespace

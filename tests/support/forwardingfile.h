@@ -37,4 +37,19 @@ protected:
     std::unique_ptr<db::File> in_;
 };
 
+// The native file system, for test file systems that change only what their
+// files do: names, removals and folder syncs pass straight through.
+class NativeNamesFileSystem : public db::FileSystem {
+public:
+    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
+    void remove(const std::filesystem::path& p) override { native().remove(p); }
+    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
+        native().rename(a, b);
+    }
+    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
+
+protected:
+    static db::FileSystem& native() { return db::FileSystem::native(); }
+};
+
 } // namespace shelvix::test

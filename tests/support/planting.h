@@ -2,6 +2,7 @@
 // A folder shared with someone who plants links where our files will go.
 
 #include "db/engine/file.h"
+#include "support/forwardingfile.h"
 
 #include <filesystem>
 #include <memory>
@@ -13,7 +14,7 @@ namespace shelvix::test {
 // files just before they are created, as someone sharing the folder could;
 // `everyOther` lets each try after a planted one through, so that every
 // file made gets one planted before it.
-class PlantingFileSystem final : public db::FileSystem {
+class PlantingFileSystem final : public NativeNamesFileSystem {
 public:
     PlantingFileSystem(std::filesystem::path victim, int plants, bool everyOther = false)
         : victim_(std::move(victim)), left_(plants), everyOther_(everyOther) {}
@@ -29,17 +30,10 @@ public:
         }
         return native().open(p, mode);
     }
-    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
-    void remove(const std::filesystem::path& p) override { native().remove(p); }
-    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
-        native().rename(a, b);
-    }
-    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
 
     int planted = 0;
 
 private:
-    static db::FileSystem& native() { return db::FileSystem::native(); }
     std::filesystem::path victim_;
     int left_;
     bool everyOther_;

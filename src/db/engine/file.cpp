@@ -156,11 +156,7 @@ public:
                named.st_ino == mine.st_ino;
     }
     bool tryLockRange(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
-        struct flock fl {};
-        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = static_cast<off_t>(offset);
-        fl.l_len = static_cast<off_t>(length);
+        struct flock fl = range(exclusive ? F_WRLCK : F_RDLCK, offset, length);
         while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
             if (errno == EINTR)
                 continue;
@@ -171,11 +167,7 @@ public:
         return true;
     }
     bool lockedByOthers(std::uint64_t offset, std::uint64_t length) override {
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = static_cast<off_t>(offset);
-        fl.l_len = static_cast<off_t>(length);
+        struct flock fl = range(F_WRLCK, offset, length);
         while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) {
             if (errno != EINTR)
                 throwErrno("Cannot test a lock of " + path_.string());
@@ -184,12 +176,16 @@ public:
     }
 
 private:
-    void setRange(short type, std::uint64_t offset, std::uint64_t length) {
+    static struct flock range(short type, std::uint64_t offset, std::uint64_t length) {
         struct flock fl {};
         fl.l_type = type;
         fl.l_whence = SEEK_SET;
         fl.l_start = static_cast<off_t>(offset);
         fl.l_len = static_cast<off_t>(length);
+        return fl;
+    }
+    void setRange(short type, std::uint64_t offset, std::uint64_t length) {
+        struct flock fl = range(type, offset, length);
         while (::fcntl(fd_, F_OFD_SETLKW, &fl) != 0) {
             if (errno == EINTR)
                 continue;

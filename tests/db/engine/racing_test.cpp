@@ -36,7 +36,7 @@ void append(Table& t, const std::string& author, int seq) {
 // The native file system, with a hook run once right after `target` is
 // opened (before the opener locks it), and one run at each read of an index
 // page: what another process may do in those instants.
-class RacingFileSystem final : public FileSystem {
+class RacingFileSystem final : public shelvix::test::NativeNamesFileSystem {
 public:
     std::filesystem::path target;
     std::function<void()> afterOpen;
@@ -49,12 +49,6 @@ public:
             std::exchange(afterOpen, nullptr)();
         return f;
     }
-    bool exists(const std::filesystem::path& p) override { return native().exists(p); }
-    void remove(const std::filesystem::path& p) override { native().remove(p); }
-    void rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
-        native().rename(a, b);
-    }
-    void syncDirectory(const std::filesystem::path& d) override { native().syncDirectory(d); }
 
 private:
     class HookedFile final : public shelvix::test::ForwardingFile {
@@ -71,7 +65,6 @@ private:
         RacingFileSystem& fs_;
         bool index_;
     };
-    static FileSystem& native() { return FileSystem::native(); }
 };
 
 } // namespace

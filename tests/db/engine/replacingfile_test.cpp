@@ -88,6 +88,18 @@ private:
     int writes_ = 0;
 };
 
+// Three books with a tag, for the work that rewrites a table and its index.
+void makeTaggedTable(const std::filesystem::path& table) {
+    Table::create(table, {FieldDef::text("Author", 20)});
+    auto t = Table::open(table, OpenMode::Exclusive);
+    for (const char* a : {"B", "A", "C"}) {
+        t->insert();
+        t->setText("Author", a);
+        t->post();
+    }
+    t->addTag("ByAuthor", "UPPER(Author)");
+}
+
 TEST(ReplacingFile, NeverOpensALinkPlantedAtItsTemporaryName) {
     TempDir dir;
     const auto victim = dir / "victim";
@@ -122,16 +134,7 @@ TEST(ReplacingFile, PackAndReindexNeverOpenALinkPlantedAtTheirTemporaryNames) {
     const auto victim = dir / "victim";
     writeFile(victim, "someone else's file");
     const auto table = dir / "BOOKS.DBF";
-    Table::create(table, {FieldDef::text("Author", 20)});
-    {
-        auto t = Table::open(table, OpenMode::Exclusive);
-        for (const char* a : {"B", "A", "C"}) {
-            t->insert();
-            t->setText("Author", a);
-            t->post();
-        }
-        t->addTag("ByAuthor", "UPPER(Author)");
-    }
+    makeTaggedTable(table);
     PlantingFileSystem planting(victim, 1000, true);
     {
         auto t = Table::open(table, OpenMode::Exclusive, planting);
@@ -177,16 +180,7 @@ TEST(ReplacingFile, TakesThePermissionsOfTheFileItReplacesOrOfTheSource) {
 
     // Pack and reindex keep a private catalogue private.
     const auto table = dir / "BOOKS.DBF";
-    Table::create(table, {FieldDef::text("Author", 20)});
-    {
-        auto t = Table::open(table, OpenMode::Exclusive);
-        for (const char* a : {"B", "A", "C"}) {
-            t->insert();
-            t->setText("Author", a);
-            t->post();
-        }
-        t->addTag("ByAuthor", "UPPER(Author)");
-    }
+    makeTaggedTable(table);
     ::chmod(table.c_str(), 0600);
     ::chmod((dir / "BOOKS.MDX").c_str(), 0600);
     {
