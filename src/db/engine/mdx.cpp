@@ -151,7 +151,7 @@ void MdxImpl::loadFromDisk() {
         tags.push_back(loadTag(i));
     tags_ = std::move(tags);
     rebuildInfos();
-    loadedMark_ = ours() && head_[kStateOffset] != 0;
+    loadedState_ = ours() ? head_[kStateOffset] : 0;
     freeListUsable_ = ours();
     headerChanged_ = false;
 }
@@ -345,13 +345,14 @@ void MdxImpl::adopt() {
 }
 
 void MdxImpl::ensureMarked() {
-    if (marked_)
+    if (changingOnDisk_)
         return;
     requireWritable();
     adopt();
-    head_[kStateOffset] = 1;
+    head_[kStateOffset] = kStateChanging;
     file_->writeAt(kMarkOffset, &head_[kMarkOffset], kCounterOffset + 4 - kMarkOffset);
     marked_ = true;
+    changingOnDisk_ = true;
 }
 
 // The mark goes on disk when the outermost bracket opens, before the caller
@@ -381,7 +382,8 @@ void MdxImpl::clearMark() {
     head_[kStateOffset] = 0;
     file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
     marked_ = false;
-    loadedMark_ = false;
+    changingOnDisk_ = false;
+    loadedState_ = 0;
 }
 
 void MdxImpl::endUpdate() {
@@ -399,13 +401,16 @@ void MdxImpl::endUpdate() {
 
 void MdxImpl::finishUpdate() {
     if (mutations_ == mutationsAtBegin_ && !headerChanged_ && !cache_.hasDirty()) {
-        if (marked_ && !interrupted() && !markLive()) {
-            head_[kStateOffset] = 0;
-            file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
-            marked_ = false;
-            loadedMark_ = false;
-        } else if (marked_) {
-            loadedMark_ = true;
+        if (marked_ && !interrupted()) {
+            // Nothing changed: the mark goes, or stays as kept.
+            const bool keep = markLive();
+            if (changingOnDisk_ || !keep) {
+                head_[kStateOffset] = keep ? kStateKept : 0;
+                file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
+            }
+            marked_ = keep;
+            loadedState_ = keep ? kStateKept : 0;
+            changingOnDisk_ = false;
         }
         return;
     }
@@ -414,11 +419,13 @@ void MdxImpl::finishUpdate() {
     setHeaderU32(32, endPage_);
     putToday(&head_[44]);
     setHeaderU32(kCounterOffset, headerU32(kCounterOffset) + 1);
-    const bool keep = interrupted() || markLive();
-    head_[kStateOffset] = keep ? 1 : 0;
+    const bool failed = interrupted();
+    const bool keep = failed || markLive();
+    head_[kStateOffset] = failed ? kStateChanging : keep ? kStateKept : 0;
     file_->writeAt(0, head_.data(), head_.size());
     marked_ = keep;
-    loadedMark_ = keep;
+    changingOnDisk_ = failed;
+    loadedState_ = keep ? kStateKept : 0;
     headerChanged_ = false;
     releasable_.insert(releasable_.end(), heldBack_.begin(), heldBack_.end());
     heldBack_.clear();
@@ -499,6 +506,7 @@ bool MdxImpl::refresh() {
         return false;
     ++generation_;
     marked_ = false;
+    changingOnDisk_ = false;
     loadFromDisk();
     return true;
 }
@@ -578,7 +586,7 @@ void MdxImpl::clear() {
     writeTagTable();
     rebuildInfos();
     interrupted_ = false;
-    loadedMark_ = false;
+    loadedState_ = 0;
     ++generation_;
     scope.commit();
 }

@@ -18,13 +18,18 @@ namespace shelvix::db::mdx {
 //   48-51  "SHVX" (marks the rest as ours; a file without it is foreign)
 //   52     1 while an update is under way, 0 when the file is consistent
 //   56-59  change counter, bumped by every update that wrote something
-// The state byte is written as 1 when the outermost update bracket opens
+// The state byte is written as 2 when the outermost update bracket opens
 // (before the table or any page is written) and back to 0 after the last
 // page and the header of the update are written, so a writer killed
-// half-way leaves it set and the next open reports interrupted(). Another
-// process notices our changes through the counter (refresh()).
+// half-way leaves it set and the next open reports interrupted(). A writer
+// that keeps the mark on across its changes ends each with 1 instead: set
+// while its keeper lives, it is no sign of damage; 2 seen under the table's
+// header lock always is (the writer that wrote it died inside its change).
+// Another process notices our changes through the counter (refresh()).
 inline constexpr std::size_t kMarkOffset = 48;
 inline constexpr std::size_t kStateOffset = 52;
+inline constexpr std::uint8_t kStateKept = 1;
+inline constexpr std::uint8_t kStateChanging = 2;
 inline constexpr std::size_t kCounterOffset = 56;
 inline constexpr char kMagic[4] = {'S', 'H', 'V', 'X'};
 
@@ -86,7 +91,9 @@ public:
     void beginUpdate() override;
     void markNow() override { ensureMarked(); }
     void endUpdate() override;
-    bool interrupted() const override { return interrupted_ || (loadedMark_ && !markLive()); }
+    bool interrupted() const override {
+        return interrupted_ || loadedState_ == kStateChanging || (loadedState_ != 0 && !markLive());
+    }
     void setLiveMark(std::function<bool()> probe) override { liveMark_ = std::move(probe); }
     void clearMark() override;
     bool refresh() override;
@@ -186,10 +193,11 @@ private:
     BlockCache cache_;
 
     int updateDepth_ = 0;
-    bool marked_ = false;        // the in-progress mark is on disk
-    bool headerChanged_ = false; // head_ differs from disk
-    bool interrupted_ = false;   // a failure of ours left the index unfinished
-    bool loadedMark_ = false;    // the mark was on disk when last read or written
+    bool marked_ = false;          // the in-progress mark is on disk
+    bool headerChanged_ = false;   // head_ differs from disk
+    bool interrupted_ = false;     // a failure of ours left the index unfinished
+    std::uint8_t loadedState_ = 0; // the state others left, when last read (ours: kept or 0)
+    bool changingOnDisk_ = false;  // we wrote kStateChanging and not yet what follows it
     std::function<bool()> liveMark_;
     bool markLive() const { return liveMark_ && liveMark_(); }
     bool freeListUsable_ = true;

@@ -67,6 +67,29 @@ private:
     };
 };
 
+// Ends the process, as a kill does, at its first write of an index page:
+// inside a change, after the mark.
+class DyingFileSystem final : public shelvix::test::NativeNamesFileSystem {
+public:
+    std::unique_ptr<File> open(const std::filesystem::path& p, FileMode mode) override {
+        auto f = native().open(p, mode);
+        if (p.extension() != ".MDX")
+            return f;
+        return std::make_unique<Dying>(std::move(f));
+    }
+
+private:
+    class Dying final : public shelvix::test::ForwardingFile {
+    public:
+        using ForwardingFile::ForwardingFile;
+        void writeAt(std::uint64_t o, const void* b, std::size_t n) override {
+            if (o >= 2048)
+                ::_exit(0);
+            in_->writeAt(o, b, n);
+        }
+    };
+};
+
 } // namespace
 
 TEST(TableLocks, AnOpenOvertakenByAReplacementWritesToTheTableNowInPlace) {
@@ -177,6 +200,33 @@ TEST(TableLocks, AMarkKeptAcrossSharedBulkWorkIsNoDamageUntilItsKeeperDies) {
     EXPECT_THAT(after->repairsAtOpen(), ::testing::IsEmpty()) << "the mark outlived its keeper";
     EXPECT_EQ(after->rowCount(), 4u);
     after.reset();
+
+    // A writer that dies inside its change while another keeps the mark on:
+    // the others see the damage, and the keeper leaves the mark at its end.
+    {
+        auto keeper = Table::open(path, OpenMode::Shared);
+        Table::Bulk bulk(*keeper);
+        append(*keeper, "kept", 10);
+        const pid_t dying = ::fork();
+        ASSERT_NE(dying, -1);
+        if (dying == 0) {
+            DyingFileSystem fs;
+            auto t = Table::open(path, OpenMode::Shared, fs);
+            append(*t, "dies inside its change", 11);
+            ::_exit(1);
+        }
+        int status = 0;
+        ::waitpid(dying, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "it did not die inside";
+        EXPECT_TRUE(Table::open(path, OpenMode::Shared)->needsRebuild());
+        bulk.finish();
+    }
+    {
+        auto mended = Table::open(path, OpenMode::Exclusive);
+        EXPECT_THAT(mended->repairsAtOpen(),
+                    ::testing::Contains(::testing::HasSubstr("half-updated")));
+        EXPECT_THAT(mended->check(), ::testing::IsEmpty());
+    }
 
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);

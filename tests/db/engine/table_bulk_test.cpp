@@ -78,7 +78,7 @@ TEST(TableBulk, HeldBackAppendsEndAsPlainPosts) {
                 }
                 // Held back from the file, seen in the table.
                 EXPECT_EQ(countOnDisk(dir / "BULK.DBF"), std::uint32_t(before));
-                EXPECT_EQ(indexMark(dir / "BULK.MDX"), 1);
+                EXPECT_NE(indexMark(dir / "BULK.MDX"), 0); // marked
                 EXPECT_EQ(bulk->record(std::uint32_t(before + added)).text("Author"),
                           plain->record(std::uint32_t(before + added)).text("Author"));
                 b.finish();
