@@ -327,6 +327,11 @@ public:
     // regenerate sync once at their end.
     void beginBulk();
     void endBulk();
+    // Syncs the index and takes off the mark that durable changes keep on
+    // (see post()), so that a power cut while nothing is being changed costs
+    // no rebuild at the next open. Cheap when there is none; outside bulk
+    // work and edits only.
+    void settle();
     // beginBulk() for the time it lives. finish() ends it and reports a
     // failed sync; the destructor ends it quietly (work that threw).
     class Bulk {

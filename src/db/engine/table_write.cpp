@@ -506,6 +506,11 @@ void Table::endBulk() {
     }
 }
 
+void Table::settle() {
+    if (d->markKept && d->bulk == 0 && d->state == State::Browse)
+        d->dropKeptMark();
+}
+
 Table::Bulk::Bulk(Table& table) : table_(&table) {
     table_->beginBulk();
 }

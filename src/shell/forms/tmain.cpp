@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
@@ -47,6 +48,20 @@ TMain::TMain(app::AppContext& context, QWidget* parent)
     updateCommandStates();
     app::giveMenuKeysPrecedence(this);
     app::installWindowKeys();
+
+    // A catalogue left alone for a while has its index mark taken off, so
+    // that a power cut then costs no rebuild at the next open.
+    auto* settle = new QTimer(this);
+    settle->setObjectName(QStringLiteral("SettleTimer"));
+    connect(settle, &QTimer::timeout, this, [this] {
+        try {
+            if (ctx_.MyTable)
+                ctx_.MyTable->settle();
+        } catch (const std::exception&) {
+            // The mark stays: the next open builds the index again.
+        }
+    });
+    settle->start(kSettleMs);
 }
 
 // Each command once, calling the object of its subsystem; a command left

@@ -109,6 +109,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // How often the catalogue's index is settled while the window is open.
+    static constexpr int kSettleMs = 2000;
     void defineCommands();
     void buildControls();
     void buildSpeedButtons();

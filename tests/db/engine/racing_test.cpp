@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <gmock/gmock.h>
@@ -200,6 +201,25 @@ TEST(TableLocks, AMarkKeptAcrossSharedBulkWorkIsNoDamageUntilItsKeeperDies) {
     EXPECT_THAT(after->repairsAtOpen(), ::testing::IsEmpty()) << "the mark outlived its keeper";
     EXPECT_EQ(after->rowCount(), 4u);
     after.reset();
+
+    // A durable change leaves the mark kept until the close, or until the
+    // table is settled while nothing is being changed.
+    const auto markByte = [&] {
+        std::ifstream in(dir / "T.MDX", std::ios::binary);
+        in.seekg(52);
+        return in.get();
+    };
+    {
+        auto t = Table::open(path, OpenMode::Shared);
+        append(*t, "durable", 5);
+        EXPECT_EQ(markByte(), 1);
+        t->settle();
+        EXPECT_EQ(markByte(), 0);
+        append(*t, "durable again", 6);
+        EXPECT_EQ(markByte(), 1);
+    }
+    EXPECT_EQ(markByte(), 0);
+    EXPECT_THAT(Table::open(path, OpenMode::Exclusive)->repairsAtOpen(), ::testing::IsEmpty());
 
     // A writer that dies inside its change while another keeps the mark on:
     // the others see the damage, and the keeper leaves the mark at its end.
