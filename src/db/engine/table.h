@@ -218,7 +218,8 @@ public:
 
     // Cursor. Moves skip records the filter rejects and, unless showDeleted,
     // deleted records. Delphi-style ends: first() sets bof, next() past the
-    // last sets eof and stays; with nothing to show both are set.
+    // last sets eof and stays; with nothing to show both are set. A large
+    // table is counted on two threads at once: a filter only reads.
     void setFilter(RecordFilter filter); // takes effect at the next move
     // A filter that passes no record outside the ranges: counts, rows and
     // scans in record order then read the records the ranges hold rather
@@ -327,10 +328,9 @@ public:
     // regenerate sync once at their end.
     void beginBulk();
     void endBulk();
-    // Syncs the index and takes off the mark that durable changes keep on
-    // (see post()), so that a power cut while nothing is being changed costs
-    // no rebuild at the next open. Cheap when there is none; outside bulk
-    // work and edits only.
+    // Syncs the index and takes off the mark durable changes keep on, so a
+    // power cut while nothing changes costs no rebuild. Cheap when there is
+    // none; outside bulk work and edits only.
     void settle();
     // beginBulk() for the time it lives. finish() ends it and reports a
     // failed sync; the destructor ends it quietly (work that threw).

@@ -432,6 +432,10 @@ struct Table::Impl {
         return !filter || filter(RecordView(buf, &layout, recno));
     }
     bool passes(std::uint32_t recno, int dir) { return passesBuf(recno, readRecord(recno, dir)); }
+    // The records that pass, counted by a scan (of first..last).
+    std::uint32_t countPassing() const;
+    std::uint32_t countPassing(std::uint32_t first, std::uint32_t last) const;
+    static constexpr std::uint32_t kParallelCountFrom = 200000;
 
     // Re-reads the record count another user may have changed.
     void refreshHeader();

@@ -371,6 +371,33 @@ TEST(Table, FilterDecidesWhatMovesCountsAndRowsSee) {
     EXPECT_EQ(t->rowCount(), 10u);
 }
 
+TEST(Table, ALargeTableCountedInTwoHalvesCountsAsOne) {
+    TempDir dir;
+    auto path = dir / "LARGE.DBF";
+    Table::create(path, {FieldDef::integer("Seq")});
+    auto t = Table::open(path, OpenMode::Exclusive);
+    const int n = 250001; // past the size counted in halves, and odd
+    {
+        Table::Bulk bulk(*t);
+        for (int i = 1; i <= n; ++i) {
+            t->insert();
+            t->setNumber("Seq", i);
+            t->post();
+            if (i % 7 == 0)
+                t->deleteRecord();
+        }
+        bulk.finish();
+    }
+    for (int m : {1, 3, 1000}) {
+        SCOPED_TRACE(m);
+        t->setFilter([m](const RecordView& r) { return int(*r.number(0)) % m == 0; });
+        std::uint32_t expected = 0;
+        for (int i = 1; i <= n; ++i)
+            expected += i % 7 != 0 && i % m == 0 ? 1 : 0;
+        EXPECT_EQ(t->recordCount(), expected);
+    }
+}
+
 TEST(Table, ObserversHearOnceAfterControlsAreEnabled) {
     TempDir dir;
     auto path = dir / "BOOKS.DBF";
