@@ -16,19 +16,19 @@ namespace shelvix::cli {
 
 namespace {
 
-const OptionSpec kDateFormat{"--date-format", "F",
-                             "how dates are written: m/d/yyyy (the default), dd.mm.yyyy or "
-                             "another of the program's date formats"};
-const OptionSpec kLevels{"--level", "\"FIELD OP VALUE[; ...]\"",
-                         "one level of a search, its criteria joined by \";\" (OP: = > < "
-                         "between contains any; between takes LOW and HIGH); up to ten levels",
-                         false, true};
-const OptionSpec kFields{"--fields", "A,B,...", "only these fields, in this order"};
+const OptionDef kDateFormat{"--date-format", "F",
+                            "how dates are written: m/d/yyyy (the default), dd.mm.yyyy or "
+                            "another of the program's date formats"};
+const OptionDef kLevels{"--level", "\"FIELD OP VALUE[; ...]\"",
+                        "one level of a search, its criteria joined by \";\" (OP: = > < "
+                        "between contains any; between takes LOW and HIGH); up to ten levels",
+                        false, true};
+const OptionDef kFields{"--fields", "A,B,...", "only these fields, in this order"};
 
 } // namespace
 
-const std::vector<CommandSpec>& commandTable() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandDef>& commandTable() {
+    static const std::vector<CommandDef> table = {
         {"create",
          {"FILE"},
          {{"--force", nullptr, "replace an existing FILE"}},
@@ -220,21 +220,21 @@ std::string wrap(const std::string& text, std::size_t indent) {
     return wrap(text, indent, indent);
 }
 
-std::string optionUse(const OptionSpec& o) {
+std::string optionUse(const OptionDef& o) {
     std::string use = o.name;
     if (o.value)
         use += std::string(" ") + o.value;
     return use;
 }
 
-std::string synopsis(const CommandSpec& c, bool shortened = false) {
+std::string synopsis(const CommandDef& c, bool shortened = false) {
     if (c.synopsis && !shortened)
         return c.synopsis;
     std::string s = c.name;
     for (const char* a : c.arguments)
         s += std::string(" ") + a;
     bool optional = false;
-    for (const OptionSpec& o : c.options) {
+    for (const OptionDef& o : c.options) {
         if (shortened && !o.required) {
             optional = true;
             continue;
@@ -251,7 +251,7 @@ std::string synopsis(const CommandSpec& c, bool shortened = false) {
 
 // One line in the command list; a long one leaves its options to the
 // command's own help.
-std::string listedSynopsis(const CommandSpec& c) {
+std::string listedSynopsis(const CommandDef& c) {
     const std::string full = synopsis(c);
     return full.size() + 2 <= kWidth ? full : synopsis(c, true);
 }
@@ -274,8 +274,8 @@ std::string table(const std::vector<std::pair<std::string, std::string>>& rows) 
     return out;
 }
 
-const CommandSpec* findCommand(const std::string& name) {
-    for (const CommandSpec& c : commandTable())
+const CommandDef* findCommand(const std::string& name) {
+    for (const CommandDef& c : commandTable())
         if (name == c.name)
             return &c;
     return nullptr;
@@ -301,16 +301,16 @@ bool asksForHelp(const std::vector<std::string>& args) {
     return false;
 }
 
-Invocation readCommandLine(const CommandSpec& spec, const std::vector<std::string>& args) {
+Invocation readCommandLine(const CommandDef& command, const std::vector<std::string>& args) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const OptionSpec& o : spec.options) {
+    for (const OptionDef& o : command.options) {
         QCommandLineOption option(toQ(o.name + 2));
         if (o.value)
             option.setValueName(toQ(o.value));
         parser.addOption(option);
     }
-    QStringList list{toQ(spec.name)};
+    QStringList list{toQ(command.name)};
     for (std::size_t i = 1; i < args.size(); ++i)
         list << toQ(args[i]);
     if (!parser.parse(list)) {
@@ -332,19 +332,19 @@ Invocation readCommandLine(const CommandSpec& spec, const std::vector<std::strin
     }
 
     Invocation a;
-    a.command = spec.name;
+    a.command = command.name;
     a.given = args;
     for (const QString& p : parser.positionalArguments())
         a.arguments.push_back(fromQ(p));
-    if (a.arguments.size() != spec.arguments.size()) {
+    if (a.arguments.size() != command.arguments.size()) {
         std::string names;
-        for (const char* n : spec.arguments)
+        for (const char* n : command.arguments)
             names += std::string(" ") + n;
-        throw UsageError{"takes " + std::to_string(spec.arguments.size()) + " argument" +
-                         (spec.arguments.size() == 1 ? "" : "s") + " (" + names.substr(1) +
+        throw UsageError{"takes " + std::to_string(command.arguments.size()) + " argument" +
+                         (command.arguments.size() == 1 ? "" : "s") + " (" + names.substr(1) +
                          "), not " + std::to_string(a.arguments.size())};
     }
-    for (const OptionSpec& o : spec.options) {
+    for (const OptionDef& o : command.options) {
         const QString name = toQ(o.name + 2);
         if (!parser.isSet(name)) {
             if (o.required)
@@ -377,7 +377,7 @@ std::string toolHelpText() {
                            "table, without a window.",
                            0) +
                       "\nCommands:\n";
-    for (const CommandSpec& c : commandTable())
+    for (const CommandDef& c : commandTable())
         out += "  " + listedSynopsis(c) + "\n" + wrap(c.help, kListIndent);
     out += "\nOptions:\n" +
            table({{"-h, --help", "this list; shelvix-tool COMMAND --help tells one command's use"},
@@ -394,9 +394,9 @@ std::string toolHelpText() {
     return out;
 }
 
-std::string commandHelpText(const CommandSpec& c) {
+std::string commandHelpText(const CommandDef& c) {
     std::vector<std::pair<std::string, std::string>> rows;
-    for (const OptionSpec& o : c.options)
+    for (const OptionDef& o : c.options)
         rows.emplace_back(optionUse(o), std::string(o.help) + (o.repeated ? "; repeatable" : ""));
     rows.emplace_back("-h, --help", "this help");
     return wrap("Usage: shelvix-tool " + synopsis(c), 6, 0) + wrap(c.help, 0) + "\nOptions:\n" +
@@ -429,27 +429,27 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << toolHelpText();
             return 0;
         }
-        const CommandSpec* spec = findCommand(args[1]);
-        if (!spec)
+        const CommandDef* command = findCommand(args[1]);
+        if (!command)
             return mistake("unknown command '" + args[1] + "'", {});
-        out << commandHelpText(*spec);
+        out << commandHelpText(*command);
         return 0;
     }
-    const CommandSpec* spec = findCommand(first);
-    if (!spec)
+    const CommandDef* command = findCommand(first);
+    if (!command)
         return mistake("unknown command '" + first + "'", {});
     if (asksForHelp(args)) {
-        out << commandHelpText(*spec);
+        out << commandHelpText(*command);
         return 0;
     }
     try {
-        const int status = spec->run(readCommandLine(*spec, args), out, err);
+        const int status = command->run(readCommandLine(*command, args), out, err);
         // Settings refused as they were read: the work went on without them.
         for (const std::string& line : core::takeRefusals())
             err << "shelvix-tool: warning: " << line << "\n";
         return status;
     } catch (const UsageError& e) {
-        return mistake(e.message, spec->name);
+        return mistake(e.message, command->name);
     } catch (const std::exception& e) {
         err << "shelvix-tool: " << e.what() << "\n";
         return 1;

@@ -30,7 +30,7 @@ public:
     std::vector<std::string> values(const std::string& option) const;
 };
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;  // "--tag"
     const char* value; // "NAME"; nullptr for a flag
     const char* help;
@@ -39,21 +39,21 @@ struct OptionSpec {
 };
 
 // One command: what it takes, what it does, and the function that does it.
-struct CommandSpec {
+struct CommandDef {
     const char* name;
     std::vector<const char*> arguments;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     const char* help; // what it does, unwrapped
     int (*run)(const Invocation& a, std::ostream& out, std::ostream& err);
     // Overrides the synopsis made from the arguments and options.
     const char* synopsis = nullptr;
 };
 
-const std::vector<CommandSpec>& commandTable();
+const std::vector<CommandDef>& commandTable();
 
-std::string toolHelpText();                           // shelvix-tool --help
-std::string commandHelpText(const CommandSpec& spec); // shelvix-tool CMD --help
-std::string toolVersionText();                        // shelvix-tool --version
+std::string toolHelpText();                             // shelvix-tool --help
+std::string commandHelpText(const CommandDef& command); // shelvix-tool CMD --help
+std::string toolVersionText();                          // shelvix-tool --version
 
 // The whole command line without the program name: runs the command and
 // answers its exit status, 0 success, 1 failure, 2 usage mistake. Every
