@@ -345,14 +345,13 @@ void MdxImpl::adopt() {
 }
 
 void MdxImpl::ensureMarked() {
-    if (changingOnDisk_)
+    if (written_ == kStateChanging)
         return;
     requireWritable();
     adopt();
     head_[kStateOffset] = kStateChanging;
     file_->writeAt(kMarkOffset, &head_[kMarkOffset], kCounterOffset + 4 - kMarkOffset);
-    marked_ = true;
-    changingOnDisk_ = true;
+    written_ = kStateChanging;
 }
 
 // The mark goes on disk when the outermost bracket opens, before the caller
@@ -381,8 +380,7 @@ void MdxImpl::clearMark() {
         return;
     head_[kStateOffset] = 0;
     file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
-    marked_ = false;
-    changingOnDisk_ = false;
+    written_ = 0;
     loadedState_ = 0;
 }
 
@@ -401,16 +399,15 @@ void MdxImpl::endUpdate() {
 
 void MdxImpl::finishUpdate() {
     if (mutations_ == mutationsAtBegin_ && !headerChanged_ && !cache_.hasDirty()) {
-        if (marked_ && !interrupted()) {
+        if (written_ != 0 && !interrupted()) {
             // Nothing changed: the mark goes, or stays as kept.
-            const bool keep = markLive();
-            if (changingOnDisk_ || !keep) {
-                head_[kStateOffset] = keep ? kStateKept : 0;
+            const std::uint8_t state = markLive() ? kStateKept : 0;
+            if (written_ != state) {
+                head_[kStateOffset] = state;
                 file_->writeAt(kStateOffset, &head_[kStateOffset], 1);
             }
-            marked_ = keep;
-            loadedState_ = keep ? kStateKept : 0;
-            changingOnDisk_ = false;
+            written_ = state;
+            loadedState_ = state;
         }
         return;
     }
@@ -423,8 +420,7 @@ void MdxImpl::finishUpdate() {
     const bool keep = failed || markLive();
     head_[kStateOffset] = failed ? kStateChanging : keep ? kStateKept : 0;
     file_->writeAt(0, head_.data(), head_.size());
-    marked_ = keep;
-    changingOnDisk_ = failed;
+    written_ = head_[kStateOffset];
     loadedState_ = keep ? kStateKept : 0;
     headerChanged_ = false;
     releasable_.insert(releasable_.end(), heldBack_.begin(), heldBack_.end());
@@ -505,8 +501,7 @@ bool MdxImpl::refresh() {
     if (!changed)
         return false;
     ++generation_;
-    marked_ = false;
-    changingOnDisk_ = false;
+    written_ = 0;
     loadFromDisk();
     return true;
 }

@@ -193,11 +193,10 @@ private:
     BlockCache cache_;
 
     int updateDepth_ = 0;
-    bool marked_ = false;          // the in-progress mark is on disk
+    std::uint8_t written_ = 0;     // the state byte as we last wrote it; 0 after a reload
     bool headerChanged_ = false;   // head_ differs from disk
     bool interrupted_ = false;     // a failure of ours left the index unfinished
     std::uint8_t loadedState_ = 0; // the state others left, when last read (ours: kept or 0)
-    bool changingOnDisk_ = false;  // we wrote kStateChanging and not yet what follows it
     std::function<bool()> liveMark_;
     bool markLive() const { return liveMark_ && liveMark_(); }
     bool freeListUsable_ = true;
