@@ -4,6 +4,7 @@
 #include "find/criteria.h"
 #include "find/savedsearches.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -19,27 +20,16 @@ QString q(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 // Every section but ours as Python's configparser reads the file, as
 // Windows-1252, refusing duplicate sections and keys.
 std::string otherSections(const std::filesystem::path& ini) {
-    return run("/usr/bin/python3 -c \"import configparser, json, sys\n"
-               "c = configparser.RawConfigParser(strict=True)\n"
-               "c.read_file(open(sys.argv[1], encoding='cp1252'))\n"
-               "print(json.dumps({s: dict(c[s]) for s in c.sections() if s != 'Saved Searches'}, "
-               "sort_keys=True))\" '" +
-               ini.string() + "' 2>&1");
+    return shelvix::test::commandOutput(
+        "/usr/bin/python3 -c \"import configparser, json, sys\n"
+        "c = configparser.RawConfigParser(strict=True)\n"
+        "c.read_file(open(sys.argv[1], encoding='cp1252'))\n"
+        "print(json.dumps({s: dict(c[s]) for s in c.sections() if s != 'Saved Searches'}, "
+        "sort_keys=True))\" '" +
+        ini.string() + "' 2>&1");
 }
 
 // Two levels as the search window saves them, texts holding the

@@ -25,4 +25,16 @@ ToolResult runTool(const TempDir& dir, const std::string& args, int timeoutSecon
     return r;
 }
 
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
 } // namespace shelvix::test

@@ -16,4 +16,8 @@ struct ToolResult {
 // With a time limit a hung run is killed (status 137).
 ToolResult runTool(const TempDir& dir, const std::string& args, int timeoutSeconds = 0);
 
+// What a shell command writes to standard output (an independent reader:
+// Python, LibreOffice, pdftotext); empty when it cannot start.
+std::string commandOutput(const std::string& command);
+
 } // namespace shelvix::test

@@ -2,6 +2,7 @@
 #include "db/displayformats.h"
 #include "db/fieldtable.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 #include "transfer/delimited.h"
 #include "transfer/exporter.h"
 #include "transfer/importer.h"
@@ -15,19 +16,6 @@ using namespace shelvix;
 using transfer::ExportRow;
 
 namespace {
-
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 // A search on Author "A..." that ending closes and reopens the table, as the
 // main window's End Search does.
@@ -176,19 +164,22 @@ TEST(Exporter, DbaseTargetIsTypedByKindAndReadsInOtherTools) {
     EXPECT_TRUE(t->tags().empty());
     t.reset();
 
-    EXPECT_EQ(run("/usr/bin/python3 -c \"import dbfread\n"
+    EXPECT_EQ(shelvix::test::commandOutput(
+                  "/usr/bin/python3 -c \"import dbfread\n"
                   "for r in dbfread.DBF('" +
                   target.string() +
                   "', encoding='cp1252'): print('|'.join(str(v) for v in r.values()))\""),
               "Zola, \xC3\x89mile|Germinal|1885|12.5|1987-12-31\n"
               "|Blank|None|None|None\n");
-    EXPECT_EQ(run("/usr/bin/perl -MXBase -e '$t = XBase->new(\"" + target.string() +
+    EXPECT_EQ(shelvix::test::commandOutput(
+                  "/usr/bin/perl -MXBase -e '$t = XBase->new(\"" + target.string() +
                   "\") or die; for $i (0 .. $t->last_record) { @r = $t->get_record($i); "
                   "print join(\"|\", map { defined $_ ? $_ : \"u\" } @r), \"\\n\" }'"),
               "0|Zola, \xC9mile|Germinal|1885|12.5|19871231\n"
               "0||Blank|u|u|u\n");
     // GDAL recodes by the language driver: the letter arrives as UTF-8.
-    const std::string gdal = run("ogrinfo -q -al -ro '" + target.string() + "' 2>&1");
+    const std::string gdal =
+        shelvix::test::commandOutput("ogrinfo -q -al -ro '" + target.string() + "' 2>&1");
     for (const char* line : {"AUTHOR (String) = Zola, \xC3\x89mile", "TITLE (String) = Germinal",
                              "YEARPUB (Integer64) = 1885", "COST (Real) = 12.5",
                              "PURCHDATE (Date) = 1987/12/31", "TITLE (String) = Blank"})

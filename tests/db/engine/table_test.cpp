@@ -1,6 +1,7 @@
 #include "core/codec.h"
 #include "db/engine/table.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <cstdio>
 #include <fstream>
@@ -41,19 +42,6 @@ void addBook(Table& t, const std::string& author, const std::string& title, cons
     t.setNumber("Cost", cost);
     t.setDate("PurchDate", date);
     t.post();
-}
-
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    ::pclose(p);
-    return out;
 }
 
 std::vector<std::uint32_t> visibleRecnos(Table& t) {
@@ -285,19 +273,21 @@ TEST(Table, IndependentReadersSeeWhatWeWrote) {
         t->setText("IsRead", "F");
         t->post();
     }
-    std::string py = run("/usr/bin/python3 -c \"import dbfread\n"
-                         "t = dbfread.DBF('" +
-                         path.string() +
-                         "', encoding='cp1252')\n"
-                         "for r in t: print('|'.join(str(v) for v in r.values()))\n"
-                         "print(len(t.deleted))\"");
+    std::string py =
+        shelvix::test::commandOutput("/usr/bin/python3 -c \"import dbfread\n"
+                                     "t = dbfread.DBF('" +
+                                     path.string() +
+                                     "', encoding='cp1252')\n"
+                                     "for r in t: print('|'.join(str(v) for v in r.values()))\n"
+                                     "print(len(t.deleted))\"");
     EXPECT_EQ(py, "Zola, \xC3\x89mile|Germinal|1885|123456789.1234|1987-12-31|None\n"
                   "|Blank|None|None|None|None\n"
                   "O'Brien, Pat|Half|2000|2.675|2000-02-29|False\n"
                   "1\n");
-    std::string pl = run("/usr/bin/perl -MXBase -e '$t = XBase->new(\"" + path.string() +
-                         "\") or die; for $i (0 .. $t->last_record) { @r = $t->get_record($i); "
-                         "print join(\"|\", map { defined $_ ? $_ : \"u\" } @r), \"\\n\" }'");
+    std::string pl = shelvix::test::commandOutput(
+        "/usr/bin/perl -MXBase -e '$t = XBase->new(\"" + path.string() +
+        "\") or die; for $i (0 .. $t->last_record) { @r = $t->get_record($i); "
+        "print join(\"|\", map { defined $_ ? $_ : \"u\" } @r), \"\\n\" }'");
     EXPECT_EQ(pl, "0|Zola, \xC9mile|Germinal|1885|123456789.1234|19871231|u\n"
                   "0||Blank|u|u|u|u\n"
                   "1|Gone|Deleted|1999|1|19990101|u\n"

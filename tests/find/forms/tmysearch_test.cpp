@@ -8,6 +8,7 @@
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,18 +53,6 @@ struct MainView : app::DatabaseView, SearchView {
     void showSearchOn(bool on) override { searchOnShown = on; }
     void showSearchWindow() override { form->exec(); }
 };
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 class SearchFormTest : public ::testing::Test {
 protected:
@@ -190,8 +179,9 @@ protected:
         return out;
     }
     std::vector<std::uint32_t> toolSearch(const std::string& levels) {
-        const std::string out = run(std::string("'") + SHELVIX_TOOL_PATH + "' search '" +
-                                    path.string() + "' " + levels + " --fields Title");
+        const std::string out =
+            shelvix::test::commandOutput(std::string("'") + SHELVIX_TOOL_PATH + "' search '" +
+                                         path.string() + "' " + levels + " --fields Title");
         std::vector<std::uint32_t> recnos;
         std::size_t at = out.find('\n');
         while (at != std::string::npos && at + 1 < out.size()) {

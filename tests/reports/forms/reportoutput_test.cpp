@@ -5,6 +5,7 @@
 #include "reports/paint/qtreport.h"
 #include "support/gui_modal.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -15,19 +16,6 @@
 
 namespace shelvix::reports {
 namespace {
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-            out.append(buf, n);
-        }
-        pclose(p);
-    }
-    return out;
-}
 
 constexpr int kDpi = 300;
 const ReportFont kFont{"Arial", 12};
@@ -86,8 +74,9 @@ void setUp(TBaseReport& r) {
 
 QImage renderPdf(const std::filesystem::path& pdf, int page = 1) {
     const std::string out = (pdf.parent_path() / ("png" + std::to_string(page))).string();
-    run("pdftoppm -r " + std::to_string(kDpi) + " -gray -singlefile -f " + std::to_string(page) +
-        " -l " + std::to_string(page) + " '" + pdf.string() + "' '" + out + "'");
+    shelvix::test::commandOutput("pdftoppm -r " + std::to_string(kDpi) + " -gray -singlefile -f " +
+                                 std::to_string(page) + " -l " + std::to_string(page) + " '" +
+                                 pdf.string() + "' '" + out + "'");
     return QImage(QString::fromStdString(out + ".pgm"));
 }
 
@@ -120,7 +109,7 @@ QRectF expectedInk(double x, double baseline, const QString& text) {
 }
 
 int pageCount(const std::filesystem::path& pdf) {
-    const std::string info = run("pdfinfo '" + pdf.string() + "'");
+    const std::string info = shelvix::test::commandOutput("pdfinfo '" + pdf.string() + "'");
     const auto at = info.find("Pages:");
     return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
 }
@@ -270,13 +259,16 @@ TEST(ReportOutputTest, TheStreamReplaysTheSamePagesWithoutRunningTheReport) {
     ASSERT_TRUE(files.Print());
     EXPECT_FALSE(files.Busy());
     auto text = [](const std::filesystem::path& p, int first = 1, int last = 99) {
-        return run("pdftotext -layout -f " + std::to_string(first) + " -l " + std::to_string(last) +
-                   " '" + p.string() + "' -");
+        return shelvix::test::commandOutput("pdftotext -layout -f " + std::to_string(first) +
+                                            " -l " + std::to_string(last) + " '" + p.string() +
+                                            "' -");
     };
     const std::string want = text(direct);
     EXPECT_NE(want.find("MIDDLE"), std::string::npos);
     EXPECT_EQ(text(replayed), want);
-    EXPECT_NE(run("pdfinfo '" + replayed.string() + "'").find("792 x 612 pts"), std::string::npos);
+    EXPECT_NE(
+        shelvix::test::commandOutput("pdfinfo '" + replayed.string() + "'").find("792 x 612 pts"),
+        std::string::npos);
 
     // Drawn, the replayed page matches the direct one pixel for pixel but for
     // anti-aliasing.
@@ -348,8 +340,9 @@ TEST(ReportOutputTest, GatheredPdfPagesCoverAsDrawn) {
     QImage colour;
     {
         const std::string out = (dir / "colour").string();
-        run("pdftoppm -r " + std::to_string(kDpi) + " -singlefile -f 1 -l 1 '" + direct.string() +
-            "' '" + out + "'");
+        shelvix::test::commandOutput("pdftoppm -r " + std::to_string(kDpi) +
+                                     " -singlefile -f 1 -l 1 '" + direct.string() + "' '" + out +
+                                     "'");
         colour = QImage(QString::fromStdString(out + ".ppm"));
     }
     ASSERT_EQ(colour.size(), image.size());
@@ -404,7 +397,7 @@ TEST(ReportOutputTest, GatheredPdfPagesCoverAsDrawn) {
     };
     EXPECT_GT(strokes(baseline + 0.005, top3 + lh[2] - 0.01), 0);
     EXPECT_GT(strokes(top3 + 0.03, baseline - 0.02), 0);
-    const std::string text = run("pdftotext '" + direct.string() + "' -");
+    const std::string text = shelvix::test::commandOutput("pdftotext '" + direct.string() + "' -");
     for (const char* word : {"UNDER", "STRUCK", "Zoë", "Æsop"})
         EXPECT_NE(text.find(word), std::string::npos) << word;
 

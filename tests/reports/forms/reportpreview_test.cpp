@@ -5,6 +5,7 @@
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,19 +55,8 @@ template <class F> Ink inkIn(const QImage& image, const QRect& area, F test) {
     return ink;
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, p))
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
-
 std::string pdfText(const std::filesystem::path& pdf) {
-    return run("pdftotext -layout '" + pdf.string() + "' -");
+    return shelvix::test::commandOutput("pdftotext -layout '" + pdf.string() + "' -");
 }
 
 // Five pages laid out by the filer, "PAGE n" in red on each.
