@@ -10,6 +10,7 @@
 #include "support/gui_modal.h"
 #include "support/gui_scriptedprompter.h"
 #include "support/tempdir.h"
+#include "support/tool.h"
 #include "viewer/forms/viewergrid.h"
 
 #include <QAction>
@@ -34,18 +35,6 @@ namespace shelvix::test {
 
 inline QString q(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());
-}
-
-inline std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
 }
 
 inline const app::Message kExitQuestion{

@@ -41,8 +41,8 @@ TEST_F(EditFormTest, AddedRecordIsStoredListedAndThereAfterARestart) {
     start();
     EXPECT_EQ(window->viewerGrid()->model()->rowCount(), 1);
     stop();
-    const std::string dump = run(std::string("'") + SHELVIX_TOOL_PATH + "' dump '" +
-                                 (home / "MASTER.DBF").string() + "'");
+    const std::string dump = shelvix::test::commandOutput(
+        std::string("'") + SHELVIX_TOOL_PATH + "' dump '" + (home / "MASTER.DBF").string() + "'");
     EXPECT_NE(dump.find("Dune"), std::string::npos) << dump;
     EXPECT_NE(dump.find(",1234.5000,0.0000,"), std::string::npos) << dump;
     EXPECT_NE(dump.find(",2023-12-25,"), std::string::npos) << dump;
@@ -367,10 +367,10 @@ TEST_F(EditFormTest, ThreeCopiesPrintThreePagesOfThirtySixLines) {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
-    const std::string info = run("pdfinfo '" + pdf + "'");
+    const std::string info = shelvix::test::commandOutput("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Pages:           3\n"), std::string::npos) << info;
     EXPECT_NE(info.find("Shelvix Books 97"), std::string::npos) << info;
-    const std::string text = run("pdftotext -layout '" + pdf + "' -");
+    const std::string text = shelvix::test::commandOutput("pdftotext -layout '" + pdf + "' -");
     std::size_t pages = 0;
     for (std::size_t at = 0; (at = text.find("Title: Dune", at)) != std::string::npos; ++at)
         ++pages;
@@ -380,7 +380,7 @@ TEST_F(EditFormTest, ThreeCopiesPrintThreePagesOfThirtySixLines) {
 
     // Rendered, each page has ink only in the top part: 36 lines at 1.1 spacing.
     const std::string png = (home / "page").string();
-    run("pdftoppm -r 40 -png '" + pdf + "' '" + png + "'");
+    shelvix::test::commandOutput("pdftoppm -r 40 -png '" + pdf + "' '" + png + "'");
     for (int page = 1; page <= 3; ++page) {
         const QImage image(QString::fromStdString(png + "-" + std::to_string(page) + ".png"));
         ASSERT_FALSE(image.isNull()) << page;
