@@ -86,8 +86,8 @@ void locateOurs(benchmark::State& state, bool bySeek) {
                                   QString::fromStdString(value)};
     db::DisplayFormats formats;
     std::uint32_t found = 0;
+    // From the start: the locate itself goes to the top, as the window's does.
     for (auto _ : state) {
-        table->first();
         if (find::locateRecord(*table, true, query, formats,
                                bySeek ? find::LocateMethod::Auto : find::LocateMethod::Scan) !=
             find::LocateOutcome::Found)
@@ -105,7 +105,7 @@ BENCHMARK(BM_Ours_LocateByScan)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_Ours_LocateBySeek(benchmark::State& state) {
     locateOurs(state, true);
 }
-BENCHMARK(BM_Ours_LocateBySeek)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_Ours_LocateBySeek)->Unit(benchmark::kMillisecond)->Iterations(2000);
 
 void locateSqlite(benchmark::State& state, bool indexed) {
     const std::string value = nearTheEnd();
@@ -132,7 +132,7 @@ BENCHMARK(BM_Sqlite_LocateByScan)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_Sqlite_LocateBySeek(benchmark::State& state) {
     locateSqlite(state, true);
 }
-BENCHMARK(BM_Sqlite_LocateBySeek)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_Sqlite_LocateBySeek)->Unit(benchmark::kMillisecond)->Iterations(2000);
 
 // About 1 % of the books are lent to Alice. Each run renames her and the
 // next renames her back, so the data end as they began (an even count of

@@ -361,16 +361,6 @@ Invocation readCommandLine(const CommandDef& command, const std::vector<std::str
 
 } // namespace
 
-std::string Invocation::value(const std::string& option, const std::string& fallback) const {
-    const auto it = options.find(option);
-    return it == options.end() || it->second.empty() ? fallback : it->second.back();
-}
-
-std::vector<std::string> Invocation::values(const std::string& option) const {
-    const auto it = options.find(option);
-    return it == options.end() ? std::vector<std::string>() : it->second;
-}
-
 std::string toolHelpText() {
     std::string out = "Usage: shelvix-tool COMMAND ARGUMENT... [OPTION]...\n" +
                       wrap("Work on the catalogue's dBASE tables, and on any other dBASE "

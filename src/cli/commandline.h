@@ -1,34 +1,13 @@
 #pragma once
 
+#include "cli/plain/invocation.h"
+
 #include <iosfwd>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace shelvix::cli {
-
-// Thrown for a command line that does not make sense; exit status 2.
-struct UsageError {
-    std::string message;
-};
-
-// One command's command line once it has been read against its entry in
-// the command table.
-class Invocation {
-public:
-    std::string command;
-    // The positional arguments, exactly as many as the command takes.
-    std::vector<std::string> arguments;
-    // Each option given ("--tag"), with its values in order (none for a flag).
-    std::map<std::string, std::vector<std::string>> options;
-    // The command line as given, the command first.
-    std::vector<std::string> given;
-
-    bool has(const std::string& option) const { return options.count(option) != 0; }
-    // The last value given, else `fallback`.
-    std::string value(const std::string& option, const std::string& fallback = {}) const;
-    std::vector<std::string> values(const std::string& option) const;
-};
 
 struct OptionDef {
     const char* name;  // "--tag"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/commandline.h"
+#include "cli/plain/readers.h"
 #include "db/engine/table.h"
 #include "find/criteria.h"
 
@@ -18,8 +19,6 @@ namespace shelvix::cli {
 // throws UsageError for a mistake the table cannot see.
 int runCreate(const Invocation& a, std::ostream& out, std::ostream& err);
 int runGenerate(const Invocation& a, std::ostream& out, std::ostream& err);
-int runInfo(const Invocation& a, std::ostream& out, std::ostream& err);
-int runDump(const Invocation& a, std::ostream& out, std::ostream& err);
 int runIndex(const Invocation& a, std::ostream& out, std::ostream& err);
 int runCheck(const Invocation& a, std::ostream& out, std::ostream& err);
 int runRepair(const Invocation& a, std::ostream& out, std::ostream& err);
@@ -41,13 +40,6 @@ int runDuplicates(const Invocation& a, std::ostream& out, std::ostream& err);
 // builds the index anyway, an index that cannot be read is built again first.
 std::unique_ptr<db::Table> openToWrite(const std::filesystem::path& file, std::ostream& err,
                                        bool rebuildsIndex = false);
-// Opens for a command that only reads the records. A table whose production
-// index is missing (mailed without it) is read without it, with a note on
-// `err` saying how to build it again.
-std::unique_ptr<db::Table> openToRead(const std::filesystem::path& file, std::ostream& err,
-                                      db::OpenMode mode = db::OpenMode::ReadOnly);
-// A CSV field, quoted when it must be.
-std::string csvField(std::string_view value);
 
 // The items of `--level "FIELD OP VALUE; ..."` options, saved as the search
 // window saves its levels; a level the window would refuse is a UsageError.
@@ -56,9 +48,5 @@ std::vector<find::SearchItem> searchLevels(const std::vector<std::string>& level
 
 // One of the twelve date formats by its pattern ("m/d/yyyy", "dd.mm.yyyy").
 int dateFormatNumber(const std::string& text);
-
-// The table's visible records as `dump` writes them: CSV with a header line,
-// the fields of the comma-separated list (every field when it is empty).
-void writeCsv(db::Table& table, const std::string& fieldList, std::ostream& out);
 
 } // namespace shelvix::cli

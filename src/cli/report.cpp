@@ -1,5 +1,7 @@
 #include "cli/report.h"
 
+#include "cli/plain/front.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -15,18 +17,6 @@ namespace fs = std::filesystem;
 
 int (*painter)(const Invocation&, std::ostream&, std::ostream&) = nullptr;
 
-// Beside the tool in a build, under libexec once installed.
-fs::path companion() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        throw std::runtime_error("cannot find the program shelvix-report: " + ec.message());
-    const fs::path beside = self.parent_path() / "shelvix-report";
-    if (fs::exists(beside, ec))
-        return beside;
-    return (self.parent_path() / SHELVIX_REPORT_FROM_BIN / "shelvix-report").lexically_normal();
-}
-
 } // namespace
 
 void installReportPainter(int (*paint)(const Invocation&, std::ostream&, std::ostream&)) {
@@ -36,7 +26,7 @@ void installReportPainter(int (*paint)(const Invocation&, std::ostream&, std::os
 int cmdReport(const Invocation& a, std::ostream& out, std::ostream& err) {
     if (painter)
         return painter(a, out, err);
-    const std::string program = companion().string();
+    const std::string program = companionProgram("shelvix-report").string();
     std::vector<std::string> words{"shelvix-tool"};
     words.insert(words.end(), a.given.begin(), a.given.end());
     std::vector<char*> argv;

@@ -201,6 +201,29 @@ TEST(House, EachPartIncludesOnlyItsQtModules) {
     }
 }
 
+// The tool's own program and what it runs itself start without Qt: they
+// build on the engine alone (the rest of the tool is a module it loads).
+TEST(House, TheToolsFrontBuildsOnTheEngineAlone) {
+    const QtHeaders qt{fs::path(SHELVIX_QT_INCLUDE_DIR)};
+    int files = 0;
+    for (const std::string& file : sourceFiles()) {
+        if (file.rfind("cli/plain/", 0) != 0 && file.rfind("cli/front/", 0) != 0)
+            continue;
+        ++files;
+        for (const Include& inc : includesOf(kSrc / file)) {
+            const std::string where =
+                "src/" + file + ":" + std::to_string(inc.line) + " includes " + inc.name + ": ";
+            if (!inc.quoted && !qt.moduleOf(inc.name).empty())
+                ADD_FAILURE() << where << "the tool's front loads no Qt";
+            const std::string room = roomOf(inc.name);
+            if (inc.quoted && room != "core" && room != "db/engine" &&
+                inc.name.rfind("cli/plain/", 0) != 0)
+                ADD_FAILURE() << where << "the front reaches only core, db/engine and cli/plain";
+        }
+    }
+    EXPECT_GE(files, 4);
+}
+
 TEST(House, OnlyTheQtPrompterOpensQtsStandardDialogs) {
     // Every message, question, file, font, colour and printer choice goes
     // through app::Prompter, so tests can script each answer.

@@ -1,15 +1,18 @@
 #!/bin/bash
-# shelvix-tool starts on QtCore alone, and its report command runs in the
-# companion shelvix-report, which adds QtGui; neither loads QtWidgets, nor
+# shelvix-tool loads no Qt: `info` and `dump` run on the engine alone, and
+# every other command in shelvix-commands, which starts on QtCore; a report
+# runs in shelvix-report, which adds QtGui. None loads QtWidgets, nor
 # QtPrintSupport (which loads QtWidgets for itself). Checked on what the
 # dynamic linker really loads: the libraries each program pulls in (ldd),
-# and those loaded while `info` and a report to PDF run (LD_DEBUG=libs, which
-# follows the tool into the companion). Neither links the forms or Widgets.
-# Usage: tool_libraries.sh TOOL COMPANION LINK-LIBRARIES (comma-separated)
+# and those loaded while `info`, `check` and a report to PDF run
+# (LD_DEBUG=libs, which follows the tool into its companions). None links
+# the forms or Widgets.
+# Usage: tool_libraries.sh TOOL COMMANDS COMPANION LINK-LIBRARIES (comma-separated)
 set -u
 tool=$1
-companion=$2
-links=$3
+commands=$2
+companion=$3
+links=$4
 status=0
 fail() {
     echo "FAIL: $*"
@@ -20,10 +23,12 @@ fail() {
 qt_of() { grep -o 'libQt6[A-Za-z]*' | sort -u; }
 
 loaded_tool=$(ldd "$tool" | qt_of)
+loaded_commands=$(ldd "$commands" | qt_of)
 loaded_companion=$(ldd "$companion" | qt_of)
-grep -qx libQt6Core <<<"$loaded_tool" || fail "ldd did not list QtCore for $tool"
+[ -z "$loaded_tool" ] || fail "$tool loads Qt:" $loaded_tool
+grep -qx libQt6Core <<<"$loaded_commands" || fail "ldd did not list QtCore for $commands"
 for lib in libQt6Gui libQt6Widgets libQt6PrintSupport; do
-    grep -qx $lib <<<"$loaded_tool" && fail "$tool loads $lib:" $loaded_tool
+    grep -qx $lib <<<"$loaded_commands" && fail "$commands loads $lib:" $loaded_commands
 done
 grep -qx libQt6Gui <<<"$loaded_companion" || fail "ldd did not list QtGui for $companion"
 for lib in libQt6Widgets libQt6PrintSupport; do
@@ -41,8 +46,10 @@ opened() {
     rm -f "$scratch"/ld.*
 }
 info=$(opened info "$scratch/BOOKS.DBF")
-grep -qx libQt6Core <<<"$info" || fail "LD_DEBUG saw no QtCore opened by info"
-grep -qx libQt6Gui <<<"$info" && fail "info opens QtGui:" $info
+[ -z "$info" ] || fail "info opens Qt:" $info
+check=$(opened check "$scratch/BOOKS.DBF")
+grep -qx libQt6Core <<<"$check" || fail "LD_DEBUG saw no QtCore opened by check"
+grep -qx libQt6Gui <<<"$check" && fail "check opens QtGui:" $check
 report=$(opened report "$scratch/BOOKS.DBF" --name "Short Narrow Report" --pdf "$scratch/r.pdf")
 grep -qx libQt6Gui <<<"$report" || fail "the report to PDF ran without QtGui:" $report
 for lib in libQt6Widgets libQt6PrintSupport; do
@@ -58,5 +65,5 @@ for lib in "${libs[@]}"; do
         ;;
     esac
 done
-[ $status = 0 ] && echo "shelvix-tool loads:" $info "; a report to PDF:" $report
+[ $status = 0 ] && echo "info loads: ${info:-no Qt}; check:" $check "; a report to PDF:" $report
 exit $status
