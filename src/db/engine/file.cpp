@@ -114,6 +114,10 @@ public:
         ::posix_fadvise(fd_, off_t(offset), off_t(length), POSIX_FADV_WILLNEED);
     }
 
+    void adviseDone(std::uint64_t offset, std::uint64_t length) override {
+        ::posix_fadvise(fd_, off_t(offset), off_t(length), POSIX_FADV_DONTNEED);
+    }
+
     void startWriteBack(std::uint64_t offset, std::uint64_t length) override {
         ::sync_file_range(fd_, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
     }

@@ -83,6 +83,8 @@ public:
     // Tells the system that [offset, offset + length) will be read soon, in
     // order, so it can read ahead.
     virtual void adviseWillRead(std::uint64_t, std::uint64_t) {}
+    // Bytes read for the last time: their cached pages may go.
+    virtual void adviseDone(std::uint64_t, std::uint64_t) {}
     // Starts writing [offset, offset + length) to the disk without waiting,
     // so that a sync later has little left to wait for.
     virtual void startWriteBack(std::uint64_t, std::uint64_t) {}

@@ -152,7 +152,7 @@ void Table::pack(const Progress& progress) {
         std::uint64_t at = nh.headerLength;
         Streamer s(*t.file, t.hdr, t.count());
         std::uint32_t recno = 0;
-        std::uint64_t done = 0;
+        std::uint64_t done = 0, dropped = 0;
         while (const std::uint8_t* rec = s.next(recno)) {
             if (rec[0] != '*') {
                 buf.insert(buf.end(), rec, rec + t.recLen());
@@ -171,6 +171,14 @@ void Table::pack(const Progress& progress) {
                 out->startWriteBack(at, buf.size());
                 at += buf.size();
                 buf.clear();
+                // The old file goes at the end: its pages copied (behind the
+                // window being read) make room for the new file's now.
+                const std::uint64_t read = t.hdr.recordOffset(recno);
+                if (read > kMapWindow + dropped) {
+                    const std::uint64_t upTo = (read - kMapWindow) / 4096 * 4096;
+                    t.file->adviseDone(dropped, upTo - dropped);
+                    dropped = upTo;
+                }
             }
             if (progress && (++done & 0xFFF) == 0)
                 progress(done, total);
