@@ -24,6 +24,11 @@ public:
         in_->truncate(size);
         fs_.truncated(id_, size);
     }
+    void writeDurably(std::uint64_t o, const void* data, std::size_t n) override {
+        fs_.step();
+        in_->writeAt(o, data, n);
+        fs_.wroteDurably(id_, o, data, n);
+    }
     // What survives is the simulation's to say: the real disk is not asked.
     void sync() override {
         fs_.step(false);
@@ -105,6 +110,17 @@ void PowerCutFileSystem::wrote(std::size_t id, std::uint64_t offset, const void*
         changes.push_back({false, at, std::string(bytes + (at - offset), std::size_t(end - at))});
         at = end;
     }
+}
+
+void PowerCutFileSystem::wroteDurably(std::size_t id, std::uint64_t offset, const void* data,
+                                      std::size_t n) {
+    // Those bytes and the size are on the disk; the file's other unsynced
+    // writes still may or may not be. Earlier ones inside the range are
+    // overwritten by it, so none can come back over it at a cut.
+    std::erase_if(pending_[id], [&](const Change& c) {
+        return !c.cut && c.offset >= offset && c.offset + c.bytes.size() <= offset + n;
+    });
+    apply(synced_[id], offset, std::string(static_cast<const char*>(data), n), false);
 }
 
 void PowerCutFileSystem::truncated(std::size_t id, std::uint64_t size) {

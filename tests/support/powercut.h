@@ -17,7 +17,8 @@
 namespace shelvix::test {
 
 // A disk that loses power. Everything synced stays: a file's bytes at its
-// last sync, a folder's names at its last sync. Of what was not synced, a
+// last sync (and each write made durable on its own), a folder's names at its
+// last sync. Of what was not synced, a
 // random part reaches the disk: for each file a random subset of its
 // unsynced writes (with `tearPages`, each cut into the 4 KiB pages it
 // touches, so that a write can land in part), applied in a random order; for each folder a random
@@ -72,6 +73,8 @@ public:
     // What the files report.
     void wrote(std::size_t id, std::uint64_t offset, const void* data, std::size_t n);
     void truncated(std::size_t id, std::uint64_t size);
+    // A write made durable with the file's size, its other writes left as they are.
+    void wroteDurably(std::size_t id, std::uint64_t offset, const void* data, std::size_t n);
     void synced(std::size_t id);
 
 private:

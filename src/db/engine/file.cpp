@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -91,6 +92,24 @@ public:
     void sync() override {
         if (::fdatasync(fd_) != 0)
             throwErrno("Cannot flush " + path_.string());
+    }
+
+    // The write's own range is flushed, not every page of the file.
+    void writeDurably(std::uint64_t offset, const void* data, std::size_t n) override {
+        iovec v{const_cast<void*>(data), n};
+        for (;;) {
+            const ssize_t r = ::pwritev2(fd_, &v, 1, static_cast<off_t>(offset), RWF_DSYNC);
+            if (r == static_cast<ssize_t>(n))
+                return;
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno != EOPNOTSUPP && errno != EINVAL && errno != ENOSYS)
+                throwErrno("Cannot write " + path_.string());
+            break;
+        }
+        // Not offered here, or written in part: the whole way.
+        writeAt(offset, data, n);
+        sync();
     }
 
     std::unique_ptr<Mapping> map(std::uint64_t offset, std::uint64_t length,

@@ -21,6 +21,12 @@ public:
     virtual std::uint64_t size() = 0;
     virtual void truncate(std::uint64_t size) = 0;
     virtual void sync() = 0;
+    // Writes [offset, offset + n) and makes those bytes, and the file's size,
+    // durable; the file's other unsynced writes may stay unsynced.
+    virtual void writeDurably(std::uint64_t offset, const void* data, std::size_t n) {
+        writeAt(offset, data, n);
+        sync();
+    }
     // Sets the permission bits exactly (no umask).
     virtual void setPermissions(unsigned mode) = 0;
 

@@ -48,14 +48,8 @@ Table::~Table() {
         } catch (...) {
         }
     }
-    // The index synced and its kept mark taken off; left on when this
-    // fails, for the next open to build the tags again.
-    if (d && d->markKept) {
-        try {
-            d->dropKeptMark();
-        } catch (...) {
-        }
-    }
+    if (d)
+        d->settleAtClose();
 }
 
 void Table::create(const fs::path& path, const std::vector<FieldDef>& fields, FileSystem& fs) {

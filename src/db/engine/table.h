@@ -328,9 +328,10 @@ public:
     // regenerate sync once at their end.
     void beginBulk();
     void endBulk();
-    // Syncs the index and takes off the mark durable changes keep on, so a
-    // power cut while nothing changes costs no rebuild. Cheap when there is
-    // none; outside bulk work and edits only.
+    // Syncs the index and takes off the mark durable changes keep on, and
+    // syncs the record count durable appends leave behind, so a power cut
+    // while nothing changes costs no rebuild and no repair. Cheap when there
+    // is none; outside bulk work and edits only.
     void settle();
     // beginBulk() for the time it lives. finish() ends it and reports a
     // failed sync; the destructor ends it quietly (work that threw).

@@ -254,6 +254,10 @@ struct Table::Impl {
     // the mark is kept on while kMarkLock is held.
     bool markKept = false;
     bool markLockHeld = false;
+    // A durable append's count is not yet synced (its record is).
+    bool countUnsynced = false;
+    void syncCount();
+    void settleAtClose() noexcept;
     // Whether a live writer keeps the index mark on (a mark on disk is then
     // no sign of one that died).
     bool markLive();

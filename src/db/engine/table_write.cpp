@@ -220,15 +220,28 @@ void Table::post() {
         }
         std::uint8_t hb[7];
         dbf::putDate(hb, today);
+        // A durable append makes its record alone durable; the count follows
+        // at the next sync of the table (settle, close). A power cut between
+        // leaves a whole record past the count, which the next open takes
+        // back, and the count is read by others from the file at once.
+        bool synced = false;
         try {
             if (inserting) {
                 recno = t.hdr.recordCount + 1;
                 std::vector<std::uint8_t> rec(t.editBuf);
                 rec.push_back(dbf::kEndMark);
-                t.file->writeAt(t.hdr.recordOffset(recno), rec.data(), rec.size());
-                std::uint64_t end = t.hdr.recordOffset(recno) + t.recLen() + 1;
-                if (t.file->size() > end)
-                    t.file->truncate(end); // leftovers of a writer that died
+                const std::uint64_t end = t.hdr.recordOffset(recno) + t.recLen() + 1;
+                // Leftovers of a writer that died go, with the whole file synced.
+                const bool leftovers = t.file->size() > end;
+                if (t.durable() && !leftovers) {
+                    t.file->writeDurably(t.hdr.recordOffset(recno), rec.data(), rec.size());
+                    synced = true;
+                    t.countUnsynced = true;
+                } else {
+                    t.file->writeAt(t.hdr.recordOffset(recno), rec.data(), rec.size());
+                }
+                if (leftovers)
+                    t.file->truncate(end);
                 put32(hb + 3, recno);
                 t.file->writeAt(dbf::kDateOffset, hb, 7);
                 t.hdr.recordCount = recno;
@@ -269,7 +282,7 @@ void Table::post() {
                 }
             }
             if (tagCount > 0) {
-                if (t.durable())
+                if (t.durable() && !synced)
                     t.file->sync(); // the keys are covered by the kept mark
                 t.mdx->endUpdate();
             }
@@ -284,7 +297,7 @@ void Table::post() {
             t.hdr.lastUpdate = today;
             dated = true;
         }
-        if (t.durable() && (tagCount == 0 || dated))
+        if (t.durable() && ((tagCount == 0 && !synced) || dated))
             t.file->sync();
     }
     if (t.lockedRecord) {
@@ -468,11 +481,29 @@ void Table::Impl::keepMark() {
     markKept = true;
 }
 
+void Table::Impl::syncCount() {
+    if (std::exchange(countUnsynced, false))
+        file->sync();
+}
+
+void Table::Impl::settleAtClose() noexcept {
+    // The index synced and its kept mark taken off, then the count of durable
+    // appends synced; the mark stays on when this fails, for the next open
+    // to build the tags again.
+    try {
+        if (markKept)
+            dropKeptMark();
+        syncCount();
+    } catch (...) {
+    }
+}
+
 void Table::Impl::dropKeptMark() {
     try {
         HeaderLock lock(*this);
         readIndexAsItIs(); // others' changes in, the mark still ours
         markKept = false;
+        syncCount();
         if (!needsRebuild && !othersKeepMark()) {
             // The keys the mark covered reach the disk before it goes.
             mdx->sync();
@@ -507,8 +538,12 @@ void Table::endBulk() {
 }
 
 void Table::settle() {
-    if (d->markKept && d->bulk == 0 && d->state == State::Browse)
+    if (d->bulk > 0 || d->state != State::Browse)
+        return;
+    if (d->markKept)
         d->dropKeptMark();
+    else
+        d->syncCount();
 }
 
 Table::Bulk::Bulk(Table& table) : table_(&table) {
