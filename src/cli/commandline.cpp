@@ -5,11 +5,9 @@
 #include "cli/report.h"
 #include "cli/transfer.h"
 #include "core/product.h"
-#include "core/wholefile.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
-#include <exception>
 #include <ostream>
 
 namespace shelvix::cli {
@@ -399,9 +397,7 @@ std::string toolVersionText() {
 
 int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const auto mistake = [&err](const std::string& message, const std::string& command) {
-        err << "shelvix-tool: " << (command.empty() ? "" : command + ": ") << message << "\n"
-            << "try 'shelvix-tool " << (command.empty() ? "" : command + " ") << "--help'\n";
-        return 2;
+        return reportMistake(message, command, err);
     };
     if (args.empty())
         return mistake("no command given", {});
@@ -432,18 +428,9 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         out << commandHelpText(*command);
         return 0;
     }
-    try {
-        const int status = command->run(readCommandLine(*command, args), out, err);
-        // Settings refused as they were read: the work went on without them.
-        for (const std::string& line : core::takeRefusals())
-            err << "shelvix-tool: warning: " << line << "\n";
-        return status;
-    } catch (const UsageError& e) {
-        return mistake(e.message, command->name);
-    } catch (const std::exception& e) {
-        err << "shelvix-tool: " << e.what() << "\n";
-        return 1;
-    }
+    return runReporting(
+        command->name, [&] { return command->run(readCommandLine(*command, args), out, err); },
+        err);
 }
 
 } // namespace shelvix::cli

@@ -37,6 +37,21 @@ std::string trimCut(std::string_view s, std::size_t n) {
     return t;
 }
 
+std::string_view stripSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view unwrapped(std::string_view text, std::string_view open, char close) {
+    const std::string_view t = stripSpaces(text);
+    if (t.size() >= open.size() + 1 && t.starts_with(open) && t.back() == close)
+        return t.substr(open.size(), t.size() - open.size() - 1);
+    return text;
+}
+
 std::string removeChar(std::string_view s, char c) {
     std::string out;
     out.reserve(s.size());

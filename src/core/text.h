@@ -16,6 +16,12 @@ bool isBlank(char c);
 std::string trim(std::string_view s);
 std::string trimLeft(std::string_view s);
 std::string trimRight(std::string_view s);
+// Without leading and trailing spaces (only spaces), as a view into `s`.
+std::string_view stripSpaces(std::string_view s);
+// What a spreadsheet's cell wrapper holds: the text between `open` and
+// `close` once spaces are stripped (="..." and [...] keep a number as text);
+// the text itself when it is not so wrapped.
+std::string_view unwrapped(std::string_view text, std::string_view open, char close);
 // Trims, then keeps at most n characters.
 std::string trimCut(std::string_view s, std::size_t n);
 std::string removeChar(std::string_view s, char c);

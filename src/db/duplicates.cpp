@@ -14,9 +14,7 @@ namespace shelvix::db {
 
 namespace {
 
-std::string_view isbnField() {
-    return "ISBN";
-}
+constexpr std::string_view kIsbnField = "ISBN";
 
 // Finds the records whose ISBN may spell `digits` through a tag that begins
 // with the ISBN field: the keys that do are those that start with optional
@@ -159,7 +157,7 @@ std::uint32_t findSameIsbn(Table& table, std::string_view isbnText) {
     if (!key)
         return 0;
     const std::uint64_t number = *isbn::bookNumber(isbnText);
-    const int field = table.fieldIndex(isbnField());
+    const int field = table.fieldIndex(kIsbnField);
     if (const auto tag = table.textTag(field)) {
         // The spellings of the same book: a valid ISBN as 13 digits and, from
         // 978, as 10; one with a wrong check digit only as it stands.
@@ -213,7 +211,7 @@ void IsbnNumbers::grow() {
 }
 
 IsbnNumbers isbnNumbers(Table& table) {
-    const int field = table.fieldIndex(isbnField());
+    const int field = table.fieldIndex(kIsbnField);
     IsbnNumbers numbers;
     table.scanRecords([&](const RecordView& r) {
         if (!r.deleted())
@@ -233,7 +231,7 @@ std::string foldedText(std::string_view bytes, core::CodePage cp) {
 std::vector<std::vector<std::uint32_t>> duplicateGroups(Table& table, DuplicatesBy by) {
     const core::CodePage cp = table.codePage();
     const FoldTable& fold = foldTable(cp);
-    const int isbn = table.fieldIndex(isbnField());
+    const int isbn = table.fieldIndex(kIsbnField);
     const int title = table.fieldIndex("TITLE");
     const int author = table.fieldIndex("AUTHOR");
     const bool byIsbn = by == DuplicatesBy::Isbn;

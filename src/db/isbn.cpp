@@ -1,5 +1,7 @@
 #include "db/isbn.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 
 namespace shelvix::db::isbn {
@@ -8,14 +10,6 @@ namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
 }
 
 bool isShape10(std::string_view n) {
@@ -54,13 +48,10 @@ struct Reading {
     std::string_view text() const { return {chars, size}; }
 };
 
+// A spreadsheet's ="..." or a cataloguing site's [...]: blanks, where
+// nothing is unwrapped, are skipped by the readers anyway.
 std::string_view unwrapped(std::string_view text) {
-    std::string_view t = trimBlanks(text);
-    if (t.size() >= 3 && t.starts_with("=\"") && t.ends_with('"'))
-        return t.substr(2, t.size() - 3);
-    if (t.size() >= 2 && t.front() == '[' && t.back() == ']')
-        return t.substr(1, t.size() - 2);
-    return t;
+    return core::unwrapped(core::unwrapped(text, "=\"", '"'), "[", ']');
 }
 
 Reading read(std::string_view text) {

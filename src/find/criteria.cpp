@@ -74,14 +74,14 @@ bool isBlankDate(const QString& text) {
     return true;
 }
 
+} // namespace
+
 QString upperAsciiOnly(QString text) {
     for (QChar& c : text)
         if (c.unicode() < 0x80)
             c = QChar(core::toUpperAscii(char(c.unicode())));
     return text;
 }
-
-} // namespace
 
 RowType rowType(int fieldNo) {
     switch (db::fieldInfo(fieldNo).type) {

@@ -58,6 +58,9 @@ QString fitToMask(const QString& cell, int fieldNo, int op);
 // A number as a number criterion takes it: decimal with a point, an
 // optional sign and exponent, nothing else.
 std::optional<double> parseNumber(const QString& text);
+// A to z in capitals, every other character as it is: how a text criterion
+// is kept.
+QString upperAsciiOnly(QString text);
 
 // Day 0 of the date scale is 30 December 1899.
 double dateToDays(const QDate& date);

@@ -101,13 +101,6 @@ QStringList splitUnescaped(const QString& text, QChar separator) {
     return parts;
 }
 
-QString upperAsciiOnly(QString text) {
-    for (QChar& c : text)
-        if (c.unicode() < 0x80)
-            c = QChar(core::toUpperAscii(char(c.unicode())));
-    return text;
-}
-
 QString criterionText(const SearchItem& item) {
     QString out = QString::fromLatin1(db::fieldInfo(item.FieldNo).name) + u' ';
     switch (item.Op) {
@@ -315,22 +308,17 @@ const SavedSearch* SavedSearches::find(const QString& name) const {
 
 void SavedSearches::put(const QString& name, const std::vector<SearchItem>& items) {
     SavedSearch entry{name, items, true, {}};
-    for (SavedSearch& e : entries_) {
-        if (e.name.compare(name, Qt::CaseInsensitive) == 0) {
-            e = std::move(entry);
-            return;
-        }
-    }
-    entries_.push_back(std::move(entry));
+    if (const SavedSearch* e = find(name))
+        entries_[std::size_t(e - entries_.data())] = std::move(entry);
+    else
+        entries_.push_back(std::move(entry));
 }
 
 bool SavedSearches::remove(const QString& name) {
-    const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const SavedSearch& e) {
-        return e.name.compare(name, Qt::CaseInsensitive) == 0;
-    });
-    if (it == entries_.end())
+    const SavedSearch* e = find(name);
+    if (!e)
         return false;
-    entries_.erase(it);
+    entries_.erase(entries_.begin() + (e - entries_.data()));
     return true;
 }
 

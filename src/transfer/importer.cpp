@@ -208,9 +208,9 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
         return;
     const std::size_t count = std::min(map.size(), std::size_t(reader.fieldCount()));
     // The catalogue's ISBNs, read once, when the source gives ISBNs.
-    isbnMapped_ = std::find(map.begin(), map.begin() + std::ptrdiff_t(count), db::field::ISBN) !=
-                  map.begin() + std::ptrdiff_t(count);
-    isbnKeys_ = isbnMapped_ ? db::isbnNumbers(table_) : db::IsbnNumbers();
+    const bool isbnMapped = std::find(map.begin(), map.begin() + std::ptrdiff_t(count),
+                                      db::field::ISBN) != map.begin() + std::ptrdiff_t(count);
+    isbnKeys_ = isbnMapped ? db::isbnNumbers(table_) : db::IsbnNumbers();
     table_.disableControls();
     struct Enable {
         db::Table& t;
@@ -236,7 +236,7 @@ void Importer::run(RecordReader& reader, const FieldMap& map, bool skipFirst, Im
                     ++stats.unreadMemos;
                 store(map[i], record.values[i], stats);
             }
-            keep = !isbnMapped_ || keepIsbn(stats);
+            keep = !isbnMapped || keepIsbn(stats);
             if (keep)
                 table_.post();
             else

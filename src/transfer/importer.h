@@ -100,7 +100,6 @@ private:
     core::CodePage from_ = core::CodePage::Windows1252; // what the source's text holds
     std::string recoded_;
     bool skipDuplicates_ = false;
-    bool isbnMapped_ = false;
     db::IsbnNumbers isbnKeys_;
 };
 

@@ -1,5 +1,6 @@
 #include "transfer/mapping.h"
 
+#include "core/text.h"
 #include "db/fieldtable.h"
 #include "db/textcodec.h"
 
@@ -32,25 +33,10 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string_view unwrapped(std::string_view text, std::string_view open, char close) {
-    const std::string_view t = trimmed(text);
-    if (t.size() >= open.size() + 1 && t.substr(0, open.size()) == open && t.back() == close)
-        return t.substr(open.size(), t.size() - open.size() - 1);
-    return text;
-}
-
 // Year, month and day, year first, split by "/" or "-"; what follows a blank
 // (a time) is ignored.
 std::optional<db::Date> isoDate(std::string_view text) {
-    text = trimmed(unwrapped(text, "[", ']'));
+    text = core::stripSpaces(core::unwrapped(text, "[", ']'));
     text = text.substr(0, std::min(text.find(' '), text.size()));
     int parts[3] = {};
     int digits[3] = {};
@@ -257,11 +243,12 @@ std::string applyRule(PresetReader::Rule rule, std::string_view in, int& unmappe
     case R::Plain:
         return std::string(in);
     case R::Unwrapped:
-        return std::string(unwrapped(in, "=\"", '"'));
+        return std::string(core::unwrapped(in, "=\"", '"'));
     case R::Bracketed:
-        return std::string(unwrapped(in, "[", ']'));
+        return std::string(core::unwrapped(in, "[", ']'));
     case R::Publisher: {
-        std::string text(trimmed(in.substr(0, std::min(in.find_first_of(",("), in.size()))));
+        std::string text(
+            core::stripSpaces(in.substr(0, std::min(in.find_first_of(",("), in.size()))));
         unmapped = std::min(unmapped, int(std::count(text.begin(), text.end(), '?')));
         return text;
     }
@@ -278,7 +265,7 @@ std::string applyRule(PresetReader::Rule rule, std::string_view in, int& unmappe
         return std::string(in);
     case R::Flag:
         unmapped = 0;
-        return trimmed(in).empty() ? std::string() : std::string("Yes");
+        return core::stripSpaces(in).empty() ? std::string() : std::string("Yes");
     }
     return {};
 }
@@ -297,7 +284,7 @@ bool PresetReader::next(SourceRecord& record) {
         std::optional<db::Date> date;
         std::string text = applyRule(t.rule, from.text, unmapped, date);
         // ="" is as empty as nothing: the fallback's value then.
-        if (trimmed(text).empty() && t.fallback >= 0) {
+        if (core::stripSpaces(text).empty() && t.fallback >= 0) {
             const SourceValue& other = record.values[std::size_t(t.fallback)];
             unmapped = other.unmapped;
             text = applyRule(t.rule, other.text, unmapped, date);

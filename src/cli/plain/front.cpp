@@ -77,16 +77,25 @@ std::optional<int> runPlain(const std::vector<std::string>& args, std::ostream& 
     }
     if (!a)
         return std::nullopt;
-    // As the full tool answers (commandline.cpp).
+    return runReporting(
+        a->command, [&] { return run(*a, out, err); }, err);
+}
+
+int reportMistake(const std::string& message, const std::string& command, std::ostream& err) {
+    err << "shelvix-tool: " << (command.empty() ? "" : command + ": ") << message << "\n"
+        << "try 'shelvix-tool " << (command.empty() ? "" : command + " ") << "--help'\n";
+    return 2;
+}
+
+int runReporting(const std::string& command, const std::function<int()>& run, std::ostream& err) {
     try {
-        const int status = run(*a, out, err);
+        const int status = run();
+        // Settings refused as they were read: the work went on without them.
         for (const std::string& line : core::takeRefusals())
             err << "shelvix-tool: warning: " << line << "\n";
         return status;
     } catch (const UsageError& e) {
-        err << "shelvix-tool: " << a->command << ": " << e.message << "\n"
-            << "try 'shelvix-tool " << a->command << " --help'\n";
-        return 2;
+        return reportMistake(e.message, command, err);
     } catch (const std::exception& e) {
         err << "shelvix-tool: " << e.what() << "\n";
         return 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <iosfwd>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,5 +36,12 @@ public:
         return it == options.end() ? std::vector<std::string>() : it->second;
     }
 };
+
+// How the tool answers, whichever part of it runs a command line.
+// A usage mistake: one line naming it and one telling where to look; 2.
+int reportMistake(const std::string& message, const std::string& command, std::ostream& err);
+// `run`'s status, with the refusals of settings read on the way as warnings;
+// a UsageError as a mistake of `command`, any other failure in one line (1).
+int runReporting(const std::string& command, const std::function<int()>& run, std::ostream& err);
 
 } // namespace shelvix::cli

@@ -257,6 +257,7 @@ struct Table::Impl {
     // A durable append's count is not yet synced (its record is).
     bool countUnsynced = false;
     void syncCount();
+    void settle();
     void settleAtClose() noexcept;
     // Whether a live writer keeps the index mark on (a mark on disk is then
     // no sign of one that died).

@@ -486,14 +486,18 @@ void Table::Impl::syncCount() {
         file->sync();
 }
 
-void Table::Impl::settleAtClose() noexcept {
+void Table::Impl::settle() {
     // The index synced and its kept mark taken off, then the count of durable
     // appends synced; the mark stays on when this fails, for the next open
     // to build the tags again.
+    if (markKept)
+        dropKeptMark();
+    syncCount();
+}
+
+void Table::Impl::settleAtClose() noexcept {
     try {
-        if (markKept)
-            dropKeptMark();
-        syncCount();
+        settle();
     } catch (...) {
     }
 }
@@ -538,12 +542,8 @@ void Table::endBulk() {
 }
 
 void Table::settle() {
-    if (d->bulk > 0 || d->state != State::Browse)
-        return;
-    if (d->markKept)
-        d->dropKeptMark();
-    else
-        d->syncCount();
+    if (d->bulk == 0 && d->state == State::Browse)
+        d->settle();
 }
 
 Table::Bulk::Bulk(Table& table) : table_(&table) {

@@ -38,13 +38,13 @@ void setMaskedText(QLineEdit* edit, const QString& text) {
     edit->setText(t.replace(u' ', u'_'));
 }
 
+} // namespace
+
 QLineEdit* editPart(QWidget* w) {
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->lineEdit();
     return qobject_cast<QLineEdit*>(w);
 }
-
-} // namespace
 
 TMyEdit::TMyEdit(app::AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("TMyEdit"));

@@ -25,6 +25,9 @@ struct AppContext;
 
 namespace shelvix::edit {
 
+// The line a control's text is typed into: a combo box's own, or the edit.
+QLineEdit* editPart(QWidget* w);
+
 // The record edit form: all 36 fields of a book on five pages, for adding,
 // editing and copying records of MyTable. Made once at start-up and shown
 // modally for each command; it also owns the drop-downs of the nine data

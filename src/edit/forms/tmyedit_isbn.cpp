@@ -31,12 +31,6 @@ std::string isbnBytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
 
-QLineEdit* typingPart(QWidget* w) {
-    if (auto* combo = qobject_cast<QComboBox*>(w))
-        return combo->lineEdit();
-    return qobject_cast<QLineEdit*>(w);
-}
-
 } // namespace
 
 void TMyEdit::markIsbn() {
@@ -72,7 +66,7 @@ void TMyEdit::noteTypedKey(QObject* target, const QKeyEvent* event) {
         keyRun_ = {};
         keyRun_.target = focused;
         keyRun_.first = now;
-        if (const QLineEdit* e = typingPart(focused)) {
+        if (const QLineEdit* e = editPart(focused)) {
             keyRun_.before = e->text();
             keyRun_.cursor = e->cursorPosition();
         }
@@ -87,7 +81,7 @@ bool TMyEdit::takeScannedIsbn() {
         db::isbn::check(isbnBytes(run.digits)) != db::isbn::Status::Valid)
         return false;
     // The digits leave the control they were typed into as it was.
-    if (QLineEdit* e = typingPart(run.target)) {
+    if (QLineEdit* e = editPart(run.target)) {
         e->setText(run.before);
         e->setCursorPosition(run.cursor);
     }
